@@ -1,0 +1,50 @@
+#include "device/dataflash.h"
+
+#include "device/commands.h"
+#include "device/utils.h"
+
+namespace vx {
+
+Status SelectSubclass(SMBusAdapter& a, std::int16_t addr, std::int16_t subclass) {
+  return a.WriteSMBusWord_(cmd::kDFSubclass, subclass, addr);
+}
+
+Status ReadDataFlashBlock(SMBusAdapter& a, std::int16_t addr, std::int16_t subclass,
+                          BlockBuffer& block, std::int16_t& length) {
+  Status s = SelectSubclass(a, addr, subclass);
+  if (s != 0) return s;
+  return a.ReadSMBusBlock_(cmd::kDFBlock, block, length, addr);
+}
+
+Status WriteDataFlashBlock(SMBusAdapter& a, std::int16_t addr, const BlockBuffer& block,
+                           std::int16_t length) {
+  return a.WriteSMBusBlock(cmd::kDFBlock, block, length, addr);
+}
+
+std::int16_t BlockWord(const BlockBuffer& block, int offset) {
+  auto i = static_cast<std::size_t>(offset);
+  return JoinBytes(block.at(i), block.at(i + 1));
+}
+
+void PutBlockWord(BlockBuffer& block, int offset, std::int16_t w) {
+  auto i = static_cast<std::size_t>(offset);
+  SplitWord(w, block.at(i), block.at(i + 1));
+}
+
+Status WriteWordReadWord(SMBusAdapter& a, std::int16_t addr, std::uint8_t cmdA,
+                         std::int16_t wordA, std::uint8_t cmdB, std::int16_t& wordB) {
+  Status s = a.WriteSMBusWord_(cmdA, wordA, addr);
+  if (s != 0) return s;
+  return a.ReadSMBusWord_(cmdB, wordB, addr);
+}
+
+Status WriteWordPair(SMBusAdapter& a, std::int16_t addr, std::uint8_t cmdA, std::int16_t wordA,
+                     std::uint8_t cmdB, std::int16_t wordB) {
+  Status s = a.WriteSMBusWord_(cmdA, wordA, addr);
+  if (s != 0) return s;
+  s = a.WriteSMBusWord_(cmdB, wordB, addr);
+  if (s != 0) return s;
+  return a.CheckForError();
+}
+
+}  // namespace vx

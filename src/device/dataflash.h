@@ -1,0 +1,32 @@
+// Data flash block access and the register helpers that several routines share.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "device/smbus_adapter.h"
+
+namespace vx {
+
+using BlockBuffer = std::array<std::uint8_t, kBlockBufferSize>;
+
+// Selects subclass (command 0x77) and, if that succeeded, reads its block (command 0x78) with
+// length preset by the caller. Returns the last status; length holds the bytes that came back.
+Status ReadDataFlashBlock(SMBusAdapter& a, std::int16_t addr, std::int16_t subclass,
+                          BlockBuffer& block, std::int16_t& length);
+Status SelectSubclass(SMBusAdapter& a, std::int16_t addr, std::int16_t subclass);
+Status WriteDataFlashBlock(SMBusAdapter& a, std::int16_t addr, const BlockBuffer& block,
+                           std::int16_t length);
+
+// Word k of a block (byte k high, byte k+1 low) and its write-back.
+std::int16_t BlockWord(const BlockBuffer& block, int offset);
+void PutBlockWord(BlockBuffer& block, int offset, std::int16_t w);
+
+// wordA to cmdA, then cmdB read into wordB.
+Status WriteWordReadWord(SMBusAdapter& a, std::int16_t addr, std::uint8_t cmdA,
+                         std::int16_t wordA, std::uint8_t cmdB, std::int16_t& wordB);
+// wordA to cmdA, then wordB to cmdB, then the adapter's error query.
+Status WriteWordPair(SMBusAdapter& a, std::int16_t addr, std::uint8_t cmdA, std::int16_t wordA,
+                     std::uint8_t cmdB, std::int16_t wordB);
+
+}  // namespace vx
