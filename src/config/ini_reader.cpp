@@ -1,0 +1,92 @@
+#include "config/ini_reader.h"
+
+#include <fstream>
+
+namespace vx {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  c = Lower(c);
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::optional<std::string> GetPrivateProfileText(std::string_view section, std::string_view key,
+                                                 const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  bool in_section = false;
+  bool section_seen = false;
+  std::string line;
+  while (std::getline(in, line)) {
+    std::string_view l = Trim(line);
+    if (l.empty()) continue;
+    if (l.front() == '[') {
+      auto close = l.find(']');
+      std::string_view name = Trim(l.substr(1, close == std::string_view::npos ? l.size() - 1
+                                                                              : close - 1));
+      // The first section of a name is the one that counts.
+      if (in_section) return std::nullopt;
+      in_section = !section_seen && SameName(name, section);
+      if (in_section) section_seen = true;
+      continue;
+    }
+    if (!in_section || l.front() == ';') continue;
+    auto eq = l.find('=');
+    if (eq == std::string_view::npos) continue;
+    if (SameName(Trim(l.substr(0, eq)), key)) return std::string(Trim(l.substr(eq + 1)));
+  }
+  return std::nullopt;
+}
+
+std::int32_t ParseProfileInt(std::string_view text) {
+  std::string_view t = Trim(text);
+  bool negative = false;
+  if (!t.empty() && (t.front() == '+' || t.front() == '-')) {
+    negative = t.front() == '-';
+    t.remove_prefix(1);
+  }
+  std::uint32_t value = 0;
+  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X') && HexDigit(t[2]) >= 0) {
+    for (std::size_t i = 2; i < t.size() && HexDigit(t[i]) >= 0; ++i) {
+      value = value * 16u + static_cast<std::uint32_t>(HexDigit(t[i]));
+    }
+  } else {
+    for (std::size_t i = 0; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) {
+      value = value * 10u + static_cast<std::uint32_t>(t[i] - '0');
+    }
+  }
+  if (negative) value = 0u - value;
+  return static_cast<std::int32_t>(value);
+}
+
+std::int32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
+                                  std::int32_t fallback, const std::string& path) {
+  auto text = GetPrivateProfileText(section, key, path);
+  if (!text || text->empty()) return fallback;
+  return ParseProfileInt(*text);
+}
+
+}  // namespace vx
