@@ -18,11 +18,11 @@ void WaitFor(Platform& platform, Duration length) {
 
 void DelaySeconds(Platform& platform, float seconds) {
   double s = static_cast<double>(seconds);
-  // Round up to the next nanosecond so that the wait is never shorter than asked; anything
-  // beyond a day is treated as a day (no wait in the plug-in comes near it).
+  // To the nearest nanosecond, far below the clock's resolution; anything beyond a day is
+  // treated as a day (no wait in the plug-in comes near it).
   if (!(s > 0.0)) s = 0.0;
   if (s > 86400.0) s = 86400.0;
-  WaitFor(platform, Duration(static_cast<std::int64_t>(std::ceil(s * 1e9))));
+  WaitFor(platform, Duration(std::llround(s * 1e9)));
 }
 
 void DelayMs(Platform& platform, std::int32_t ms) {

@@ -1,0 +1,94 @@
+// Calibration mode: entry and exit, the request/poll/store cycle, result words, FET control.
+#include "device/commands.h"
+#include "device/numeric.h"
+#include "device/utils.h"
+#include "engine/mod_calibrate_k40.h"
+
+namespace vx {
+
+namespace {
+
+bool IsSignature(std::uint8_t hi, std::uint8_t lo) {
+  return hi == cmd::kSigHi && lo == cmd::kSigLo;
+}
+
+}  // namespace
+
+Status EnterCalibrationMode(EngineContext& e, std::int16_t macCode, std::int16_t addr) {
+  e.last_mac_code = ToByte(macCode);  // a code outside 0..255 fails before any transfer
+  std::uint8_t hi = 0, lo = 0;
+  Status s = e.adapter.ReadSMBusWord(cmd::kCalModeSignature, hi, lo, addr);
+  if (s != 0) return s;
+  if (IsSignature(hi, lo)) return 0;
+  s = e.adapter.WriteSMBusWord(e.last_mac_code, 0x00, 0x40, addr);
+  if (s != 0) return s;
+  s = e.adapter.ReadSMBusWord(cmd::kCalModeSignature, hi, lo, addr);
+  if (s != 0) return s;
+  return IsSignature(hi, lo) ? 0 : kErrNoSignature;
+}
+
+Status ExitCalibrationMode(EngineContext& e, std::int16_t addr) {
+  std::uint8_t hi = 0, lo = 0;
+  e.adapter.Delay(50);
+  e.adapter.ReadSMBusWord(cmd::kCalModeSignature, hi, lo, addr);  // settles the device
+  e.adapter.Delay(10);
+  hi = lo = 0;
+  Status s = e.adapter.ReadSMBusWord(cmd::kCalModeSignature, hi, lo, addr);
+  if (s != 0) return s;
+  Status result = 0;
+  if (IsSignature(hi, lo)) {
+    e.adapter.Delay(50);
+    result = e.adapter.WriteSMBusCommand(cmd::kCalExit, addr);
+  }
+  e.adapter.Delay(1000);
+  return result;
+}
+
+Status CalStatusToError(std::uint8_t hi, std::uint8_t lo) {
+  const unsigned s = static_cast<unsigned>(hi) << 8 | lo;
+  struct Bit {
+    unsigned bit;
+    Status code;
+  };
+  // The lowest set bit of the table decides; bits 9 to 12 are not looked at.
+  static constexpr Bit kBits[] = {{0, 5031},  {1, 5030},  {2, 5029},  {3, 5028},
+                                  {4, 5027},  {5, 5026},  {6, 5025},  {7, 5024},
+                                  {8, 5023},  {13, 5022}, {14, 5021}, {15, 5020}};
+  for (const Bit& b : kBits) {
+    if (s & (1u << b.bit)) return b.code;
+  }
+  return kErrResultUnknownBits;
+}
+
+Status RunCalibration(EngineContext& e, std::uint8_t& hi, std::uint8_t lo, std::int16_t addr) {
+  hi = static_cast<std::uint8_t>(hi | 0xC0);
+  Status s = e.adapter.WriteSMBusWord(cmd::kCalStart, hi, lo, addr);
+  if (s != 0) return s;
+  DelayMs(e.platform, 300);
+  std::uint8_t bh = 0, bl = 0;
+  bool busy = true;
+  for (int polls = 0; busy; ++polls) {
+    if (polls == kMaxBusyPolls) return kErrDeviceStaysBusy;
+    e.adapter.ReadSMBusWord(cmd::kCalBusy, bh, bl, addr);  // a failed poll counts as done
+    busy = ((bh & 0x3F) | bl) != 0;
+    DelayMs(e.platform, 250);
+  }
+  std::uint8_t rh = 0, rl = 0;
+  s = e.adapter.ReadSMBusWord(cmd::kCalResult, rh, rl, addr);
+  if (s != 0) return s;
+  if (rh != 0 || rl != 0) return CalStatusToError(rh, rl);
+  s = e.adapter.WriteSMBusCommand(cmd::kCalStore, addr);
+  if (s != 0) return s;
+  e.adapter.Delay(e.settings.CalWr);
+  DelayMs(e.platform, e.settings.CalWr);
+  return 0;
+}
+
+Status SetFetControl(EngineContext& e, bool on, std::int16_t addr) {
+  Status s = e.adapter.WriteSMBusWord(cmd::kFetControl, 0x00, on ? 0x04 : 0x00, addr);
+  e.adapter.Delay(e.settings.LOAD_VI_SETTLE);
+  DelayMs(e.platform, e.settings.LOAD_VI_SETTLE);
+  return s;
+}
+
+}  // namespace vx
