@@ -1,0 +1,142 @@
+#include <deque>
+
+#include "device/commands.h"
+#include "device/numeric.h"
+#include "device/utils.h"
+#include "engine_fixture.h"
+
+using namespace std::chrono_literals;
+
+namespace vx::testing {
+
+// Register 0x8042 answers from a list of samples when one is given.
+class ScriptedSamples : public sim::SimDevice {
+ public:
+  using SimDevice::SimDevice;
+  std::deque<std::int16_t> samples;
+  Status ReadSMBusWord_(std::uint8_t c, std::int16_t& v, std::int16_t addr) override {
+    Status s = SimDevice::ReadSMBusWord_(c, v, addr);
+    if (s == 0 && c == 0x42 && !samples.empty()) {
+      v = samples.front();
+      samples.pop_front();
+    }
+    return s;
+  }
+};
+
+class BoardOffsetSW : public ::testing::Test {
+ protected:
+  static constexpr std::int16_t kAddr = 0x16;
+  VirtualPlatform platform;
+  ScriptedSamples dev{platform, sim::DefaultState(5)};
+  Settings settings = DefaultSettings();
+  std::uint8_t mac = 0;
+  EngineContext ctx{dev, platform, settings, mac};
+
+  std::int16_t StoredValue() {
+    auto& b = dev.state().dataflash[104];
+    return JoinBytes(b[22], b[23]);
+  }
+};
+
+TEST_F(BoardOffsetSW, OneSampleEachWorkedExample) {
+  dev.samples = {100, 40};
+  ASSERT_EQ(CalibrateBoardOffsetSW(ctx, 1, 250, 0, kAddr), 0);
+  EXPECT_EQ(dev.state().dataflash[104][22], 0x0F);
+  EXPECT_EQ(dev.state().dataflash[104][23], 0x00);
+  EXPECT_EQ(dev.ControlRegister(), 2);
+  EXPECT_FALSE(dev.state().fets_on);
+}
+
+TEST_F(BoardOffsetSW, OffsetIsTruncatedTowardZeroAndWord71AddsItsShare) {
+  dev.samples = {4, 3, 3, 0, 0, 0};
+  ASSERT_EQ(CalibrateBoardOffsetSW(ctx, 3, 250, 0, kAddr), 0);
+  EXPECT_EQ(StoredValue(), 213);  // 640 / 3
+  dev.samples = {0, 0, 0, 4, 3, 3};
+  ASSERT_EQ(CalibrateBoardOffsetSW(ctx, 3, 250, 0, kAddr), 0);
+  EXPECT_EQ(StoredValue(), -213);
+  dev.samples = {5, 5};
+  ASSERT_EQ(CalibrateBoardOffsetSW(ctx, 1, 250, 9419, kAddr), 0);
+  EXPECT_EQ(StoredValue(), 38);  // 38.4 rounded
+}
+
+TEST_F(BoardOffsetSW, TrafficWaitsAndSleepsInOrder) {
+  ASSERT_EQ(CalibrateBoardOffsetSW(ctx, 2, 250, 0, kAddr), 0);
+  EXPECT_EQ(Traffic(dev.log()),
+            (std::vector<std::string>{
+                "ww 46 00 00", "delay 250", "delay 1250",
+                "delay 250", "ww_ 40 80 42 @17", "rw_ 42 @17",
+                "delay 250", "ww_ 40 80 42 @17", "rw_ 42 @17",
+                "ww_ 40 80 40 @17", "ww_ 41 00 03 @17", "chk",
+                "delay 250",
+                "delay 250", "ww_ 40 80 42 @17", "rw_ 42 @17",
+                "delay 250", "ww_ 40 80 42 @17", "rw_ 42 @17",
+                "ww_ 40 80 40 @17", "ww_ 41 00 02 @17", "chk",
+                "ww_ 77 00 68", "rb 78", "wb 78 len27", "delay 200"}));
+  // 4450 + 1000 x count ms, of which 2500 + 500 x count are plain sleeps.
+  EXPECT_EQ(platform.Now(), 6450ms);
+  Duration slept{0};
+  for (const auto& w : platform.waits()) {
+    EXPECT_EQ(w.kind, WaitRecord::kSleep);  // nothing here yields to the host
+    slept += w.length;
+  }
+  EXPECT_EQ(slept, 6450ms);
+}
+
+TEST_F(BoardOffsetSW, NoSamplesMeansNoTrafficAndItsOwnStatus) {
+  for (int count : {0, -1, -18}) {
+    EXPECT_EQ(CalibrateBoardOffsetSW(ctx, static_cast<std::int16_t>(count), 250, 0, kAddr),
+              kErrNoSamples);
+  }
+  EXPECT_TRUE(dev.log().empty());
+}
+
+TEST_F(BoardOffsetSW, FailureAfterTheControlRegisterWasSetPutsItBack) {
+  // Fail the first sample read of the second phase.
+  int sample_reads = 0;
+  dev.on_transfer = [&](const sim::Transfer& t) {
+    if (t.cmd == 0x42 && ++sample_reads == 1) dev.AddFault({0, 0x42, "", 772, true});
+  };
+  EXPECT_EQ(CalibrateBoardOffsetSW(ctx, 1, 250, 0, kAddr), 772);
+  EXPECT_EQ(dev.ControlRegister(), 2);
+  auto t = Traffic(dev.log());
+  EXPECT_EQ(std::vector<std::string>(t.end() - 3, t.end()),
+            (std::vector<std::string>{"ww_ 40 80 40 @17", "ww_ 41 00 02 @17", "chk"}));
+  for (const auto& x : dev.log()) EXPECT_NE(x.cmd, 0x78);
+}
+
+TEST_F(BoardOffsetSW, AFailedDelayInASamplingLoopEndsTheRoutine) {
+  // Delays: settle 250 and 1250, two in the first phase, the pause, the second phase's first.
+  for (int failing : {3, 6}) {
+    int delays = 0;
+    dev.ClearLog();
+    dev.on_transfer = [&](const sim::Transfer& t) {
+      if (t.method == "Delay" && ++delays == failing) dev.AddFault({0, -1, "Delay", 34, true});
+    };
+    EXPECT_EQ(CalibrateBoardOffsetSW(ctx, 2, 250, 0, kAddr), 34);
+    EXPECT_EQ(dev.ControlRegister(), 2) << failing;
+    for (const auto& x : dev.log()) EXPECT_NE(x.cmd, 0x78);
+  }
+}
+
+TEST_F(BoardOffsetSW, ShortOrFailedBlockReadWritesNothingButStillWaits) {
+  dev.SetShortBlock(26);
+  auto before = dev.state().dataflash[104];
+  EXPECT_EQ(CalibrateBoardOffsetSW(ctx, 1, 250, 0, kAddr), 5);
+  EXPECT_EQ(dev.state().dataflash[104], before);
+  EXPECT_EQ(Traffic(dev.log()).back(), "delay 200");
+  dev.ClearFaults();
+  dev.ClearLog();
+  dev.AddFault({0, 0x78, "ReadSMBusBlock_", 94, false});
+  EXPECT_EQ(CalibrateBoardOffsetSW(ctx, 1, 250, 0, kAddr), 94);
+  EXPECT_EQ(dev.state().dataflash[104], before);
+}
+
+TEST_F(BoardOffsetSW, AValueBeyond16BitsFailsBeforeTheBlockIsTouched) {
+  dev.samples = {32767, -32768};
+  EXPECT_THROW(CalibrateBoardOffsetSW(ctx, 1, 250, 0, kAddr), RunTimeError);
+  for (const auto& x : dev.log()) EXPECT_NE(x.cmd, 0x77);
+  EXPECT_EQ(dev.ControlRegister(), 2);
+}
+
+}  // namespace vx::testing
