@@ -1,0 +1,12 @@
+#include "control/module.h"
+
+namespace vx {
+
+namespace {
+thread_local ModuleState g_module;
+}
+
+ModuleState& ThisThreadModule() { return g_module; }
+void ResetThisThreadModule() { g_module = ModuleState{}; }
+
+}  // namespace vx
