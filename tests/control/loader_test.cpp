@@ -1,0 +1,120 @@
+// The plug-in as a host sees it: registered, loaded, created, shown, ticked, destroyed and
+// unloaded through its four exports.
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "control/registration.h"
+#include "hosts/common/plugin_loader.h"
+#include "page_fixture.h"
+
+namespace vx::testing {
+
+class Loader : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    if (old) saved_ = old;
+    setenv("XDG_CONFIG_HOME", home.path().c_str(), 1);
+  }
+  void TearDown() override {
+    if (saved_.empty()) {
+      unsetenv("XDG_CONFIG_HOME");
+    } else {
+      setenv("XDG_CONFIG_HOME", saved_.c_str(), 1);
+    }
+  }
+  TempDir home;
+  std::string saved_;
+};
+
+TEST_F(Loader, RegisterLoadCreateShowTickDestroyUnload) {
+  std::string error;
+  auto direct = Plugin::Open(VX_PLUGIN_PATH, error);
+  ASSERT_TRUE(direct) << error;
+  ASSERT_EQ(direct->Register(), kS_OK);
+  auto reg = ReadRegistration(kProgID);
+  ASSERT_TRUE(reg);
+  EXPECT_EQ(reg->clsid, GuidToString(kCLSID_Cal));
+  EXPECT_EQ(reg->progid, "vx58420Cal.Cal");
+  EXPECT_EQ(reg->library, std::filesystem::canonical(VX_PLUGIN_PATH).string());
+  EXPECT_EQ(reg->typelib_name, "vx58420Cal");
+  EXPECT_EQ(reg->typelib_version, "1.1");
+  EXPECT_EQ(reg->typelib_description, "vx58420 Calibration Plugin");
+
+  auto plugin = Plugin::Open("", error);  // through the registration
+  ASSERT_TRUE(plugin) << error;
+  EXPECT_EQ(plugin->CanUnloadNow(), kS_OK);
+  ICal* cal = plugin->CreateCal(error);
+  ASSERT_NE(cal, nullptr) << error;
+  EXPECT_EQ(plugin->CanUnloadNow(), kS_FALSE);
+
+  TestContainer box(sim::DefaultState(4));
+  cal->SetClientSite(&box);
+  std::string info = "800.1.02";
+  std::int16_t addr = 0x16;
+  cal->TargetInfo(info);
+  cal->TargetAddress(addr);
+  cal->OnShow();
+  EXPECT_EQ(cal->Caption(), "Supercapacitor Calibration");
+  EXPECT_EQ(cal->Form().At("txtCellCount").text(), "4");
+  EXPECT_TRUE(cal->Form().Tick("tmrScan"));
+  EXPECT_EQ(cal->Form().At("txtCalMeasVoltage", 0).text(), "2050");
+  EXPECT_EQ(cal->ReadNumberofConfiguredCapacitors(), 0);
+
+  cal->AddRef();
+  EXPECT_EQ(cal->Release(), 1u);
+  EXPECT_EQ(plugin->CanUnloadNow(), kS_FALSE);
+  cal->Release();
+  EXPECT_EQ(plugin->CanUnloadNow(), kS_OK);
+
+  ASSERT_TRUE(plugin->Unload());
+  EXPECT_FALSE(plugin->Unload());
+
+  ASSERT_EQ(direct->Unregister(), kS_OK);
+  EXPECT_FALSE(ReadRegistration(kProgID));
+  EXPECT_FALSE(Plugin::Open("", error));
+  EXPECT_NE(error.find("not registered"), std::string::npos);
+}
+
+TEST_F(Loader, FactoryAndLocksTellTheTruth) {
+  std::string error;
+  auto plugin = Plugin::Open(VX_PLUGIN_PATH, error);
+  ASSERT_TRUE(plugin) << error;
+  auto* h = dlopen(VX_PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(h, nullptr);
+  auto get = reinterpret_cast<DllGetClassObjectFn>(dlsym(h, "DllGetClassObject"));
+  auto can_unload = reinterpret_cast<DllCanUnloadNowFn>(dlsym(h, "DllCanUnloadNow"));
+  void* pv = nullptr;
+  Guid other = kCLSID_Cal;
+  other.data1 ^= 1;
+  EXPECT_EQ(get(&other, &kIID_IClassFactory, &pv), kCLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(pv, nullptr);
+  EXPECT_EQ(get(&kCLSID_Cal, &kIID_Cal, &pv), kE_NOINTERFACE);
+  EXPECT_EQ(get(&kCLSID_Cal, &kIID_IClassFactory, nullptr), kE_POINTER);
+  ASSERT_EQ(get(&kCLSID_Cal, &kIID_IClassFactory, &pv), kS_OK);
+  auto* factory = static_cast<IClassFactory*>(pv);
+  EXPECT_EQ(can_unload(), kS_FALSE);  // the factory is a live object
+  EXPECT_EQ(factory->LockServer(true), kS_OK);
+  factory->Release();
+  EXPECT_EQ(can_unload(), kS_FALSE);  // locked
+  void* obj = nullptr;
+  ASSERT_EQ(get(&kCLSID_Cal, &kIID_IClassFactory, &pv), kS_OK);
+  factory = static_cast<IClassFactory*>(pv);
+  int outer = 0;
+  EXPECT_EQ(factory->CreateInstance(&outer, kIID_Cal, &obj), kCLASS_E_NOAGGREGATION);
+  EXPECT_EQ(factory->CreateInstance(nullptr, kIID_IClassFactory, &obj), kE_NOINTERFACE);
+  EXPECT_EQ(factory->LockServer(false), kS_OK);
+  factory->Release();
+  EXPECT_EQ(can_unload(), kS_OK);
+  dlclose(h);
+}
+
+TEST_F(Loader, MissingLibraryOrWrongFileGivesAClearError) {
+  std::string error;
+  EXPECT_FALSE(Plugin::Open(home.path() + "/nothing.so", error));
+  EXPECT_NE(error.find("cannot open"), std::string::npos);
+}
+
+}  // namespace vx::testing

@@ -1,0 +1,218 @@
+#include "page_fixture.h"
+
+namespace vx::testing {
+
+class SetupPanel : public PageTest {
+ protected:
+  void SetCount(int n) { dev().state().dataflash[64][0] = static_cast<std::uint8_t>(n - 1); }
+  std::vector<std::string> Voltages() {
+    std::vector<std::string> v;
+    for (int i = 0; i < 6; ++i) v.push_back(Text("txtVoltage", i));
+    return v;
+  }
+  std::vector<bool> Enabled() {
+    std::vector<bool> v;
+    for (int i = 0; i < 6; ++i) v.push_back(At("txtVoltage", i).enabled());
+    return v;
+  }
+};
+
+TEST_F(SetupPanel, FiveCapacitors) {
+  cal->OnShow();
+  EXPECT_EQ(Voltages(), (std::vector<std::string>{"2100", "4200", "6300", "8400", "10500",
+                                                  "10500"}));
+  EXPECT_EQ(Enabled(), (std::vector<bool>{true, true, true, true, true, false}));
+  EXPECT_EQ(Text("txtActualSystemVoltage"), "12300");
+  EXPECT_EQ(Text("txtCellCount"), "5");
+  EXPECT_TRUE(platform().messages().empty());
+}
+
+TEST_F(SetupPanel, ThreeCapacitors) {
+  SetCount(3);
+  cal->OnShow();
+  EXPECT_EQ(Voltages(), (std::vector<std::string>{"2100", "4200", "6300", "6300", "6300",
+                                                  "6300"}));
+  EXPECT_EQ(Enabled(), (std::vector<bool>{true, true, true, false, false, false}));
+  EXPECT_EQ(Text("txtActualSystemVoltage"), "8100");
+  EXPECT_EQ(Text("txtCellCount"), "3");
+}
+
+TEST_F(SetupPanel, OneCapacitorIsReportedAndStillShapesTheRows) {
+  SetCount(1);
+  cal->OnShow();
+  ASSERT_EQ(platform().messages().size(), 1u);
+  EXPECT_EQ(platform().messages()[0].caption, "");
+  EXPECT_NE(platform().messages()[0].text.find("Current Configuration is for 1 series capacitors."),
+            std::string::npos);
+  EXPECT_EQ(Voltages(), std::vector<std::string>(6, "2100"));
+  EXPECT_EQ(Enabled(), (std::vector<bool>{true, false, false, false, false, false}));
+  EXPECT_EQ(Text("txtActualSystemVoltage"), "3900");
+  EXPECT_EQ(Text("txtCellCount"), "5");  // unchanged
+}
+
+TEST_F(SetupPanel, SixOrMoreFillsEveryRowAndKeepsTheSystemVoltage) {
+  SetCount(8);
+  cal->OnShow();
+  EXPECT_EQ(Voltages(), (std::vector<std::string>{"2100", "4200", "6300", "8400", "10500",
+                                                  "12600"}));
+  EXPECT_EQ(Enabled(), std::vector<bool>(6, true));
+  EXPECT_EQ(Text("txtActualSystemVoltage"), "2000");
+}
+
+TEST_F(SetupPanel, ARowDisabledAtOneShowStaysDisabledAtTheNext) {
+  SetCount(3);
+  cal->OnShow();
+  SetCount(5);
+  form().Type("txtVoltage(0)", "2222");
+  cal->OnShow();
+  EXPECT_EQ(Text("txtVoltage", 0), "2100");  // typed value replaced
+  EXPECT_EQ(Voltages()[4], "10500");
+  EXPECT_EQ(Enabled(), (std::vector<bool>{true, true, true, false, false, false}));
+}
+
+TEST_F(SetupPanel, FlagsFramesTextsAndTheReadFailureFallback) {
+  ASSERT_TRUE(form().Click("OptionByPass"));
+  EXPECT_EQ(cal->Fields().bChargeFetOn, kVFalse);
+  At("imgCalDoneBox").SetVisible(true);
+  At("Frame1", 4).SetVisible(true);
+  At("Frame1", 3).SetVisible(false);
+  At("tmrScan").SetEnabled(false);
+  dev().AddFault({0, 0x77, "", 772, true});
+  cal->OnShow();
+  EXPECT_FALSE(At("imgCalDoneBox").visible());
+  EXPECT_FALSE(At("Frame1", 4).visible());
+  EXPECT_TRUE(At("Frame1", 3).visible());
+  EXPECT_TRUE(At("tmrScan").enabled());
+  EXPECT_EQ(cal->Fields().bChargeFetOn, kVTrue);
+  EXPECT_EQ(cal->Fields().bVFetOn, kVFalse);
+  EXPECT_EQ(At("OptionByPass").value(), 1);  // the option buttons keep what the user left
+  EXPECT_EQ(Text("lblVersion"), "Version: 0.0.2");
+  EXPECT_EQ(Text("lblMainHelp"),
+            "The number of configured capacitors is read from Operation Cfg parameter in data "
+            "flash. Actual voltage entry is disabled for capacitors not used. Actual stack "
+            "voltage will use top configured actual capacitor voltage. ");
+  ASSERT_EQ(platform().messages().size(), 1u);
+  EXPECT_EQ(platform().messages()[0].text,
+            "Error reading the number of configured series capacitors from Dataflash.");
+  EXPECT_EQ(platform().messages()[0].caption, "Supercapacitor Calibration");
+  EXPECT_EQ(cal->Fields().nCapCount, 5);
+}
+
+TEST_F(SetupPanel, DvmacComesFromConfigAtEveryShow) {
+  dir.Write("Config.ini", "[D800]\nDVMAC=68\n");
+  std::int16_t mac = 5, addr = 22;
+  cal->DVMAC(mac);
+  cal->TargetAddress(addr);
+  cal->OnShow();
+  EXPECT_EQ(cal->Fields().nDVMAC, 68);
+  mac = 7;
+  cal->DVMAC(mac);
+  EXPECT_EQ(cal->Fields().nDVMAC, 7);
+  cal->PrintProperties();
+  ASSERT_EQ(platform().messages().size(), 2u);
+  EXPECT_EQ(platform().messages()[0].text, "Target Address is: 22");
+  EXPECT_EQ(platform().messages()[1].text, "DVMAC from parent is:7");
+  EXPECT_EQ(platform().messages()[1].caption, "");
+  dir.Write("Config.ini", "");
+  cal->OnShow();
+  EXPECT_EQ(cal->Fields().nDVMAC, 0);
+  EXPECT_EQ(cal->Caption(), "Supercapacitor Calibration");
+  EXPECT_EQ(cal->TargetAddress(), 22);
+}
+
+TEST_F(SetupPanel, EmptyTargetInfoReadsOnlyTheTimingSection) {
+  dir.Write("Config.ini", "[Delay]\nLOAD_VI_SETTLE=300\n[D800]\nDVMAC=68\n");
+  std::string empty;
+  cal->TargetInfo(empty);
+  cal->OnShow();
+  EXPECT_EQ(cal->Module().settings.LOAD_VI_SETTLE, 300);
+  EXPECT_EQ(cal->Fields().nDVMAC, 0);
+}
+
+TEST_F(SetupPanel, ShowingTwiceReadsConfigAndCountTwice) {
+  cal->OnShow();
+  cal->OnShow();
+  int selects = 0;
+  for (const auto& t : dev().log()) selects += t.cmd == 0x77;
+  EXPECT_EQ(selects, 2);
+  EXPECT_EQ(box.parent_reads, 2);
+}
+
+TEST_F(SetupPanel, ContainerWithoutParentOrWithAFailingReadSkipsTheSetUp) {
+  box.has_parent = false;
+  cal->OnShow();
+  EXPECT_EQ(cal->Module().adapter, nullptr);
+  EXPECT_EQ(Text("lblVersion"), "");
+  EXPECT_TRUE(dev().log().empty());
+  box.has_parent = true;
+  cal->OnShow();
+  auto first = cal->Module().adapter;
+  ASSERT_NE(first, nullptr);
+  box.parent_read_fails = true;
+  At("Frame1", 4).SetVisible(true);
+  cal->OnShow();
+  EXPECT_EQ(cal->Module().adapter, first);  // the earlier reference stays
+  EXPECT_TRUE(At("Frame1", 4).visible());   // set-up did not run
+}
+
+TEST_F(SetupPanel, NoSiteAtAllIsHarmless) {
+  CalPtr lonely(new Cal());
+  lonely->OnShow();
+  lonely->PrintProperties();
+  EXPECT_EQ(lonely->ReadNumberofConfiguredCapacitors(), kE_FAIL);
+  EXPECT_EQ(lonely->CalSystemVoltage(), 0);  // its own trap reports and returns 0
+  EXPECT_TRUE(lonely->Form().Tick("tmrScan"));
+  EXPECT_EQ(lonely->Form().At("txtCalMeasVoltage", 0).text(), "");
+}
+
+TEST_F(SetupPanel, ConfigurationMethodsOfTheHostInterface) {
+  std::string info = "800.1.02", d = "keep", v = "keep";
+  EXPECT_TRUE(cal->GetConfigSection(info, d, v));
+  EXPECT_EQ(d, "800");
+  EXPECT_EQ(v, "800_1_02");
+  info = "abc";
+  d = v = "keep";
+  EXPECT_FALSE(cal->GetConfigSection(info, d, v));
+  EXPECT_EQ(d, "keep");
+  info = ".x";
+  EXPECT_TRUE(cal->GetConfigSection(info, d, v));
+  EXPECT_EQ(d, "");
+  EXPECT_EQ(v, "_x");
+
+  std::string file = dir.Write("gg.ini", "[800]\nA=1\nB=2\n[800_1_02]\nB=3\n[D800]\nC=4\n");
+  std::string key = "A";
+  std::int32_t def = 9;
+  info = "800.1.02";
+  EXPECT_EQ(cal->ReadGGIniWithOverride(info, key, def, file), 1);
+  key = "B";
+  EXPECT_EQ(cal->ReadGGIniWithOverride(info, key, def, file), 3);
+  key = "C";  // only in the reader's "D" section, which this method does not use
+  EXPECT_EQ(cal->ReadGGIniWithOverride(info, key, def, file), 9);
+  info = "800";
+  key = "A";
+  EXPECT_EQ(cal->ReadGGIniWithOverride(info, key, def, file), 9);
+}
+
+TEST(ModuleState, TwoControlsOnOneThreadShareItAndTheLatestShowWins) {
+  ResetThisThreadModule();
+  testing::TempDir dir;
+  dir.Write("Config.ini", "[Delay]\nLOAD_VI_SETTLE=250\n");
+  TestContainer a(sim::DefaultState(3)), b(sim::DefaultState(4));
+  CalPtr one(new Cal()), two(new Cal());
+  one->SetClientSite(&a);
+  two->SetClientSite(&b);
+  one->SetConfigFolder(dir.path());
+  one->OnShow();
+  EXPECT_EQ(two->Module().adapter, a.device);
+  EXPECT_EQ(two->Module().settings.LOAD_VI_SETTLE, 250);
+  two->OnShow();
+  EXPECT_EQ(one->Module().adapter, b.device);
+  // The first control's scan now reads through the second show's adapter.
+  a.device->ClearLog();
+  one->Form().Tick("tmrScan");
+  EXPECT_TRUE(a.device->log().empty());
+  EXPECT_FALSE(b.device->log().empty());
+  ResetThisThreadModule();
+}
+
+}  // namespace vx::testing
