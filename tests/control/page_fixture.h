@@ -79,7 +79,7 @@ class PageTest : public ::testing::Test {
   // Records every value a control takes from now on.
   std::vector<int>& RecordValues(const std::string& key) {
     auto& values = recorded_[key];
-    form().AddObserver([key, &values, last = -1](const Control& c) mutable {
+    form().AddObserver([key, &values, last = form().Find(key)->value()](const Control& c) mutable {
       if (c.Key() == key && c.value() != last) {
         last = c.value();
         values.push_back(c.value());

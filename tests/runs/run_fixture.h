@@ -1,0 +1,57 @@
+// A shown control on a simulated device whose calibrations take little device time.
+#pragma once
+
+#include "control/page_fixture.h"
+#include "runs/calibrate_device.h"
+#include "runs/separate_runs.h"
+#include "runs/system_voltage.h"
+
+namespace vx::testing {
+
+inline sim::SimState QuickState(sim::SimState s) {
+  s.busy_ms = {600, 600, 600, 600, 600};
+  return s;
+}
+
+class RunTest : public PageTest {
+ protected:
+  explicit RunTest(sim::SimState s = sim::DefaultState(5)) : PageTest(QuickState(std::move(s))) {}
+  void SetUp() override {
+    ShowFresh();
+    form().Tick("tmrScan");  // the page shows live readings before the user clicks
+    dev().ClearLog();
+  }
+  void Tick(const char* check_box) { At(check_box).SetValue(1); }
+  void Calibrate() { ASSERT_TRUE(form().Click("btnCalibrate")); }
+  bool Sent(int command) {
+    for (const auto& t : dev().log()) {
+      if (t.cmd == command && t.method != "ReadSMBusWord" && t.method != "ReadSMBusWord_") {
+        return true;
+      }
+    }
+    return false;
+  }
+  int Count(int command) {
+    int n = 0;
+    for (const auto& t : dev().log()) n += t.cmd == command;
+    return n;
+  }
+  // The page at rest: selections and the visible buttons usable, the scan running.
+  void ExpectIdlePanel() {
+    EXPECT_TRUE(At("btnCalibrate").enabled());
+    EXPECT_TRUE(At("btnCalPackVolt").enabled());
+    EXPECT_TRUE(At("cmdSWBrdOffsetCal").enabled());
+    for (const char* c : {"chkCCOffset", "chkVoltageCal", "chkTempCal", "chkSystemVoltage"}) {
+      EXPECT_TRUE(At(c).enabled()) << c;
+    }
+    for (int i : {0, 1, 3}) EXPECT_TRUE(At("Frame1", i).enabled()) << i;
+    EXPECT_TRUE(At("tmrScan").enabled());
+  }
+  std::vector<std::pair<std::string, std::string>> Messages() {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& m : platform().messages()) out.emplace_back(m.text, m.caption);
+    return out;
+  }
+};
+
+}  // namespace vx::testing
