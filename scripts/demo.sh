@@ -1,11 +1,24 @@
 #!/usr/bin/env bash
-# Runs the most complete thing there is on the simulated device.
+# The main job: the desktop host on the simulated device where a display exists, else the
+# command line's headless demo on the same simulated device.
 set -euo pipefail
 build=${1:-build/dev}
+host="$build/hosts/desktop/vx58420-host"
 cli="$build/hosts/cli/vx58420cal"
-echo "No desktop host yet: showing the simulated device through the command line."
-echo "--- stack voltage (command 0x09)"; "$cli" bus read-word 0x09
-echo "--- system voltage (command 0x5A)"; "$cli" bus read-word 0x5A
-echo "--- temperature in 0.1 K (command 0x08)"; "$cli" bus read-word 0x08
-echo "--- current in mA (command 0x0A)"; "$cli" bus read-word 0x0A
-echo "--- status 772 means"; "$cli" errtext 772
+if [ -x "$host" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+  exec "$host"
+fi
+echo "No display here: running the headless demo of the command line on the simulator."
+state=$(mktemp --suffix=.json)
+trap 'rm -f "$state"' EXIT
+"$cli" sim-state --miscalibrated > "$state"
+echo
+echo "== A miscalibrated simulated device, as the page's scan reads it:"
+"$cli" --sim "$state" read
+echo
+echo "== Calibrating with the true values as references (stack, system voltage, temperature, current):"
+"$cli" --sim "$state" --save-state "$state" calibrate --verify \
+  --voltages 2050,4160,6240,8360,10455 --system-voltage 12255 --temperature 25 --current -500
+echo
+echo "== The same device afterwards:"
+"$cli" --sim "$state" read

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev libi2c-dev qt6-base-dev clang-format)
+          nlohmann-json3-dev libcli11-dev libi2c-dev qt6-base-dev clang-format fonts-liberation)
 if [ "${1:-}" = "--demo" ]; then packages+=(xvfb); fi
 missing=()
 for p in "${packages[@]}"; do

@@ -112,7 +112,7 @@ void BuildCalibrationPage(FormModel& f) {
         true, true);
   Heading(f, 10, "Measured voltage", {0, 240, 1215, 495}, f1);
   Heading(f, 5, "Enter actual voltage", {2745, 240, 1350, 495}, f1);
-  Heading(f, 2, "Series Capacitor Count", {4395, 240, 1350, 495}, f1);
+  Heading(f, 2, "Series Capacitor Count", {4170, 240, 1755, 495}, f1);
   const std::array<int, 6> tops{840, 1200, 1560, 1920, 2295, 2670};
   const std::array<const char*, 6> defaults{"2100", "4200", "6300", "8400", "10500", "10500"};
   const std::array<const char*, 6> rows{"Capacitor 1",          "Capacitor 1 + 2",

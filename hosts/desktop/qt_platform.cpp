@@ -1,0 +1,80 @@
+#include "hosts/desktop/qt_platform.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QTimer>
+#include <thread>
+
+namespace vx {
+
+namespace {
+using Steady = std::chrono::steady_clock;
+}
+
+TimePoint QtPlatform::Now() {
+  if (virtual_) return now_;
+  return std::chrono::duration_cast<TimePoint>(Steady::now().time_since_epoch());
+}
+
+void QtPlatform::ProcessEventsUntil(TimePoint deadline) {
+  if (virtual_) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (deadline > now_) now_ = deadline;
+    return;
+  }
+  TimePoint now = Now();
+  if (deadline <= now) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return;
+  }
+  // A precise single-shot timer guarantees a wake-up at the deadline; until then the thread
+  // sleeps in the event dispatcher and wakes only for events (repaints, input, timers).
+  auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+  QTimer wake;
+  wake.setSingleShot(true);
+  wake.setTimerType(Qt::PreciseTimer);
+  wake.start(static_cast<int>(std::min<std::int64_t>(remaining.count(), 1 << 30)));
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void QtPlatform::Yield() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void QtPlatform::Sleep(Duration d) {
+  if (d <= Duration::zero()) return;
+  if (virtual_) {
+    now_ += d;
+  } else {
+    std::this_thread::sleep_for(d);
+  }
+}
+
+Answer QtPlatform::MessageBox(const std::string& text, const std::string& caption,
+                              Buttons buttons) {
+  QMessageBox box(QMessageBox::NoIcon,
+                  QString::fromStdString(caption.empty() ? kDefaultTitle : caption),
+                  QString::fromStdString(text),
+                  buttons == Buttons::kOk ? QMessageBox::Ok
+                                          : (QMessageBox::Ok | QMessageBox::Cancel),
+                  QApplication::activeWindow());
+  box.setDefaultButton(QMessageBox::Ok);
+  // A busy cursor must not cover the question the user has to answer.
+  bool was_busy = busy_;
+  if (was_busy) SetBusyCursor(false);
+  int r = box.exec();
+  if (was_busy) SetBusyCursor(true);
+  return r == QMessageBox::Cancel ? Answer::kCancel : Answer::kOk;
+}
+
+void QtPlatform::SetBusyCursor(bool busy) {
+  if (busy == busy_) return;
+  busy_ = busy;
+  if (busy) {
+    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+}  // namespace vx

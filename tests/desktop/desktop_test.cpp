@@ -1,0 +1,218 @@
+// The desktop host under the offscreen platform: the page as widgets, both-way binding, a full
+// calibration by widget clicks, and waits that keep the event loop live.
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest/QtTest>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "device/utils.h"
+#include "hosts/desktop/main_window.h"
+#include "sim/sim_state.h"
+
+using namespace vx;
+
+namespace {
+
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Answers the next modal message box with its OK button, remembering its title and text.
+struct BoxAnswerer {
+  QStringList seen;
+  void Arm() {
+    QTimer::singleShot(10, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        seen << box->windowTitle() + "|" + box->text();
+        box->button(QMessageBox::Ok)->click();
+      } else {
+        Arm();
+      }
+    });
+  }
+};
+
+}  // namespace
+
+class DesktopTest : public QObject {
+  Q_OBJECT
+ private:
+  std::filesystem::path dir_;
+  std::unique_ptr<MainWindow> Window(const std::string& state_file, bool virtual_time = true) {
+    DesktopOptions o;
+    o.plugin = VX_PLUGIN_PATH;
+    o.sim_state = state_file;
+    o.config_dir = dir_.string();
+    o.virtual_time = virtual_time;
+    auto w = std::make_unique<MainWindow>(o);
+    std::string error;
+    if (!w->LoadPlugin(error)) qFatal("%s", error.c_str());
+    w->show();
+    if (!w->ConnectAndShow(error)) qFatal("%s", error.c_str());
+    return w;
+  }
+  template <typename T = QWidget>
+  T* W(MainWindow& w, const char* key) {
+    return qobject_cast<T*>(w.renderer()->WidgetFor(key));
+  }
+  QCheckBox* Box(MainWindow& w, const char* key) {
+    return W(w, key)->findChild<QCheckBox*>("indicator");
+  }
+  void Retype(MainWindow& w, const char* key, const QString& text) {
+    auto* e = W<QLineEdit>(w, key);
+    e->selectAll();
+    QTest::keyClicks(e, text);
+  }
+  void Shot(MainWindow& w, const char* name) {
+    if (const char* out = std::getenv("VX_SCREENSHOT_DIR")) {
+      w.page()->grab().save(QString(out) + "/" + name);
+    }
+  }
+
+ private slots:
+  void initTestCase() {
+    dir_ = std::filesystem::temp_directory_path() / "vx58420-desktop-test";
+    std::filesystem::create_directories(dir_);
+    std::ofstream(dir_ / "Config.ini") << "";
+    sim::SimState s = sim::MiscalibratedState(5);
+    s.busy_ms = {300, 300, 300, 300, 300};
+    sim::SaveStateFile(s, (dir_ / "mis.json").string());
+  }
+  void cleanupTestCase() { std::filesystem::remove_all(dir_); }
+
+  void everyVisibleControlIsDrawnWithItsTextAtItsPlace() {
+    auto w = Window("");
+    FormModel& f = w->cal()->Form();
+    int checked = 0;
+    for (const auto& c : f.controls()) {
+      if (c->kind == Kind::kTimer || !f.EffectiveVisible(*c)) continue;
+      QWidget* x = w->renderer()->WidgetFor(c->Key());
+      QVERIFY2(x, c->Key().c_str());
+      QVERIFY2(x->isVisible(), c->Key().c_str());
+      auto px = [&](int t) { return w->renderer()->Pixels(t); };
+      QCOMPARE(x->geometry(), QRect(px(c->rect.left), px(c->rect.top), px(c->rect.width),
+                                    px(c->rect.height)));
+      QString text = QString::fromStdString(c->text());
+      if (auto* l = qobject_cast<QLabel*>(x); l && c->kind == Kind::kLabel) QCOMPARE(l->text(), text);
+      if (auto* e = qobject_cast<QLineEdit*>(x)) QCOMPARE(e->text(), text);
+      if (auto* g = qobject_cast<QGroupBox*>(x)) QCOMPARE(g->title(), text);
+      if (auto* b = qobject_cast<QPushButton*>(x)) QCOMPARE(b->text().replace('\n', ' '), text);
+      if (c->kind == Kind::kCheckBox) {
+        QCOMPARE(x->findChild<QLabel*>("caption")->text(), text);
+      }
+      ++checked;
+    }
+    QVERIFY(checked > 60);
+    QCOMPARE(w->findChild<QTabWidget*>()->tabText(0), QString("Supercapacitor Calibration"));
+    QVERIFY(!W(*w, "Frame1(4)")->isVisible());
+    QCOMPARE(W<QLineEdit>(*w, "txtVoltage(0)")->maxLength(), 5);
+    QVERIFY(W<QLineEdit>(*w, "txtCalMeasVoltage(0)")->isReadOnly());
+    QVERIFY(!W(*w, "txtVoltage(5)")->isEnabled());
+    QCOMPARE(W(*w, "btnCalibrate")->toolTip(),
+             QString("Check the calibrations to perform below. Click this button to calibrate."));
+    // The sensor box ticked by default lies on top of the two it overlaps.
+    QWidget* top = W(*w, "Frame1(2)")->childAt(W(*w, "chkExtTS1")->geometry().center());
+    QVERIFY(top && (top == W(*w, "chkExtTS1") || top->parentWidget() == W(*w, "chkExtTS1")));
+    Shot(*w, "page-after-setup.png");
+  }
+
+  void typingAndClickingDriveTheModelAndTheModelDrivesTheWidgets() {
+    auto w = Window("");
+    FormModel& f = w->cal()->Form();
+    Retype(*w, "txtVoltage(0)", "2222");
+    QCOMPARE(QString::fromStdString(f.At("txtVoltage", 0).text()), QString("2222"));
+    QTest::mouseClick(Box(*w, "chkTempCal"), Qt::LeftButton);
+    QCOMPARE(f.At("chkTempCal").value(), 1);
+    QTest::mouseClick(W(*w, "chkTempCal")->findChild<QLabel*>("caption"), Qt::LeftButton);
+    QCOMPARE(f.At("chkTempCal").value(), 0);
+    QTest::mouseClick(W<QRadioButton>(*w, "OptionByPass"), Qt::LeftButton);
+    QCOMPARE(f.At("OptionByPass").value(), 1);
+    QCOMPARE(f.At("OptionUse").value(), 0);
+    f.At("Frame1", 1).SetEnabled(false);
+    QVERIFY(!W(*w, "txtVoltage(0)")->isEnabled());
+    QVERIFY(f.At("txtVoltage", 0).enabled());  // own flag unchanged
+    f.At("Frame1", 1).SetEnabled(true);
+    QVERIFY(W(*w, "txtVoltage(0)")->isEnabled());
+    f.At("txtCalMeasCurrent").SetText("-123");
+    QCOMPARE(W<QLineEdit>(*w, "txtCalMeasCurrent")->text(), QString("-123"));
+    f.At("imgCalDoneBox").SetVisible(true);
+    QVERIFY(W(*w, "imgCalDoneBox")->isVisible());
+  }
+
+  void fullCalibrationByWidgetClicks() {
+    auto w = Window((dir_ / "mis.json").string());
+    FormModel& f = w->cal()->Form();
+    f.Tick("tmrScan");
+    Retype(*w, "txtActualSystemVoltage", "1999");
+    QTest::mouseClick(Box(*w, "chkSystemVoltage"), Qt::LeftButton);
+    BoxAnswerer answer;
+    answer.Arm();
+    QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
+    QCOMPARE(answer.seen.size(), 1);
+    QCOMPARE(answer.seen[0], QString("vx58420Cal|Actual system voltage entered appears low. "
+                                     "Please check this value and retry calibration."));
+    QVERIFY(W(*w, "btnCalibrate")->isEnabled());
+
+    const char* taps[] = {"2050", "4160", "6240", "8360", "10455"};
+    for (int k = 0; k < 5; ++k) {
+      Retype(*w, ("txtVoltage(" + std::to_string(k) + ")").c_str(), taps[k]);
+    }
+    Retype(*w, "txtActualSystemVoltage", "12255");
+    Retype(*w, "txtTemperature", "25");
+    Retype(*w, "txtCurrent", "-500");
+    for (const char* c : {"chkVoltageCal", "chkTempCal", "chkCurrentCal"}) {
+      QTest::mouseClick(Box(*w, c), Qt::LeftButton);
+    }
+    QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
+    QVERIFY(W(*w, "imgCalDoneBox")->isVisible());
+    QCOMPARE(qobject_cast<QProgressBar*>(W(*w, "prgCal"))->value(), 100);
+    f.Tick("tmrScan");
+    for (int k = 0; k < 5; ++k) {
+      double v = W<QLineEdit>(*w, ("txtCalMeasVoltage(" + std::to_string(k) + ")").c_str())
+                     ->text()
+                     .toDouble();
+      QVERIFY(std::abs(v - std::stod(taps[k])) <= 1.0);
+    }
+    QVERIFY(std::abs(W<QLineEdit>(*w, "txtMeasuredSystemVoltage")->text().toDouble() - 12255) <= 1);
+    QCOMPARE(W<QLineEdit>(*w, "txtCalMeasTemperature")->text(), QString("25"));
+    QCOMPARE(W<QLineEdit>(*w, "txtCalMeasCurrent")->text(), QString("-500"));
+    Shot(*w, "page-after-calibration.png");
+  }
+
+  void waitKeepsTheEventLoopLiveWithoutBurningACore() {
+    auto w = Window("", /*virtual_time=*/false);
+    QtPlatform& p = static_cast<QtPlatform&>(w->AmbientPlatform());
+    QElapsedTimer clock;
+    clock.start();
+    qint64 fired_at = -1;
+    QTimer::singleShot(500, [&] { fired_at = clock.elapsed(); });
+    double cpu0 = CpuSeconds();
+    auto t0 = std::chrono::steady_clock::now();
+    DelaySeconds(p, 2.5f);
+    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    double cpu = CpuSeconds() - cpu0;
+    QVERIFY2(fired_at >= 500 && fired_at < 550, qPrintable(QString::number(fired_at)));
+    QVERIFY(wall >= 2.5);
+    QVERIFY2(cpu < 0.05 * wall, qPrintable(QString("cpu %1 s of %2 s").arg(cpu).arg(wall)));
+    std::printf("2.5 s wait: wall %.3f s, cpu %.4f s (%.2f %%), timer late %lld ms\n", wall, cpu,
+                100.0 * cpu / wall, static_cast<long long>(fired_at - 500));
+  }
+};
+
+QTEST_MAIN(DesktopTest)
+#include "desktop_test.moc"
