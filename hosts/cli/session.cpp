@@ -97,6 +97,10 @@ std::shared_ptr<SMBusAdapter> Session::GetObjectProperty(const std::string& name
 
 bool Session::ShowControl() {
   std::string error;
+  if (o_.make_cal) {
+    cal_ = o_.make_cal();
+    return cal_ && (Show(), true);
+  }
   std::string path = o_.plugin.empty() ? DefaultPluginPath() : o_.plugin;
   plugin_ = Plugin::Open(path, error);
   if (!plugin_ && o_.plugin.empty()) plugin_ = Plugin::Open("", error);  // the registered one
@@ -109,6 +113,11 @@ bool Session::ShowControl() {
     std::cerr << "vx58420cal: " << error << "\n";
     return false;
   }
+  Show();
+  return true;
+}
+
+void Session::Show() {
   cal_->SetClientSite(this);
   if (!o_.config_dir.empty()) cal_->SetConfigFolder(o_.config_dir);
   std::string info = o_.target_info;
@@ -117,7 +126,6 @@ bool Session::ShowControl() {
   cal_->TargetInfo(info);
   cal_->OnShow();
   cal_->Form().AddObserver([this](const Control& c) { ShowProgress(c); });
-  return true;
 }
 
 void Session::ShowProgress(const Control& c) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +32,8 @@ struct Options {
   bool json = false;
   bool yes = false;
   bool fast = false;  // virtual time (simulator only)
+  // Creates the control instead of loading the plug-in (programs that link the control).
+  std::function<ICal*()> make_cal;
 };
 
 class Session : public IContainer {
@@ -58,6 +61,7 @@ class Session : public IContainer {
   std::int16_t target_address() const { return static_cast<std::int16_t>(o_.address7 << 1); }
 
  private:
+  void Show();
   void ShowProgress(const Control& c);
 
   Options o_;

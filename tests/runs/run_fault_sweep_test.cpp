@@ -2,6 +2,7 @@
 // device that stays busy: no crash, calibration mode left, the page and its timer restored,
 // data flash blocks either untouched or written whole, and no done mark unless the device
 // really ended up calibrated.
+#include <algorithm>
 #include <functional>
 
 #include "run_fixture.h"
@@ -33,9 +34,28 @@ void TypeTruth(Cal& cal, const sim::SimDevice& dev) {
   }
 }
 
+// Leaves only the given selections ticked.
+std::function<void(RunTest&, Cal&)> Only(std::vector<const char*> keep) {
+  return [keep](RunTest&, Cal& c) {
+    for (const char* box :
+         {"chkVoltageCal", "chkSystemVoltage", "chkTempCal", "chkCurrentCal", "chkCCOffset"}) {
+      bool wanted = std::find_if(keep.begin(), keep.end(), [&](const char* k) {
+                      return std::string(k) == box;
+                    }) != keep.end();
+      c.Form().At(box).SetValue(wanted ? 1 : 0);
+    }
+  };
+}
+
 std::vector<RunCase> Cases() {
   auto none = [](RunTest&, Cal&) {};
+  auto click = [](Cal& c) { c.Form().Click("btnCalibrate"); };
   return {
+      {"calibrate-device-stack", "imgCalDoneBox", Only({"chkVoltageCal"}), click},
+      {"calibrate-device-system", "imgCalDoneBox", Only({"chkSystemVoltage"}), click},
+      {"calibrate-device-cc-offset", "imgCalDoneBox", Only({"chkCCOffset"}), click},
+      {"calibrate-device-temperature-current", "imgCalDoneBox",
+       Only({"chkTempCal", "chkCurrentCal"}), click},
       {"calibrate-device", "imgCalDoneBox", none,
        [](Cal& c) { c.Form().Click("btnCalibrate"); }},
       {"calibrate-device-fet-bypassed", "imgCalDoneBox",
