@@ -4,6 +4,8 @@
 #include <iomanip>
 #include <iostream>
 #include <nlohmann/json.hpp>
+
+#include "hosts/cli/json_out.h"
 #include <sstream>
 #include <thread>
 
@@ -81,7 +83,7 @@ std::string ReadingsJson(FormModel& f) {
   j["system_mV"] = Number(f.At("txtMeasuredSystemVoltage").text());
   j["temperature_C"] = Number(f.At("txtCalMeasTemperature").text());
   j["current_mA"] = Number(f.At("txtCalMeasCurrent").text());
-  return j.dump();
+  return Dump(j);
 }
 
 int ReadCommand(Session& s, int ticks, std::ostream& out) {
@@ -178,7 +180,7 @@ int CalibrateCommand(Session& s, const CalibrateArgs& a, std::ostream& out) {
       nlohmann::ordered_json j;
       j["verify"] = residuals;
       j["readings"] = json::parse(ReadingsJson(f));
-      out << j.dump() << "\n";
+      out << Dump(j) << "\n";
     } else {
       out << "Residuals (measured - reference):\n";
       for (auto& [name, v] : residuals.items()) {
@@ -188,7 +190,7 @@ int CalibrateCommand(Session& s, const CalibrateArgs& a, std::ostream& out) {
     }
   }
   if (s.options().json) {
-    out << json{{"done", exit_code == kExitOk}}.dump() << "\n";
+    out << Dump(json{{"done", exit_code == kExitOk}}) << "\n";
   } else {
     out << (exit_code == kExitOk ? "Calibration done.\n" : "Calibration not done.\n");
   }
@@ -199,7 +201,7 @@ int CapacitorsCommand(Session& s, std::ostream& out) {
   std::int32_t r = s.cal().ReadNumberofConfiguredCapacitors();
   const std::string count = s.form().At("txtCellCount").text();
   if (s.options().json) {
-    out << json{{"result", r}, {"count", Number(count)}}.dump() << "\n";
+    out << Dump(json{{"result", r}, {"count", Number(count)}}) << "\n";
   } else {
     out << "Series capacitor count: " << count << (r == 0 ? "" : " (not usable)") << "\n";
   }
@@ -213,7 +215,7 @@ int SystemVoltageCommand(Session& s, const std::optional<std::string>& actual, s
   std::int32_t r = s.cal().CalSystemVoltage();
   bool done = f.At("imgCalDoneBox").visible();
   if (s.options().json) {
-    out << json{{"status", r}, {"done", done}}.dump() << "\n";
+    out << Dump(json{{"status", r}, {"done", done}}) << "\n";
   } else {
     out << "CalSystemVoltage returned " << r << (done ? "; the gain was written.\n" : ".\n");
   }

@@ -2,6 +2,8 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
+#include "hosts/cli/json_out.h"
+
 #include "hosts/cli/page_commands.h"
 
 namespace vx::cli {
@@ -60,11 +62,11 @@ bool Act(Session& s, const json& a, std::ostream& out) {
     return true;
   }
   if (action == "snapshot") {
-    out << Snapshot(f).dump() << "\n";
+    out << Dump(Snapshot(f)) << "\n";
     return true;
   }
   if (action == "readings") {
-    out << json{{"readings", json::parse(ReadingsJson(f))}}.dump() << "\n";
+    out << Dump(json{{"readings", json::parse(ReadingsJson(f))}}) << "\n";
     return true;
   }
   if (action == "call") {
@@ -79,7 +81,7 @@ bool Act(Session& s, const json& a, std::ostream& out) {
     } else {
       throw std::invalid_argument("unknown method " + m);
     }
-    out << json{{"call", m}, {"result", r}}.dump() << "\n";
+    out << Dump(json{{"call", m}, {"result", r}}) << "\n";
     return true;
   }
   throw std::invalid_argument("unknown action " + action);
@@ -99,10 +101,10 @@ int ScriptCommand(Session& s, std::istream& in, std::ostream& out) {
       if (!a.is_object()) throw std::invalid_argument("a line is one JSON object");
       if (!Act(s, a, out)) {
         ++refused;
-        out << json{{"line", number}, {"refused", a}}.dump() << "\n";
+        out << Dump(json{{"line", number}, {"refused", a}}) << "\n";
       }
     } catch (const std::exception& e) {
-      out << json{{"line", number}, {"error", e.what()}}.dump() << "\n";
+      out << Dump(json{{"line", number}, {"error", e.what()}}) << "\n";
       std::cerr << "vx58420cal: script line " << number << ": " << e.what() << "\n";
       return kExitUsage;
     }

@@ -5,6 +5,8 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
+#include "hosts/cli/json_out.h"
+
 #include "adapters/linux_i2c_adapter.h"
 #include "hosts/cli/page_commands.h"
 #include "hosts/cli/tracing_adapter.h"
@@ -31,7 +33,7 @@ Session::Session(Options o) : o_(std::move(o)), platform_(o_.fast) {
                        {"caption", caption.empty() ? "vx58420Cal" : caption},
                        {"buttons", ButtonsName(b)},
                        {"answer", a == Answer::kOk ? "ok" : "cancel"}};
-      std::cout << j.dump() << "\n";
+      std::cout << Dump(j) << "\n";
     } else {
       std::cout << "[" << (caption.empty() ? "vx58420Cal" : caption) << "] " << text;
       if (b == Buttons::kOkCancel) std::cout << "  -> " << (a == Answer::kOk ? "OK" : "Cancel");

@@ -212,6 +212,11 @@ TEST_F(Cli, ScriptDrivesThePageAndAnswersMessageBoxes) {
   EXPECT_EQ(lines[4]["line"], 6);
   EXPECT_EQ(lines[5]["snapshot"]["txtActualSystemVoltage"]["text"], "1999");
   EXPECT_EQ(lines[5]["snapshot"]["btnCalibrate"]["enabled"], true);
+  // Bytes that are not UTF-8 come back as valid JSON (they once ended the program).
+  auto garbage = RunCli("--json --fast script " + dir.Write("garbage.jsonl", "\xA9\xFF\n"));
+  EXPECT_EQ(garbage.code, 2);
+  ASSERT_EQ(JsonLines(garbage.out).size(), 1u);
+  EXPECT_EQ(JsonLines(garbage.out)[0]["line"], 1);
   std::string bad = dir.Write("bad.jsonl", "{\"action\":\"fly\"}\n");
   EXPECT_EQ(RunCli("--fast script " + bad).code, 2);
   EXPECT_EQ(RunCli("--fast script " + dir.path() + "/none.jsonl").code, 3);
