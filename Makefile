@@ -1,7 +1,7 @@
 # The two entry points of the README, and the helpers CI uses.
 JOBS ?= 2
 
-.PHONY: demo test test-asan deps build format clean
+.PHONY: demo test test-asan fuzz-smoke screenshots deps build format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -22,6 +22,24 @@ test-asan: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan
+
+# Each libFuzzer target for a short while (FUZZ_SECONDS each).
+FUZZ_SECONDS ?= 20
+fuzz-smoke: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	@for t in fuzz_ini fuzz_text fuzz_sim_state fuzz_script fuzz_adapter; do \
+	  mkdir -p build/fuzz/corpus/$$t; \
+	  echo "== $$t"; \
+	  build/fuzz/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build/fuzz/ build/fuzz/corpus/$$t 2>&1 \
+	    | grep -E "stat::number_of_executed_units|ERROR|SUMMARY" || exit 1; \
+	  ! ls build/fuzz/crash-* build/fuzz/leak-* build/fuzz/timeout-* 2>/dev/null | grep -q . || exit 1; \
+	done
+
+# The user guide's screenshots, made by the desktop test under the offscreen platform.
+screenshots: build
+	VX_SCREENSHOT_DIR=$(CURDIR)/docs/images QT_QPA_PLATFORM=offscreen build/dev/tests/test_desktop
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -17,18 +17,26 @@ namespace vx {
 
 Status StatusFromErrno(int err) {
   switch (err) {
-    case 0: return 0;
+    case 0:
+      return 0;
     case ENXIO:
     case EREMOTEIO:
-    case EIO: return 772;  // no acknowledge
-    case ETIMEDOUT: return 92;
+    case EIO:
+      return 772;  // no acknowledge
+    case ETIMEDOUT:
+      return 92;
     case EBUSY:
-    case EAGAIN: return 94;
-    case EBADMSG: return 3;
-    case EPROTO: return 5;
+    case EAGAIN:
+      return 94;
+    case EBADMSG:
+      return 3;
+    case EPROTO:
+      return 5;
     case ENOENT:
-    case ENODEV: return 2;
-    default: return 100;
+    case ENODEV:
+      return 2;
+    default:
+      return 100;
   }
 }
 
@@ -36,7 +44,8 @@ std::unique_ptr<LinuxI2cAdapter> LinuxI2cAdapter::Open(const std::string& device
                                                        bool pec, Platform& platform,
                                                        std::string& error) {
   std::string path = device;
-  if (!path.empty() && std::all_of(path.begin(), path.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+  if (!path.empty() &&
+      std::all_of(path.begin(), path.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     path = "/dev/i2c-" + path;
   }
   if (address7 < 0x03 || address7 > 0x77) {
@@ -161,7 +170,8 @@ Status LinuxI2cAdapter::ReadSMBusBlock_(std::uint8_t cmd, std::span<std::uint8_t
 
 Status LinuxI2cAdapter::WriteSMBusBlock(std::uint8_t cmd, std::span<const std::uint8_t> data,
                                         std::int16_t length, std::int16_t addr) {
-  if (length < 0 || length > I2C_SMBUS_BLOCK_MAX || static_cast<std::size_t>(length) > data.size()) {
+  if (length < 0 || length > I2C_SMBUS_BLOCK_MAX ||
+      static_cast<std::size_t>(length) > data.size()) {
     return last_ = 5;
   }
   if (Status s = Select(addr); s != 0) return s;

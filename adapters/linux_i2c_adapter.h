@@ -18,8 +18,8 @@ class LinuxI2cAdapter : public SMBusAdapter {
   // device: "/dev/i2c-N" or the bus number N. address7: the device's 7-bit address, used when a
   // call's address does not name another device. Returns nullptr with a message in error when
   // the node is missing, access is denied, or the bus cannot do SMBus block transfers.
-  static std::unique_ptr<LinuxI2cAdapter> Open(const std::string& device, int address7,
-                                               bool pec, Platform& platform, std::string& error);
+  static std::unique_ptr<LinuxI2cAdapter> Open(const std::string& device, int address7, bool pec,
+                                               Platform& platform, std::string& error);
   ~LinuxI2cAdapter() override;
   LinuxI2cAdapter(const LinuxI2cAdapter&) = delete;
   LinuxI2cAdapter& operator=(const LinuxI2cAdapter&) = delete;
@@ -32,8 +32,8 @@ class LinuxI2cAdapter : public SMBusAdapter {
   Status WriteSMBusWord_(std::uint8_t cmd, std::int16_t value, std::int16_t addr) override;
   Status ReadSMBusBlock_(std::uint8_t cmd, std::span<std::uint8_t> data, std::int16_t& length,
                          std::int16_t addr) override;
-  Status WriteSMBusBlock(std::uint8_t cmd, std::span<const std::uint8_t> data,
-                         std::int16_t length, std::int16_t addr) override;
+  Status WriteSMBusBlock(std::uint8_t cmd, std::span<const std::uint8_t> data, std::int16_t length,
+                         std::int16_t addr) override;
   Status WriteSMBusCommand(std::uint8_t cmd, std::int16_t addr) override;
   Status CheckForError() override { return last_; }
   Status Delay(std::int32_t ms) override;

@@ -55,7 +55,8 @@ Outcome RunOnce(bool virtual_time) {
   vx::FormModel& f = cal->Form();
   f.Tick("tmrScan");
   const char* taps[] = {"2050", "4160", "6240", "8360", "10455"};
-  for (int k = 0; k < 5; ++k) f.At("txtVoltage", k).SetText(taps[k]);
+  for (int k = 0; k < 5; ++k)
+    f.At("txtVoltage", k).SetText(taps[k]);
   f.At("txtActualSystemVoltage").SetText("12255");
   f.At("txtTemperature").SetText("25");
   f.At("txtCurrent").SetText("-500");

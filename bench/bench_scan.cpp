@@ -2,8 +2,8 @@
 // i2c-dev node: time per tick and the number of bus transactions it makes.
 #include <benchmark/benchmark.h>
 
-#include "adapters/linux_i2c_adapter.h"
 #include "adapters/fake_i2c_bus.h"
+#include "adapters/linux_i2c_adapter.h"
 #include "control/cal.h"
 #include "control/module.h"
 #include "platform/virtual_platform.h"

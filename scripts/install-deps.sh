@@ -2,8 +2,8 @@
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev libi2c-dev qt6-base-dev clang-format fonts-liberation)
-if [ "${1:-}" = "--demo" ]; then packages+=(xvfb); fi
+          nlohmann-json3-dev libcli11-dev libi2c-dev qt6-base-dev clang-format fonts-liberation
+          clang-14 libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

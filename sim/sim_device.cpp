@@ -39,7 +39,9 @@ constexpr std::uint16_t kReqExt2Sensor = 0x0020;
 constexpr std::uint16_t kReqCurrent = 0x0040;
 constexpr std::uint16_t kReqPackVoltage = 0x0100;
 
-bool IsBoardOffset(std::uint16_t req) { return (req & kReqBoardOffset) == kReqBoardOffset; }
+bool IsBoardOffset(std::uint16_t req) {
+  return (req & kReqBoardOffset) == kReqBoardOffset;
+}
 
 }  // namespace
 
@@ -55,14 +57,16 @@ void SimDevice::ClearFaults() {
 
 // ---- the model's readings ----
 
-DataFlashBlock& SimDevice::Block(int subclass) { return state_.dataflash[subclass]; }
+DataFlashBlock& SimDevice::Block(int subclass) {
+  return state_.dataflash[subclass];
+}
 
 std::int16_t SimDevice::Gain(int offset) const {
   auto it = state_.dataflash.find(cmd::kSubclassCalibrationData);
   if (it == state_.dataflash.end()) return 0;
   auto i = static_cast<std::size_t>(offset);
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>((it->second[i] << 8) |
-                                                              it->second[i + 1]));
+  return static_cast<std::int16_t>(
+      static_cast<std::uint16_t>((it->second[i] << 8) | it->second[i + 1]));
 }
 
 int SimDevice::CapacitorCount() const {
@@ -73,7 +77,8 @@ int SimDevice::CapacitorCount() const {
 
 std::int16_t SimDevice::TapReading(int k) const {
   double tap = 0;
-  for (int i = 0; i <= k && i < 5; ++i) tap += state_.truth.cell_mV[static_cast<std::size_t>(i)];
+  for (int i = 0; i <= k && i < 5; ++i)
+    tap += state_.truth.cell_mV[static_cast<std::size_t>(i)];
   return Saturate16(tap * Gain(cmd::kCellGainOffset[k]) / state_.nominal.cell);
 }
 
@@ -87,13 +92,13 @@ std::int16_t SimDevice::CellReading(int k) const {
 std::int16_t SimDevice::StackReading() const {
   int n = std::min(CapacitorCount(), 5);
   double stack = 0;
-  for (int i = 0; i < n; ++i) stack += state_.truth.cell_mV[static_cast<std::size_t>(i)];
+  for (int i = 0; i < n; ++i)
+    stack += state_.truth.cell_mV[static_cast<std::size_t>(i)];
   return Saturate16(stack * Gain(cmd::kStackGainOffset) / state_.nominal.stack);
 }
 
 std::int16_t SimDevice::SystemReading() const {
-  return Saturate16(state_.truth.system_mV * Gain(cmd::kSystemGainOffset) /
-                    state_.nominal.system);
+  return Saturate16(state_.truth.system_mV * Gain(cmd::kSystemGainOffset) / state_.nominal.system);
 }
 
 std::uint16_t SimDevice::TemperatureWord() const {
@@ -104,8 +109,8 @@ std::uint16_t SimDevice::TemperatureWord() const {
 
 std::int16_t SimDevice::CurrentReading() const {
   const auto& c = state_.cal;
-  double residual = (c.cc_offset_raw_mA - c.cc_offset_cal_mA) +
-                    (c.board_offset_raw_mA - c.board_offset_cal_mA);
+  double residual =
+      (c.cc_offset_raw_mA - c.cc_offset_cal_mA) + (c.board_offset_raw_mA - c.board_offset_cal_mA);
   return Saturate16(state_.truth.current_mA * c.current_sense_error * c.cc_gain + residual);
 }
 
@@ -170,8 +175,8 @@ void SimDevice::Store() {
   }
   if ((request_ & kReqCurrent) && params_.size() >= 2) {
     double ref = static_cast<std::int16_t>(params_[0] | params_[1] << 8);
-    double residual = (c.cc_offset_raw_mA - c.cc_offset_cal_mA) +
-                      (c.board_offset_raw_mA - c.board_offset_cal_mA);
+    double residual =
+        (c.cc_offset_raw_mA - c.cc_offset_cal_mA) + (c.board_offset_raw_mA - c.board_offset_cal_mA);
     double measured = state_.truth.current_mA * c.current_sense_error;
     if (measured != 0.0) c.cc_gain = (ref - residual) / measured;
   }
@@ -221,7 +226,7 @@ Status SimDevice::ReadRegisterWord(std::uint8_t cmd, std::uint16_t& word) {
   if (cmd != cmd::kRegRead) return kNack;
   if (selected_register_ == 0x8042) {
     word = static_cast<std::uint16_t>(control_register_ == 3 ? state_.cal.sample_active
-                                                            : state_.cal.sample_idle);
+                                                             : state_.cal.sample_idle);
   } else if (selected_register_ == 0x8040) {
     word = control_register_;
   } else {
@@ -253,16 +258,29 @@ Status SimDevice::ReadWord(std::uint8_t cmd, std::int16_t addr, std::uint16_t& w
     }
   }
   switch (cmd) {
-    case cmd::kStackVoltage: word = AsUnsigned16(StackReading()); return 0;
-    case cmd::kSystemVoltage: word = AsUnsigned16(SystemReading()); return 0;
-    case cmd::kTemperature: word = TemperatureWord(); return 0;
-    case cmd::kCurrent: word = AsUnsigned16(CurrentReading()); return 0;
+    case cmd::kStackVoltage:
+      word = AsUnsigned16(StackReading());
+      return 0;
+    case cmd::kSystemVoltage:
+      word = AsUnsigned16(SystemReading());
+      return 0;
+    case cmd::kTemperature:
+      word = TemperatureWord();
+      return 0;
+    case cmd::kCurrent:
+      word = AsUnsigned16(CurrentReading());
+      return 0;
     case cmd::kCalModeSignature:
       word = cal_mode_ ? static_cast<std::uint16_t>(cmd::kSigHi << 8 | cmd::kSigLo) : 0;
       return 0;
-    case cmd::kBoardOffsetWord: word = AsUnsigned16(state_.cal.word71); return 0;
-    case cmd::kFetControl: word = state_.fets_on ? 0x0004 : 0; return 0;
-    case cmd::kRegRead: return ReadRegisterWord(cmd, word);
+    case cmd::kBoardOffsetWord:
+      word = AsUnsigned16(state_.cal.word71);
+      return 0;
+    case cmd::kFetControl:
+      word = state_.fets_on ? 0x0004 : 0;
+      return 0;
+    case cmd::kRegRead:
+      return ReadRegisterWord(cmd, word);
     case cmd::kCalBusy:
       if (!cal_mode_) return kNack;
       word = BusyWord();
@@ -271,7 +289,8 @@ Status SimDevice::ReadWord(std::uint8_t cmd, std::int16_t addr, std::uint16_t& w
       if (!cal_mode_) return kNack;
       word = result_;
       return 0;
-    default: return kNack;
+    default:
+      return kNack;
   }
 }
 
@@ -283,7 +302,9 @@ Status SimDevice::WriteWord(std::uint8_t cmd, std::uint16_t word, std::int16_t a
     return 0;
   }
   switch (cmd) {
-    case cmd::kFetControl: state_.fets_on = (word & 0x0004) != 0; return 0;
+    case cmd::kFetControl:
+      state_.fets_on = (word & 0x0004) != 0;
+      return 0;
     case cmd::kDFSubclass:
       if (word > 255) return kNack;
       selected_subclass_ = word;
@@ -297,7 +318,8 @@ Status SimDevice::WriteWord(std::uint8_t cmd, std::uint16_t word, std::int16_t a
       if (!cal_mode_) return kNack;
       (cmd == cmd::kBrdOffParamA ? brd_param_a_ : brd_param_b_) = word;
       return 0;
-    default: return kNack;
+    default:
+      return kNack;
   }
 }
 
@@ -373,8 +395,10 @@ Status SimDevice::WriteSMBusBlock(std::uint8_t cmd, std::span<const std::uint8_t
   }
   if (s == 0) {
     if (cmd == cmd::kCalParams) {
-      if (!cal_mode_) s = kNack;
-      else params_ = bytes;
+      if (!cal_mode_)
+        s = kNack;
+      else
+        params_ = bytes;
     } else if (cmd == cmd::kDFBlock && selected_subclass_ >= 0) {
       DataFlashBlock& b = Block(selected_subclass_);
       std::copy(bytes.begin(), bytes.end(), b.begin());
@@ -430,7 +454,8 @@ Status SimDevice::Delay(std::int32_t ms) {
   }
   if (delay_processes_events_) {
     TimePoint deadline = platform_.Now() + d;
-    while (platform_.Now() < deadline) platform_.ProcessEventsUntil(deadline);
+    while (platform_.Now() < deadline)
+      platform_.ProcessEventsUntil(deadline);
   } else {
     platform_.Sleep(d);
   }

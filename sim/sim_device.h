@@ -21,15 +21,15 @@ struct Transfer {
   std::vector<std::uint8_t> bytes;  // written or read, in wire order (hi first for words)
   Status status = 0;
   TimePoint at{0};
-  std::int32_t ms = 0;              // Delay only
+  std::int32_t ms = 0;  // Delay only
 };
 
 struct FaultRule {
-  std::int64_t nth = 0;      // fail the nth bus transfer (1-based); 0: match by the fields below
-  int cmd = -1;              // fail transfers of this command (-1: any)
-  std::string method;        // and of this method (empty: any)
+  std::int64_t nth = 0;  // fail the nth bus transfer (1-based); 0: match by the fields below
+  int cmd = -1;          // fail transfers of this command (-1: any)
+  std::string method;    // and of this method (empty: any)
   Status status = 772;
-  bool once = false;         // remove the rule after its first hit
+  bool once = false;  // remove the rule after its first hit
 };
 
 class SimDevice : public SMBusAdapter {
@@ -44,8 +44,8 @@ class SimDevice : public SMBusAdapter {
   Status WriteSMBusWord_(std::uint8_t cmd, std::int16_t value, std::int16_t addr) override;
   Status ReadSMBusBlock_(std::uint8_t cmd, std::span<std::uint8_t> data, std::int16_t& length,
                          std::int16_t addr) override;
-  Status WriteSMBusBlock(std::uint8_t cmd, std::span<const std::uint8_t> data,
-                         std::int16_t length, std::int16_t addr) override;
+  Status WriteSMBusBlock(std::uint8_t cmd, std::span<const std::uint8_t> data, std::int16_t length,
+                         std::int16_t addr) override;
   Status WriteSMBusCommand(std::uint8_t cmd, std::int16_t addr) override;
   Status CheckForError() override;
   Status Delay(std::int32_t ms) override;
@@ -54,13 +54,13 @@ class SimDevice : public SMBusAdapter {
   const SimState& state() const { return state_; }
 
   // What the device would report right now (also used by tests to compare with the truth).
-  std::int16_t TapReading(int k) const;       // cumulative voltage up to capacitor k+1
-  std::int16_t CellReading(int k) const;      // capacitor k+1 alone (command 0x3F - k)
+  std::int16_t TapReading(int k) const;   // cumulative voltage up to capacitor k+1
+  std::int16_t CellReading(int k) const;  // capacitor k+1 alone (command 0x3F - k)
   std::int16_t StackReading() const;
   std::int16_t SystemReading() const;
-  std::uint16_t TemperatureWord() const;      // 0.1 K
+  std::uint16_t TemperatureWord() const;  // 0.1 K
   std::int16_t CurrentReading() const;
-  int CapacitorCount() const;                 // from Operation Cfg, 1..8
+  int CapacitorCount() const;  // from Operation Cfg, 1..8
   bool InCalibrationMode() const { return cal_mode_; }
   std::uint16_t ControlRegister() const { return control_register_; }
   // Parameter block as the device last received it (7 bytes), empty before the first.
@@ -87,8 +87,8 @@ class SimDevice : public SMBusAdapter {
   bool ForThisDevice(std::int16_t addr, std::uint8_t cmd) const;
   std::optional<Status> Injected(const std::string& method, std::uint8_t cmd);
   Status Begin(const std::string& method, std::int16_t addr, std::uint8_t cmd);
-  void Log(const std::string& method, std::int16_t addr, int cmd,
-           std::vector<std::uint8_t> bytes, Status status);
+  void Log(const std::string& method, std::int16_t addr, int cmd, std::vector<std::uint8_t> bytes,
+           Status status);
 
   Status ReadWord(std::uint8_t cmd, std::int16_t addr, std::uint16_t& word);
   Status WriteWord(std::uint8_t cmd, std::uint16_t word, std::int16_t addr);

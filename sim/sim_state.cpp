@@ -42,12 +42,15 @@ SimState DefaultState(int capacitors) {
   cfg[1] = 0x20;
   s.dataflash[cmd::kSubclassOperationCfg] = cfg;
   DataFlashBlock cal{};
-  for (std::size_t i = 0; i < 8; ++i) cal[i] = static_cast<std::uint8_t>(0x11 * (i + 1));
-  for (int k = 0; k < 5; ++k) PutWord(cal, cmd::kCellGainOffset[k], s.nominal.cell);
+  for (std::size_t i = 0; i < 8; ++i)
+    cal[i] = static_cast<std::uint8_t>(0x11 * (i + 1));
+  for (int k = 0; k < 5; ++k)
+    PutWord(cal, cmd::kCellGainOffset[k], s.nominal.cell);
   PutWord(cal, cmd::kGainMarkerOffset, cmd::kGainMarker);
   PutWord(cal, cmd::kSystemGainOffset, s.nominal.system);
   PutWord(cal, cmd::kStackGainOffset, s.nominal.stack);
-  for (std::size_t i = 24; i < 32; ++i) cal[i] = static_cast<std::uint8_t>(0xA0 + i);
+  for (std::size_t i = 24; i < 32; ++i)
+    cal[i] = static_cast<std::uint8_t>(0xA0 + i);
   s.dataflash[cmd::kSubclassCalibrationData] = cal;
   return s;
 }
@@ -56,7 +59,8 @@ SimState MiscalibratedState(int capacitors) {
   SimState s = DefaultState(capacitors);
   DataFlashBlock& cal = s.dataflash[cmd::kSubclassCalibrationData];
   const std::int32_t gains[5] = {10300, 9800, 10150, 9900, 10200};
-  for (int k = 0; k < 5; ++k) PutWord(cal, cmd::kCellGainOffset[k], gains[k]);
+  for (int k = 0; k < 5; ++k)
+    PutWord(cal, cmd::kCellGainOffset[k], gains[k]);
   PutWord(cal, cmd::kGainMarkerOffset, 0);
   PutWord(cal, cmd::kSystemGainOffset, 20500);
   PutWord(cal, cmd::kStackGainOffset, 9700);
@@ -103,7 +107,8 @@ std::string ToJson(const SimState& s) {
   j["nominal_gain"] = {
       {"cell", s.nominal.cell}, {"stack", s.nominal.stack}, {"system", s.nominal.system}};
   json df = json::object();
-  for (const auto& [sub, block] : s.dataflash) df[std::to_string(sub)] = block;
+  for (const auto& [sub, block] : s.dataflash)
+    df[std::to_string(sub)] = block;
   j["dataflash"] = df;
   return j.dump(2) + "\n";
 }

@@ -26,14 +26,14 @@ struct DeviceCalibration {
   // stored to cancel it, both in 0.1 K.
   std::array<double, 3> temp_error_dK{0, 0, 0};
   std::array<double, 3> temp_offset_dK{0, 0, 0};
-  int temperature_sensor = 1;  // the sensor the temperature reading comes from
+  int temperature_sensor = 1;        // the sensor the temperature reading comes from
   double current_sense_error = 1.0;  // analog factor of the sense path
   double cc_gain = 1.0;              // stored current gain
   double cc_offset_raw_mA = 0;       // coulomb counter offset, and its stored compensation
   double cc_offset_cal_mA = 0;
-  double board_offset_raw_mA = 0;    // board offset, and its stored compensation
+  double board_offset_raw_mA = 0;  // board offset, and its stored compensation
   double board_offset_cal_mA = 0;
-  double pack_sense_error = 1.0;     // pack voltage path, and its stored gain
+  double pack_sense_error = 1.0;  // pack voltage path, and its stored gain
   double pack_gain = 1.0;
   // Register 0x8042 reads sample_idle while 0x8040 holds anything but 3, else sample_active.
   std::int16_t sample_idle = 0;
@@ -57,8 +57,8 @@ struct NominalGains {
 };
 
 struct SimState {
-  std::int16_t address = 0x16;         // answers this address (and 0x17 for registers)
-  std::uint8_t mac_command = 0x00;     // manufacturer access
+  std::int16_t address = 0x16;      // answers this address (and 0x17 for registers)
+  std::uint8_t mac_command = 0x00;  // manufacturer access
   Truth truth;
   DeviceCalibration cal;
   BusyTimes busy_ms;

@@ -15,8 +15,8 @@ enum class BusOp { kReadWord, kWriteWord, kReadBlock, kWriteBlock, kCommand };
 struct BusRequest {
   BusOp op = BusOp::kReadWord;
   std::uint8_t cmd = 0;
-  std::int16_t value = 0;               // write-word
-  std::vector<std::uint8_t> bytes;      // write-block
+  std::int16_t value = 0;           // write-word
+  std::vector<std::uint8_t> bytes;  // write-block
 };
 
 // Runs one transfer and prints it; returns the adapter status.

@@ -17,8 +17,7 @@ class CliPlatform : public Platform {
   void ProcessEventsUntil(TimePoint deadline) override;
   void Yield() override {}
   void Sleep(Duration d) override;
-  Answer MessageBox(const std::string& text, const std::string& caption,
-                    Buttons buttons) override;
+  Answer MessageBox(const std::string& text, const std::string& caption, Buttons buttons) override;
   void SetBusyCursor(bool) override {}
 
   // Answers for the next OK/Cancel boxes (scripts); after them, `confirm` decides.

@@ -127,7 +127,8 @@ int main(int argc, char** argv) {
         std::vector<std::string> out;
         std::stringstream ss(text);
         std::string item;
-        while (std::getline(ss, item, ',')) out.push_back(item);
+        while (std::getline(ss, item, ','))
+          out.push_back(item);
         return out;
       };
       if (!voltages.empty()) ca.voltages = split(voltages);
@@ -180,7 +181,8 @@ int main(int argc, char** argv) {
       if (*pack) code = PackVoltageCommand(s, std::cout);
       if (*board) {
         code = BoardOffsetCommand(
-            s, hardware, board->count("--seconds") ? std::optional<std::string>(seconds) : std::nullopt,
+            s, hardware,
+            board->count("--seconds") ? std::optional<std::string>(seconds) : std::nullopt,
             std::cout);
       }
       if (*script) {

@@ -5,9 +5,9 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "hosts/cli/json_out.h"
 #include <sstream>
 #include <thread>
+#include "hosts/cli/json_out.h"
 
 namespace vx::cli {
 
@@ -15,9 +15,8 @@ namespace {
 
 using nlohmann::json;
 
-const char* kRowNames[] = {"Capacitor 1",           "Capacitor 1 + 2",
-                           "Capacitor 1 + 2 + 3",   "Capacitor 1 through 4",
-                           "Capacitor 1 through 5", "Stack Voltage"};
+const char* kRowNames[] = {"Capacitor 1",           "Capacitor 1 + 2",       "Capacitor 1 + 2 + 3",
+                           "Capacitor 1 through 4", "Capacitor 1 through 5", "Stack Voltage"};
 
 json Number(const std::string& text) {
   try {
@@ -78,7 +77,8 @@ int DoneExit(FormModel& f, const char* done) {
 std::string ReadingsJson(FormModel& f) {
   json j;
   json caps = json::array();
-  for (int i = 0; i < 6; ++i) caps.push_back(Number(f.At("txtCalMeasVoltage", i).text()));
+  for (int i = 0; i < 6; ++i)
+    caps.push_back(Number(f.At("txtCalMeasVoltage", i).text()));
   j["capacitors_mV"] = caps;
   j["system_mV"] = Number(f.At("txtMeasuredSystemVoltage").text());
   j["temperature_C"] = Number(f.At("txtCalMeasTemperature").text());
@@ -127,9 +127,12 @@ int CalibrateCommand(Session& s, const CalibrateArgs& a, std::ostream& out) {
   if (!a.sensors.empty()) {
     bool in = false, e1 = false, e2 = false;
     for (const auto& name : a.sensors) {
-      if (name == "int") in = true;
-      else if (name == "ext1") e1 = true;
-      else if (name == "ext2") e2 = true;
+      if (name == "int")
+        in = true;
+      else if (name == "ext1")
+        e1 = true;
+      else if (name == "ext2")
+        e2 = true;
       else {
         std::cerr << "vx58420cal: unknown sensor " << name << " (int, ext1, ext2)\n";
         return kExitUsage;

@@ -18,10 +18,10 @@ inline constexpr int kExitFile = 3;   // a state, trace or script file
 inline constexpr int kExitSetup = 4;  // device or plug-in could not be opened
 
 struct CalibrateArgs {
-  std::vector<std::string> voltages;   // cumulative mV, from capacitor 1 up
+  std::vector<std::string> voltages;  // cumulative mV, from capacitor 1 up
   std::optional<std::string> system_voltage;
   std::optional<std::string> temperature;
-  std::vector<std::string> sensors;    // int, ext1, ext2; empty: as the page has them
+  std::vector<std::string> sensors;  // int, ext1, ext2; empty: as the page has them
   std::optional<std::string> current;
   std::optional<std::string> charge_fet;  // on, off
   bool cc_offset = false;

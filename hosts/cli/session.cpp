@@ -17,7 +17,9 @@ namespace vx::cli {
 
 namespace {
 
-const char* ButtonsName(Buttons b) { return b == Buttons::kOk ? "ok" : "okcancel"; }
+const char* ButtonsName(Buttons b) {
+  return b == Buttons::kOk ? "ok" : "okcancel";
+}
 
 }  // namespace
 
@@ -47,8 +49,7 @@ Session::Session(Options o) : o_(std::move(o)), platform_(o_.fast) {
       std::cout << "OK to go on? [y/N] " << std::flush;
       std::string line;
       std::getline(std::cin, line);
-      return (!line.empty() && (line[0] == 'y' || line[0] == 'Y')) ? Answer::kOk
-                                                                   : Answer::kCancel;
+      return (!line.empty() && (line[0] == 'y' || line[0] == 'Y')) ? Answer::kOk : Answer::kCancel;
     }
     return Answer::kCancel;  // nobody to ask: the safe answer
   };

@@ -20,8 +20,8 @@ namespace vx::cli {
 
 struct Options {
   bool use_sim = true;
-  std::string sim_state;   // load the simulator from here
-  std::string bus;         // /dev/i2c-N or N
+  std::string sim_state;  // load the simulator from here
+  std::string bus;        // /dev/i2c-N or N
   int address7 = 0x0B;
   bool pec = false;
   std::string save_state;

@@ -13,8 +13,7 @@ std::vector<std::uint8_t> Word(std::uint16_t w) {
 }  // namespace
 
 void TracingAdapter::Write(const char* method, int addr, int cmd,
-                           const std::vector<std::uint8_t>& bytes, Status status,
-                           std::int32_t ms) {
+                           const std::vector<std::uint8_t>& bytes, Status status, std::int32_t ms) {
   nlohmann::json j;
   j["seq"] = ++seq_;
   j["t_ms"] = std::chrono::duration<double, std::milli>(start_ - origin_).count();
@@ -61,8 +60,10 @@ Status TracingAdapter::ReadSMBusBlock_(std::uint8_t cmd, std::span<std::uint8_t>
                                        std::int16_t& length, std::int16_t addr) {
   start_ = platform_.Now();
   Status s = inner_->ReadSMBusBlock_(cmd, data, length, addr);
-  std::size_t n = s == 0 && length > 0 ? std::min(data.size(), static_cast<std::size_t>(length)) : 0;
-  Write("ReadSMBusBlock_", addr, cmd, std::vector<std::uint8_t>(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(n)), s);
+  std::size_t n =
+      s == 0 && length > 0 ? std::min(data.size(), static_cast<std::size_t>(length)) : 0;
+  Write("ReadSMBusBlock_", addr, cmd,
+        std::vector<std::uint8_t>(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(n)), s);
   return s;
 }
 
@@ -71,7 +72,8 @@ Status TracingAdapter::WriteSMBusBlock(std::uint8_t cmd, std::span<const std::ui
   start_ = platform_.Now();
   Status s = inner_->WriteSMBusBlock(cmd, data, length, addr);
   std::size_t n = length > 0 ? std::min(data.size(), static_cast<std::size_t>(length)) : 0;
-  Write("WriteSMBusBlock", addr, cmd, std::vector<std::uint8_t>(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(n)), s);
+  Write("WriteSMBusBlock", addr, cmd,
+        std::vector<std::uint8_t>(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(n)), s);
   return s;
 }
 

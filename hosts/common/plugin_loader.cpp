@@ -68,9 +68,15 @@ ICal* Plugin::CreateCal(std::string& error) {
   return static_cast<ICal*>(obj);
 }
 
-HResult Plugin::Register() { return register_(); }
-HResult Plugin::Unregister() { return unregister_(); }
-HResult Plugin::CanUnloadNow() { return can_unload_(); }
+HResult Plugin::Register() {
+  return register_();
+}
+HResult Plugin::Unregister() {
+  return unregister_();
+}
+HResult Plugin::CanUnloadNow() {
+  return can_unload_();
+}
 
 bool Plugin::Unload() {
   if (!handle_ || can_unload_() != kS_OK) return false;

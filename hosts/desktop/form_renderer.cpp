@@ -32,9 +32,12 @@ void Paint(QWidget* w, std::uint32_t rgb) {
 
 Qt::Alignment ToQt(Align a) {
   switch (a) {
-    case Align::kRight: return Qt::AlignRight | Qt::AlignTop;
-    case Align::kCenter: return Qt::AlignHCenter | Qt::AlignTop;
-    default: return Qt::AlignLeft | Qt::AlignTop;
+    case Align::kRight:
+      return Qt::AlignRight | Qt::AlignTop;
+    case Align::kCenter:
+      return Qt::AlignHCenter | Qt::AlignTop;
+    default:
+      return Qt::AlignLeft | Qt::AlignTop;
   }
 }
 
@@ -92,11 +95,14 @@ FormRenderer::FormRenderer(FormModel& form, QWidget* surface, double dpi)
   base.setFamilies({"Liberation Sans", "Arial", "DejaVu Sans Condensed"});
   base.setPointSizeF(8.25);
   surface_->setFont(base);
-  for (const auto& c : form_.controls()) Build(*c);
+  for (const auto& c : form_.controls())
+    Build(*c);
   observer_ = form_.AddObserver([this](const Control& c) { Update(c); });
 }
 
-FormRenderer::~FormRenderer() { form_.RemoveObserver(observer_); }
+FormRenderer::~FormRenderer() {
+  form_.RemoveObserver(observer_);
+}
 
 int FormRenderer::Pixels(int twips) const {
   return static_cast<int>(std::lround(twips * dpi_ / 1440.0));

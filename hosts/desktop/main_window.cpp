@@ -115,7 +115,9 @@ void MainWindow::BuildMenu() {
   });
 }
 
-void MainWindow::Status(const QString& text) { statusBar()->showMessage(text); }
+void MainWindow::Status(const QString& text) {
+  statusBar()->showMessage(text);
+}
 
 std::shared_ptr<SMBusAdapter> MainWindow::GetObjectProperty(const std::string& name) {
   return name == "Parent" ? adapter_ : nullptr;

@@ -20,16 +20,16 @@ class QLabel;
 namespace vx {
 
 struct DesktopOptions {
-  std::string plugin;           // empty: next to the program, else the registered one
+  std::string plugin;  // empty: next to the program, else the registered one
   bool use_bus = false;
-  std::string sim_state;        // simulator state file, empty for the built-in device
+  std::string sim_state;  // simulator state file, empty for the built-in device
   std::string bus = "/dev/i2c-1";
   int address7 = 0x0B;
   bool pec = false;
   std::string config_dir;
   std::string target_info = "800.1.02";
   int dvmac = 0;
-  bool virtual_time = false;    // tests
+  bool virtual_time = false;  // tests
 };
 
 class MainWindow : public QMainWindow, public IContainer {

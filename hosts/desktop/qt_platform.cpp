@@ -39,7 +39,9 @@ void QtPlatform::ProcessEventsUntil(TimePoint deadline) {
   QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
-void QtPlatform::Yield() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtPlatform::Yield() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void QtPlatform::Sleep(Duration d) {
   if (d <= Duration::zero()) return;
@@ -52,12 +54,11 @@ void QtPlatform::Sleep(Duration d) {
 
 Answer QtPlatform::MessageBox(const std::string& text, const std::string& caption,
                               Buttons buttons) {
-  QMessageBox box(QMessageBox::NoIcon,
-                  QString::fromStdString(caption.empty() ? kDefaultTitle : caption),
-                  QString::fromStdString(text),
-                  buttons == Buttons::kOk ? QMessageBox::Ok
-                                          : (QMessageBox::Ok | QMessageBox::Cancel),
-                  QApplication::activeWindow());
+  QMessageBox box(
+      QMessageBox::NoIcon, QString::fromStdString(caption.empty() ? kDefaultTitle : caption),
+      QString::fromStdString(text),
+      buttons == Buttons::kOk ? QMessageBox::Ok : (QMessageBox::Ok | QMessageBox::Cancel),
+      QApplication::activeWindow());
   box.setDefaultButton(QMessageBox::Ok);
   // A busy cursor must not cover the question the user has to answer.
   bool was_busy = busy_;

@@ -17,8 +17,7 @@ class QtPlatform : public Platform {
   void ProcessEventsUntil(TimePoint deadline) override;
   void Yield() override;
   void Sleep(Duration d) override;
-  Answer MessageBox(const std::string& text, const std::string& caption,
-                    Buttons buttons) override;
+  Answer MessageBox(const std::string& text, const std::string& caption, Buttons buttons) override;
   void SetBusyCursor(bool busy) override;
 
   // Title of boxes that have no caption of their own.

@@ -6,15 +6,21 @@ namespace vx {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  while (!s.empty() && IsBlank(s.front()))
+    s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back()))
+    s.remove_suffix(1);
   return s;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -45,8 +51,8 @@ std::optional<std::string> GetPrivateProfileText(std::string_view section, std::
     if (l.empty()) continue;
     if (l.front() == '[') {
       auto close = l.find(']');
-      std::string_view name = Trim(l.substr(1, close == std::string_view::npos ? l.size() - 1
-                                                                              : close - 1));
+      std::string_view name =
+          Trim(l.substr(1, close == std::string_view::npos ? l.size() - 1 : close - 1));
       // The first section of a name is the one that counts.
       if (in_section) return std::nullopt;
       in_section = !section_seen && SameName(name, section);

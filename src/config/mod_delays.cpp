@@ -126,22 +126,26 @@ std::int32_t ReadIniWithOverride(const std::string& sDeviceConfigSection,
 
 bool ReadConfigIni(Settings& s, const std::string& sDevVer, const std::string& path) {
   s.out_of_range.clear();
-  for (const Key& k : kTiming) Store(s, k, GetPrivateProfileInt("Delay", k.name, k.fallback, path));
+  for (const Key& k : kTiming)
+    Store(s, k, GetPrivateProfileInt("Delay", k.name, k.fallback, path));
 
   std::string dev, ver;
   if (!GetIniSections(sDevVer, dev, ver)) return false;
   auto by_override = [&](const Key& k) {
     Store(s, k, ReadIniWithOverride(dev, ver, k.name, k.fallback, path));
   };
-  for (const Key& k : kDevice) by_override(k);
+  for (const Key& k : kDevice)
+    by_override(k);
 
   std::string plat = PlatformSectionName(s.Platform);
-  for (const Key& k : kPlatform) Store(s, k, GetPrivateProfileInt(plat, k.name, k.fallback, path));
+  for (const Key& k : kPlatform)
+    Store(s, k, GetPrivateProfileInt(plat, k.name, k.fallback, path));
 
   std::int32_t d = DerivedDfDelay(s);
   s.GGModeDFDelay = ReadIniWithOverride(dev, ver, "GGModeDFDelay", d, path);
   s.SBSWrDelay = ReadIniWithOverride(dev, ver, "SBSWrDelay", d / 2, path);
-  for (const Key& k : kSensorOffsets) by_override(k);
+  for (const Key& k : kSensorOffsets)
+    by_override(k);
   return true;
 }
 

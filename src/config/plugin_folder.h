@@ -10,6 +10,8 @@ namespace vx {
 // "." when it cannot be found.
 std::string ModuleFolder();
 
-inline std::string ConfigPathIn(const std::string& folder) { return folder + "/Config.ini"; }
+inline std::string ConfigPathIn(const std::string& folder) {
+  return folder + "/Config.ini";
+}
 
 }  // namespace vx

@@ -61,9 +61,13 @@ Cal::Cal() {
   WireEvents();
 }
 
-Cal::~Cal() { --LiveObjects(); }
+Cal::~Cal() {
+  --LiveObjects();
+}
 
-std::uint32_t Cal::AddRef() { return ++refs_; }
+std::uint32_t Cal::AddRef() {
+  return ++refs_;
+}
 
 std::uint32_t Cal::Release() {
   std::uint32_t n = --refs_;
@@ -87,9 +91,13 @@ void Cal::WireEvents() {
                    [this] { Guarded([&] { cmdSWBrdOffsetCal_Click(*this); }); });
 }
 
-void Cal::SetClientSite(IContainer* site) { site_ = site; }
+void Cal::SetClientSite(IContainer* site) {
+  site_ = site;
+}
 
-ModuleState& Cal::Module() { return ThisThreadModule(); }
+ModuleState& Cal::Module() {
+  return ThisThreadModule();
+}
 
 Platform& Cal::GetPlatform() {
   if (site_) {
@@ -157,10 +165,18 @@ void Cal::SetConfigFolder(const std::string& folder) {
   Guarded([&] { Module().config_folder = folder; });
 }
 
-std::string Cal::Caption() { return "Supercapacitor Calibration"; }
-void Cal::TargetAddress(std::int16_t& nTargetAddr) { f_.nTargetAddr = nTargetAddr; }
-void Cal::DVMAC(std::int16_t& nDVMAC) { f_.nDVMAC = nDVMAC; }
-std::int16_t Cal::TargetAddress() { return f_.nTargetAddr; }
+std::string Cal::Caption() {
+  return "Supercapacitor Calibration";
+}
+void Cal::TargetAddress(std::int16_t& nTargetAddr) {
+  f_.nTargetAddr = nTargetAddr;
+}
+void Cal::DVMAC(std::int16_t& nDVMAC) {
+  f_.nDVMAC = nDVMAC;
+}
+std::int16_t Cal::TargetAddress() {
+  return f_.nTargetAddr;
+}
 
 void Cal::TargetInfo(std::string& sDevVer) {
   Guarded([&] { f_.sDevVer = sDevVer; });
@@ -210,10 +226,18 @@ void Cal::tmrScan_Timer() {
   ScanTick(form_, Module().adapter.get(), f_.nTargetAddr);
 }
 
-void Cal::DisableButtons() { vx::DisableButtons(form_); }
-void Cal::EnableButtons() { vx::EnableButtons(form_); }
-void Cal::DisableCalSelections() { vx::DisableCalSelections(form_); }
-void Cal::EnableCalSelections() { vx::EnableCalSelections(form_); }
+void Cal::DisableButtons() {
+  vx::DisableButtons(form_);
+}
+void Cal::EnableButtons() {
+  vx::EnableButtons(form_);
+}
+void Cal::DisableCalSelections() {
+  vx::DisableCalSelections(form_);
+}
+void Cal::EnableCalSelections() {
+  vx::EnableCalSelections(form_);
+}
 void Cal::DisableAllControls() {
   DisableButtons();
   DisableCalSelections();

@@ -34,8 +34,7 @@ class Cal final : public ICal, public PageHost {
   std::int16_t TargetAddress() override;
   void TargetInfo(std::string& sDevVer) override;
   std::int32_t ReadGGIniWithOverride(std::string& sTargetInfo, std::string& sKeyname,
-                                     std::int32_t& nDefaultValue,
-                                     std::string& sFilename) override;
+                                     std::int32_t& nDefaultValue, std::string& sFilename) override;
   bool GetConfigSection(std::string& sDevVer, std::string& sDeviceConfigSection,
                         std::string& sVersionConfigSection) override;
   std::int32_t ReadNumberofConfiguredCapacitors() override;

@@ -33,14 +33,14 @@ struct Guid {
 
 std::string GuidToString(const Guid& g);  // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
 
-inline constexpr Guid kCLSID_Cal = {0x6A1C3E52, 0x58A4, 0x4C20,
-                                    {0x9E, 0x5D, 0x0B, 0x7F, 0x3A, 0x9C, 0x58, 0x42}};
-inline constexpr Guid kIID_IClassFactory = {0x00000001, 0x0000, 0x0000,
-                                            {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr Guid kIID_Cal = {0x6A1C3E53, 0x58A4, 0x4C20,
-                                  {0x9E, 0x5D, 0x0B, 0x7F, 0x3A, 0x9C, 0x58, 0x42}};
-inline constexpr Guid kLIBID_vx58420Cal = {0x6A1C3E51, 0x58A4, 0x4C20,
-                                           {0x9E, 0x5D, 0x0B, 0x7F, 0x3A, 0x9C, 0x58, 0x42}};
+inline constexpr Guid kCLSID_Cal = {
+    0x6A1C3E52, 0x58A4, 0x4C20, {0x9E, 0x5D, 0x0B, 0x7F, 0x3A, 0x9C, 0x58, 0x42}};
+inline constexpr Guid kIID_IClassFactory = {
+    0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr Guid kIID_Cal = {
+    0x6A1C3E53, 0x58A4, 0x4C20, {0x9E, 0x5D, 0x0B, 0x7F, 0x3A, 0x9C, 0x58, 0x42}};
+inline constexpr Guid kLIBID_vx58420Cal = {
+    0x6A1C3E51, 0x58A4, 0x4C20, {0x9E, 0x5D, 0x0B, 0x7F, 0x3A, 0x9C, 0x58, 0x42}};
 inline constexpr const char kProgID[] = "vx58420Cal.Cal";
 inline constexpr const char kTypeLibName[] = "vx58420Cal";
 inline constexpr const char kTypeLibDescription[] = "vx58420 Calibration Plugin";
@@ -112,7 +112,6 @@ class IClassFactory {
 extern "C" {
 using DllRegisterServerFn = vx::HResult (*)();
 using DllUnregisterServerFn = vx::HResult (*)();
-using DllGetClassObjectFn = vx::HResult (*)(const vx::Guid* clsid, const vx::Guid* iid,
-                                            void** ppv);
+using DllGetClassObjectFn = vx::HResult (*)(const vx::Guid* clsid, const vx::Guid* iid, void** ppv);
 using DllCanUnloadNowFn = vx::HResult (*)();
 }

@@ -77,8 +77,7 @@ VX_EXPORT vx::HResult DllRegisterServer() {
     r.progid = vx::kProgID;
     r.library = vx::OwnLibraryPath();
     r.typelib_name = vx::kTypeLibName;
-    r.typelib_version =
-        std::to_string(vx::kTypeLibMajor) + "." + std::to_string(vx::kTypeLibMinor);
+    r.typelib_version = std::to_string(vx::kTypeLibMajor) + "." + std::to_string(vx::kTypeLibMinor);
     r.typelib_description = vx::kTypeLibDescription;
     if (r.library.empty()) return vx::kSELFREG_E_CLASS;
     return vx::WriteRegistration(r) ? vx::kS_OK : vx::kSELFREG_E_CLASS;

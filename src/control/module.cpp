@@ -6,7 +6,11 @@ namespace {
 thread_local ModuleState g_module;
 }
 
-ModuleState& ThisThreadModule() { return g_module; }
-void ResetThisThreadModule() { g_module = ModuleState{}; }
+ModuleState& ThisThreadModule() {
+  return g_module;
+}
+void ResetThisThreadModule() {
+  g_module = ModuleState{};
+}
 
 }  // namespace vx

@@ -25,8 +25,7 @@ Control& Add(FormModel& f, Kind kind, std::string name, int index, std::string t
   return f.Add(init);
 }
 
-Control& Frame(FormModel& f, int i, std::string caption, Rect r, std::string parent,
-               bool visible) {
+Control& Frame(FormModel& f, int i, std::string caption, Rect r, std::string parent, bool visible) {
   return Add(f, Kind::kFrame, "Frame1", i, std::move(caption), r, std::move(parent), visible);
 }
 
@@ -45,7 +44,8 @@ Control& Heading(FormModel& f, int index, std::string text, Rect r, std::string 
 
 Control& Entry(FormModel& f, std::string name, int index, std::string text, Rect r,
                std::string parent, int max_length) {
-  Control& c = Add(f, Kind::kTextBox, std::move(name), index, std::move(text), r, std::move(parent));
+  Control& c =
+      Add(f, Kind::kTextBox, std::move(name), index, std::move(text), r, std::move(parent));
   c.max_length = max_length;
   c.back_color = kWhite;
   return c;
@@ -115,8 +115,8 @@ void BuildCalibrationPage(FormModel& f) {
   Heading(f, 2, "Series Capacitor Count", {4170, 240, 1755, 495}, f1);
   const std::array<int, 6> tops{840, 1200, 1560, 1920, 2295, 2670};
   const std::array<const char*, 6> defaults{"2100", "4200", "6300", "8400", "10500", "10500"};
-  const std::array<const char*, 6> rows{"Capacitor 1",          "Capacitor 1 + 2",
-                                        "Capacitor 1 + 2 + 3",  "Capacitor 1 through 4",
+  const std::array<const char*, 6> rows{"Capacitor 1",           "Capacitor 1 + 2",
+                                        "Capacitor 1 + 2 + 3",   "Capacitor 1 through 4",
                                         "Capacitor 1 through 5", "Stack Voltage"};
   for (int i = 0; i < 6; ++i) {
     auto k = static_cast<std::size_t>(i);
@@ -146,8 +146,8 @@ void BuildCalibrationPage(FormModel& f) {
   Frame(f, 7, "", {1650, 4785, 8040, 1215}, kPic, true);
   Label(f, "lblSystemPower", 29, "Measured system voltage", {0, 150, 1335, 495}, f7, 9.75,
         Align::kCenter);
-  Label(f, "lblActualSystemvoltage", 28, "Actual system voltage ", {2745, 150, 1350, 495}, f7,
-        9.75, Align::kCenter);
+  Label(f, "lblActualSystemvoltage", 28, "Actual system voltage ", {2745, 150, 1350, 495}, f7, 9.75,
+        Align::kCenter);
   Measured(f, "txtMeasuredSystemVoltage", -1, {120, 735, 615, 340}, f7);
   Unit(f, 42, "mV", 780, 735, f7);
   Entry(f, "txtActualSystemVoltage", -1, "2000", {2985, 690, 615, 340}, f7, 5);
@@ -194,10 +194,10 @@ void BuildCalibrationPage(FormModel& f) {
       .SetValue(1);
   Add(f, Kind::kOptionButton, "OptionByPass", -1, "Off (Bypassed)", {150, 660, 1845, 255},
       "Frame1(6)");
-  Control& help2 = Label(
-      f, "lblHelp", 2,
-      "Apply a 0.5 Ampere discharge load current. Discharge current is a negative value.  ",
-      {5490, 480, 2355, 750}, f3);
+  Control& help2 =
+      Label(f, "lblHelp", 2,
+            "Apply a 0.5 Ampere discharge load current. Discharge current is a negative value.  ",
+            {5490, 480, 2355, 750}, f3);
   help2.back_color = kWhite;
 
   // Coulomb counter offset: not offered on the page.

@@ -11,13 +11,15 @@ void SetSelections(FormModel& f, bool enabled) {
   for (const char* name : {"chkCCOffset", "chkVoltageCal", "chkTempCal", "chkSystemVoltage"}) {
     f.At(name).SetEnabled(enabled);
   }
-  for (int i : {0, 1, 3}) f.At("Frame1", i).SetEnabled(enabled);
+  for (int i : {0, 1, 3})
+    f.At("Frame1", i).SetEnabled(enabled);
 }
 
 }  // namespace
 
 void DisableButtons(FormModel& f) {
-  for (const char* name : kButtons) f.At(name).SetEnabled(false);
+  for (const char* name : kButtons)
+    f.At(name).SetEnabled(false);
 }
 
 void EnableButtons(FormModel& f) {
@@ -30,7 +32,11 @@ void EnableButtons(FormModel& f) {
   }
 }
 
-void DisableCalSelections(FormModel& f) { SetSelections(f, false); }
-void EnableCalSelections(FormModel& f) { SetSelections(f, true); }
+void DisableCalSelections(FormModel& f) {
+  SetSelections(f, false);
+}
+void EnableCalSelections(FormModel& f) {
+  SetSelections(f, true);
+}
 
 }  // namespace vx

@@ -43,9 +43,9 @@ bool WriteRegistration(const Registration& r) {
   {
     std::ofstream out(tmp, std::ios::trunc);
     if (!out) return false;
-    out << "[Class]\nCLSID=" << r.clsid << "\nProgID=" << r.progid
-        << "\nInprocServer=" << r.library << "\n[TypeLib]\nName=" << r.typelib_name
-        << "\nVersion=" << r.typelib_version << "\nDescription=" << r.typelib_description << "\n";
+    out << "[Class]\nCLSID=" << r.clsid << "\nProgID=" << r.progid << "\nInprocServer=" << r.library
+        << "\n[TypeLib]\nName=" << r.typelib_name << "\nVersion=" << r.typelib_version
+        << "\nDescription=" << r.typelib_description << "\n";
     if (!out) return false;
   }
   std::filesystem::rename(tmp, path, ec);  // a reader never sees half a record

@@ -17,10 +17,12 @@ void ScanBody(FormModel& f, SMBusAdapter* a, std::int16_t addr) {
   // One failing read among the seven marks all seven boxes. Failures are counted rather than
   // summed so that statuses of opposite sign cannot cancel out.
   int failures = 0;
-  for (std::size_t k = 0; k < 6; ++k) failures += a->ReadSMBusWord_(commands[k], readings[k], addr) != 0;
+  for (std::size_t k = 0; k < 6; ++k)
+    failures += a->ReadSMBusWord_(commands[k], readings[k], addr) != 0;
   failures += a->ReadSMBusWord_(cmd::kSystemVoltage, system, addr) != 0;
   if (failures != 0) {
-    for (int k = 0; k < 6; ++k) f.At("txtCalMeasVoltage", k).SetText(kErrRd);
+    for (int k = 0; k < 6; ++k)
+      f.At("txtCalMeasVoltage", k).SetText(kErrRd);
     f.At("txtMeasuredSystemVoltage").SetText(kErrRd);
   } else {
     std::int16_t sum = 0;

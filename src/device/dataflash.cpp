@@ -31,8 +31,8 @@ void PutBlockWord(BlockBuffer& block, int offset, std::int16_t w) {
   SplitWord(w, block.at(i), block.at(i + 1));
 }
 
-Status WriteWordReadWord(SMBusAdapter& a, std::int16_t addr, std::uint8_t cmdA,
-                         std::int16_t wordA, std::uint8_t cmdB, std::int16_t& wordB) {
+Status WriteWordReadWord(SMBusAdapter& a, std::int16_t addr, std::uint8_t cmdA, std::int16_t wordA,
+                         std::uint8_t cmdB, std::int16_t& wordB) {
   Status s = a.WriteSMBusWord_(cmdA, wordA, addr);
   if (s != 0) return s;
   return a.ReadSMBusWord_(cmdB, wordB, addr);

@@ -23,8 +23,8 @@ std::int16_t BlockWord(const BlockBuffer& block, int offset);
 void PutBlockWord(BlockBuffer& block, int offset, std::int16_t w);
 
 // wordA to cmdA, then cmdB read into wordB.
-Status WriteWordReadWord(SMBusAdapter& a, std::int16_t addr, std::uint8_t cmdA,
-                         std::int16_t wordA, std::uint8_t cmdB, std::int16_t& wordB);
+Status WriteWordReadWord(SMBusAdapter& a, std::int16_t addr, std::uint8_t cmdA, std::int16_t wordA,
+                         std::uint8_t cmdB, std::int16_t& wordB);
 // wordA to cmdA, then wordB to cmdB, then the adapter's error query.
 Status WriteWordPair(SMBusAdapter& a, std::int16_t addr, std::uint8_t cmdA, std::int16_t wordA,
                      std::uint8_t cmdB, std::int16_t wordB);

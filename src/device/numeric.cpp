@@ -63,11 +63,15 @@ double CheckedDivide(double numerator, double denominator) {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  while (!s.empty() && IsBlank(s.front()))
+    s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back()))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -77,17 +81,20 @@ std::size_t NumberPrefix(std::string_view s) {
   std::size_t i = 0;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
   std::size_t digits = 0;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+    ++i, ++digits;
   if (i < s.size() && s[i] == '.') {
     ++i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+      ++i, ++digits;
   }
   if (digits == 0) return 0;
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     std::size_t j = i + 1;
     if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
     std::size_t exp_digits = 0;
-    while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j, ++exp_digits;
+    while (j < s.size() && s[j] >= '0' && s[j] <= '9')
+      ++j, ++exp_digits;
     if (exp_digits > 0) i = j;
   }
   return i;
@@ -129,7 +136,8 @@ std::int16_t TextToInt16(std::string_view text) {
 
 double LeadingNumber(std::string_view text) {
   std::string_view t = text;
-  while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
+  while (!t.empty() && IsBlank(t.front()))
+    t.remove_prefix(1);
   std::size_t n = NumberPrefix(t);
   if (n == 0) return 0.0;
   double v = ParsePrefix(t, n);

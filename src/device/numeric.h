@@ -21,15 +21,17 @@ class RunTimeError : public std::runtime_error {
 constexpr std::int16_t Wrap16(std::int64_t v) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint64_t>(v)));
 }
-constexpr std::uint16_t AsUnsigned16(std::int16_t v) { return static_cast<std::uint16_t>(v); }
+constexpr std::uint16_t AsUnsigned16(std::int16_t v) {
+  return static_cast<std::uint16_t>(v);
+}
 
 // Nearest whole number, a value exactly half-way going to the even neighbour. Independent of
 // the floating-point rounding mode.
 double RoundHalfEven(double x);
 
 // Checked conversions and arithmetic: throw RunTimeError with a description on overflow.
-std::int16_t ToInt16(double x);    // halves to even
-std::int32_t ToInt32(double x);    // halves to even
+std::int16_t ToInt16(double x);  // halves to even
+std::int32_t ToInt32(double x);  // halves to even
 std::uint8_t ToByte(std::int64_t v);
 std::int16_t CheckedAdd16(std::int16_t a, std::int16_t b);
 std::int16_t CheckedSub16(std::int16_t a, std::int16_t b);

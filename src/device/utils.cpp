@@ -11,7 +11,8 @@ void WaitFor(Platform& platform, Duration length) {
   platform.Yield();
   if (length <= Duration::zero()) return;
   TimePoint deadline = start + length;
-  while (platform.Now() < deadline) platform.ProcessEventsUntil(deadline);
+  while (platform.Now() < deadline)
+    platform.ProcessEventsUntil(deadline);
 }
 
 }  // namespace

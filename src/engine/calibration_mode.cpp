@@ -51,9 +51,9 @@ Status CalStatusToError(std::uint8_t hi, std::uint8_t lo) {
     Status code;
   };
   // The lowest set bit of the table decides; bits 9 to 12 are not looked at.
-  static constexpr Bit kBits[] = {{0, 5031},  {1, 5030},  {2, 5029},  {3, 5028},
-                                  {4, 5027},  {5, 5026},  {6, 5025},  {7, 5024},
-                                  {8, 5023},  {13, 5022}, {14, 5021}, {15, 5020}};
+  static constexpr Bit kBits[] = {{0, 5031}, {1, 5030},  {2, 5029},  {3, 5028},
+                                  {4, 5027}, {5, 5026},  {6, 5025},  {7, 5024},
+                                  {8, 5023}, {13, 5022}, {14, 5021}, {15, 5020}};
   for (const Bit& b : kBits) {
     if (s & (1u << b.bit)) return b.code;
   }

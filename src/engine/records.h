@@ -9,7 +9,9 @@ namespace vx {
 using VBool = std::int16_t;
 inline constexpr VBool kVTrue = -1;
 inline constexpr VBool kVFalse = 0;
-inline constexpr VBool ToVBool(bool b) { return b ? kVTrue : kVFalse; }
+inline constexpr VBool ToVBool(bool b) {
+  return b ? kVTrue : kVFalse;
+}
 
 struct CalRequest {
   VBool bCCOffset = 0;

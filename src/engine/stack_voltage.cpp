@@ -40,7 +40,8 @@ Status CalibrateStackVoltage(EngineContext& e, const CapVoltages& v, std::int16_
   }
 
   std::array<std::int16_t, 6> gainOld{};
-  for (std::size_t k = 0; k < 5; ++k) gainOld[k] = BlockWord(block, cmd::kCellGainOffset[k]);
+  for (std::size_t k = 0; k < 5; ++k)
+    gainOld[k] = BlockWord(block, cmd::kCellGainOffset[k]);
   gainOld[5] = BlockWord(block, cmd::kStackGainOffset);
 
   std::array<std::int16_t, 6> meas{};
@@ -52,8 +53,7 @@ Status CalibrateStackVoltage(EngineContext& e, const CapVoltages& v, std::int16_
 
   // Everything below is computed before the block is written: a zero gain or reading, a tap sum
   // beyond 16 bits or a gain that does not fit raises a run-time failure with nothing written.
-  std::array<bool, 6> computed{true, true, v.nCapCount > 2, v.nCapCount > 3, v.nCapCount > 4,
-                               true};
+  std::array<bool, 6> computed{true, true, v.nCapCount > 2, v.nCapCount > 3, v.nCapCount > 4, true};
   std::array<std::int16_t, 6> gainNew{};
   std::int16_t tap = 0;
   for (std::size_t k = 0; k < 6; ++k) {

@@ -156,11 +156,14 @@ int FormModel::AddObserver(Observer o) {
   return id;
 }
 
-void FormModel::RemoveObserver(int id) { observers_.erase(id); }
+void FormModel::RemoveObserver(int id) {
+  observers_.erase(id);
+}
 
 void FormModel::Notify(const Control& c) {
   auto observers = observers_;  // an observer may remove itself
-  for (auto& [id, o] : observers) o(c);
+  for (auto& [id, o] : observers)
+    o(c);
 }
 
 }  // namespace vx

@@ -45,8 +45,8 @@ class Control {
   int index = -1;  // element of a control array, -1 for a plain control
   Kind kind = Kind::kLabel;
   Rect rect;
-  std::string parent;  // key of the containing control, empty for the control's surface
-  int max_length = 0;  // text boxes: 0 = unlimited
+  std::string parent;   // key of the containing control, empty for the control's surface
+  int max_length = 0;   // text boxes: 0 = unlimited
   bool locked = false;  // text boxes the user cannot type into
   double font_size = 8.25;
   bool bold = false;
@@ -54,16 +54,16 @@ class Control {
   std::uint32_t fore_color = kBlack;
   std::string tooltip;
   Align alignment = Align::kLeft;
-  bool border = true;  // frames: a frame without caption or border is a plain box
+  bool border = true;   // frames: a frame without caption or border is a plain box
   int interval_ms = 0;  // timers
 
   std::string Key() const;
 
   // Run-time state. Setters notify the model's observers when something changes.
   const std::string& text() const { return text_; }  // caption or text
-  bool visible() const { return visible_; }            // own flag
-  bool enabled() const { return enabled_; }            // own flag
-  int value() const { return value_; }  // check box 0/1/2, option 0/1, progress 0..100
+  bool visible() const { return visible_; }          // own flag
+  bool enabled() const { return enabled_; }          // own flag
+  int value() const { return value_; }               // check box 0/1/2, option 0/1, progress 0..100
   void SetText(std::string t);
   void SetVisible(bool v);
   void SetEnabled(bool e);
@@ -117,7 +117,7 @@ class FormModel {
 
   // What a user does. Each returns false and does nothing when the control is not on view and
   // usable (or is of the wrong kind), as a real page would.
-  bool Click(std::string_view key);        // buttons; check boxes toggle; options select
+  bool Click(std::string_view key);                   // buttons; check boxes toggle; options select
   bool Type(std::string_view key, std::string text);  // text boxes, cut to max_length
   // What the host's timer does when its interval has passed; false if the timer is off.
   bool Tick(std::string_view key);

@@ -17,8 +17,8 @@ TimePoint ConsolePlatform::Now() {
 
 void ConsolePlatform::ProcessEventsUntil(TimePoint deadline) {
   // No events to wait for: sleep until the deadline on the same monotonic clock.
-  std::this_thread::sleep_until(Steady::time_point(
-      std::chrono::duration_cast<Steady::duration>(deadline)));
+  std::this_thread::sleep_until(
+      Steady::time_point(std::chrono::duration_cast<Steady::duration>(deadline)));
 }
 
 void ConsolePlatform::Sleep(Duration d) {

@@ -21,8 +21,7 @@ class ConsolePlatform : public Platform {
   void ProcessEventsUntil(TimePoint deadline) override;
   void Yield() override {}
   void Sleep(Duration d) override;
-  Answer MessageBox(const std::string& text, const std::string& caption,
-                    Buttons buttons) override;
+  Answer MessageBox(const std::string& text, const std::string& caption, Buttons buttons) override;
   void SetBusyCursor(bool) override {}
 
   // Called for every message box after it was answered (JSON output, logs).

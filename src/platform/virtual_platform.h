@@ -32,8 +32,7 @@ class VirtualPlatform : public Platform {
   void ProcessEventsUntil(TimePoint deadline) override;
   void Yield() override;
   void Sleep(Duration d) override;
-  Answer MessageBox(const std::string& text, const std::string& caption,
-                    Buttons buttons) override;
+  Answer MessageBox(const std::string& text, const std::string& caption, Buttons buttons) override;
   void SetBusyCursor(bool busy) override;
 
   // Answers for the next message boxes, in order; when the queue is empty the answer is OK.

@@ -202,6 +202,8 @@ class CalibrateDeviceRun {
 
 }  // namespace
 
-void btnCalibrate_Click(PageHost& host) { CalibrateDeviceRun(host).Run(); }
+void btnCalibrate_Click(PageHost& host) {
+  CalibrateDeviceRun(host).Run();
+}
 
 }  // namespace vx

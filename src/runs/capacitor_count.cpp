@@ -17,7 +17,8 @@ std::int32_t ReadNumberofConfiguredCapacitors(PageHost& host) {
   CalFields& f = host.Fields();
   BlockBuffer buffer{};
   std::int16_t length = 32;
-  Status s = ReadDataFlashBlock(*adapter, f.nTargetAddr, cmd::kSubclassOperationCfg, buffer, length);
+  Status s =
+      ReadDataFlashBlock(*adapter, f.nTargetAddr, cmd::kSubclassOperationCfg, buffer, length);
   if (s == 0 && length < 1) s = 5;  // an empty block holds no count
   if (s != 0) {
     host.GetPlatform().MessageBox(

@@ -21,7 +21,9 @@ std::int16_t Whole(PageHost& host, std::string_view name, int index = -1) {
 
 }  // namespace
 
-bool Ticked(const Control& check_box) { return check_box.value() == 1; }
+bool Ticked(const Control& check_box) {
+  return check_box.value() == 1;
+}
 
 bool SystemVoltageTest(PageHost& host) {
   std::int16_t v = Whole(host, "txtActualSystemVoltage");
@@ -44,7 +46,8 @@ bool TemperatureTest(PageHost& host, CalRequest& r) {
   r.bExtSensor2 = ToVBool(Ticked(f.At("chkExtTS2")));
   r.bIntSensor = ToVBool(Ticked(f.At("chkIntTS")));
   r.sngTemperature = TextToSingle(f.At("txtTemperature").text());
-  std::int16_t d = CheckedSub16(Whole(host, "txtCalMeasTemperature"), Whole(host, "txtTemperature"));
+  std::int16_t d =
+      CheckedSub16(Whole(host, "txtCalMeasTemperature"), Whole(host, "txtTemperature"));
   if (std::abs(d) > 25) {
     return Fail(host,
                 "The difference between measured and actual temperature is greater than "
@@ -59,7 +62,8 @@ bool CapacitorVoltageTests(PageHost& host, CalRequest& r, CapVoltages& v) {
   const int n = host.Fields().nCapCount;
   r.bVFetOn = host.Fields().bVFetOn;
   r.nCapCount = Whole(host, "txtCellCount");
-  for (int k = 0; k < 6; ++k) v.nVoltage[static_cast<std::size_t>(k)] = Whole(host, "txtVoltage", k);
+  for (int k = 0; k < 6; ++k)
+    v.nVoltage[static_cast<std::size_t>(k)] = Whole(host, "txtVoltage", k);
   v.nCapCount = static_cast<std::int16_t>(n);
 
   for (int i = 0; i < n; ++i) {
@@ -98,7 +102,8 @@ bool CapacitorVoltageTests(PageHost& host, CalRequest& r, CapVoltages& v) {
     }
   }
 
-  for (int k = 0; k < 6; ++k) f.At("txtVoltage", k).SetEnabled(true);
+  for (int k = 0; k < 6; ++k)
+    f.At("txtVoltage", k).SetEnabled(true);
   for (int k = n; k <= 5; ++k) {
     auto top = v.nVoltage[static_cast<std::size_t>(n - 1)];
     v.nVoltage[static_cast<std::size_t>(k)] = top;
@@ -109,6 +114,8 @@ bool CapacitorVoltageTests(PageHost& host, CalRequest& r, CapVoltages& v) {
   return true;
 }
 
-void TakeCurrent(PageHost& host, CalRequest& r) { r.nCurrent = Whole(host, "txtCurrent"); }
+void TakeCurrent(PageHost& host, CalRequest& r) {
+  r.nCurrent = Whole(host, "txtCurrent");
+}
 
 }  // namespace vx

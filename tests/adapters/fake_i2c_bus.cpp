@@ -35,13 +35,20 @@ std::map<int, OpenFile>& Files() {
 
 int ErrnoFromStatus(Status s) {
   switch (s) {
-    case 0: return 0;
-    case 772: return ENXIO;
-    case 94: return EBUSY;
-    case 92: return ETIMEDOUT;
-    case 3: return EBADMSG;
-    case 5: return EPROTO;
-    default: return EIO;
+    case 0:
+      return 0;
+    case 772:
+      return ENXIO;
+    case 94:
+      return EBUSY;
+    case 92:
+      return ETIMEDOUT;
+    case 3:
+      return EBADMSG;
+    case 5:
+      return EPROTO;
+    default:
+      return EIO;
   }
 }
 
@@ -60,8 +67,9 @@ int Smbus(OpenFile& f, const i2c_smbus_ioctl_data& io) {
   FakeI2cNode& n = *f.node;
   SMBusAdapter& d = *n.device;
   auto addr8 = static_cast<std::int16_t>(f.address7 << 1);
-  FakeI2cNode::Transaction t{f.address7, io.read_write == I2C_SMBUS_READ, io.command,
-                             static_cast<int>(io.size), {}, -1, 0};
+  FakeI2cNode::Transaction t{
+      f.address7, io.read_write == I2C_SMBUS_READ, io.command, static_cast<int>(io.size), {}, -1,
+      0};
   std::vector<std::uint8_t> frame{static_cast<std::uint8_t>(f.address7 << 1), io.command};
   Status s = 0;
   if (n.next_errno != 0) {
@@ -97,18 +105,21 @@ int Smbus(OpenFile& f, const i2c_smbus_ioctl_data& io) {
         if (s == 0 && (len < 0 || len > I2C_SMBUS_BLOCK_MAX)) s = 5;
         if (s == 0) {
           io.data->block[0] = static_cast<__u8>(len);
-          for (int i = 0; i < len; ++i) io.data->block[i + 1] = buf[i];
+          for (int i = 0; i < len; ++i)
+            io.data->block[i + 1] = buf[i];
         }
         frame.push_back(static_cast<std::uint8_t>((f.address7 << 1) | 1));
       } else {
         int len = io.data->block[0];
         if (len < 1 || len > I2C_SMBUS_BLOCK_MAX) return Fail(EINVAL);
-        for (int i = 0; i < len; ++i) buf[i] = io.data->block[i + 1];
+        for (int i = 0; i < len; ++i)
+          buf[i] = io.data->block[i + 1];
         s = d.WriteSMBusBlock(io.command, std::span<const std::uint8_t>(buf, sizeof buf),
                               static_cast<std::int16_t>(len), addr8);
       }
       if (s == 0) {
-        for (int i = 0; i <= io.data->block[0]; ++i) t.wire.push_back(io.data->block[i]);
+        for (int i = 0; i <= io.data->block[0]; ++i)
+          t.wire.push_back(io.data->block[i]);
       }
       break;
     }

@@ -23,10 +23,10 @@ struct FakeI2cNode {
     int address7;
     bool read;
     int command;
-    int size;                          // I2C_SMBUS_BYTE, _WORD_DATA, _BLOCK_DATA
-    std::vector<std::uint8_t> wire;    // bytes as on the bus, after the address byte(s)
-    int pec = -1;                      // the PEC byte when PEC is on
-    int error = 0;                     // errno returned
+    int size;                        // I2C_SMBUS_BYTE, _WORD_DATA, _BLOCK_DATA
+    std::vector<std::uint8_t> wire;  // bytes as on the bus, after the address byte(s)
+    int pec = -1;                    // the PEC byte when PEC is on
+    int error = 0;                   // errno returned
   };
   std::vector<Transaction> log;
 };

@@ -52,7 +52,9 @@ bool VirtualTime() {
   return on;
 }
 
-long long ToNs(const timespec& t) { return t.tv_sec * 1'000'000'000LL + t.tv_nsec; }
+long long ToNs(const timespec& t) {
+  return t.tv_sec * 1'000'000'000LL + t.tv_nsec;
+}
 
 void Advance(const timespec* req) {
   if (req && ToNs(*req) > 0) g_virtual_ns += ToNs(*req);
@@ -73,7 +75,7 @@ extern "C" __attribute__((visibility("default"))) int clock_gettime(clockid_t id
 }
 
 extern "C" __attribute__((visibility("default"))) int nanosleep(const timespec* req,
-                                                                 timespec* rem) {
+                                                                timespec* rem) {
   if (VirtualTime()) {
     Advance(req);
     if (rem) *rem = {0, 0};
@@ -85,8 +87,8 @@ extern "C" __attribute__((visibility("default"))) int nanosleep(const timespec* 
 }
 
 extern "C" __attribute__((visibility("default"))) int clock_nanosleep(clockid_t id, int flags,
-                                                                       const timespec* req,
-                                                                       timespec* rem) {
+                                                                      const timespec* req,
+                                                                      timespec* rem) {
   if (VirtualTime() && id == CLOCK_MONOTONIC) {
     if (flags & TIMER_ABSTIME) {
       if (req && ToNs(*req) > g_virtual_ns) g_virtual_ns = ToNs(*req);

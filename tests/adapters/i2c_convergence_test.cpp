@@ -1,9 +1,9 @@
 // The same calibration that converges on the simulator converges through the i2c-dev adapter.
 #include "adapters/linux_i2c_adapter.h"
 #include "control/module.h"
+#include "control/page_fixture.h"
 #include "fake_i2c_bus.h"
 #include "runs/calibrate_device.h"
-#include "control/page_fixture.h"
 
 namespace vx::testing {
 
@@ -64,7 +64,8 @@ TEST(I2cConvergence, MiscalibratedDeviceReadsTrueThroughTheBus) {
   EXPECT_NEAR(std::stod(f.At("txtMeasuredSystemVoltage").text()), truth.system_mV, 1.0);
   EXPECT_NEAR(std::stod(f.At("txtCalMeasTemperature").text()), 25.0, 0.1);
   EXPECT_NEAR(std::stod(f.At("txtCalMeasCurrent").text()), truth.current_mA, 1.0);
-  for (const auto& t : node.log) EXPECT_NE(t.pec, -1);  // every transaction carried a PEC
+  for (const auto& t : node.log)
+    EXPECT_NE(t.pec, -1);  // every transaction carried a PEC
   cal.reset();
   box.adapter.reset();
   RemoveFakeI2c("/dev/i2c-3");

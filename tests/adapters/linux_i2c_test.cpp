@@ -75,8 +75,8 @@ TEST_F(LinuxI2c, CommandsAreSendByteAndTheRegisterAddressReachesTheSameDevice) {
   EXPECT_FALSE(sim->InCalibrationMode());
   EXPECT_EQ(node.log.back().size, I2C_SMBUS_BYTE);
   std::int16_t v = 0;
-  ASSERT_EQ(WriteWordReadWord(*a, 0x17, 0x40, static_cast<std::int16_t>(0x8040 - 0x10000), 0x42,
-                              v), 0);
+  ASSERT_EQ(WriteWordReadWord(*a, 0x17, 0x40, static_cast<std::int16_t>(0x8040 - 0x10000), 0x42, v),
+            0);
   EXPECT_EQ(node.log.back().address7, 0x0B);
   EXPECT_EQ(v, 2);
 }
@@ -89,9 +89,8 @@ TEST_F(LinuxI2c, PecIsComputedOnlyWhenAskedForAndADamagedOneIsReported) {
   auto a = Open(true);
   ASSERT_EQ(a->ReadSMBusWord_(0x09, v, 0x16), 0);
   auto w = static_cast<std::uint16_t>(v);
-  EXPECT_EQ(node.log.back().pec,
-            SmbusPec({0x16, 0x09, 0x17, static_cast<std::uint8_t>(w & 0xFF),
-                      static_cast<std::uint8_t>(w >> 8)}));
+  EXPECT_EQ(node.log.back().pec, SmbusPec({0x16, 0x09, 0x17, static_cast<std::uint8_t>(w & 0xFF),
+                                           static_cast<std::uint8_t>(w >> 8)}));
   node.corrupt_next_pec = true;
   EXPECT_EQ(a->ReadSMBusWord_(0x09, v, 0x16), 3);
   EXPECT_EQ(a->CheckForError(), 3);
@@ -105,10 +104,9 @@ TEST(SmbusPec, KnownVectors) {
 
 TEST_F(LinuxI2c, EachErrnoMapsToItsStatus) {
   auto a = Open();
-  const std::pair<int, Status> table[] = {{ENXIO, 772}, {EREMOTEIO, 772}, {EIO, 772},
-                                          {ETIMEDOUT, 92}, {EBUSY, 94},    {EAGAIN, 94},
-                                          {EBADMSG, 3},   {EPROTO, 5},     {EINVAL, 100},
-                                          {EOPNOTSUPP, 100}};
+  const std::pair<int, Status> table[] = {
+      {ENXIO, 772}, {EREMOTEIO, 772}, {EIO, 772},  {ETIMEDOUT, 92}, {EBUSY, 94},
+      {EAGAIN, 94}, {EBADMSG, 3},     {EPROTO, 5}, {EINVAL, 100},   {EOPNOTSUPP, 100}};
   for (auto [err, status] : table) {
     node.next_errno = err;
     std::int16_t v = 0;

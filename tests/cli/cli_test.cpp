@@ -3,15 +3,15 @@
 
 #include <array>
 #include <cmath>
-#include <fstream>
 #include <cstdio>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 
+#include "platform/virtual_platform.h"
 #include "sim/sim_device.h"
 #include "sim/sim_state.h"
-#include "platform/virtual_platform.h"
 #include "test_files.h"
 
 namespace vx::testing {
@@ -30,7 +30,8 @@ Result RunCli(const std::string& args, const std::string& env = "") {
   if (!p) return r;
   std::array<char, 4096> buf{};
   std::size_t n = 0;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
+    r.out.append(buf.data(), n);
   int status = pclose(p);
   r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return r;
@@ -56,7 +57,8 @@ Readings ReadDevice(const std::string& state_file) {
   VirtualPlatform p;
   sim::SimDevice d(p, sim::LoadStateFile(state_file));
   Readings r;
-  for (int k = 0; k < 5; ++k) r.taps.push_back(d.TapReading(k));
+  for (int k = 0; k < 5; ++k)
+    r.taps.push_back(d.TapReading(k));
   r.system = d.SystemReading();
   r.current = d.CurrentReading();
   r.temperature = (d.TemperatureWord() - 2732) * 0.1;
@@ -109,7 +111,7 @@ TEST_F(Cli, ReadAsJsonGivesTheScan) {
 TEST_F(Cli, CalibrateMakesAMiscalibratedDeviceReadTrue) {
   std::string after = dir.path() + "/after.json", trace = dir.path() + "/trace.jsonl";
   auto r = RunCli("--json --fast --sim " + state + " --save-state " + after + " --trace " + trace +
-               " calibrate --verify " + TruthArgs());
+                  " calibrate --verify " + TruthArgs());
   ASSERT_EQ(r.code, 0) << r.out;
   auto lines = JsonLines(r.out);
   ASSERT_FALSE(lines.empty());
@@ -120,7 +122,8 @@ TEST_F(Cli, CalibrateMakesAMiscalibratedDeviceReadTrue) {
   }
   Readings d = ReadDevice(after);
   const int taps[5] = {2050, 4160, 6240, 8360, 10455};
-  for (int k = 0; k < 5; ++k) EXPECT_NEAR(d.taps[static_cast<std::size_t>(k)], taps[k], 1);
+  for (int k = 0; k < 5; ++k)
+    EXPECT_NEAR(d.taps[static_cast<std::size_t>(k)], taps[k], 1);
   EXPECT_NEAR(d.system, 12255, 1);
   EXPECT_NEAR(d.current, -500, 1);
   EXPECT_NEAR(d.temperature, 25.0, 0.1);
@@ -129,9 +132,11 @@ TEST_F(Cli, CalibrateMakesAMiscalibratedDeviceReadTrue) {
   std::ifstream in(trace);
   std::vector<nlohmann::json> t;
   std::string line;
-  while (std::getline(in, line)) t.push_back(nlohmann::json::parse(line));
+  while (std::getline(in, line))
+    t.push_back(nlohmann::json::parse(line));
   ASSERT_GT(t.size(), 50u);
-  for (std::size_t i = 0; i < t.size(); ++i) EXPECT_EQ(t[i]["seq"], i + 1);
+  for (std::size_t i = 0; i < t.size(); ++i)
+    EXPECT_EQ(t[i]["seq"], i + 1);
   EXPECT_EQ(t[0]["cmd"], 0x77);
   EXPECT_EQ(t[0]["bytes"], (std::vector<int>{0, 64}));
   int last_fet = -1, last_exit = -1;

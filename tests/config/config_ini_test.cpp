@@ -71,7 +71,8 @@ TEST_F(ConfigIniTest, SmallerEraseRowOrZeroProgramRowGivesEraseRowTimesSix) {
 }
 
 TEST_F(ConfigIniTest, SixteenBitSettingOutOfRangeKeepsItsDefaultAndIsReported) {
-  auto f = Path("[D800]\nDVMAC=70000\nTgtAddr=-32769\nRetROMCmd=-32768\n[P8030]\nDF_MAX_SZ=0x10000\n");
+  auto f =
+      Path("[D800]\nDVMAC=70000\nTgtAddr=-32769\nRetROMCmd=-32768\n[P8030]\nDF_MAX_SZ=0x10000\n");
   ASSERT_TRUE(ReadConfigIni(s, "800.1.02", f));
   EXPECT_EQ(s.DVMAC, 0);
   EXPECT_EQ(s.TgtAddr, 23);
@@ -81,8 +82,8 @@ TEST_F(ConfigIniTest, SixteenBitSettingOutOfRangeKeepsItsDefaultAndIsReported) {
 }
 
 TEST_F(ConfigIniTest, HugeRowTimesDoNotOverflow) {
-  ASSERT_TRUE(ReadConfigIni(
-      s, "800.1.02", Path("[P8030]\nDF_ERASEROW=2147483647\nDF_PROGROW=2147483647\n")));
+  ASSERT_TRUE(ReadConfigIni(s, "800.1.02",
+                            Path("[P8030]\nDF_ERASEROW=2147483647\nDF_PROGROW=2147483647\n")));
   EXPECT_EQ(s.GGModeDFDelay, INT32_MAX);
 }
 

@@ -1,5 +1,5 @@
-#include "page_fixture.h"
 #include "runs/capacitor_count.h"
+#include "page_fixture.h"
 
 namespace vx::testing {
 

@@ -73,7 +73,8 @@ class PageTest : public ::testing::Test {
   }
   std::vector<std::string> MessageTexts() {
     std::vector<std::string> out;
-    for (const auto& m : platform().messages()) out.push_back(m.text);
+    for (const auto& m : platform().messages())
+      out.push_back(m.text);
     return out;
   }
   // Records every value a control takes from now on.

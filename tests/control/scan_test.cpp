@@ -35,7 +35,8 @@ class Scan : public PageTest {
   }
   std::vector<std::string> Measured() {
     std::vector<std::string> v;
-    for (int i = 0; i < 6; ++i) v.push_back(Text("txtCalMeasVoltage", i));
+    for (int i = 0; i < 6; ++i)
+      v.push_back(Text("txtCalMeasVoltage", i));
     v.push_back(Text("txtMeasuredSystemVoltage"));
     v.push_back(Text("txtCalMeasTemperature"));
     v.push_back(Text("txtCalMeasCurrent"));
@@ -46,7 +47,7 @@ class Scan : public PageTest {
 };
 
 TEST_F(Scan, RunningSumsStackSystemTemperatureAndCurrent) {
-  words->words = {{0x3F, 2100}, {0x3E, 2100}, {0x3D, 2100}, {0x3C, 0},     {0x3B, 0},
+  words->words = {{0x3F, 2100}, {0x3E, 2100}, {0x3D, 2100},   {0x3C, 0},     {0x3B, 0},
                   {0x09, 6300}, {0x5A, 8100}, {0x08, 0x0BA6}, {0x0A, 0xFE0C}};
   ASSERT_TRUE(Tick());
   EXPECT_EQ(Measured(), (std::vector<std::string>{"2100", "4200", "6300", "6300", "6300", "6300",
@@ -83,7 +84,8 @@ TEST_F(Scan, OneFailedVoltageReadMarksTheWholeGroup) {
   dev().AddFault({0, 0x5A, "", 772, false});
   Tick();
   auto m = Measured();
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(m[static_cast<std::size_t>(i)], "Err_Rd") << i;
+  for (int i = 0; i < 7; ++i)
+    EXPECT_EQ(m[static_cast<std::size_t>(i)], "Err_Rd") << i;
   EXPECT_EQ(m[7], "25");
   EXPECT_EQ(m[8], "-500");
 }

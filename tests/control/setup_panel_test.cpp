@@ -7,20 +7,22 @@ class SetupPanel : public PageTest {
   void SetCount(int n) { dev().state().dataflash[64][0] = static_cast<std::uint8_t>(n - 1); }
   std::vector<std::string> Voltages() {
     std::vector<std::string> v;
-    for (int i = 0; i < 6; ++i) v.push_back(Text("txtVoltage", i));
+    for (int i = 0; i < 6; ++i)
+      v.push_back(Text("txtVoltage", i));
     return v;
   }
   std::vector<bool> Enabled() {
     std::vector<bool> v;
-    for (int i = 0; i < 6; ++i) v.push_back(At("txtVoltage", i).enabled());
+    for (int i = 0; i < 6; ++i)
+      v.push_back(At("txtVoltage", i).enabled());
     return v;
   }
 };
 
 TEST_F(SetupPanel, FiveCapacitors) {
   cal->OnShow();
-  EXPECT_EQ(Voltages(), (std::vector<std::string>{"2100", "4200", "6300", "8400", "10500",
-                                                  "10500"}));
+  EXPECT_EQ(Voltages(),
+            (std::vector<std::string>{"2100", "4200", "6300", "8400", "10500", "10500"}));
   EXPECT_EQ(Enabled(), (std::vector<bool>{true, true, true, true, true, false}));
   EXPECT_EQ(Text("txtActualSystemVoltage"), "12300");
   EXPECT_EQ(Text("txtCellCount"), "5");
@@ -30,8 +32,7 @@ TEST_F(SetupPanel, FiveCapacitors) {
 TEST_F(SetupPanel, ThreeCapacitors) {
   SetCount(3);
   cal->OnShow();
-  EXPECT_EQ(Voltages(), (std::vector<std::string>{"2100", "4200", "6300", "6300", "6300",
-                                                  "6300"}));
+  EXPECT_EQ(Voltages(), (std::vector<std::string>{"2100", "4200", "6300", "6300", "6300", "6300"}));
   EXPECT_EQ(Enabled(), (std::vector<bool>{true, true, true, false, false, false}));
   EXPECT_EQ(Text("txtActualSystemVoltage"), "8100");
   EXPECT_EQ(Text("txtCellCount"), "3");
@@ -53,8 +54,8 @@ TEST_F(SetupPanel, OneCapacitorIsReportedAndStillShapesTheRows) {
 TEST_F(SetupPanel, SixOrMoreFillsEveryRowAndKeepsTheSystemVoltage) {
   SetCount(8);
   cal->OnShow();
-  EXPECT_EQ(Voltages(), (std::vector<std::string>{"2100", "4200", "6300", "8400", "10500",
-                                                  "12600"}));
+  EXPECT_EQ(Voltages(),
+            (std::vector<std::string>{"2100", "4200", "6300", "8400", "10500", "12600"}));
   EXPECT_EQ(Enabled(), std::vector<bool>(6, true));
   EXPECT_EQ(Text("txtActualSystemVoltage"), "2000");
 }
@@ -133,7 +134,8 @@ TEST_F(SetupPanel, ShowingTwiceReadsConfigAndCountTwice) {
   cal->OnShow();
   cal->OnShow();
   int selects = 0;
-  for (const auto& t : dev().log()) selects += t.cmd == 0x77;
+  for (const auto& t : dev().log())
+    selects += t.cmd == 0x77;
   EXPECT_EQ(selects, 2);
   EXPECT_EQ(box.parent_reads, 2);
 }

@@ -105,10 +105,11 @@ class DesktopTest : public QObject {
       QVERIFY2(x, c->Key().c_str());
       QVERIFY2(x->isVisible(), c->Key().c_str());
       auto px = [&](int t) { return w->renderer()->Pixels(t); };
-      QCOMPARE(x->geometry(), QRect(px(c->rect.left), px(c->rect.top), px(c->rect.width),
-                                    px(c->rect.height)));
+      QCOMPARE(x->geometry(),
+               QRect(px(c->rect.left), px(c->rect.top), px(c->rect.width), px(c->rect.height)));
       QString text = QString::fromStdString(c->text());
-      if (auto* l = qobject_cast<QLabel*>(x); l && c->kind == Kind::kLabel) QCOMPARE(l->text(), text);
+      if (auto* l = qobject_cast<QLabel*>(x); l && c->kind == Kind::kLabel)
+        QCOMPARE(l->text(), text);
       if (auto* e = qobject_cast<QLineEdit*>(x)) QCOMPARE(e->text(), text);
       if (auto* g = qobject_cast<QGroupBox*>(x)) QCOMPARE(g->title(), text);
       if (auto* b = qobject_cast<QPushButton*>(x)) QCOMPARE(b->text().replace('\n', ' '), text);

@@ -37,7 +37,8 @@ TEST(Waits, EventsRunDuringTheWaitAndDoNotEndItEarly) {
   VirtualPlatform p;
   p.Advance(86399500ms);  // half a second before midnight: the monotonic clock does not care
   int ticks = 0;
-  for (int i = 1; i <= 3; ++i) p.ScheduleAt(p.Now() + i * 600ms, [&] { ++ticks; });
+  for (int i = 1; i <= 3; ++i)
+    p.ScheduleAt(p.Now() + i * 600ms, [&] { ++ticks; });
   TimePoint start = p.Now();
   DelaySeconds(p, 2.0f);
   EXPECT_EQ(ticks, 3);

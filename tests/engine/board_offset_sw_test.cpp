@@ -62,17 +62,15 @@ TEST_F(BoardOffsetSW, OffsetIsTruncatedTowardZeroAndWord71AddsItsShare) {
 
 TEST_F(BoardOffsetSW, TrafficWaitsAndSleepsInOrder) {
   ASSERT_EQ(CalibrateBoardOffsetSW(ctx, 2, 250, 0, kAddr), 0);
-  EXPECT_EQ(Traffic(dev.log()),
-            (std::vector<std::string>{
-                "ww 46 00 00", "delay 250", "delay 1250",
-                "delay 250", "ww_ 40 80 42 @17", "rw_ 42 @17",
-                "delay 250", "ww_ 40 80 42 @17", "rw_ 42 @17",
-                "ww_ 40 80 40 @17", "ww_ 41 00 03 @17", "chk",
-                "delay 250",
-                "delay 250", "ww_ 40 80 42 @17", "rw_ 42 @17",
-                "delay 250", "ww_ 40 80 42 @17", "rw_ 42 @17",
-                "ww_ 40 80 40 @17", "ww_ 41 00 02 @17", "chk",
-                "ww_ 77 00 68", "rb 78", "wb 78 len27", "delay 200"}));
+  EXPECT_EQ(
+      Traffic(dev.log()),
+      (std::vector<std::string>{
+          "ww 46 00 00",      "delay 250", "delay 1250",       "delay 250",  "ww_ 40 80 42 @17",
+          "rw_ 42 @17",       "delay 250", "ww_ 40 80 42 @17", "rw_ 42 @17", "ww_ 40 80 40 @17",
+          "ww_ 41 00 03 @17", "chk",       "delay 250",        "delay 250",  "ww_ 40 80 42 @17",
+          "rw_ 42 @17",       "delay 250", "ww_ 40 80 42 @17", "rw_ 42 @17", "ww_ 40 80 40 @17",
+          "ww_ 41 00 02 @17", "chk",       "ww_ 77 00 68",     "rb 78",      "wb 78 len27",
+          "delay 200"}));
   // 4450 + 1000 x count ms, of which 2500 + 500 x count are plain sleeps.
   EXPECT_EQ(platform.Now(), 6450ms);
   Duration slept{0};
@@ -102,7 +100,8 @@ TEST_F(BoardOffsetSW, FailureAfterTheControlRegisterWasSetPutsItBack) {
   auto t = Traffic(dev.log());
   EXPECT_EQ(std::vector<std::string>(t.end() - 3, t.end()),
             (std::vector<std::string>{"ww_ 40 80 40 @17", "ww_ 41 00 02 @17", "chk"}));
-  for (const auto& x : dev.log()) EXPECT_NE(x.cmd, 0x78);
+  for (const auto& x : dev.log())
+    EXPECT_NE(x.cmd, 0x78);
 }
 
 TEST_F(BoardOffsetSW, AFailedDelayInASamplingLoopEndsTheRoutine) {
@@ -115,7 +114,8 @@ TEST_F(BoardOffsetSW, AFailedDelayInASamplingLoopEndsTheRoutine) {
     };
     EXPECT_EQ(CalibrateBoardOffsetSW(ctx, 2, 250, 0, kAddr), 34);
     EXPECT_EQ(dev.ControlRegister(), 2) << failing;
-    for (const auto& x : dev.log()) EXPECT_NE(x.cmd, 0x78);
+    for (const auto& x : dev.log())
+      EXPECT_NE(x.cmd, 0x78);
   }
 }
 
@@ -135,7 +135,8 @@ TEST_F(BoardOffsetSW, ShortOrFailedBlockReadWritesNothingButStillWaits) {
 TEST_F(BoardOffsetSW, AValueBeyond16BitsFailsBeforeTheBlockIsTouched) {
   dev.samples = {32767, -32768};
   EXPECT_THROW(CalibrateBoardOffsetSW(ctx, 1, 250, 0, kAddr), RunTimeError);
-  for (const auto& x : dev.log()) EXPECT_NE(x.cmd, 0x77);
+  for (const auto& x : dev.log())
+    EXPECT_NE(x.cmd, 0x77);
   EXPECT_EQ(dev.ControlRegister(), 2);
 }
 

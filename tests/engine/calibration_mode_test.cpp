@@ -119,7 +119,8 @@ TEST_F(CalibrationMode, ARejectedCalibrationIsNotStored) {
   dev.ForceResult(0x0081);
   std::uint8_t hi = 0;
   EXPECT_EQ(RunCalibration(ctx, hi, 0x01, kAddr), 5031);
-  for (const auto& t : dev.log()) EXPECT_NE(t.cmd, 0x72);
+  for (const auto& t : dev.log())
+    EXPECT_NE(t.cmd, 0x72);
 }
 
 TEST_F(CalibrationMode, ADeviceThatStaysBusyEndsThePollWithItsOwnCode) {
@@ -128,10 +129,12 @@ TEST_F(CalibrationMode, ADeviceThatStaysBusyEndsThePollWithItsOwnCode) {
   std::uint8_t hi = 0;
   EXPECT_EQ(RunCalibration(ctx, hi, 0x01, kAddr), kErrDeviceStaysBusy);
   int polls = 0;
-  for (const auto& t : dev.log()) polls += t.cmd == 0x52;
+  for (const auto& t : dev.log())
+    polls += t.cmd == 0x52;
   EXPECT_EQ(polls, kMaxBusyPolls);
   EXPECT_EQ(platform.Now(), 300ms + kMaxBusyPolls * 250ms);
-  for (const auto& t : dev.log()) EXPECT_NE(t.cmd, 0x53);
+  for (const auto& t : dev.log())
+    EXPECT_NE(t.cmd, 0x53);
 }
 
 TEST_F(CalibrationMode, SetFetControlWaitsTwiceEvenAfterAFailedWrite) {

@@ -95,7 +95,8 @@ TEST_F(DeviceRoutines, CurrentWithChargeFetOffStopsWhenTheFetWriteFails) {
   dev.AddFault({0, 0x46, "", 94, false});
   EXPECT_EQ(CalibrateDevice(ctx, req, kAddr), 94);
   EXPECT_EQ(Traffic().back(), "delay 200");
-  for (const auto& t : dev.log()) EXPECT_NE(t.cmd, 0x51);
+  for (const auto& t : dev.log())
+    EXPECT_NE(t.cmd, 0x51);
 }
 
 TEST_F(DeviceRoutines, ZeroCurrentReturns5004) {
@@ -127,7 +128,8 @@ TEST_F(DeviceRoutines, HardwareBoardOffsetWithACleanResultStoresTwice) {
   dev.ForceResult(0x0000);
   EXPECT_EQ(CalibrateBoardOffset(ctx, kAddr), 0);
   int stores = 0;
-  for (const auto& t : dev.log()) stores += t.cmd == 0x72;
+  for (const auto& t : dev.log())
+    stores += t.cmd == 0x72;
   EXPECT_EQ(stores, 2);
 }
 

@@ -34,8 +34,8 @@ inline std::vector<std::string> Traffic(const std::vector<sim::Transfer>& log) {
       line = "chk";
     } else {
       static const std::pair<const char*, const char*> kNames[] = {
-          {"ReadSMBusWord", "rw"},   {"ReadSMBusWord_", "rw_"}, {"WriteSMBusWord", "ww"},
-          {"WriteSMBusWord_", "ww_"}, {"ReadSMBusBlock_", "rb"}, {"WriteSMBusBlock", "wb"},
+          {"ReadSMBusWord", "rw"},     {"ReadSMBusWord_", "rw_"}, {"WriteSMBusWord", "ww"},
+          {"WriteSMBusWord_", "ww_"},  {"ReadSMBusBlock_", "rb"}, {"WriteSMBusBlock", "wb"},
           {"WriteSMBusCommand", "cmd"}};
       for (auto& [m, n] : kNames) {
         if (t.method == m) line = n;

@@ -149,8 +149,8 @@ TEST(EngineFaultSweep, EveryTransferOfEveryRoutine) {
             auto index = static_cast<std::int64_t>(b) + 1;
             if (o.exit_from > 0 && index >= o.exit_from) continue;
             const auto& t = dev.log()[k];
-            bool restore = sc.restores_control_register && t.addr == 0x17 &&
-                           (t.cmd == 0x40 || t.cmd == 0x41);
+            bool restore =
+                sc.restores_control_register && t.addr == 0x17 && (t.cmd == 0x40 || t.cmd == 0x41);
             if (!restore) ++after;
           }
           EXPECT_EQ(after, 0) << "transfers after the failure";

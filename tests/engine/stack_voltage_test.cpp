@@ -46,7 +46,8 @@ class StackVoltage : public ::testing::Test {
     SplitWord(g, b[i], b[i + 1]);
   }
   void SetUp() override {
-    for (int k = 0; k < 5; ++k) SetGain(cmd::kCellGainOffset[k], 10000);
+    for (int k = 0; k < 5; ++k)
+      SetGain(cmd::kCellGainOffset[k], 10000);
     SetGain(cmd::kStackGainOffset, 10000);
     dev.readings = {4000, 4000, 4000, 4000, 4000, 20000};
   }
@@ -93,8 +94,10 @@ TEST_F(StackVoltage, TwoCapacitorsChangeOnlyTheirGainsAndTheStack) {
   EXPECT_EQ(Gain(8), 10256);
   EXPECT_EQ(Gain(10), 10000);
   EXPECT_EQ(Gain(22), 10127);
-  for (std::size_t i = 12; i < 18; ++i) EXPECT_EQ(after[i], before[i]) << i;
-  for (std::size_t i = 24; i < 32; ++i) EXPECT_EQ(after[i], before[i]) << i;
+  for (std::size_t i = 12; i < 18; ++i)
+    EXPECT_EQ(after[i], before[i]) << i;
+  for (std::size_t i = 24; i < 32; ++i)
+    EXPECT_EQ(after[i], before[i]) << i;
 }
 
 TEST_F(StackVoltage, ActualVoltagesBelowTheThresholdsReturn5002AndSendNothing) {
@@ -125,7 +128,8 @@ TEST_F(StackVoltage, ZeroGainZeroReadingOrOversizedGainFailsBeforeTheGainWrite) 
   dev.readings = {30000, 30000, 0, 0, 0, 20000};  // tap sum beyond 16 bits
   EXPECT_THROW(CalibrateStackVoltage(ctx, v, kAddr), RunTimeError);
   EXPECT_EQ(dev.state().dataflash[104], original);
-  for (const auto& t : dev.log()) EXPECT_NE(t.method, "WriteSMBusBlock");
+  for (const auto& t : dev.log())
+    EXPECT_NE(t.method, "WriteSMBusBlock");
 }
 
 TEST_F(StackVoltage, AShortBlockIsRefusedAndNothingIsWritten) {

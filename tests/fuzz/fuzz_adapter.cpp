@@ -33,19 +33,18 @@ class FuzzAdapter : public vx::SMBusAdapter {
   vx::Status WriteSMBusWord(std::uint8_t, std::uint8_t, std::uint8_t, std::int16_t) override {
     return Status();
   }
-  vx::Status WriteSMBusWord_(std::uint8_t, std::int16_t, std::int16_t) override {
-    return Status();
-  }
+  vx::Status WriteSMBusWord_(std::uint8_t, std::int16_t, std::int16_t) override { return Status(); }
   vx::Status ReadSMBusBlock_(std::uint8_t, std::span<std::uint8_t> data, std::int16_t& length,
                              std::int16_t) override {
     auto n = p_.ConsumeIntegralInRange<std::size_t>(0, 40);
     n = std::min(n, data.size());
-    for (std::size_t i = 0; i < n; ++i) data[i] = p_.ConsumeIntegral<std::uint8_t>();
+    for (std::size_t i = 0; i < n; ++i)
+      data[i] = p_.ConsumeIntegral<std::uint8_t>();
     length = static_cast<std::int16_t>(n);
     return Status();
   }
-  vx::Status WriteSMBusBlock(std::uint8_t, std::span<const std::uint8_t> data,
-                             std::int16_t length, std::int16_t) override {
+  vx::Status WriteSMBusBlock(std::uint8_t, std::span<const std::uint8_t> data, std::int16_t length,
+                             std::int16_t) override {
     if (length < 0 || static_cast<std::size_t>(length) > data.size()) __builtin_trap();
     return Status();
   }
@@ -93,11 +92,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     f.At(c).SetValue(p.ConsumeBool() ? 1 : 0);
   }
   switch (p.ConsumeIntegralInRange(0, 4)) {
-    case 0: f.Click("btnCalibrate"); break;
-    case 1: cal->CalSystemVoltage(); break;
-    case 2: vx::btnCalPackVolt_Click(*cal); break;
-    case 3: vx::btnBoardOffsett_Click(*cal); break;
-    default: vx::cmdSWBrdOffsetCal_Click(*cal); break;
+    case 0:
+      f.Click("btnCalibrate");
+      break;
+    case 1:
+      cal->CalSystemVoltage();
+      break;
+    case 2:
+      vx::btnCalPackVolt_Click(*cal);
+      break;
+    case 3:
+      vx::btnBoardOffsett_Click(*cal);
+      break;
+    default:
+      vx::cmdSWBrdOffsetCal_Click(*cal);
+      break;
   }
   // Whatever the device said, the page is usable again and the scan runs.
   if (!f.At("tmrScan").enabled() || !f.At("btnCalibrate").enabled()) __builtin_trap();

@@ -9,8 +9,8 @@ class CalibrateDevice : public RunTest {};
 TEST_F(CalibrateDevice, NothingTickedSaysSoAndTouchesNothing) {
   At("chkCCGain").SetValue(1);  // not a selection of this run
   Calibrate();
-  EXPECT_EQ(Messages(), (Msgs{{"Please check desired calibrations.  Nothing to do!",
-                               "Supercap Calibration"}}));
+  EXPECT_EQ(Messages(),
+            (Msgs{{"Please check desired calibrations.  Nothing to do!", "Supercap Calibration"}}));
   EXPECT_TRUE(dev().log().empty());
   EXPECT_FALSE(At("prgCal").visible());
   EXPECT_FALSE(At("imgCalDoneBox").visible());
@@ -61,7 +61,8 @@ TEST_F(CalibrateDevice, SystemVoltageStepThatStopsWithItsOwnMessageIsNotASuccess
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].first.rfind("Measured system voltage reading is not available.", 0), 0u);
   EXPECT_FALSE(At("imgCalDoneBox").visible());
-  for (const auto& t : dev().log()) EXPECT_NE(t.method, "WriteSMBusBlock");
+  for (const auto& t : dev().log())
+    EXPECT_NE(t.method, "WriteSMBusBlock");
 }
 
 TEST_F(CalibrateDevice, CcOffsetOnlyEntersRunsExitsAndRefreshesOnce) {
@@ -92,8 +93,8 @@ TEST_F(CalibrateDevice, CurrentEndsWithTheFetsOffEvenAfterFailures) {
   Tick("chkCurrentCal");
   dev().ForceResult(0x0040);
   Calibrate();
-  EXPECT_EQ(Messages(), (Msgs{{"Calibration failed! Error code = Error Code (decimal) 5025",
-                               "Calibration"}}));
+  EXPECT_EQ(Messages(),
+            (Msgs{{"Calibration failed! Error code = Error Code (decimal) 5025", "Calibration"}}));
   EXPECT_EQ(At("prgCal").value(), 0);
   EXPECT_FALSE(At("prgCal").visible());
   EXPECT_FALSE(At("imgCalDoneBox").visible());
@@ -113,8 +114,8 @@ TEST_F(CalibrateDevice, SuccessfulCalibrationWithAFailedExitKeeps70AndTheDoneMar
   Tick("chkTempCal");
   dev().AddFault({0, 0x73, "", 94, false});
   Calibrate();
-  EXPECT_EQ(Messages(), (Msgs{{"Error exiting calibration mode. Error code = VB_BUS_BUSY",
-                               "Calibration"}}));
+  EXPECT_EQ(Messages(),
+            (Msgs{{"Error exiting calibration mode. Error code = VB_BUS_BUSY", "Calibration"}}));
   EXPECT_EQ(At("prgCal").value(), 70);
   EXPECT_TRUE(At("imgCalDoneBox").visible());
   ExpectIdlePanel();
@@ -151,7 +152,8 @@ TEST_F(CalibrateDevice, TextThatIsNotANumberIsReportedBeforeAnyDeviceAccess) {
   Calibrate();
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].first.rfind("Invalid value entered! Error description:", 0), 0u);
-  EXPECT_GT(Messages()[0].first.size(), std::string("Invalid value entered! Error description:").size());
+  EXPECT_GT(Messages()[0].first.size(),
+            std::string("Invalid value entered! Error description:").size());
   EXPECT_EQ(Messages()[0].second, "Calibration");
   EXPECT_TRUE(dev().log().empty());
   ExpectIdlePanel();
@@ -166,7 +168,8 @@ TEST_F(CalibrateDevice, TemperatureThatWouldNotFitIsCaughtBeforeTheDevice) {
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].first.rfind("Invalid value entered! Error description:", 0), 0u);
   // Only the capacitor count was read; no calibration touched the device.
-  for (const auto& t : dev().log()) EXPECT_TRUE(t.cmd == 0x77 || t.cmd == 0x78) << t.cmd;
+  for (const auto& t : dev().log())
+    EXPECT_TRUE(t.cmd == 0x77 || t.cmd == 0x78) << t.cmd;
   EXPECT_FALSE(Sent(0x51));
 }
 

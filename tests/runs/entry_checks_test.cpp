@@ -17,7 +17,8 @@ class EntryChecks : public RunTest {
   }
   bool Passed(const std::vector<std::string>& m) { return m.empty(); }
   void SetVoltages(std::vector<std::string> v) {
-    for (std::size_t k = 0; k < v.size(); ++k) At("txtVoltage", static_cast<int>(k)).SetText(v[k]);
+    for (std::size_t k = 0; k < v.size(); ++k)
+      At("txtVoltage", static_cast<int>(k)).SetText(v[k]);
   }
   static bool IsTrap(const std::vector<std::string>& m) {
     return m.size() == 1 && m[0].rfind("Invalid value entered! Error description:", 0) == 0;
@@ -71,9 +72,9 @@ TEST_F(EntryChecks, TemperatureDifferenceUpTo25WholeDegrees) {
 TEST_F(EntryChecks, CapacitorTestsGoCapacitorByCapacitor) {
   At("txtVoltage", 0).SetText("0");
   At("txtCalMeasVoltage", 1).SetText("Err_Rd");
-  EXPECT_EQ(Run("chkVoltageCal"), std::vector<std::string>{
-                                      "Actual measured voltage entered for Capacitor 1 is less "
-                                      "than or equal to zero."});
+  EXPECT_EQ(Run("chkVoltageCal"),
+            std::vector<std::string>{"Actual measured voltage entered for Capacitor 1 is less "
+                                     "than or equal to zero."});
   form().Tick("tmrScan");
   SetVoltages({"2100", "4200", "6300", "8400", "10500", "10500"});
   At("txtCalMeasVoltage", 1).SetText("Err_Rd");
@@ -132,7 +133,8 @@ TEST_F(ThreeCapacitors, RowsAboveTheCountTakeTheTopValueAndAreDisabled) {
   At("txtCalMeasVoltage", 3).SetText("Err_Rd");  // capacitor 4 is not tested
   auto m = Run("chkVoltageCal");
   EXPECT_TRUE(m.empty()) << m[0];
-  for (int k = 0; k < 3; ++k) EXPECT_TRUE(At("txtVoltage", k).enabled());
+  for (int k = 0; k < 3; ++k)
+    EXPECT_TRUE(At("txtVoltage", k).enabled());
   for (int k = 3; k < 6; ++k) {
     EXPECT_EQ(Text("txtVoltage", k), "6300");
     EXPECT_FALSE(At("txtVoltage", k).enabled());

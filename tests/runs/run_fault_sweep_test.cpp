@@ -25,7 +25,8 @@ void TypeTruth(Cal& cal, const sim::SimDevice& dev) {
     tap += dev.state().truth.cell_mV[static_cast<std::size_t>(k)];
     f.At("txtVoltage", k).SetText(std::to_string(static_cast<int>(tap)));
   }
-  f.At("txtActualSystemVoltage").SetText(std::to_string(static_cast<int>(dev.state().truth.system_mV)));
+  f.At("txtActualSystemVoltage")
+      .SetText(std::to_string(static_cast<int>(dev.state().truth.system_mV)));
   f.At("txtTemperature").SetText("25");
   f.At("txtCurrent").SetText(std::to_string(static_cast<int>(dev.state().truth.current_mA)));
   for (const char* c :
@@ -56,8 +57,7 @@ std::vector<RunCase> Cases() {
       {"calibrate-device-cc-offset", "imgCalDoneBox", Only({"chkCCOffset"}), click},
       {"calibrate-device-temperature-current", "imgCalDoneBox",
        Only({"chkTempCal", "chkCurrentCal"}), click},
-      {"calibrate-device", "imgCalDoneBox", none,
-       [](Cal& c) { c.Form().Click("btnCalibrate"); }},
+      {"calibrate-device", "imgCalDoneBox", none, [](Cal& c) { c.Form().Click("btnCalibrate"); }},
       {"calibrate-device-fet-bypassed", "imgCalDoneBox",
        [](RunTest&, Cal& c) { c.Form().Click("OptionByPass"); },
        [](Cal& c) { c.Form().Click("btnCalibrate"); }},
@@ -80,9 +80,9 @@ class Sweep : public RunTest {
     rc_.prepare(*this, *cal);
   }
   void Go() { rc_.run(*cal); }
-  using RunTest::dev;
   using RunTest::At;
   using RunTest::cal;
+  using RunTest::dev;
   void Idle() { ExpectIdlePanel(); }
 
  private:
@@ -145,7 +145,8 @@ TEST(RunFaultSweep, EveryTransferOfEveryRun) {
     };
     std::vector<Fault> faults;
     for (std::int64_t i = 1; i <= n; ++i) {
-      for (Status s : {772, 92, 94}) faults.push_back({i, s, -1, false});
+      for (Status s : {772, 92, 94})
+        faults.push_back({i, s, -1, false});
     }
     faults.push_back({0, 0, 10, false});
     faults.push_back({0, 0, -1, true});

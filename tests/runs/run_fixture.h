@@ -33,7 +33,8 @@ class RunTest : public PageTest {
   }
   int Count(int command) {
     int n = 0;
-    for (const auto& t : dev().log()) n += t.cmd == command;
+    for (const auto& t : dev().log())
+      n += t.cmd == command;
     return n;
   }
   // The page at rest: selections and the visible buttons usable, the scan running.
@@ -44,12 +45,14 @@ class RunTest : public PageTest {
     for (const char* c : {"chkCCOffset", "chkVoltageCal", "chkTempCal", "chkSystemVoltage"}) {
       EXPECT_TRUE(At(c).enabled()) << c;
     }
-    for (int i : {0, 1, 3}) EXPECT_TRUE(At("Frame1", i).enabled()) << i;
+    for (int i : {0, 1, 3})
+      EXPECT_TRUE(At("Frame1", i).enabled()) << i;
     EXPECT_TRUE(At("tmrScan").enabled());
   }
   std::vector<std::pair<std::string, std::string>> Messages() {
     std::vector<std::pair<std::string, std::string>> out;
-    for (const auto& m : platform().messages()) out.emplace_back(m.text, m.caption);
+    for (const auto& m : platform().messages())
+      out.emplace_back(m.text, m.caption);
     return out;
   }
 };

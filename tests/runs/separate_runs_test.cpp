@@ -52,9 +52,9 @@ TEST_F(PackVoltage, EntryFailureKeeps10AndBringsThePageBack) {
 TEST_F(PackVoltage, RoutineFailureThenExitEndsAtZero) {
   dev().ForceResult(0x0100);
   btnCalPackVolt_Click(*cal);
-  EXPECT_EQ(Messages().back(), (std::pair<std::string, std::string>{
-                                   "Calibration error. Error code = Error Code (decimal) 5023",
-                                   "Calibration"}));
+  EXPECT_EQ(Messages().back(),
+            (std::pair<std::string, std::string>{
+                "Calibration error. Error code = Error Code (decimal) 5023", "Calibration"}));
   EXPECT_EQ(At("prgPackVolt").value(), 0);
   EXPECT_FALSE(At("imgPackDoneBox").visible());
   EXPECT_EQ(Count(0x73), 1);
@@ -143,8 +143,8 @@ TEST_F(BoardOffset, SoftwareRunRefusesATimeWithoutSamplesBeforeTheDevice) {
 TEST_F(BoardOffset, SoftwareRunReadFailureIsReportedAfterTheBarReaches100) {
   dev().AddFault({0, 0x71, "", 2, false});
   cmdSWBrdOffsetCal_Click(*cal);
-  EXPECT_EQ(Messages().back(), (std::pair<std::string, std::string>{
-                                   "Error = No USB: VB_NO_USB", "Calibration"}));
+  EXPECT_EQ(Messages().back(),
+            (std::pair<std::string, std::string>{"Error = No USB: VB_NO_USB", "Calibration"}));
   EXPECT_EQ(At("prgBoardOffSet").value(), 100);
   EXPECT_FALSE(At("imgBoardOffDone").visible());
   EXPECT_EQ(Count(0x42), 0);
@@ -156,7 +156,8 @@ TEST_F(BoardOffset, SoftwareRunYieldsOnceAndSleepsWithoutYielding) {
   int yields = platform().yields();
   cmdSWBrdOffsetCal_Click(*cal);
   EXPECT_EQ(platform().yields(), yields + 1);
-  for (const auto& w : platform().waits()) EXPECT_EQ(w.kind, WaitRecord::kSleep);
+  for (const auto& w : platform().waits())
+    EXPECT_EQ(w.kind, WaitRecord::kSleep);
   EXPECT_EQ(platform().Now(), std::chrono::milliseconds(4450 + 1000 * 4));
 }
 

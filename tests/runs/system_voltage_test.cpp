@@ -131,8 +131,9 @@ TEST_F(SystemVoltage, TrapReportsAndRestoresThePage) {
   EXPECT_EQ(cal->CalSystemVoltage(), 0);
   ASSERT_EQ(platform().messages().size(), 1u);
   EXPECT_EQ(platform().messages()[0].caption, "Supercap Calibration");
-  EXPECT_EQ(platform().messages()[0].text.rfind("Invalid measured value entered! Error description:", 0),
-            0u);
+  EXPECT_EQ(
+      platform().messages()[0].text.rfind("Invalid measured value entered! Error description:", 0),
+      0u);
   EXPECT_FALSE(At("prgCal").visible());
   ExpectIdlePanel();
 }

@@ -25,10 +25,10 @@ TEST(SimState, FilesRoundTripAndBadFilesFailWithAMessage) {
   SaveStateFile(DefaultState(4), path);
   EXPECT_EQ(LoadStateFile(path).dataflash.at(64)[0], 3);
   EXPECT_THROW(LoadStateFile(dir.path() + "/missing.json"), std::runtime_error);
-  for (const char* bad : {"", "[1]", "{\"dataflash\": {\"x\": [1]}}",
-                          "{\"dataflash\": {\"300\": [1]}}", "{\"dataflash\": {\"1\": [256]}}",
-                          "{\"truth\": {\"cell_mV\": \"a\"}}", "{\"nominal_gain\": {\"cell\": 0}}",
-                          "{\"calibration\": {\"temperature_sensor\": 5}}"}) {
+  for (const char* bad :
+       {"", "[1]", "{\"dataflash\": {\"x\": [1]}}", "{\"dataflash\": {\"300\": [1]}}",
+        "{\"dataflash\": {\"1\": [256]}}", "{\"truth\": {\"cell_mV\": \"a\"}}",
+        "{\"nominal_gain\": {\"cell\": 0}}", "{\"calibration\": {\"temperature_sensor\": 5}}"}) {
     EXPECT_THROW(FromJson(bad), std::runtime_error) << bad;
   }
 }
