@@ -9,22 +9,12 @@
 
 #include "control/cal.h"
 #include "control/module.h"
-#include "hosts/cli/cli_platform.h"
+#include "hosts/common/simple_container.h"
+#include "platform/console_platform.h"
 #include "sim/sim_device.h"
 #include "sim/sim_state.h"
 
 namespace {
-
-class Box : public vx::IContainer {
- public:
-  explicit Box(bool virtual_time) : platform(virtual_time) {}
-  vx::cli::CliPlatform platform;
-  std::shared_ptr<vx::SMBusAdapter> adapter;
-  vx::Platform& AmbientPlatform() override { return platform; }
-  std::shared_ptr<vx::SMBusAdapter> GetObjectProperty(const std::string& n) override {
-    return n == "Parent" ? adapter : nullptr;
-  }
-};
 
 double Cpu() {
   rusage u{};
@@ -41,9 +31,9 @@ struct Outcome {
 
 Outcome RunOnce(bool virtual_time) {
   vx::ResetThisThreadModule();
-  Box box(virtual_time);
+  vx::ConsolePlatform platform(virtual_time);
   vx::sim::SimState state = vx::sim::MiscalibratedState(5);  // no gain marker yet
-  box.adapter = std::make_shared<vx::sim::SimDevice>(box.platform, state);
+  vx::SimpleContainer box(platform, std::make_shared<vx::sim::SimDevice>(platform, state));
   vx::Cal* cal = new vx::Cal();
   cal->SetClientSite(&box);
   cal->SetConfigFolder("/nonexistent");
@@ -64,10 +54,10 @@ Outcome RunOnce(bool virtual_time) {
        {"chkVoltageCal", "chkSystemVoltage", "chkTempCal", "chkCurrentCal", "chkCCOffset"}) {
     f.At(c).SetValue(1);
   }
-  vx::TimePoint t0 = box.platform.Now();
+  vx::TimePoint t0 = platform.Now();
   double cpu0 = Cpu();
   f.Click("btnCalibrate");
-  Outcome o{std::chrono::duration<double>(box.platform.Now() - t0).count(), Cpu() - cpu0,
+  Outcome o{std::chrono::duration<double>(platform.Now() - t0).count(), Cpu() - cpu0,
             f.At("imgCalDoneBox").visible()};
   cal->Release();
   return o;

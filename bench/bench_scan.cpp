@@ -6,26 +6,17 @@
 #include "adapters/linux_i2c_adapter.h"
 #include "control/cal.h"
 #include "control/module.h"
+#include "hosts/common/simple_container.h"
 #include "platform/virtual_platform.h"
 #include "sim/sim_device.h"
 
 namespace {
 
-class Box : public vx::IContainer {
- public:
-  vx::VirtualPlatform platform;
-  std::shared_ptr<vx::SMBusAdapter> adapter;
-  vx::Platform& AmbientPlatform() override { return platform; }
-  std::shared_ptr<vx::SMBusAdapter> GetObjectProperty(const std::string& n) override {
-    return n == "Parent" ? adapter : nullptr;
-  }
-};
-
 struct Page {
-  Box box;
+  vx::VirtualPlatform platform;
+  vx::SimpleContainer box;
   vx::Cal* cal = new vx::Cal();
-  explicit Page(std::shared_ptr<vx::SMBusAdapter> a) {
-    box.adapter = std::move(a);
+  explicit Page(std::shared_ptr<vx::SMBusAdapter> a) : box(platform, std::move(a)) {
     cal->SetClientSite(&box);
     cal->SetConfigFolder("/nonexistent");
     std::int16_t addr = 0x16;

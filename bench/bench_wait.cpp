@@ -3,11 +3,11 @@
 #include <cstdio>
 
 #include "device/utils.h"
-#include "hosts/cli/cli_platform.h"
+#include "platform/console_platform.h"
 
 int main(int argc, char** argv) {
   float seconds = argc > 1 ? std::strtof(argv[1], nullptr) : 2.0f;
-  vx::cli::CliPlatform p(false);
+  vx::ConsolePlatform p;
   vx::TimePoint t0 = p.Now();
   vx::DelaySeconds(p, seconds);
   std::printf("waited %.6f s\n", std::chrono::duration<double>(p.Now() - t0).count());

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "control/cal_api.h"
-#include "hosts/cli/cli_platform.h"
 #include "hosts/common/plugin_loader.h"
+#include "platform/console_platform.h"
 
 namespace vx::sim {
 class SimDevice;
@@ -56,7 +56,7 @@ class Session : public IContainer {
   SMBusAdapter& adapter() { return *adapter_; }
   ICal& cal() { return *cal_; }
   FormModel& form() { return cal_->Form(); }
-  CliPlatform& platform() { return platform_; }
+  ConsolePlatform& platform() { return platform_; }
   const Options& options() const { return o_; }
   std::int16_t target_address() const { return static_cast<std::int16_t>(o_.address7 << 1); }
 
@@ -65,7 +65,7 @@ class Session : public IContainer {
   void ShowProgress(const Control& c);
 
   Options o_;
-  CliPlatform platform_;
+  ConsolePlatform platform_;
   std::shared_ptr<sim::SimDevice> sim_;
   std::shared_ptr<SMBusAdapter> adapter_;
   std::ofstream trace_;

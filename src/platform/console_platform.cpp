@@ -1,6 +1,5 @@
 #include "platform/console_platform.h"
 
-#include <ostream>
 #include <thread>
 
 namespace vx {
@@ -9,33 +8,42 @@ namespace {
 using Steady = std::chrono::steady_clock;
 }
 
-ConsolePlatform::ConsolePlatform(std::ostream* out, AskFn ask) : out_(out), ask_(std::move(ask)) {}
-
 TimePoint ConsolePlatform::Now() {
+  if (virtual_) return now_;
   return std::chrono::duration_cast<TimePoint>(Steady::now().time_since_epoch());
 }
 
 void ConsolePlatform::ProcessEventsUntil(TimePoint deadline) {
-  // No events to wait for: sleep until the deadline on the same monotonic clock.
+  if (virtual_) {
+    if (deadline > now_) now_ = deadline;
+    return;
+  }
+  // No window, no events: sleep on the monotonic clock until the deadline.
   std::this_thread::sleep_until(
       Steady::time_point(std::chrono::duration_cast<Steady::duration>(deadline)));
 }
 
 void ConsolePlatform::Sleep(Duration d) {
-  if (d > Duration::zero()) std::this_thread::sleep_for(d);
+  if (d <= Duration::zero()) return;
+  if (virtual_) {
+    now_ += d;
+  } else {
+    std::this_thread::sleep_for(d);
+  }
 }
 
 Answer ConsolePlatform::MessageBox(const std::string& text, const std::string& caption,
                                    Buttons buttons) {
   Answer a = Answer::kOk;
-  if (buttons == Buttons::kOkCancel && ask_) a = ask_(text, caption);
-  if (out_) {
-    *out_ << "[" << (caption.empty() ? std::string("vx58420Cal") : caption) << "] " << text;
-    if (buttons == Buttons::kOkCancel) *out_ << " -> " << (a == Answer::kOk ? "OK" : "Cancel");
-    *out_ << "\n";
-    out_->flush();
+  if (buttons == Buttons::kOkCancel) {
+    if (!answers.empty()) {
+      a = answers.front();
+      answers.pop_front();
+    } else {
+      a = confirm ? confirm(text) : Answer::kCancel;
+    }
   }
-  if (on_message) on_message(text, caption, buttons, a);
+  if (shown) shown(text, caption, buttons, a);
   return a;
 }
 

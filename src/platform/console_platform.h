@@ -1,10 +1,11 @@
-// The platform of a program without a window: real monotonic time, no event loop of its own
-// (waits sleep until their deadline), message boxes written to a stream and answered by a
-// policy the program chooses.
+// The platform of a program without a window: monotonic time (real, or virtual for a simulated
+// device), no event loop of its own (waits sleep until their deadline), message boxes handed to
+// the program and OK/Cancel answered by its policy.
 #pragma once
 
+#include <deque>
 #include <functional>
-#include <iosfwd>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -12,10 +13,8 @@ namespace vx {
 
 class ConsolePlatform : public Platform {
  public:
-  // ask returns the answer for an OK/Cancel box; OK-only boxes are always answered OK.
-  using AskFn = std::function<Answer(const std::string& text, const std::string& caption)>;
-
-  explicit ConsolePlatform(std::ostream* out = nullptr, AskFn ask = {});
+  // virtual_time: waits and sleeps move a virtual clock instead of taking real time.
+  explicit ConsolePlatform(bool virtual_time = false) : virtual_(virtual_time) {}
 
   TimePoint Now() override;
   void ProcessEventsUntil(TimePoint deadline) override;
@@ -24,13 +23,17 @@ class ConsolePlatform : public Platform {
   Answer MessageBox(const std::string& text, const std::string& caption, Buttons buttons) override;
   void SetBusyCursor(bool) override {}
 
-  // Called for every message box after it was answered (JSON output, logs).
-  std::function<void(const std::string& text, const std::string& caption, Buttons, Answer)>
-      on_message;
+  // Answers for the next OK/Cancel boxes; when none is queued, `confirm` decides (Cancel, the
+  // safe answer, when it is not set). OK-only boxes are answered OK.
+  std::deque<Answer> answers;
+  std::function<Answer(const std::string& text)> confirm;
+  // Called for every message box once it is answered.
+  std::function<void(const std::string& text, const std::string& caption, Buttons, Answer)> shown;
+  bool virtual_time() const { return virtual_; }
 
  private:
-  std::ostream* out_;
-  AskFn ask_;
+  bool virtual_;
+  TimePoint now_{0};
 };
 
 }  // namespace vx

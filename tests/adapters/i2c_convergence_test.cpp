@@ -3,32 +3,25 @@
 #include "control/module.h"
 #include "control/page_fixture.h"
 #include "fake_i2c_bus.h"
+#include "hosts/common/simple_container.h"
 #include "runs/calibrate_device.h"
 
 namespace vx::testing {
-
-class I2cContainer : public IContainer {
- public:
-  VirtualPlatform platform;
-  std::shared_ptr<SMBusAdapter> adapter;
-  Platform& AmbientPlatform() override { return platform; }
-  std::shared_ptr<SMBusAdapter> GetObjectProperty(const std::string& name) override {
-    return name == "Parent" ? adapter : nullptr;
-  }
-};
 
 TEST(I2cConvergence, MiscalibratedDeviceReadsTrueThroughTheBus) {
   ResetThisThreadModule();
   TempDir dir;
   dir.Write("Config.ini", "");
-  I2cContainer box;
-  auto sim = std::make_shared<sim::SimDevice>(box.platform, sim::MiscalibratedState(5));
+  VirtualPlatform platform;
+  auto sim = std::make_shared<sim::SimDevice>(platform, sim::MiscalibratedState(5));
   FakeI2cNode node;
   node.device = sim;
   InstallFakeI2c("/dev/i2c-3", &node);
   std::string error;
-  box.adapter = LinuxI2cAdapter::Open("/dev/i2c-3", 0x0B, true, box.platform, error);
-  ASSERT_TRUE(box.adapter) << error;
+  std::shared_ptr<SMBusAdapter> bus =
+      LinuxI2cAdapter::Open("/dev/i2c-3", 0x0B, true, platform, error);
+  ASSERT_TRUE(bus) << error;
+  SimpleContainer box(platform, bus);
 
   CalPtr cal(new Cal());
   cal->SetClientSite(&box);
@@ -53,7 +46,7 @@ TEST(I2cConvergence, MiscalibratedDeviceReadsTrueThroughTheBus) {
     ASSERT_TRUE(f.Click(c));
   }
   ASSERT_TRUE(f.Click("btnCalibrate"));
-  ASSERT_TRUE(box.platform.messages().empty()) << box.platform.messages()[0].text;
+  ASSERT_TRUE(platform.messages().empty()) << platform.messages()[0].text;
   EXPECT_TRUE(f.At("imgCalDoneBox").visible());
   f.Tick("tmrScan");
   tap = 0;
@@ -67,7 +60,8 @@ TEST(I2cConvergence, MiscalibratedDeviceReadsTrueThroughTheBus) {
   for (const auto& t : node.log)
     EXPECT_NE(t.pec, -1);  // every transaction carried a PEC
   cal.reset();
-  box.adapter.reset();
+  box.SetAdapter(nullptr);
+  bus.reset();
   RemoveFakeI2c("/dev/i2c-3");
   ResetThisThreadModule();
 }

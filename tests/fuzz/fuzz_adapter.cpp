@@ -7,6 +7,7 @@
 
 #include "control/cal.h"
 #include "control/module.h"
+#include "hosts/common/simple_container.h"
 #include "platform/virtual_platform.h"
 #include "runs/separate_runs.h"
 
@@ -60,23 +61,13 @@ class FuzzAdapter : public vx::SMBusAdapter {
   vx::Platform& clock_;
 };
 
-class Box : public vx::IContainer {
- public:
-  vx::VirtualPlatform platform;
-  std::shared_ptr<vx::SMBusAdapter> adapter;
-  vx::Platform& AmbientPlatform() override { return platform; }
-  std::shared_ptr<vx::SMBusAdapter> GetObjectProperty(const std::string& n) override {
-    return n == "Parent" ? adapter : nullptr;
-  }
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider p(data, size);
   vx::ResetThisThreadModule();
-  Box box;
-  box.adapter = std::make_shared<FuzzAdapter>(p, box.platform);
+  vx::VirtualPlatform platform;
+  vx::SimpleContainer box(platform, std::make_shared<FuzzAdapter>(p, platform));
   vx::Cal* cal = new vx::Cal();
   cal->SetClientSite(&box);
   cal->SetConfigFolder("/nonexistent");
