@@ -122,6 +122,7 @@ void FormRenderer::Build(const Control& c) {
   const std::string key = c.Key();
   if (c.kind == Kind::kTimer) {
     auto* t = new QTimer(this);
+    t->setTimerType(Qt::PreciseTimer);  // a coarse timer may fire up to 5 % early
     t->setInterval(c.interval_ms);
     connect(t, &QTimer::timeout, this, [this, key] { form_.Tick(key); });
     timers_[key] = t;
