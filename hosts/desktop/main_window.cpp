@@ -43,9 +43,10 @@ void MainWindow::BuildDeviceBar() {
   bar->addWidget(device_);
   device_text_ = new QLineEdit(QString::fromStdString(o_.use_bus ? o_.bus : o_.sim_state));
   device_text_->setPlaceholderText("simulator state file (empty: built-in)");
-  device_text_->setMinimumWidth(220);
+  device_text_->setMinimumWidth(260);
   bar->addWidget(device_text_);
   auto* browse = new QPushButton("…");
+  browse->setMaximumWidth(32);
   connect(browse, &QPushButton::clicked, this, [this] {
     QString f = QFileDialog::getOpenFileName(this, "Simulator state", {}, "JSON (*.json)");
     if (!f.isEmpty()) device_text_->setText(f);
@@ -58,7 +59,10 @@ void MainWindow::BuildDeviceBar() {
   bus_address_->setPrefix("0x");
   bus_address_->setValue(o_.address7);
   bar->addWidget(bus_address_);
-  bar->addSeparator();
+  // The properties the host writes into the control get a row of their own.
+  addToolBarBreak();
+  bar = addToolBar("Properties");
+  bar->setMovable(false);
   bar->addWidget(new QLabel(" TargetAddress: "));
   target_address_ = new QSpinBox;
   target_address_->setRange(0, 255);
