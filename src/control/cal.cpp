@@ -76,10 +76,7 @@ std::uint32_t Cal::Release() {
 }
 
 void Cal::WireEvents() {
-  auto on = [this](const char* key, auto fn) {
-    form_.SetHandler(key, [this, fn] { Guarded([&] { (this->*fn)(); }); });
-  };
-  on("tmrScan", &Cal::tmrScan_Timer);
+  form_.SetHandler("tmrScan", [this] { Guarded([&] { tmrScan_Timer(); }); });
   form_.SetHandler("OptionUse", [this] { f_.bChargeFetOn = kVTrue; });
   form_.SetHandler("OptionByPass", [this] { f_.bChargeFetOn = kVFalse; });
   form_.SetHandler("optUseVFet", [this] { f_.bVFetOn = kVTrue; });

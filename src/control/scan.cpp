@@ -11,14 +11,13 @@ namespace {
 
 void ScanBody(FormModel& f, SMBusAdapter* a, std::int16_t addr) {
   if (!a) throw RunTimeError("Object variable not set");
-  const std::uint8_t commands[6] = {0x3F, 0x3E, 0x3D, 0x3C, 0x3B, cmd::kStackVoltage};
   std::int16_t readings[6] = {};
   std::int16_t system = 0;
   // One failing read among the seven marks all seven boxes. Failures are counted rather than
   // summed so that statuses of opposite sign cannot cancel out.
   int failures = 0;
   for (std::size_t k = 0; k < 6; ++k)
-    failures += a->ReadSMBusWord_(commands[k], readings[k], addr) != 0;
+    failures += a->ReadSMBusWord_(cmd::kVoltageReadings[k], readings[k], addr) != 0;
   failures += a->ReadSMBusWord_(cmd::kSystemVoltage, system, addr) != 0;
   if (failures != 0) {
     for (int k = 0; k < 6; ++k)

@@ -5,10 +5,12 @@
 
 namespace vx::cmd {
 
-inline constexpr std::uint8_t kCapVoltage1 = 0x3F;  // 0x3F..0x3B: capacitor 1..5
+// Capacitor 1..5 alone.
 inline constexpr std::uint8_t kCapVoltage[5] = {0x3F, 0x3E, 0x3D, 0x3C, 0x3B};
 inline constexpr std::uint8_t kTemperature = 0x08;  // 0.1 K
 inline constexpr std::uint8_t kStackVoltage = 0x09;
+// The six voltage readings in the order both the scan and the stack calibration take them.
+inline constexpr std::uint8_t kVoltageReadings[6] = {0x3F, 0x3E, 0x3D, 0x3C, 0x3B, 0x09};
 inline constexpr std::uint8_t kCurrent = 0x0A;
 inline constexpr std::uint8_t kSystemVoltage = 0x5A;
 inline constexpr std::uint8_t kCalModeSignature = 0x50;

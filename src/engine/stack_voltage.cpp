@@ -45,9 +45,8 @@ Status CalibrateStackVoltage(EngineContext& e, const CapVoltages& v, std::int16_
   gainOld[5] = BlockWord(block, cmd::kStackGainOffset);
 
   std::array<std::int16_t, 6> meas{};
-  const std::uint8_t commands[6] = {0x3F, 0x3E, 0x3D, 0x3C, 0x3B, cmd::kStackVoltage};
   for (std::size_t k = 0; k < 6; ++k) {
-    s = e.adapter.ReadSMBusWord_(commands[k], meas[k], addr);
+    s = e.adapter.ReadSMBusWord_(cmd::kVoltageReadings[k], meas[k], addr);
     if (s != 0) return s;
   }
 
