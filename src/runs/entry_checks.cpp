@@ -46,8 +46,10 @@ bool TemperatureTest(PageHost& host, CalRequest& r) {
   r.bExtSensor2 = ToVBool(Ticked(f.At("chkExtTS2")));
   r.bIntSensor = ToVBool(Ticked(f.At("chkIntTS")));
   r.sngTemperature = TextToSingle(f.At("txtTemperature").text());
-  std::int16_t d =
-      CheckedSub16(Whole(host, "txtCalMeasTemperature"), Whole(host, "txtTemperature"));
+  // The measured value is converted first, so a failure names it first.
+  std::int16_t measured = Whole(host, "txtCalMeasTemperature");
+  std::int16_t actual = Whole(host, "txtTemperature");
+  std::int16_t d = CheckedSub16(measured, actual);
   if (std::abs(d) > 25) {
     return Fail(host,
                 "The difference between measured and actual temperature is greater than "

@@ -67,6 +67,17 @@ TEST_F(EntryChecks, TemperatureDifferenceUpTo25WholeDegrees) {
   At("txtCalMeasTemperature").SetText("Err_Rd");
   At("txtTemperature").SetText("25");
   EXPECT_TRUE(IsTrap(Run("chkTempCal")));
+  // The float reading of the actual value comes first, then the measured value, then the actual
+  // one: with two bad texts the description names the measured one.
+  At("txtTemperature").SetText("25x");
+  auto m = Run("chkTempCal");
+  ASSERT_TRUE(IsTrap(m));
+  EXPECT_NE(m[0].find("25x"), std::string::npos);
+  At("txtTemperature").SetText("25.0");
+  At("txtCalMeasTemperature").SetText("warm");
+  m = Run("chkTempCal");
+  ASSERT_TRUE(IsTrap(m));
+  EXPECT_NE(m[0].find("warm"), std::string::npos);
 }
 
 TEST_F(EntryChecks, CapacitorTestsGoCapacitorByCapacitor) {
