@@ -172,7 +172,7 @@ Status LinuxI2cAdapter::WriteSMBusBlock(std::uint8_t cmd, std::span<const std::u
                                         std::int16_t length, std::int16_t addr) {
   if (length < 0 || length > I2C_SMBUS_BLOCK_MAX ||
       static_cast<std::size_t>(length) > data.size()) {
-    return last_ = 5;
+    return last_ = kStatusWrongNumBytes;
   }
   if (Status s = Select(addr); s != 0) return s;
   return Done(i2c_smbus_write_block_data(fd_, cmd, static_cast<__u8>(length), data.data()));

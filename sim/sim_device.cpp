@@ -11,7 +11,6 @@ namespace vx::sim {
 namespace {
 
 constexpr Status kNack = 772;
-constexpr Status kWrongNumBytes = 5;
 
 std::int16_t Saturate16(double v) {
   double r = RoundHalfEven(v);
@@ -389,7 +388,7 @@ Status SimDevice::WriteSMBusBlock(std::uint8_t cmd, std::span<const std::uint8_t
   Status s = Begin("WriteSMBusBlock", addr, cmd);
   std::vector<std::uint8_t> bytes;
   if (length < 0 || length > kSmbusBlockMax || static_cast<std::size_t>(length) > data.size()) {
-    if (s == 0) s = kWrongNumBytes;
+    if (s == 0) s = kStatusWrongNumBytes;
   } else {
     bytes.assign(data.begin(), data.begin() + length);
   }

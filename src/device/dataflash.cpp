@@ -10,10 +10,12 @@ Status SelectSubclass(SMBusAdapter& a, std::int16_t addr, std::int16_t subclass)
 }
 
 Status ReadDataFlashBlock(SMBusAdapter& a, std::int16_t addr, std::int16_t subclass,
-                          BlockBuffer& block, std::int16_t& length) {
+                          BlockBuffer& block, std::int16_t& length, std::int16_t min_length) {
   Status s = SelectSubclass(a, addr, subclass);
   if (s != 0) return s;
-  return a.ReadSMBusBlock_(cmd::kDFBlock, block, length, addr);
+  s = a.ReadSMBusBlock_(cmd::kDFBlock, block, length, addr);
+  if (s == 0 && length < min_length) s = kStatusWrongNumBytes;
+  return s;
 }
 
 Status WriteDataFlashBlock(SMBusAdapter& a, std::int16_t addr, const BlockBuffer& block,

@@ -12,8 +12,10 @@ using BlockBuffer = std::array<std::uint8_t, kBlockBufferSize>;
 
 // Selects subclass (command 0x77) and, if that succeeded, reads its block (command 0x78) with
 // length preset by the caller. Returns the last status; length holds the bytes that came back.
+// A block shorter than min_length (the bytes the caller reads or writes back) is refused with
+// kStatusWrongNumBytes, so that nobody works on or writes back a cut-off block.
 Status ReadDataFlashBlock(SMBusAdapter& a, std::int16_t addr, std::int16_t subclass,
-                          BlockBuffer& block, std::int16_t& length);
+                          BlockBuffer& block, std::int16_t& length, std::int16_t min_length = 0);
 Status SelectSubclass(SMBusAdapter& a, std::int16_t addr, std::int16_t subclass);
 Status WriteDataFlashBlock(SMBusAdapter& a, std::int16_t addr, const BlockBuffer& block,
                            std::int16_t length);

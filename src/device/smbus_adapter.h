@@ -10,6 +10,9 @@ namespace vx {
 // 0 is success; anything else is an adapter error code or one of the engine's own codes.
 using Status = std::int32_t;
 
+// The status of a block with the wrong number of bytes ("VB_WRONG_NUM_BYTES").
+inline constexpr Status kStatusWrongNumBytes = 5;
+
 // Callers hand ReadSMBusBlock_ a buffer of at least this many bytes.
 inline constexpr std::size_t kBlockBufferSize = 33;
 // The most data bytes one SMBus block transfer carries.

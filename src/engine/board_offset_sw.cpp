@@ -13,7 +13,6 @@ namespace vx {
 namespace {
 
 constexpr std::int16_t kBlockWriteLength = 27;
-constexpr Status kWrongNumBytes = 5;
 
 std::chrono::milliseconds Ms(double ms) {
   return std::chrono::milliseconds(static_cast<std::int64_t>(RoundHalfEven(ms)));
@@ -78,8 +77,8 @@ Status CalibrateBoardOffsetSW(EngineContext& e, std::int16_t count, std::int16_t
 
   BlockBuffer block{};
   std::int16_t length = 0;
-  Status r = ReadDataFlashBlock(e.adapter, addr, cmd::kSubclassCalibrationData, block, length);
-  if (r == 0 && length < kBlockWriteLength) r = kWrongNumBytes;
+  Status r = ReadDataFlashBlock(e.adapter, addr, cmd::kSubclassCalibrationData, block, length,
+                                kBlockWriteLength);
   PutBlockWord(block, cmd::kStackGainOffset, value);
   if (r == 0) r = e.adapter.WriteSMBusBlock(cmd::kDFBlock, block, kBlockWriteLength, addr);
   e.adapter.Delay(200);

@@ -13,7 +13,6 @@ namespace {
 
 // The routine reads and writes back bytes up to the stack gain (offsets 22 and 23).
 constexpr std::int16_t kMinCalibrationBlock = cmd::kStackGainOffset + 2;
-constexpr Status kWrongNumBytes = 5;
 
 }  // namespace
 
@@ -25,10 +24,10 @@ Status CalibrateStackVoltage(EngineContext& e, const CapVoltages& v, std::int16_
 
   BlockBuffer block{};
   std::int16_t length = 32;
-  Status s = ReadDataFlashBlock(e.adapter, addr, cmd::kSubclassCalibrationData, block, length);
-  if (s != 0) return s;
   // A short block would be written back with garbage or cut off: refuse it untouched.
-  if (length < kMinCalibrationBlock) return kWrongNumBytes;
+  Status s = ReadDataFlashBlock(e.adapter, addr, cmd::kSubclassCalibrationData, block, length,
+                                kMinCalibrationBlock);
+  if (s != 0) return s;
 
   if (BlockWord(block, cmd::kGainMarkerOffset) != cmd::kGainMarker) {
     PutBlockWord(block, cmd::kGainMarkerOffset, cmd::kGainMarker);

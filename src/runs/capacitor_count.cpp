@@ -17,9 +17,9 @@ std::int32_t ReadNumberofConfiguredCapacitors(PageHost& host) {
   CalFields& f = host.Fields();
   BlockBuffer buffer{};
   std::int16_t length = 32;
+  // An empty block holds no count.
   Status s =
-      ReadDataFlashBlock(*adapter, f.nTargetAddr, cmd::kSubclassOperationCfg, buffer, length);
-  if (s == 0 && length < 1) s = 5;  // an empty block holds no count
+      ReadDataFlashBlock(*adapter, f.nTargetAddr, cmd::kSubclassOperationCfg, buffer, length, 1);
   if (s != 0) {
     host.GetPlatform().MessageBox(
         "Error reading the number of configured series capacitors from Dataflash.",

@@ -35,8 +35,9 @@ Status CalSystemVoltage(PageHost& h, bool& written) {
     const std::int16_t addr = h.Fields().nTargetAddr;
     BlockBuffer block{};
     std::int16_t length = 32;
-    Status s = ReadDataFlashBlock(*adapter, addr, cmd::kSubclassCalibrationData, block, length);
-    if (s == 0 && length < kMinBlock) s = 5;  // a short block would be written back cut off
+    // A short block would be written back cut off.
+    Status s =
+        ReadDataFlashBlock(*adapter, addr, cmd::kSubclassCalibrationData, block, length, kMinBlock);
     if (s != 0) {
       result = s;
       p.MessageBox(
