@@ -5,23 +5,12 @@
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QTimer>
-#include <thread>
-
 namespace vx {
 
-namespace {
-using Steady = std::chrono::steady_clock;
-}
-
-TimePoint QtPlatform::Now() {
-  if (virtual_) return now_;
-  return std::chrono::duration_cast<TimePoint>(Steady::now().time_since_epoch());
-}
-
 void QtPlatform::ProcessEventsUntil(TimePoint deadline) {
-  if (virtual_) {
+  if (clock_.is_virtual()) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (deadline > now_) now_ = deadline;
+    clock_.SleepUntil(deadline);
     return;
   }
   TimePoint now = Now();
@@ -41,15 +30,6 @@ void QtPlatform::ProcessEventsUntil(TimePoint deadline) {
 
 void QtPlatform::Yield() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-void QtPlatform::Sleep(Duration d) {
-  if (d <= Duration::zero()) return;
-  if (virtual_) {
-    now_ += d;
-  } else {
-    std::this_thread::sleep_for(d);
-  }
 }
 
 Answer QtPlatform::MessageBox(const std::string& text, const std::string& caption,

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "platform/monotonic_clock.h"
 #include "platform/platform.h"
 
 namespace vx {
@@ -11,12 +12,12 @@ namespace vx {
 class QtPlatform : public Platform {
  public:
   // virtual_time: the clock jumps to each deadline after the pending events ran (tests).
-  explicit QtPlatform(bool virtual_time = false) : virtual_(virtual_time) {}
+  explicit QtPlatform(bool virtual_time = false) : clock_(virtual_time) {}
 
-  TimePoint Now() override;
+  TimePoint Now() override { return clock_.Now(); }
   void ProcessEventsUntil(TimePoint deadline) override;
   void Yield() override;
-  void Sleep(Duration d) override;
+  void Sleep(Duration d) override { clock_.SleepFor(d); }
   Answer MessageBox(const std::string& text, const std::string& caption, Buttons buttons) override;
   void SetBusyCursor(bool busy) override;
 
@@ -24,8 +25,7 @@ class QtPlatform : public Platform {
   static constexpr const char* kDefaultTitle = "vx58420Cal";
 
  private:
-  bool virtual_;
-  TimePoint now_{0};
+  MonotonicClock clock_;
   bool busy_ = false;
 };
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/monotonic_clock.h"
 #include "platform/platform.h"
 
 namespace vx {
@@ -14,12 +15,13 @@ namespace vx {
 class ConsolePlatform : public Platform {
  public:
   // virtual_time: waits and sleeps move a virtual clock instead of taking real time.
-  explicit ConsolePlatform(bool virtual_time = false) : virtual_(virtual_time) {}
+  explicit ConsolePlatform(bool virtual_time = false) : clock_(virtual_time) {}
 
-  TimePoint Now() override;
-  void ProcessEventsUntil(TimePoint deadline) override;
+  TimePoint Now() override { return clock_.Now(); }
+  // No window, no events: the wait sleeps until its deadline.
+  void ProcessEventsUntil(TimePoint deadline) override { clock_.SleepUntil(deadline); }
   void Yield() override {}
-  void Sleep(Duration d) override;
+  void Sleep(Duration d) override { clock_.SleepFor(d); }
   Answer MessageBox(const std::string& text, const std::string& caption, Buttons buttons) override;
   void SetBusyCursor(bool) override {}
 
@@ -29,11 +31,10 @@ class ConsolePlatform : public Platform {
   std::function<Answer(const std::string& text)> confirm;
   // Called for every message box once it is answered.
   std::function<void(const std::string& text, const std::string& caption, Buttons, Answer)> shown;
-  bool virtual_time() const { return virtual_; }
+  bool virtual_time() const { return clock_.is_virtual(); }
 
  private:
-  bool virtual_;
-  TimePoint now_{0};
+  MonotonicClock clock_;
 };
 
 }  // namespace vx
