@@ -35,13 +35,7 @@ Outcome RunOnce(bool virtual_time) {
   vx::sim::SimState state = vx::sim::MiscalibratedState(5);  // no gain marker yet
   vx::SimpleContainer box(platform, std::make_shared<vx::sim::SimDevice>(platform, state));
   vx::Cal* cal = new vx::Cal();
-  cal->SetClientSite(&box);
-  cal->SetConfigFolder("/nonexistent");
-  std::int16_t addr = 0x16;
-  std::string info = "800.1.02";
-  cal->TargetAddress(addr);
-  cal->TargetInfo(info);
-  cal->OnShow();
+  vx::PlaceAndShow(*cal, box, {0x16, "800.1.02", "/nonexistent"});
   vx::FormModel& f = cal->Form();
   f.Tick("tmrScan");
   const char* taps[] = {"2050", "4160", "6240", "8360", "10455"};

@@ -17,11 +17,7 @@ struct Page {
   vx::SimpleContainer box;
   vx::Cal* cal = new vx::Cal();
   explicit Page(std::shared_ptr<vx::SMBusAdapter> a) : box(platform, std::move(a)) {
-    cal->SetClientSite(&box);
-    cal->SetConfigFolder("/nonexistent");
-    std::int16_t addr = 0x16;
-    cal->TargetAddress(addr);
-    cal->OnShow();
+    vx::PlaceAndShow(*cal, box, {0x16, "800.1.02", "/nonexistent"});
   }
   ~Page() { cal->Release(); }
 };

@@ -10,6 +10,7 @@
 #include "adapters/linux_i2c_adapter.h"
 #include "hosts/cli/page_commands.h"
 #include "hosts/cli/tracing_adapter.h"
+#include "hosts/common/simple_container.h"
 #include "sim/sim_device.h"
 #include "sim/sim_state.h"
 
@@ -121,13 +122,7 @@ bool Session::ShowControl() {
 }
 
 void Session::Show() {
-  cal_->SetClientSite(this);
-  if (!o_.config_dir.empty()) cal_->SetConfigFolder(o_.config_dir);
-  std::string info = o_.target_info;
-  std::int16_t addr = target_address();
-  cal_->TargetAddress(addr);
-  cal_->TargetInfo(info);
-  cal_->OnShow();
+  PlaceAndShow(*cal_, *this, {target_address(), o_.target_info, o_.config_dir});
   cal_->Form().AddObserver([this](const Control& c) { ShowProgress(c); });
 }
 

@@ -2,6 +2,7 @@
 // window of its own needs to show the control.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -23,5 +24,23 @@ class SimpleContainer : public IContainer {
   Platform& platform_;
   std::shared_ptr<SMBusAdapter> adapter_;
 };
+
+// The properties a host writes into the control before it shows it.
+struct HostProperties {
+  std::int16_t target_address = 0x16;
+  std::string target_info = "800.1.02";
+  std::string config_folder;  // empty: the plug-in's own folder
+};
+
+// What a host does to put the control on screen: give it its site, write the properties, show.
+inline void PlaceAndShow(ICal& cal, IContainer& site, const HostProperties& p) {
+  cal.SetClientSite(&site);
+  if (!p.config_folder.empty()) cal.SetConfigFolder(p.config_folder);
+  std::int16_t addr = p.target_address;
+  std::string info = p.target_info;
+  cal.TargetAddress(addr);
+  cal.TargetInfo(info);
+  cal.OnShow();
+}
 
 }  // namespace vx

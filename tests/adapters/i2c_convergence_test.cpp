@@ -24,13 +24,7 @@ TEST(I2cConvergence, MiscalibratedDeviceReadsTrueThroughTheBus) {
   SimpleContainer box(platform, bus);
 
   CalPtr cal(new Cal());
-  cal->SetClientSite(&box);
-  cal->SetConfigFolder(dir.path());
-  std::string info = "800.1.02";
-  std::int16_t addr = 0x16;
-  cal->TargetInfo(info);
-  cal->TargetAddress(addr);
-  cal->OnShow();
+  PlaceAndShow(*cal, box, {0x16, "800.1.02", dir.path()});
   FormModel& f = cal->Form();
   f.Tick("tmrScan");
   const auto truth = sim->state().truth;

@@ -69,13 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vx::VirtualPlatform platform;
   vx::SimpleContainer box(platform, std::make_shared<FuzzAdapter>(p, platform));
   vx::Cal* cal = new vx::Cal();
-  cal->SetClientSite(&box);
-  cal->SetConfigFolder("/nonexistent");
-  std::int16_t addr = 0x16;
-  std::string info = "800.1.02";
-  cal->TargetAddress(addr);
-  cal->TargetInfo(info);
-  cal->OnShow();
+  vx::PlaceAndShow(*cal, box, {0x16, "800.1.02", "/nonexistent"});
   vx::FormModel& f = cal->Form();
   f.Tick("tmrScan");
   for (const char* c :
