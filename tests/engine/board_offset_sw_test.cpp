@@ -24,15 +24,8 @@ class ScriptedSamples : public sim::SimDevice {
   }
 };
 
-class BoardOffsetSW : public ::testing::Test {
+class BoardOffsetSW : public EngineTestOn<ScriptedSamples> {
  protected:
-  static constexpr std::int16_t kAddr = 0x16;
-  VirtualPlatform platform;
-  ScriptedSamples dev{platform, sim::DefaultState(5)};
-  Settings settings = DefaultSettings();
-  std::uint8_t mac = 0;
-  EngineContext ctx{dev, platform, settings, mac};
-
   std::int16_t StoredValue() {
     auto& b = dev.state().dataflash[104];
     return JoinBytes(b[22], b[23]);
@@ -63,7 +56,7 @@ TEST_F(BoardOffsetSW, OffsetIsTruncatedTowardZeroAndWord71AddsItsShare) {
 TEST_F(BoardOffsetSW, TrafficWaitsAndSleepsInOrder) {
   ASSERT_EQ(CalibrateBoardOffsetSW(ctx, 2, 250, 0, kAddr), 0);
   EXPECT_EQ(
-      Traffic(dev.log()),
+      Traffic(),
       (std::vector<std::string>{
           "ww 46 00 00",      "delay 250", "delay 1250",       "delay 250",  "ww_ 40 80 42 @17",
           "rw_ 42 @17",       "delay 250", "ww_ 40 80 42 @17", "rw_ 42 @17", "ww_ 40 80 40 @17",
@@ -97,7 +90,7 @@ TEST_F(BoardOffsetSW, FailureAfterTheControlRegisterWasSetPutsItBack) {
   };
   EXPECT_EQ(CalibrateBoardOffsetSW(ctx, 1, 250, 0, kAddr), 772);
   EXPECT_EQ(dev.ControlRegister(), 2);
-  auto t = Traffic(dev.log());
+  auto t = Traffic();
   EXPECT_EQ(std::vector<std::string>(t.end() - 3, t.end()),
             (std::vector<std::string>{"ww_ 40 80 40 @17", "ww_ 41 00 02 @17", "chk"}));
   for (const auto& x : dev.log())
@@ -124,7 +117,7 @@ TEST_F(BoardOffsetSW, ShortOrFailedBlockReadWritesNothingButStillWaits) {
   auto before = dev.state().dataflash[104];
   EXPECT_EQ(CalibrateBoardOffsetSW(ctx, 1, 250, 0, kAddr), 5);
   EXPECT_EQ(dev.state().dataflash[104], before);
-  EXPECT_EQ(Traffic(dev.log()).back(), "delay 200");
+  EXPECT_EQ(Traffic().back(), "delay 200");
   dev.ClearFaults();
   dev.ClearLog();
   dev.AddFault({0, 0x78, "ReadSMBusBlock_", 94, false});

@@ -57,10 +57,12 @@ inline std::vector<std::string> Traffic(const std::vector<sim::Transfer>& log) {
   return out;
 }
 
-class EngineTest : public ::testing::Test {
+// The engine on a device of type Device (the simulator, or one that overrides some answers).
+template <typename Device = sim::SimDevice>
+class EngineTestOn : public ::testing::Test {
  protected:
   static constexpr std::int16_t kAddr = 0x16;
-  explicit EngineTest(sim::SimState state = sim::DefaultState(5))
+  explicit EngineTestOn(sim::SimState state = sim::DefaultState(5))
       : dev(platform, std::move(state)) {}
 
   std::vector<std::string> Traffic() const { return testing::Traffic(dev.log()); }
@@ -71,10 +73,12 @@ class EngineTest : public ::testing::Test {
   }
 
   VirtualPlatform platform;
-  sim::SimDevice dev;
+  Device dev;
   Settings settings = DefaultSettings();
   std::uint8_t last_mac = 0;
   EngineContext ctx{dev, platform, settings, last_mac};
 };
+
+using EngineTest = EngineTestOn<>;
 
 }  // namespace vx::testing

@@ -17,22 +17,15 @@ class FixedReadings : public sim::SimDevice {
   std::array<std::int16_t, 6> readings{};  // 0x3F..0x3B, then 0x09
   Status ReadSMBusWord_(std::uint8_t c, std::int16_t& v, std::int16_t addr) override {
     Status s = SimDevice::ReadSMBusWord_(c, v, addr);
-    const std::uint8_t cmds[6] = {0x3F, 0x3E, 0x3D, 0x3C, 0x3B, 0x09};
     for (std::size_t k = 0; k < 6; ++k) {
-      if (s == 0 && c == cmds[k]) v = readings[k];
+      if (s == 0 && c == cmd::kVoltageReadings[k]) v = readings[k];
     }
     return s;
   }
 };
 
-class StackVoltage : public ::testing::Test {
+class StackVoltage : public EngineTestOn<FixedReadings> {
  protected:
-  static constexpr std::int16_t kAddr = 0x16;
-  VirtualPlatform platform;
-  FixedReadings dev{platform, sim::DefaultState(5)};
-  Settings settings = DefaultSettings();
-  std::uint8_t mac = 0;
-  EngineContext ctx{dev, platform, settings, mac};
   CapVoltages v{{4000, 8000, 12000, 16000, 20000, 20000}, 5};
 
   std::int16_t Gain(int offset) {
@@ -69,16 +62,15 @@ TEST_F(StackVoltage, WorkedExamplesOfTheGainFormula) {
 
 TEST_F(StackVoltage, TrafficAndWaitsWithTheMarkerPresent) {
   ASSERT_EQ(CalibrateStackVoltage(ctx, v, kAddr), 0);
-  EXPECT_EQ(Traffic(dev.log()),
-            (Strings{"ww_ 77 00 68", "rb 78", "rw_ 3F", "rw_ 3E", "rw_ 3D", "rw_ 3C", "rw_ 3B",
-                     "rw_ 09", "ww_ 77 00 68", "wb 78 len32", "delay 120"}));
+  EXPECT_EQ(Traffic(), (Strings{"ww_ 77 00 68", "rb 78", "rw_ 3F", "rw_ 3E", "rw_ 3D", "rw_ 3C",
+                                "rw_ 3B", "rw_ 09", "ww_ 77 00 68", "wb 78 len32", "delay 120"}));
   EXPECT_EQ(platform.Now(), 2ms + 120ms);
 }
 
 TEST_F(StackVoltage, MissingMarkerIsWrittenFirstAndWaitedFor) {
   SetGain(18, 0x1234);
   ASSERT_EQ(CalibrateStackVoltage(ctx, v, kAddr), 0);
-  auto t = Traffic(dev.log());
+  auto t = Traffic();
   EXPECT_EQ(Strings(t.begin(), t.begin() + 4),
             (Strings{"ww_ 77 00 68", "rb 78", "ww_ 77 00 68", "wb 78 len32"}));
   EXPECT_EQ(Gain(18), cmd::kGainMarker);
