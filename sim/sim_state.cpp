@@ -74,38 +74,28 @@ SimState MiscalibratedState(int capacitors) {
   return s;
 }
 
+// Field names in JSON are the members' own; a missing field keeps its built-in value.
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Truth, cell_mV, system_mV, temperature_C,
+                                                current_mA)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(DeviceCalibration, temp_error_dK, temp_offset_dK,
+                                                temperature_sensor, current_sense_error, cc_gain,
+                                                cc_offset_raw_mA, cc_offset_cal_mA,
+                                                board_offset_raw_mA, board_offset_cal_mA,
+                                                pack_sense_error, pack_gain, sample_idle,
+                                                sample_active, word71)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(BusyTimes, cc_offset, board_offset, temperature,
+                                                current, pack_voltage)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(NominalGains, cell, stack, system)
+
 std::string ToJson(const SimState& s) {
   json j;
   j["address"] = s.address;
   j["mac_command"] = s.mac_command;
   j["fets_on"] = s.fets_on;
-  j["truth"] = {{"cell_mV", s.truth.cell_mV},
-                {"system_mV", s.truth.system_mV},
-                {"temperature_C", s.truth.temperature_C},
-                {"current_mA", s.truth.current_mA}};
-  const auto& c = s.cal;
-  j["calibration"] = {{"temp_error_dK", c.temp_error_dK},
-                      {"temp_offset_dK", c.temp_offset_dK},
-                      {"temperature_sensor", c.temperature_sensor},
-                      {"current_sense_error", c.current_sense_error},
-                      {"cc_gain", c.cc_gain},
-                      {"cc_offset_raw_mA", c.cc_offset_raw_mA},
-                      {"cc_offset_cal_mA", c.cc_offset_cal_mA},
-                      {"board_offset_raw_mA", c.board_offset_raw_mA},
-                      {"board_offset_cal_mA", c.board_offset_cal_mA},
-                      {"pack_sense_error", c.pack_sense_error},
-                      {"pack_gain", c.pack_gain},
-                      {"sample_idle", c.sample_idle},
-                      {"sample_active", c.sample_active},
-                      {"word71", c.word71}};
-  const auto& b = s.busy_ms;
-  j["busy_ms"] = {{"cc_offset", b.cc_offset},
-                  {"board_offset", b.board_offset},
-                  {"temperature", b.temperature},
-                  {"current", b.current},
-                  {"pack_voltage", b.pack_voltage}};
-  j["nominal_gain"] = {
-      {"cell", s.nominal.cell}, {"stack", s.nominal.stack}, {"system", s.nominal.system}};
+  j["truth"] = s.truth;
+  j["calibration"] = s.cal;
+  j["busy_ms"] = s.busy_ms;
+  j["nominal_gain"] = s.nominal;
   json df = json::object();
   for (const auto& [sub, block] : s.dataflash)
     df[std::to_string(sub)] = block;
@@ -121,50 +111,15 @@ SimState FromJson(const std::string& text) {
     Read(j, "address", s.address);
     Read(j, "mac_command", s.mac_command);
     Read(j, "fets_on", s.fets_on);
-    if (j.contains("truth")) {
-      const json& t = j.at("truth");
-      Read(t, "cell_mV", s.truth.cell_mV);
-      Read(t, "system_mV", s.truth.system_mV);
-      Read(t, "temperature_C", s.truth.temperature_C);
-      Read(t, "current_mA", s.truth.current_mA);
+    Read(j, "truth", s.truth);
+    Read(j, "calibration", s.cal);
+    Read(j, "busy_ms", s.busy_ms);
+    Read(j, "nominal_gain", s.nominal);
+    if (s.cal.temperature_sensor < 0 || s.cal.temperature_sensor > 2) {
+      throw std::runtime_error("calibration.temperature_sensor must be 0, 1 or 2");
     }
-    if (j.contains("calibration")) {
-      const json& c = j.at("calibration");
-      auto& o = s.cal;
-      Read(c, "temp_error_dK", o.temp_error_dK);
-      Read(c, "temp_offset_dK", o.temp_offset_dK);
-      Read(c, "temperature_sensor", o.temperature_sensor);
-      Read(c, "current_sense_error", o.current_sense_error);
-      Read(c, "cc_gain", o.cc_gain);
-      Read(c, "cc_offset_raw_mA", o.cc_offset_raw_mA);
-      Read(c, "cc_offset_cal_mA", o.cc_offset_cal_mA);
-      Read(c, "board_offset_raw_mA", o.board_offset_raw_mA);
-      Read(c, "board_offset_cal_mA", o.board_offset_cal_mA);
-      Read(c, "pack_sense_error", o.pack_sense_error);
-      Read(c, "pack_gain", o.pack_gain);
-      Read(c, "sample_idle", o.sample_idle);
-      Read(c, "sample_active", o.sample_active);
-      Read(c, "word71", o.word71);
-      if (o.temperature_sensor < 0 || o.temperature_sensor > 2) {
-        throw std::runtime_error("calibration.temperature_sensor must be 0, 1 or 2");
-      }
-    }
-    if (j.contains("busy_ms")) {
-      const json& b = j.at("busy_ms");
-      Read(b, "cc_offset", s.busy_ms.cc_offset);
-      Read(b, "board_offset", s.busy_ms.board_offset);
-      Read(b, "temperature", s.busy_ms.temperature);
-      Read(b, "current", s.busy_ms.current);
-      Read(b, "pack_voltage", s.busy_ms.pack_voltage);
-    }
-    if (j.contains("nominal_gain")) {
-      const json& n = j.at("nominal_gain");
-      Read(n, "cell", s.nominal.cell);
-      Read(n, "stack", s.nominal.stack);
-      Read(n, "system", s.nominal.system);
-      if (s.nominal.cell == 0 || s.nominal.stack == 0 || s.nominal.system == 0) {
-        throw std::runtime_error("nominal gains must not be 0");
-      }
+    if (s.nominal.cell == 0 || s.nominal.stack == 0 || s.nominal.system == 0) {
+      throw std::runtime_error("nominal gains must not be 0");
     }
     if (j.contains("dataflash")) {
       for (const auto& [key, value] : j.at("dataflash").items()) {
