@@ -315,7 +315,6 @@ Status SimDevice::WriteWord(std::uint8_t cmd, std::uint16_t word, std::int16_t a
     case cmd::kBrdOffParamA:
     case cmd::kBrdOffParamB:
       if (!cal_mode_) return kNack;
-      (cmd == cmd::kBrdOffParamA ? brd_param_a_ : brd_param_b_) = word;
       return 0;
     default:
       return kNack;

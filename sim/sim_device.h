@@ -121,7 +121,6 @@ class SimDevice : public SMBusAdapter {
   bool measured_ = false;  // a finished calibration waits for the store command
   std::uint16_t selected_register_ = 0;
   std::uint16_t control_register_ = 2;
-  std::uint16_t brd_param_a_ = 0, brd_param_b_ = 0;
 };
 
 }  // namespace vx::sim

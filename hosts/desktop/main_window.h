@@ -49,7 +49,6 @@ class MainWindow : public QMainWindow, public IContainer {
   ICal* cal() const { return cal_; }
   FormRenderer* renderer() const { return renderer_; }
   QWidget* page() const { return page_; }
-  SMBusAdapter* adapter() const { return adapter_.get(); }
 
  private:
   void BuildDeviceBar();

@@ -31,7 +31,6 @@ class ConsolePlatform : public Platform {
   std::function<Answer(const std::string& text)> confirm;
   // Called for every message box once it is answered.
   std::function<void(const std::string& text, const std::string& caption, Buttons, Answer)> shown;
-  bool virtual_time() const { return clock_.is_virtual(); }
 
  private:
   MonotonicClock clock_;

@@ -50,7 +50,6 @@ Answer VirtualPlatform::MessageBox(const std::string& text, const std::string& c
 }
 
 void VirtualPlatform::SetBusyCursor(bool busy) {
-  busy_ = busy;
   cursor_changes_.push_back(busy);
 }
 

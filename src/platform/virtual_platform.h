@@ -49,7 +49,6 @@ class VirtualPlatform : public Platform {
   const std::vector<WaitRecord>& waits() const { return waits_; }
   void ClearWaits() { waits_.clear(); }
   int yields() const { return yields_; }
-  bool busy_cursor() const { return busy_; }
   const std::vector<bool>& cursor_changes() const { return cursor_changes_; }
 
  private:
@@ -62,7 +61,6 @@ class VirtualPlatform : public Platform {
   std::vector<WaitRecord> waits_;
   std::vector<bool> cursor_changes_;
   int yields_ = 0;
-  bool busy_ = false;
 };
 
 }  // namespace vx
