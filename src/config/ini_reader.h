@@ -14,6 +14,11 @@ namespace vx {
 std::int32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
                                   std::int32_t fallback, const std::string& path);
 
+// The platform's own private-profile integer reading, which the configuration reader uses: on
+// Windows the system's GetPrivateProfileIntA, elsewhere GetPrivateProfileInt above.
+std::int32_t ReadProfileInt(const std::string& section, const std::string& key,
+                            std::int32_t fallback, const std::string& path);
+
 // The raw text of a key, or nullopt when file, section or key is missing.
 std::optional<std::string> GetPrivateProfileText(std::string_view section, std::string_view key,
                                                  const std::string& path);

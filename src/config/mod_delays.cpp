@@ -120,14 +120,14 @@ std::int32_t ReadIniWithOverride(const std::string& sDeviceConfigSection,
                                  const std::string& sVersionConfigSection,
                                  const std::string& sKeyname, std::int32_t nDefaultValue,
                                  const std::string& sFilename) {
-  std::int32_t v = GetPrivateProfileInt(sDeviceConfigSection, sKeyname, nDefaultValue, sFilename);
-  return GetPrivateProfileInt(sVersionConfigSection, sKeyname, v, sFilename);
+  std::int32_t v = ReadProfileInt(sDeviceConfigSection, sKeyname, nDefaultValue, sFilename);
+  return ReadProfileInt(sVersionConfigSection, sKeyname, v, sFilename);
 }
 
 bool ReadConfigIni(Settings& s, const std::string& sDevVer, const std::string& path) {
   s.out_of_range.clear();
   for (const Key& k : kTiming)
-    Store(s, k, GetPrivateProfileInt("Delay", k.name, k.fallback, path));
+    Store(s, k, ReadProfileInt("Delay", k.name, k.fallback, path));
 
   std::string dev, ver;
   if (!GetIniSections(sDevVer, dev, ver)) return false;
@@ -139,7 +139,7 @@ bool ReadConfigIni(Settings& s, const std::string& sDevVer, const std::string& p
 
   std::string plat = PlatformSectionName(s.Platform);
   for (const Key& k : kPlatform)
-    Store(s, k, GetPrivateProfileInt(plat, k.name, k.fallback, path));
+    Store(s, k, ReadProfileInt(plat, k.name, k.fallback, path));
 
   std::int32_t d = DerivedDfDelay(s);
   s.GGModeDFDelay = ReadIniWithOverride(dev, ver, "GGModeDFDelay", d, path);

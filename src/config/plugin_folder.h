@@ -11,7 +11,11 @@ namespace vx {
 std::string ModuleFolder();
 
 inline std::string ConfigPathIn(const std::string& folder) {
+#ifdef _WIN32
+  return folder + "\\Config.ini";
+#else
   return folder + "/Config.ini";
+#endif
 }
 
 }  // namespace vx

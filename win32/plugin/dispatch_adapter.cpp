@@ -1,0 +1,204 @@
+#include "plugin/dispatch_adapter.h"
+
+
+#include <algorithm>
+#include <vector>
+
+namespace vx::win {
+
+namespace {
+
+constexpr const wchar_t* kNames[] = {L"ReadSMBusWord",   L"ReadSMBusWord_",    L"WriteSMBusWord",
+                                     L"WriteSMBusWord_", L"ReadSMBusBlock_",   L"WriteSMBusBlock",
+                                     L"WriteSMBusCommand", L"CheckForError", L"Delay"};
+
+VARIANTARG ByRef(BYTE* p) {
+  VARIANTARG v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BYREF | VT_UI1;
+  V_UI1REF(&v) = p;
+  return v;
+}
+VARIANTARG ByRef(SHORT* p) {
+  VARIANTARG v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BYREF | VT_I2;
+  V_I2REF(&v) = p;
+  return v;
+}
+VARIANTARG ByRef(LONG* p) {
+  VARIANTARG v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BYREF | VT_I4;
+  V_I4REF(&v) = p;
+  return v;
+}
+VARIANTARG ByRef(SAFEARRAY** p) {
+  VARIANTARG v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BYREF | VT_ARRAY | VT_UI1;
+  V_ARRAYREF(&v) = p;
+  return v;
+}
+
+// A one-dimensional byte array, index 0 first, as the adapter methods take their data.
+class ByteArray {
+ public:
+  explicit ByteArray(std::size_t n) {
+    SAFEARRAYBOUND b{static_cast<ULONG>(n), 0};
+    sa_ = SafeArrayCreate(VT_UI1, 1, &b);
+  }
+  ~ByteArray() {
+    if (sa_) SafeArrayDestroy(sa_);
+  }
+  ByteArray(const ByteArray&) = delete;
+  ByteArray& operator=(const ByteArray&) = delete;
+  SAFEARRAY** slot() { return &sa_; }
+  bool ok() const { return sa_ != nullptr; }
+
+  // Copies in or out as many bytes as both sides hold; the callee may have replaced the
+  // array with one of another size or lower bound.
+  void CopyIn(std::span<const std::uint8_t> src) { Copy(const_cast<std::uint8_t*>(src.data()), src.size(), true); }
+  std::size_t CopyOut(std::span<std::uint8_t> dst) { return Copy(dst.data(), dst.size(), false); }
+
+ private:
+  std::size_t Copy(std::uint8_t* p, std::size_t n, bool in) {
+    if (!sa_ || SafeArrayGetDim(sa_) != 1 || SafeArrayGetElemsize(sa_) != 1) return 0;
+    LONG lo = 0, hi = -1;
+    SafeArrayGetLBound(sa_, 1, &lo);
+    SafeArrayGetUBound(sa_, 1, &hi);
+    const auto have = static_cast<std::size_t>(std::max<LONG>(0, hi - lo + 1));
+    const std::size_t count = std::min(have, n);
+    void* data = nullptr;
+    if (count == 0 || FAILED(SafeArrayAccessData(sa_, &data))) return 0;
+    if (in)
+      std::copy_n(p, count, static_cast<std::uint8_t*>(data));
+    else
+      std::copy_n(static_cast<const std::uint8_t*>(data), count, p);
+    SafeArrayUnaccessData(sa_);
+    return count;
+  }
+  SAFEARRAY* sa_ = nullptr;
+};
+
+}  // namespace
+
+DispatchAdapter::DispatchAdapter(IDispatch* object) : object_(object) {
+  if (object_) object_->AddRef();
+}
+
+DispatchAdapter::~DispatchAdapter() {
+  if (object_) object_->Release();
+}
+
+Status DispatchAdapter::Call(Method m, VARIANTARG* args, UINT count) {
+  if (!object_) return static_cast<Status>(E_POINTER);
+  if (!looked_up_[m]) {
+    LPOLESTR name = const_cast<LPOLESTR>(kNames[m]);
+    HRESULT hr = object_->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &ids_[m]);
+    if (FAILED(hr)) return static_cast<Status>(hr);
+    looked_up_[m] = true;
+  }
+  std::vector<VARIANTARG> reversed(args, args + count);
+  std::reverse(reversed.begin(), reversed.end());
+  DISPPARAMS params{reversed.data(), nullptr, count, 0};
+  VARIANT result;
+  VariantInit(&result);
+  EXCEPINFO ex{};
+  UINT bad_arg = 0;
+  HRESULT hr = object_->Invoke(ids_[m], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                               &result, &ex, &bad_arg);
+  SysFreeString(ex.bstrSource);
+  SysFreeString(ex.bstrDescription);
+  SysFreeString(ex.bstrHelpFile);
+  if (FAILED(hr)) {
+    VariantClear(&result);
+    return static_cast<Status>(hr == DISP_E_EXCEPTION && FAILED(ex.scode) ? ex.scode : hr);
+  }
+  // A Sub, or a Function that returned nothing, counts as success.
+  if (V_VT(&result) == VT_EMPTY) return 0;
+  hr = VariantChangeType(&result, &result, 0, VT_I4);
+  if (FAILED(hr)) {
+    VariantClear(&result);
+    return static_cast<Status>(hr);
+  }
+  return static_cast<Status>(V_I4(&result));
+}
+
+Status DispatchAdapter::ReadSMBusWord(std::uint8_t cmd, std::uint8_t& hi, std::uint8_t& lo,
+                                      std::int16_t addr) {
+  BYTE c = cmd, h = hi, l = lo;
+  SHORT a = addr;
+  VARIANTARG args[] = {ByRef(&c), ByRef(&h), ByRef(&l), ByRef(&a)};
+  Status s = Call(kReadWord, args, 4);
+  hi = h;
+  lo = l;
+  return s;
+}
+
+Status DispatchAdapter::ReadSMBusWord_(std::uint8_t cmd, std::int16_t& value, std::int16_t addr) {
+  BYTE c = cmd;
+  SHORT v = value, a = addr;
+  VARIANTARG args[] = {ByRef(&c), ByRef(&v), ByRef(&a)};
+  Status s = Call(kReadWord_, args, 3);
+  value = v;
+  return s;
+}
+
+Status DispatchAdapter::WriteSMBusWord(std::uint8_t cmd, std::uint8_t hi, std::uint8_t lo,
+                                       std::int16_t addr) {
+  BYTE c = cmd, h = hi, l = lo;
+  SHORT a = addr;
+  VARIANTARG args[] = {ByRef(&c), ByRef(&h), ByRef(&l), ByRef(&a)};
+  return Call(kWriteWord, args, 4);
+}
+
+Status DispatchAdapter::WriteSMBusWord_(std::uint8_t cmd, std::int16_t value, std::int16_t addr) {
+  BYTE c = cmd;
+  SHORT v = value, a = addr;
+  VARIANTARG args[] = {ByRef(&c), ByRef(&v), ByRef(&a)};
+  return Call(kWriteWord_, args, 3);
+}
+
+Status DispatchAdapter::ReadSMBusBlock_(std::uint8_t cmd, std::span<std::uint8_t> data,
+                                        std::int16_t& length, std::int16_t addr) {
+  ByteArray array(std::max<std::size_t>(data.size(), kBlockBufferSize));
+  if (!array.ok()) return static_cast<Status>(E_OUTOFMEMORY);
+  BYTE c = cmd;
+  SHORT n = length, a = addr;
+  VARIANTARG args[] = {ByRef(&c), ByRef(array.slot()), ByRef(&n), ByRef(&a)};
+  Status s = Call(kReadBlock_, args, 4);
+  array.CopyOut(data);
+  length = n;
+  return s;
+}
+
+Status DispatchAdapter::WriteSMBusBlock(std::uint8_t cmd, std::span<const std::uint8_t> data,
+                                        std::int16_t length, std::int16_t addr) {
+  ByteArray array(std::max<std::size_t>(data.size(), kBlockBufferSize));
+  if (!array.ok()) return static_cast<Status>(E_OUTOFMEMORY);
+  array.CopyIn(data);
+  BYTE c = cmd;
+  SHORT n = length, a = addr;
+  VARIANTARG args[] = {ByRef(&c), ByRef(array.slot()), ByRef(&n), ByRef(&a)};
+  return Call(kWriteBlock, args, 4);
+}
+
+Status DispatchAdapter::WriteSMBusCommand(std::uint8_t cmd, std::int16_t addr) {
+  BYTE c = cmd;
+  SHORT a = addr;
+  VARIANTARG args[] = {ByRef(&c), ByRef(&a)};
+  return Call(kWriteCommand, args, 2);
+}
+
+Status DispatchAdapter::CheckForError() {
+  return Call(kCheckForError, nullptr, 0);
+}
+
+Status DispatchAdapter::Delay(std::int32_t ms) {
+  LONG m = ms;
+  VARIANTARG args[] = {ByRef(&m)};
+  return Call(kDelay, args, 1);
+}
+
+}  // namespace vx::win
