@@ -39,6 +39,13 @@ class CalibrateDeviceRun {
   void Done(bool show) { f_.At("imgCalDoneBox").SetVisible(show && all_ok_); }
   void Timer(bool on) { f_.At("tmrScan").SetEnabled(on); }
   Control& Progress() { return f_.At("prgCal"); }
+  // The system voltage step enables the panel and the scan as it ends, being also a method of
+  // its own; inside this run they go off again at once.
+  void DisableWhileRunning() {
+    h_.DisableButtons();
+    h_.DisableCalSelections();
+    Timer(false);
+  }
 
   void Steps() {
     h_.DisableAllControls();
@@ -91,10 +98,11 @@ class CalibrateDeviceRun {
         all_ok_ = false;
         Message("Capacitor stack voltage Calibration Failed! Error code = " + GetErrorText(s),
                 "Calibration");
-        h_.EnableAllControls();
+        // The run goes on with more device work: the panel stays disabled and the scan off
+        // until the run ends (every way out enables them), so that no second run can start
+        // and no scan can interleave while the device is being calibrated.
         Done(false);
         Progress().SetVisible(false);
-        Timer(true);
       }
     }
     if (sel_.system) {
@@ -108,15 +116,14 @@ class CalibrateDeviceRun {
       if (s != 0 || !written) all_ok_ = false;
       if (s != 0) {
         Message("System voltage calibration did not successfully complete. ", "");
-        h_.EnableAllControls();
         Done(false);
         Progress().SetVisible(false);
-        Timer(true);
       } else {
         Done(true);
         Progress().SetVisible(true);
       }
-      h_.EnableAllControls();
+      // As after a failed stack step: the panel waits for the end of the run.
+      DisableWhileRunning();
     }
     req_.bStackVoltage = 0;
 

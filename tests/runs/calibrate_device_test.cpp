@@ -187,6 +187,31 @@ TEST_F(CalibrateDevice, StackVoltageFailureIsReportedAndTheRunGoesOn) {
   ExpectIdlePanel();
 }
 
+// The panel and the scan stay off from the start of the device work to the end of the run,
+// even after a failed stack step and across the system voltage step (which enables them as it
+// ends): a second click or a scan tick during calibration mode would interleave with it.
+TEST_F(CalibrateDevice, PanelStaysOffThroughCalibrationModeAfterEarlierSteps) {
+  Tick("chkVoltageCal");
+  Tick("chkSystemVoltage");
+  Tick("chkCCOffset");
+  At("txtActualSystemVoltage").SetText(Text("txtMeasuredSystemVoltage"));
+  dev().AddFault({0, 0x09, "ReadSMBusWord_", 772, true});  // the stack step fails
+  bool clickable_in_mode = false, scan_in_mode = false;
+  int transfers_in_mode = 0;
+  dev().on_transfer = [&](const sim::Transfer&) {
+    if (!dev().InCalibrationMode()) return;
+    ++transfers_in_mode;
+    clickable_in_mode |= At("btnCalibrate").enabled() || At("chkVoltageCal").enabled();
+    scan_in_mode |= At("tmrScan").enabled();
+  };
+  Calibrate();
+  EXPECT_GT(transfers_in_mode, 10);
+  EXPECT_FALSE(clickable_in_mode);
+  EXPECT_FALSE(scan_in_mode);
+  EXPECT_EQ(Count(0x51), 1);  // one entry into calibration mode, no nested run
+  ExpectIdlePanel();
+}
+
 TEST_F(CalibrateDevice, TimerIsOffForTheWholeDeviceWork) {
   Tick("chkTempCal");
   std::vector<bool> timer;
