@@ -196,8 +196,7 @@ STDMETHODIMP CalControl::put_TargetInfo(BSTR* sDevVer) {
 }
 
 STDMETHODIMP CalControl::ReadGGIniWithOverride(BSTR* sTargetInfo, BSTR* sKeyname,
-                                               LONG* nDefaultValue, BSTR* sFilename,
-                                               LONG* result) {
+                                               LONG* nDefaultValue, BSTR* sFilename, LONG* result) {
   if (!sTargetInfo || !sKeyname || !nDefaultValue || !sFilename || !result) return E_POINTER;
   return Guard([&] {
     std::string info = FromBstr(*sTargetInfo), key = FromBstr(*sKeyname),
@@ -265,8 +264,8 @@ std::shared_ptr<SMBusAdapter> CalControl::GetObjectProperty(const std::string& n
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   VARIANT v;
   VariantInit(&v);
-  hr = extender->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &v,
-                        nullptr, nullptr);
+  hr = extender->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &v, nullptr,
+                        nullptr);
   extender->Release();
   if (FAILED(hr)) throw std::runtime_error("reading the container's " + name + " failed");
 

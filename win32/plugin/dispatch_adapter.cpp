@@ -1,6 +1,5 @@
 #include "plugin/dispatch_adapter.h"
 
-
 #include <algorithm>
 #include <vector>
 
@@ -8,9 +7,9 @@ namespace vx::win {
 
 namespace {
 
-constexpr const wchar_t* kNames[] = {L"ReadSMBusWord",   L"ReadSMBusWord_",    L"WriteSMBusWord",
-                                     L"WriteSMBusWord_", L"ReadSMBusBlock_",   L"WriteSMBusBlock",
-                                     L"WriteSMBusCommand", L"CheckForError", L"Delay"};
+constexpr const wchar_t* kNames[] = {L"ReadSMBusWord",     L"ReadSMBusWord_",  L"WriteSMBusWord",
+                                     L"WriteSMBusWord_",   L"ReadSMBusBlock_", L"WriteSMBusBlock",
+                                     L"WriteSMBusCommand", L"CheckForError",   L"Delay"};
 
 VARIANTARG ByRef(BYTE* p) {
   VARIANTARG v;
@@ -58,7 +57,9 @@ class ByteArray {
 
   // Copies in or out as many bytes as both sides hold; the callee may have replaced the
   // array with one of another size or lower bound.
-  void CopyIn(std::span<const std::uint8_t> src) { Copy(const_cast<std::uint8_t*>(src.data()), src.size(), true); }
+  void CopyIn(std::span<const std::uint8_t> src) {
+    Copy(const_cast<std::uint8_t*>(src.data()), src.size(), true);
+  }
   std::size_t CopyOut(std::span<std::uint8_t> dst) { return Copy(dst.data(), dst.size(), false); }
 
  private:

@@ -28,8 +28,8 @@ class DispatchAdapter final : public SMBusAdapter {
   Status WriteSMBusWord_(std::uint8_t cmd, std::int16_t value, std::int16_t addr) override;
   Status ReadSMBusBlock_(std::uint8_t cmd, std::span<std::uint8_t> data, std::int16_t& length,
                          std::int16_t addr) override;
-  Status WriteSMBusBlock(std::uint8_t cmd, std::span<const std::uint8_t> data,
-                         std::int16_t length, std::int16_t addr) override;
+  Status WriteSMBusBlock(std::uint8_t cmd, std::span<const std::uint8_t> data, std::int16_t length,
+                         std::int16_t addr) override;
   Status WriteSMBusCommand(std::uint8_t cmd, std::int16_t addr) override;
   Status CheckForError() override;
   Status Delay(std::int32_t ms) override;

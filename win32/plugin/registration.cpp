@@ -67,9 +67,9 @@ STDAPI DllRegisterServer() {
   if (FAILED(hr)) return SELFREG_E_TYPELIB;
 
   const std::wstring clsid = L"CLSID\\" + GuidText(CLSID_Cal);
-  const std::wstring misc = std::to_wstring(OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE |
-                                            OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
-                                            OLEMISC_SETCLIENTSITEFIRST);
+  const std::wstring misc =
+      std::to_wstring(OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
+                      OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST);
   bool ok = SetValue(clsid, nullptr, kProgId) &&
             SetValue(clsid + L"\\InprocServer32", nullptr, path) &&
             SetValue(clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&

@@ -11,6 +11,8 @@
 #include <ocidl.h>
 #include <oleauto.h>
 #include <olectl.h>
+//
+#include <commctrl.h>
 
 #undef Yield
 #undef MessageBox

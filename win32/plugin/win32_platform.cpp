@@ -51,8 +51,8 @@ Answer Win32Platform::MessageBox(const std::string& text, const std::string& cap
   HWND owner = owner_ && IsWindow(owner_) ? GetAncestor(owner_, GA_ROOT) : nullptr;
   UINT type = (buttons == Buttons::kOkCancel ? MB_OKCANCEL : MB_OK) | MB_SETFOREGROUND;
   if (!owner) type |= MB_TASKMODAL;
-  int r = MessageBoxA(owner, text.c_str(), caption.empty() ? kDefaultCaption : caption.c_str(),
-                      type);
+  int r =
+      MessageBoxA(owner, text.c_str(), caption.empty() ? kDefaultCaption : caption.c_str(), type);
   return r == IDOK ? Answer::kOk : Answer::kCancel;
 }
 

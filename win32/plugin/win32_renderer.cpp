@@ -1,7 +1,5 @@
 #include "plugin/win32_renderer.h"
 
-#include <commctrl.h>
-
 #include <cmath>
 
 namespace vx::win {
@@ -134,12 +132,11 @@ void Win32Renderer::Build(const Control& c, int index) {
       break;
   }
   POINT o = Origin(c);
-  item.hwnd = CreateWindowExA(ex, cls, c.text().c_str(), style, Pixels(o.x + c.rect.left),
-                              Pixels(o.y + c.rect.top), Pixels(c.rect.width),
-                              Pixels(c.rect.height), surface_,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                              reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(surface_, GWLP_HINSTANCE)),
-                              nullptr);
+  item.hwnd = CreateWindowExA(
+      ex, cls, c.text().c_str(), style, Pixels(o.x + c.rect.left), Pixels(o.y + c.rect.top),
+      Pixels(c.rect.width), Pixels(c.rect.height), surface_,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(surface_, GWLP_HINSTANCE)), nullptr);
   if (item.hwnd) {
     SendMessageA(item.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(Font(c.font_size, c.bold)), 0);
     if (c.kind == Kind::kTextBox && c.max_length > 0)
@@ -252,9 +249,8 @@ bool Win32Renderer::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* resul
       const Control& c = *item->control;
       const std::string key = c.Key();
       const int code = HIWORD(wp);
-      if (code == BN_CLICKED &&
-          (c.kind == Kind::kCommandButton || c.kind == Kind::kCheckBox ||
-           c.kind == Kind::kOptionButton)) {
+      if (code == BN_CLICKED && (c.kind == Kind::kCommandButton || c.kind == Kind::kCheckBox ||
+                                 c.kind == Kind::kOptionButton)) {
         form_.Click(key);
       } else if (code == EN_CHANGE && c.kind == Kind::kTextBox && !updating_) {
         int n = GetWindowTextLengthA(item->hwnd);

@@ -1,0 +1,176 @@
+// Every member of _Cal called by name through IDispatch, with the argument types a
+// late-bound host passes: by value and by reference, and wrong types refused cleanly.
+#include <fstream>
+#include <thread>
+
+#include "win_fixture.h"
+
+namespace vx::win::testing {
+
+namespace {
+
+std::string TempIni(const std::string& text) {
+  char dir[MAX_PATH];
+  GetTempPathA(MAX_PATH, dir);
+  std::string path = std::string(dir) + "vx58420-members.ini";
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+BSTR Bstr(const std::string& s) {
+  std::wstring w(s.begin(), s.end());
+  return SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
+}
+
+long ReadGG(Host& h, const std::string& info, const std::string& key, long def,
+            const std::string& file) {
+  BSTR i = Bstr(info), k = Bstr(key), f = Bstr(file);
+  VARIANT a = RefBstr(&i), b = RefBstr(&k), c = RefI4(&def), d = RefBstr(&f);
+  Var r;
+  HRESULT hr = h.Call(L"ReadGGIniWithOverride", DISPATCH_METHOD, {&a, &b, &c, &d}, &r.v);
+  SysFreeString(i);
+  SysFreeString(k);
+  SysFreeString(f);
+  if (FAILED(hr) || V_VT(&r.v) != VT_I4) return -999999;
+  return V_I4(&r.v);
+}
+
+}  // namespace
+
+WIN_TEST(PropertiesByValueAndByReference) {
+  Host host(L"vx58420Cal.Cal", nullptr);
+  ASSERT_TRUE(host.ok());
+  Var caption;
+  EXPECT_TRUE(SUCCEEDED(host.Call(L"Caption", DISPATCH_PROPERTYGET, {}, &caption.v)));
+  EXPECT_EQ(V_VT(&caption.v), VT_BSTR);
+  EXPECT_EQ(Narrow(V_BSTR(&caption.v)), "Supercapacitor Calibration");
+
+  EXPECT_TRUE(SUCCEEDED(host.Put(L"TargetAddress", ValI2(22))));
+  Var got;
+  EXPECT_TRUE(SUCCEEDED(host.Call(L"TargetAddress", DISPATCH_PROPERTYGET, {}, &got.v)));
+  EXPECT_EQ(V_VT(&got.v), VT_I2);
+  EXPECT_EQ(V_I2(&got.v), 22);
+
+  short by_ref = -3;
+  EXPECT_TRUE(SUCCEEDED(host.Put(L"TargetAddress", RefI2(&by_ref))));
+  Var again;
+  host.Call(L"TargetAddress", DISPATCH_PROPERTYGET, {}, &again.v);
+  EXPECT_EQ(V_I2(&again.v), -3);
+
+  // A number that does not fit 16 bits, and a text that is no number, are refused by the
+  // automation layer; the stored address stays.
+  EXPECT_TRUE(FAILED(host.Put(L"TargetAddress", ValI4(70000))));
+  Var text;
+  V_VT(&text.v) = VT_BSTR;
+  V_BSTR(&text.v) = SysAllocString(L"abc");
+  EXPECT_TRUE(FAILED(host.Put(L"TargetAddress", text.v)));
+  Var after;
+  host.Call(L"TargetAddress", DISPATCH_PROPERTYGET, {}, &after.v);
+  EXPECT_EQ(V_I2(&after.v), -3);
+
+  // DVMAC and TargetInfo are write-only.
+  EXPECT_TRUE(SUCCEEDED(host.Put(L"DVMAC", ValI2(68))));
+  Var none;
+  EXPECT_TRUE(FAILED(host.Call(L"DVMAC", DISPATCH_PROPERTYGET, {}, &none.v)));
+  Var info;
+  V_VT(&info.v) = VT_BSTR;
+  V_BSTR(&info.v) = SysAllocString(L"800.1.02");
+  EXPECT_TRUE(SUCCEEDED(host.Put(L"TargetInfo", info.v)));
+  Var none2;
+  EXPECT_TRUE(FAILED(host.Call(L"TargetInfo", DISPATCH_PROPERTYGET, {}, &none2.v)));
+}
+
+WIN_TEST(GetConfigSectionWritesItsOutputsBack) {
+  Host host(L"vx58420Cal.Cal", nullptr);
+  ASSERT_TRUE(host.ok());
+  BSTR ver = Bstr("800.1.02"), dev = Bstr("keep"), sec = Bstr("keep");
+  VARIANT a = RefBstr(&ver), b = RefBstr(&dev), c = RefBstr(&sec);
+  Var r;
+  EXPECT_TRUE(SUCCEEDED(host.Call(L"GetConfigSection", DISPATCH_METHOD, {&a, &b, &c}, &r.v)));
+  EXPECT_EQ(V_VT(&r.v), VT_BOOL);
+  EXPECT_EQ(V_BOOL(&r.v), VARIANT_TRUE);
+  EXPECT_EQ(Narrow(dev), "800");
+  EXPECT_EQ(Narrow(sec), "800_1_02");
+
+  SysFreeString(ver);
+  ver = Bstr("abc");
+  SysFreeString(dev);
+  dev = Bstr("keep");
+  Var r2;
+  EXPECT_TRUE(SUCCEEDED(host.Call(L"GetConfigSection", DISPATCH_METHOD, {&a, &b, &c}, &r2.v)));
+  EXPECT_EQ(V_BOOL(&r2.v), VARIANT_FALSE);
+  EXPECT_EQ(Narrow(dev), "keep");
+  EXPECT_EQ(Narrow(sec), "800_1_02");
+  SysFreeString(ver);
+  SysFreeString(dev);
+  SysFreeString(sec);
+}
+
+WIN_TEST(ReadGGIniWithOverrideReadsTheGivenFile) {
+  Host host(L"vx58420Cal.Cal", nullptr);
+  ASSERT_TRUE(host.ok());
+  std::string file = TempIni(
+      "[800]\nOnlyDevice=5\nBoth=6\n"
+      "[800_1_02]\nBoth=7\n"
+      "[D800]\nOnlyD=9\n");
+  EXPECT_EQ(ReadGG(host, "800.1.02", "OnlyDevice", 42, file), 5);
+  EXPECT_EQ(ReadGG(host, "800.1.02", "Both", 42, file), 7);
+  EXPECT_EQ(ReadGG(host, "800.1.02", "Neither", 42, file), 42);
+  // Its device section has no "D" in front.
+  EXPECT_EQ(ReadGG(host, "800.1.02", "OnlyD", 42, file), 42);
+  // Without a "." the default comes back and the file is not consulted.
+  EXPECT_EQ(ReadGG(host, "800", "OnlyDevice", -1, file), -1);
+  DeleteFileA(file.c_str());
+  // A missing file falls back too.
+  EXPECT_EQ(ReadGG(host, "800.1.02", "Both", 11, file), 11);
+}
+
+WIN_TEST(PrintPropertiesShowsTwoPlainBoxes) {
+  Host host(L"vx58420Cal.Cal", nullptr);
+  ASSERT_TRUE(host.ok());
+  host.Put(L"TargetAddress", ValI2(22));
+  host.Put(L"DVMAC", ValI2(68));
+  MessageBoxAnswerer boxes;
+  EXPECT_TRUE(SUCCEEDED(host.Call(L"PrintProperties", DISPATCH_METHOD, {})));
+  ASSERT_TRUE(boxes.seen.size() == 2);
+  EXPECT_EQ(boxes.seen[0].text, "Target Address is: 22");
+  EXPECT_EQ(boxes.seen[1].text, "DVMAC from parent is:68");
+  for (const SeenBox& b : boxes.seen) {
+    EXPECT_EQ(b.caption, "vx58420Cal");
+    EXPECT_TRUE(!b.has_icon);
+    EXPECT_TRUE(!b.has_cancel);
+  }
+}
+
+WIN_TEST(MethodsThatNeedTheDeviceFailCleanlyBeforeAShow) {
+  // Module-level state belongs to the user-interface thread: a fresh thread has no adapter yet,
+  // whatever earlier controls on this one were shown with.
+  long count = 0, system = -1;
+  std::vector<SeenBox> seen;
+  std::thread ui([&] {
+    OleInitialize(nullptr);
+    {
+      Host host(L"vx58420Cal.Cal", nullptr);
+      if (host.ok()) {
+        MessageBoxAnswerer boxes;
+        Var c, s;
+        host.Call(L"ReadNumberofConfiguredCapacitors", DISPATCH_METHOD, {}, &c.v);
+        host.Call(L"CalSystemVoltage", DISPATCH_METHOD, {}, &s.v);
+        count = V_I4(&c.v);
+        system = V_I4(&s.v);
+        seen = boxes.seen;
+      }
+    }
+    OleUninitialize();
+  });
+  ui.join();
+  // The count cannot be read without an adapter: a failure status, not a count.
+  EXPECT_EQ(static_cast<unsigned long>(count), 0x80004005ul);
+  // The system voltage method reports its run-time failure itself and returns 0.
+  EXPECT_EQ(system, 0);
+  ASSERT_TRUE(seen.size() == 1);
+  EXPECT_EQ(seen[0].text.rfind("Invalid measured value entered! Error description:", 0), 0u);
+  EXPECT_EQ(seen[0].caption, "Supercap Calibration");
+}
+
+}  // namespace vx::win::testing

@@ -1,0 +1,233 @@
+// The DLL as Windows sees it once regsvr32 has run: the class and type library keys, the type
+// library's description of _Cal, creation by ProgID, the OLE interfaces of a control, and
+// DllCanUnloadNow.
+#include <vector>
+
+#include "win_fixture.h"
+// After windows.h has been tamed by the fixture.
+#include "vx58420Cal_h.h"
+
+namespace vx::win::testing {
+
+namespace {
+
+std::wstring GuidText(REFGUID g) {
+  wchar_t buf[64];
+  StringFromGUID2(g, buf, 64);
+  return buf;
+}
+
+std::wstring KeyValue(const std::wstring& key, const wchar_t* name = nullptr) {
+  wchar_t buf[1024];
+  DWORD size = sizeof buf;
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &size) !=
+      ERROR_SUCCESS) {
+    return L"<missing>";
+  }
+  return buf;
+}
+
+bool KeyExists(const std::wstring& key) {
+  HKEY k = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  RegCloseKey(k);
+  return true;
+}
+
+std::string Utf8(const std::wstring& w) {
+  std::string s;
+  for (wchar_t c : w)
+    s += static_cast<char>(c);
+  return s;
+}
+
+struct Param {
+  VARTYPE vt;  // the pointed-to type; every parameter is a pointer
+  USHORT flags;
+};
+struct Member {
+  const char* name;
+  INVOKEKIND kind;
+  std::vector<Param> params;
+};
+
+constexpr USHORT kInOut = PARAMFLAG_FIN | PARAMFLAG_FOUT;
+constexpr USHORT kRetval = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
+
+}  // namespace
+
+WIN_TEST(ClassAndTypeLibraryAreRegistered) {
+  const std::wstring clsid = L"CLSID\\" + GuidText(CLSID_Cal);
+  std::wstring server = KeyValue(clsid + L"\\InprocServer32");
+  EXPECT_TRUE(server.size() > 14 && server.substr(server.size() - 14) == L"vx58420Cal.dll");
+  EXPECT_EQ(Utf8(KeyValue(clsid + L"\\InprocServer32", L"ThreadingModel")), "Apartment");
+  EXPECT_EQ(Utf8(KeyValue(clsid + L"\\ProgID")), "vx58420Cal.Cal");
+  EXPECT_TRUE(KeyExists(clsid + L"\\Control"));
+  EXPECT_EQ(Utf8(KeyValue(clsid + L"\\TypeLib")), Utf8(GuidText(LIBID_vx58420Cal)));
+  EXPECT_EQ(Utf8(KeyValue(clsid + L"\\Version")), "1.1");
+  EXPECT_EQ(Utf8(KeyValue(L"vx58420Cal.Cal\\CLSID")), Utf8(GuidText(CLSID_Cal)));
+  EXPECT_TRUE(KeyExists(L"TypeLib\\" + GuidText(LIBID_vx58420Cal) + L"\\1.1"));
+  EXPECT_TRUE(KeyExists(L"Interface\\" + GuidText(IID__Cal)));
+
+  ITypeLib* lib = nullptr;
+  ASSERT_TRUE(SUCCEEDED(LoadRegTypeLib(LIBID_vx58420Cal, 1, 1, LOCALE_NEUTRAL, &lib)));
+  BSTR name = nullptr, doc = nullptr;
+  lib->GetDocumentation(-1, &name, &doc, nullptr, nullptr);
+  EXPECT_EQ(Narrow(name), "vx58420Cal");
+  EXPECT_EQ(Narrow(doc), "vx58420 Calibration Plugin");
+  SysFreeString(name);
+  SysFreeString(doc);
+  TLIBATTR* attr = nullptr;
+  lib->GetLibAttr(&attr);
+  EXPECT_EQ(attr->wMajorVerNum, 1);
+  EXPECT_EQ(attr->wMinorVerNum, 1);
+  lib->ReleaseTLibAttr(attr);
+  lib->Release();
+}
+
+WIN_TEST(TypeLibraryDescribesCalMembersInOrderByReference) {
+  const std::vector<Member> expected = {
+      {"Caption", INVOKE_PROPERTYGET, {{VT_BSTR, kRetval}}},
+      {"TargetAddress", INVOKE_PROPERTYPUT, {{VT_I2, kInOut}}},
+      {"DVMAC", INVOKE_PROPERTYPUT, {{VT_I2, kInOut}}},
+      {"TargetAddress", INVOKE_PROPERTYGET, {{VT_I2, kRetval}}},
+      {"TargetInfo", INVOKE_PROPERTYPUT, {{VT_BSTR, kInOut}}},
+      {"ReadGGIniWithOverride",
+       INVOKE_FUNC,
+       {{VT_BSTR, kInOut},
+        {VT_BSTR, kInOut},
+        {VT_I4, kInOut},
+        {VT_BSTR, kInOut},
+        {VT_I4, kRetval}}},
+      {"GetConfigSection",
+       INVOKE_FUNC,
+       {{VT_BSTR, kInOut}, {VT_BSTR, kInOut}, {VT_BSTR, kInOut}, {VT_BOOL, kRetval}}},
+      {"ReadNumberofConfiguredCapacitors", INVOKE_FUNC, {{VT_I4, kRetval}}},
+      {"CalSystemVoltage", INVOKE_FUNC, {{VT_I4, kRetval}}},
+      {"PrintProperties", INVOKE_FUNC, {}},
+  };
+  ITypeLib* lib = nullptr;
+  ASSERT_TRUE(SUCCEEDED(LoadRegTypeLib(LIBID_vx58420Cal, 1, 1, LOCALE_NEUTRAL, &lib)));
+  ITypeInfo* disp = nullptr;
+  ITypeInfo* info = nullptr;
+  HREFTYPE ref = 0;
+  ASSERT_TRUE(SUCCEEDED(lib->GetTypeInfoOfGuid(IID__Cal, &disp)));
+  ASSERT_TRUE(SUCCEEDED(disp->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)));
+  ASSERT_TRUE(SUCCEEDED(disp->GetRefTypeInfo(ref, &info)));
+  TYPEATTR* ta = nullptr;
+  info->GetTypeAttr(&ta);
+  EXPECT_EQ(ta->typekind, TKIND_INTERFACE);
+  EXPECT_TRUE(ta->wTypeFlags & TYPEFLAG_FDUAL);
+  EXPECT_EQ(static_cast<std::size_t>(ta->cFuncs), expected.size());
+  const WORD funcs = ta->cFuncs;
+  info->ReleaseTypeAttr(ta);
+  for (WORD i = 0; i < funcs && i < expected.size(); ++i) {
+    FUNCDESC* fd = nullptr;
+    info->GetFuncDesc(i, &fd);
+    BSTR name = nullptr;
+    info->GetDocumentation(fd->memid, &name, nullptr, nullptr, nullptr);
+    const Member& m = expected[i];
+    EXPECT_EQ(Narrow(name), m.name);
+    SysFreeString(name);
+    EXPECT_EQ(fd->invkind, m.kind);
+    EXPECT_EQ(static_cast<std::size_t>(fd->cParams), m.params.size());
+    for (SHORT p = 0; p < fd->cParams && static_cast<std::size_t>(p) < m.params.size(); ++p) {
+      const ELEMDESC& e = fd->lprgelemdescParam[p];
+      EXPECT_EQ(e.tdesc.vt, VT_PTR);
+      if (e.tdesc.vt == VT_PTR)
+        EXPECT_EQ(e.tdesc.lptdesc->vt, m.params[static_cast<std::size_t>(p)].vt);
+      EXPECT_EQ(e.paramdesc.wParamFlags & (kRetval | kInOut),
+                m.params[static_cast<std::size_t>(p)].flags);
+    }
+    info->ReleaseFuncDesc(fd);
+  }
+  info->Release();
+  disp->Release();
+
+  // The class is a control whose event interface is empty.
+  ITypeInfo* cls = nullptr;
+  ASSERT_TRUE(SUCCEEDED(lib->GetTypeInfoOfGuid(CLSID_Cal, &cls)));
+  cls->GetTypeAttr(&ta);
+  EXPECT_TRUE(ta->wTypeFlags & TYPEFLAG_FCONTROL);
+  EXPECT_EQ(ta->cImplTypes, 2);
+  cls->ReleaseTypeAttr(ta);
+  cls->Release();
+  ITypeInfo* events = nullptr;
+  ASSERT_TRUE(SUCCEEDED(lib->GetTypeInfoOfGuid(DIID___Cal, &events)));
+  events->GetTypeAttr(&ta);
+  EXPECT_EQ(ta->typekind, TKIND_DISPATCH);
+  // A dispinterface lists IDispatch's seven methods and nothing of its own.
+  EXPECT_TRUE(ta->cFuncs == 0 || ta->cFuncs == 7);
+  EXPECT_EQ(ta->cVars, 0);
+  events->ReleaseTypeAttr(ta);
+  events->Release();
+  lib->Release();
+}
+
+WIN_TEST(CreatedByProgIdWithTheInterfacesOfAControl) {
+  {
+    Host host(L"vx58420Cal.Cal", nullptr);
+    ASSERT_TRUE(host.ok());
+    const IID needed[] = {IID_IOleObject,
+                          IID_IOleInPlaceObject,
+                          IID_IOleInPlaceActiveObject,
+                          IID_IOleControl,
+                          IID_IPersistStreamInit,
+                          IID_IProvideClassInfo2,
+                          IID_IConnectionPointContainer,
+                          IID__Cal};
+    for (const IID& iid : needed) {
+      IUnknown* p = nullptr;
+      EXPECT_TRUE(SUCCEEDED(host.ole()->QueryInterface(iid, reinterpret_cast<void**>(&p))));
+      if (p) p->Release();
+    }
+    DWORD misc = 0;
+    host.ole()->GetMiscStatus(DVASPECT_CONTENT, &misc);
+    EXPECT_TRUE(misc & OLEMISC_ACTIVATEWHENVISIBLE);
+    EXPECT_TRUE(misc & OLEMISC_SETCLIENTSITEFIRST);
+
+    IProvideClassInfo2* pci = nullptr;
+    host.ole()->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&pci));
+    GUID source{};
+    EXPECT_TRUE(SUCCEEDED(pci->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source)));
+    EXPECT_TRUE(IsEqualGUID(source, DIID___Cal));
+    pci->Release();
+
+    // A container advises on the event source; the control accepts and never calls.
+    IConnectionPointContainer* cpc = nullptr;
+    host.ole()->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc));
+    IConnectionPoint* cp = nullptr;
+    EXPECT_TRUE(SUCCEEDED(cpc->FindConnectionPoint(DIID___Cal, &cp)));
+    DWORD cookie = 0;
+    if (cp) {
+      EXPECT_TRUE(SUCCEEDED(cp->Advise(&host.extender(), &cookie)));
+      EXPECT_TRUE(SUCCEEDED(cp->Unadvise(cookie)));
+      EXPECT_EQ(cp->Unadvise(cookie), CONNECT_E_NOCONNECTION);
+      cp->Release();
+    }
+    IConnectionPoint* none = nullptr;
+    EXPECT_EQ(cpc->FindConnectionPoint(IID_IDispatch, &none), CONNECT_E_NOCONNECTION);
+    cpc->Release();
+
+    EXPECT_EQ(CallDllCanUnloadNow(), S_FALSE);  // a live control holds the DLL
+    HRESULT shown = host.Show();
+    EXPECT_EQ(static_cast<unsigned long>(shown), 0ul);
+    EXPECT_TRUE(host.ControlWindow() != nullptr);
+    EXPECT_EQ(host.site().activations(), 1);
+  }
+  EXPECT_EQ(CallDllCanUnloadNow(), S_OK);
+}
+
+WIN_TEST(UnknownClassAndAggregationAreRefused) {
+  IUnknown* p = nullptr;
+  CLSID clsid{};
+  ASSERT_TRUE(SUCCEEDED(CLSIDFromProgID(L"vx58420Cal.Cal", &clsid)));
+  // Aggregation is not offered.
+  Host helper(L"vx58420Cal.Cal", nullptr);
+  HRESULT hr = CoCreateInstance(clsid, helper.ole(), CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                reinterpret_cast<void**>(&p));
+  EXPECT_EQ(hr, CLASS_E_NOAGGREGATION);
+  EXPECT_TRUE(p == nullptr);
+}
+
+}  // namespace vx::win::testing

@@ -1,0 +1,123 @@
+#include "win_fixture.h"
+
+#include <fstream>
+
+#include "plugin/win.h"
+#include "vx58420Cal_h.h"
+
+namespace vx::win::testing {
+
+std::wstring RegisteredDllPath() {
+  wchar_t guid[64];
+  StringFromGUID2(CLSID_Cal, guid, 64);
+  std::wstring key = L"CLSID\\" + std::wstring(guid) + L"\\InprocServer32";
+  wchar_t buf[MAX_PATH * 2];
+  DWORD size = sizeof buf;
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buf, &size) !=
+      ERROR_SUCCESS) {
+    return {};
+  }
+  return buf;
+}
+
+std::string RegisteredDllFolder() {
+  std::wstring p = RegisteredDllPath();
+  auto sep = p.find_last_of(L"\\/");
+  std::string out;
+  for (wchar_t c : p.substr(0, sep == std::wstring::npos ? 0 : sep))
+    out += static_cast<char>(c);
+  return out;
+}
+
+ConfigBesideDll::ConfigBesideDll(const std::string& text)
+    : path_(RegisteredDllFolder() + "\\Config.ini") {
+  std::ofstream(path_, std::ios::binary) << text;
+}
+
+ConfigBesideDll::~ConfigBesideDll() {
+  DeleteFileA(path_.c_str());
+}
+
+sim::SimState Quick(sim::SimState s) {
+  s.busy_ms = {300, 300, 300, 300, 300};
+  return s;
+}
+
+Rig::Rig(sim::SimState state)
+    : adapter(new AdapterObject(std::move(state))), dev(adapter->device()) {
+  host = std::make_unique<Host>(L"vx58420Cal.Cal", adapter);
+}
+
+Rig::~Rig() {
+  host.reset();
+  adapter->Release();
+}
+
+bool Rig::WriteAndShow(short dvmac) {
+  if (!host->ok()) return false;
+  Var info;
+  V_VT(&info.v) = VT_BSTR;
+  V_BSTR(&info.v) = SysAllocString(L"800.1.02");
+  return SUCCEEDED(host->Put(L"TargetAddress", ValI2(0x16))) &&
+         SUCCEEDED(host->Put(L"DVMAC", ValI2(dvmac))) &&
+         SUCCEEDED(host->Put(L"TargetInfo", info.v)) && SUCCEEDED(host->Show());
+}
+
+VARIANT RefI2(short* p) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BYREF | VT_I2;
+  V_I2REF(&v) = p;
+  return v;
+}
+
+VARIANT RefI4(long* p) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BYREF | VT_I4;
+  V_I4REF(&v) = p;
+  return v;
+}
+
+VARIANT RefBstr(BSTR* p) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BYREF | VT_BSTR;
+  V_BSTRREF(&v) = p;
+  return v;
+}
+
+VARIANT ValI2(short x) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_I2;
+  V_I2(&v) = x;
+  return v;
+}
+
+VARIANT ValI4(long x) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_I4;
+  V_I4(&v) = x;
+  return v;
+}
+
+std::string Narrow(BSTR b) {
+  std::string out;
+  if (b) {
+    for (UINT i = 0; i < SysStringLen(b); ++i)
+      out += static_cast<char>(b[i]);
+  }
+  return out;
+}
+
+HRESULT CallDllCanUnloadNow() {
+  HMODULE m = GetModuleHandleA("vx58420Cal.dll");
+  if (!m) return E_UNEXPECTED;
+  auto fn = reinterpret_cast<HRESULT(WINAPI*)()>(
+      reinterpret_cast<void*>(GetProcAddress(m, "DllCanUnloadNow")));
+  return fn ? fn() : E_UNEXPECTED;
+}
+
+}  // namespace vx::win::testing
