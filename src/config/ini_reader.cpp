@@ -62,27 +62,38 @@ std::optional<std::string> GetPrivateProfileText(std::string_view section, std::
     if (!in_section || l.front() == ';') continue;
     auto eq = l.find('=');
     if (eq == std::string_view::npos) continue;
-    if (SameName(Trim(l.substr(0, eq)), key)) return std::string(Trim(l.substr(eq + 1)));
+    if (SameName(Trim(l.substr(0, eq)), key)) {
+      std::string_view v = Trim(l.substr(eq + 1));
+      // A value in single or double quotation marks loses them, as the system reads it.
+      if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
+        v = v.substr(1, v.size() - 2);
+      }
+      return std::string(v);
+    }
   }
   return std::nullopt;
 }
 
 std::int32_t ParseProfileInt(std::string_view text) {
+  // As the system's integer reading does it: blanks, an optional sign, then a base prefix in
+  // lower case (0x hexadecimal, 0o octal, 0b binary; decimal without one) and the digits of
+  // that base, letters in either case. Digits beyond 32 bits wrap.
   std::string_view t = Trim(text);
   bool negative = false;
   if (!t.empty() && (t.front() == '+' || t.front() == '-')) {
     negative = t.front() == '-';
     t.remove_prefix(1);
   }
+  std::uint32_t base = 10;
+  if (t.size() >= 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'o' || t[1] == 'b')) {
+    base = t[1] == 'x' ? 16u : t[1] == 'o' ? 8u : 2u;
+    t.remove_prefix(2);
+  }
   std::uint32_t value = 0;
-  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X') && HexDigit(t[2]) >= 0) {
-    for (std::size_t i = 2; i < t.size() && HexDigit(t[i]) >= 0; ++i) {
-      value = value * 16u + static_cast<std::uint32_t>(HexDigit(t[i]));
-    }
-  } else {
-    for (std::size_t i = 0; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) {
-      value = value * 10u + static_cast<std::uint32_t>(t[i] - '0');
-    }
+  for (char c : t) {
+    const int digit = HexDigit(c);
+    if (digit < 0 || static_cast<std::uint32_t>(digit) >= base) break;
+    value = value * base + static_cast<std::uint32_t>(digit);
   }
   if (negative) value = 0u - value;
   return static_cast<std::int32_t>(value);

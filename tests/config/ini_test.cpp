@@ -35,12 +35,28 @@ TEST(IniReader, ValueIsTheIntegerTheTextBeginsWith) {
   EXPECT_EQ(ParseProfileInt("-12"), -12);
   EXPECT_EQ(ParseProfileInt("+12"), 12);
   EXPECT_EQ(ParseProfileInt("0x8030"), 0x8030);
-  EXPECT_EQ(ParseProfileInt("0X1234a"), 0x1234A);
+  EXPECT_EQ(ParseProfileInt("0x1234a"), 0x1234A);
+  // Base prefixes are lower case only, as the system reads them; letters of hex digits are not.
+  EXPECT_EQ(ParseProfileInt("0X1234a"), 0);
+  EXPECT_EQ(ParseProfileInt("0xaBcD"), 0xABCD);
+  EXPECT_EQ(ParseProfileInt("0b101"), 5);
+  EXPECT_EQ(ParseProfileInt("0o17"), 15);
+  EXPECT_EQ(ParseProfileInt("0o8"), 0);
+  EXPECT_EQ(ParseProfileInt("-0x10"), -16);
   EXPECT_EQ(ParseProfileInt("abc"), 0);
   EXPECT_EQ(ParseProfileInt("0x"), 0);
   EXPECT_EQ(ParseProfileInt("12.9"), 12);
   EXPECT_EQ(ParseProfileInt("4294967296"), 0);  // wraps like a 32-bit reading
   EXPECT_EQ(ParseProfileInt("2147483648"), INT32_MIN);
+}
+
+TEST(IniReader, QuotationMarksAroundAValueAreDropped) {
+  testing::TempDir dir;
+  auto f = dir.Write("a.ini", "[S]\nD=\"12\"\nS='5'\nMixed=\"7'\nOne=\"\n");
+  EXPECT_EQ(GetPrivateProfileInt("S", "D", -1, f), 12);
+  EXPECT_EQ(GetPrivateProfileInt("S", "S", -1, f), 5);
+  EXPECT_EQ(GetPrivateProfileInt("S", "Mixed", -1, f), 0);
+  EXPECT_EQ(GetPrivateProfileInt("S", "One", -1, f), 0);
 }
 
 TEST(IniReader, TheFileIsReadAfreshForEveryKey) {

@@ -16,6 +16,27 @@ bool IsContainer(Kind k) {
   return k == Kind::kPictureBox || k == Kind::kFrame;
 }
 
+// Plain boxes (picture boxes, frames without border) show neither border nor caption.
+bool ShowsText(const Control& c) {
+  return c.kind != Kind::kPictureBox && !(c.kind == Kind::kFrame && !c.border) &&
+         c.kind != Kind::kProgressBar && c.kind != Kind::kImage;
+}
+
+// A group box paints its border and caption but not its inside; it fills the inside with the
+// brush its owner gives for it, as the page's frames are filled.
+LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+  if (msg == WM_ERASEBKGND) {
+    HWND owner = GetParent(hwnd);
+    auto brush = reinterpret_cast<HBRUSH>(
+        SendMessageA(owner, WM_CTLCOLORSTATIC, wp, reinterpret_cast<LPARAM>(hwnd)));
+    RECT r;
+    GetClientRect(hwnd, &r);
+    FillRect(reinterpret_cast<HDC>(wp), &r, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+    return TRUE;
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
 }  // namespace
 
 Win32Renderer::Win32Renderer(FormModel& form, HWND surface, int dpi)
@@ -133,8 +154,8 @@ void Win32Renderer::Build(const Control& c, int index) {
   }
   POINT o = Origin(c);
   item.hwnd = CreateWindowExA(
-      ex, cls, c.text().c_str(), style, Pixels(o.x + c.rect.left), Pixels(o.y + c.rect.top),
-      Pixels(c.rect.width), Pixels(c.rect.height), surface_,
+      ex, cls, ShowsText(c) ? c.text().c_str() : "", style, Pixels(o.x + c.rect.left),
+      Pixels(o.y + c.rect.top), Pixels(c.rect.width), Pixels(c.rect.height), surface_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
       reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(surface_, GWLP_HINSTANCE)), nullptr);
   if (item.hwnd) {
@@ -142,6 +163,7 @@ void Win32Renderer::Build(const Control& c, int index) {
     if (c.kind == Kind::kTextBox && c.max_length > 0)
       SendMessageA(item.hwnd, EM_LIMITTEXT, static_cast<WPARAM>(c.max_length), 0);
     if (c.kind == Kind::kProgressBar) SendMessageA(item.hwnd, PBM_SETRANGE32, 0, 100);
+    if (c.kind == Kind::kFrame && c.border) SetWindowSubclass(item.hwnd, &GroupBoxProc, 1, 0);
     item.atom = GlobalAddAtomA(c.Key().c_str());
     SetPropA(item.hwnd, kKeyProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(item.atom)));
   }
@@ -195,7 +217,7 @@ void Win32Renderer::UpdateItem(Item& item) {
   HWND h = item.hwnd;
   if (!h) return;
   updating_ = true;
-  if (c.kind != Kind::kProgressBar && c.kind != Kind::kImage) {
+  if (ShowsText(c)) {
     char current[512];
     GetWindowTextA(h, current, sizeof current);
     if (c.text() != current) SetWindowTextA(h, c.text().c_str());
