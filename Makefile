@@ -1,7 +1,7 @@
 # The two entry points of the README, and the helpers CI uses.
 JOBS ?= 2
 
-.PHONY: demo test test-asan fuzz-smoke screenshots deps build format clean
+.PHONY: demo test test-asan test-win32 fuzz-smoke screenshots deps build format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -23,6 +23,11 @@ test-asan: deps
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan
 
+# The Windows build (mingw-w64) and its tests under Wine: registration, the test container,
+# the configuration tests on the system's reader, unregistration.
+test-win32:
+	JOBS=$(JOBS) scripts/win32-test.sh
+
 # Each libFuzzer target for a short while (FUZZ_SECONDS each).
 FUZZ_SECONDS ?= 20
 fuzz-smoke: deps
@@ -37,9 +42,13 @@ fuzz-smoke: deps
 	  ! ls build/fuzz/crash-* build/fuzz/leak-* build/fuzz/timeout-* 2>/dev/null | grep -q . || exit 1; \
 	done
 
-# The user guide's screenshots, made by the desktop test under the offscreen platform.
+# The user guide's screenshots, made by the desktop test under the offscreen platform, and the
+# Windows page's, made by the test container under Wine.
 screenshots: build
 	VX_SCREENSHOT_DIR=$(CURDIR)/docs/images QT_QPA_PLATFORM=offscreen build/dev/tests/test_desktop
+	VX_WIN_SCREENSHOT='Z:$(subst /,\,$(CURDIR))\docs\images\win32-page-after-calibration.png' \
+	  scripts/win32-test.sh
+	scripts/png-recompress.py docs/images/win32-page-after-calibration.png
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

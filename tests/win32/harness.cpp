@@ -44,10 +44,15 @@ const Options& options() {
 int main(int argc, char** argv) {
   using namespace vx::win::testing;
   std::string only;
+  // Cases named AfterUnregister... check that unregistration left nothing behind; they run
+  // only when asked for, after regsvr32 /u.
+  bool after_unregister = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--screenshot" && i + 1 < argc)
       g_options.screenshot = argv[++i];
+    else if (a == "--after-unregister")
+      after_unregister = true;
     else
       only = a;  // run the cases whose name contains this text
   }
@@ -57,7 +62,9 @@ int main(int argc, char** argv) {
   }
   int passed = 0, failed = 0;
   for (const Case& c : Cases()) {
-    if (!only.empty() && std::string(c.name).find(only) == std::string::npos) continue;
+    const std::string name = c.name;
+    if ((name.rfind("AfterUnregister", 0) == 0) != after_unregister) continue;
+    if (!only.empty() && name.find(only) == std::string::npos) continue;
     g_failures_in_case = 0;
     std::printf("[ RUN  ] %s\n", c.name);
     std::fflush(stdout);

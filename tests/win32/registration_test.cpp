@@ -230,4 +230,17 @@ WIN_TEST(UnknownClassAndAggregationAreRefused) {
   EXPECT_TRUE(p == nullptr);
 }
 
+WIN_TEST(AfterUnregisterNothingIsLeft) {
+  CLSID clsid{};
+  EXPECT_TRUE(FAILED(CLSIDFromProgID(L"vx58420Cal.Cal", &clsid)));
+  EXPECT_TRUE(!KeyExists(L"vx58420Cal.Cal"));
+  EXPECT_TRUE(!KeyExists(L"CLSID\\" + GuidText(CLSID_Cal)));
+  EXPECT_TRUE(!KeyExists(L"TypeLib\\" + GuidText(LIBID_vx58420Cal)));
+  EXPECT_TRUE(!KeyExists(L"Interface\\" + GuidText(IID__Cal)));
+  IUnknown* p = nullptr;
+  EXPECT_EQ(CoCreateInstance(CLSID_Cal, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             reinterpret_cast<void**>(&p)),
+            REGDB_E_CLASSNOTREG);
+}
+
 }  // namespace vx::win::testing

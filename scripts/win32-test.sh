@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The Windows build under Wine: cross-builds vx58420Cal.dll and its tests with mingw-w64,
+# registers the DLL with regsvr32 in a fresh Wine prefix, runs the test container in a Wine
+# desktop on a virtual X display and the configuration tests, unregisters the DLL and checks
+# that nothing is left. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh --win32
+JOBS=${JOBS:-2}
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 -j "$JOBS"
+
+build=build/win64
+dll=$build/win32/plugin/vx58420Cal.dll
+prefix=$(mktemp -d /tmp/vx58420-wine.XXXXXX)
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$prefix"
+}
+trap cleanup EXIT
+
+wine wineboot --init >/dev/null 2>&1
+# A crash ends the program instead of waiting in the debugger.
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
+  /d '' /f >/dev/null 2>&1
+
+# The programs print "N passed, N failed" last; a run counts only with that line, no failure
+# and at least one case passed (the Wine desktop does not pass exit codes on).
+passed() {
+  local log=$1
+  grep -Eq '^[1-9][0-9]* passed, 0 failed' "$log"
+}
+
+echo "== regsvr32"
+wine regsvr32 "$dll"
+
+echo "== test_container"
+log=$(mktemp)
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+  wine explorer /desktop=vx58420,1024x768 "$build/tests/win32/test_container.exe" \
+  ${VX_WIN_SCREENSHOT:+--screenshot "$VX_WIN_SCREENSHOT"} 2>/dev/null | tee "$log" | tr -d '\r'
+passed <(tr -d '\r' <"$log")
+
+echo "== test_config_win"
+wine "$build/tests/win32/test_config_win.exe" 2>/dev/null | tr -d '\r' | tee "$log" | tail -3
+grep -q '^\[  PASSED  \]' "$log"
+! grep -q '^\[  FAILED  \]' "$log"
+
+echo "== regsvr32 /u"
+wine regsvr32 /u "$dll"
+wine "$build/tests/win32/test_container.exe" --after-unregister 2>/dev/null | tr -d '\r' | tee "$log"
+passed "$log"
+rm -f "$log"
+echo "Windows tests: all passed"
