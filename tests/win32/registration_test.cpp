@@ -230,6 +230,25 @@ WIN_TEST(UnknownClassAndAggregationAreRefused) {
   EXPECT_TRUE(p == nullptr);
 }
 
+// An idle DLL reports that it could be unloaded, but stays: module-level state on this thread
+// still holds the last adapter, whose code lives in the DLL. Controls created afterwards work.
+WIN_TEST(IdleDllStaysLoadedForTheModuleState) {
+  {
+    Rig rig;
+    ASSERT_TRUE(rig.WriteAndShow());
+  }
+  ASSERT_TRUE(GetModuleHandleA("vx58420Cal.dll") != nullptr);
+  EXPECT_EQ(CallDllCanUnloadNow(), S_OK);
+  CoFreeUnusedLibrariesEx(0, 0);
+  CoFreeUnusedLibrariesEx(0, 0);
+  EXPECT_TRUE(GetModuleHandleA("vx58420Cal.dll") != nullptr);
+  Rig again;
+  ASSERT_TRUE(again.WriteAndShow());
+  PumpFor(700);
+  EXPECT_EQ(again.host->Text("txtMeasuredSystemVoltage"),
+            std::to_string(again.dev.SystemReading()));
+}
+
 WIN_TEST(AfterUnregisterNothingIsLeft) {
   CLSID clsid{};
   EXPECT_TRUE(FAILED(CLSIDFromProgID(L"vx58420Cal.Cal", &clsid)));

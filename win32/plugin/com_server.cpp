@@ -102,6 +102,16 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   if (!IsEqualCLSID(clsid, CLSID_Cal)) return CLASS_E_CLASSNOTAVAILABLE;
+  // Module-level state (the adapter reference above all) lives per user-interface thread and
+  // outlives the controls, as the page defines it; its code must stay loaded as long as any
+  // thread may hold it. Once an object has been asked for, the DLL stays for the process.
+  static const bool pinned = [] {
+    HMODULE self = nullptr;
+    return GetModuleHandleExW(
+               GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+               reinterpret_cast<LPCWSTR>(&vx::win::ModuleInstance), &self) != 0;
+  }();
+  (void)pinned;
   auto* factory = new (std::nothrow) vx::win::ClassFactory();
   if (!factory) return E_OUTOFMEMORY;
   HRESULT hr = factory->QueryInterface(iid, ppv);

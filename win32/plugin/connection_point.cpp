@@ -49,9 +49,13 @@ STDMETHODIMP EmptyConnectionPoint::GetConnectionPointContainer(IConnectionPointC
 
 STDMETHODIMP EmptyConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   if (!sink || !cookie) return E_POINTER;
+  try {
+    sinks_[next_cookie_] = sink;
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
   sink->AddRef();
   *cookie = next_cookie_++;
-  sinks_[*cookie] = sink;
   return S_OK;
 }
 

@@ -57,9 +57,9 @@ HRESULT RemoveAll() {
 
 }  // namespace
 
-extern "C" {
+namespace {
 
-STDAPI DllRegisterServer() {
+HRESULT RegisterAll() {
   std::wstring path = vx::win::ModulePath();
   ITypeLib* lib = vx::win::EmbeddedTypeLib();
   if (path.empty() || !lib) return SELFREG_E_TYPELIB;
@@ -90,8 +90,25 @@ STDAPI DllRegisterServer() {
   return S_OK;
 }
 
+}  // namespace
+
+extern "C" {
+
+STDAPI DllRegisterServer() {
+  try {
+    return RegisterAll();
+  } catch (...) {
+    RemoveAll();
+    return SELFREG_E_CLASS;
+  }
+}
+
 STDAPI DllUnregisterServer() {
-  return RemoveAll();
+  try {
+    return RemoveAll();
+  } catch (...) {
+    return SELFREG_E_CLASS;
+  }
 }
 
 }  // extern "C"
