@@ -6,7 +6,7 @@ packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libben
           clang-14 libclang-rt-14-dev)
 # --win32: also the cross compiler, widl, Wine and a virtual X display for the Windows build.
 if [ "${1:-}" = "--win32" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 libwine-dev xvfb xauth
+  packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 libwine-dev fonts-wine xvfb xauth
              googletest)
 fi
 missing=()
