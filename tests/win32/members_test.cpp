@@ -25,7 +25,7 @@ BSTR Bstr(const std::string& s) {
 long ReadGG(Host& h, const std::string& info, const std::string& key, long def,
             const std::string& file) {
   BSTR i = Bstr(info), k = Bstr(key), f = Bstr(file);
-  VARIANT a = RefBstr(&i), b = RefBstr(&k), c = RefI4(&def), d = RefBstr(&f);
+  VARIANT a = ByRef(&i), b = ByRef(&k), c = ByRef(&def), d = ByRef(&f);
   Var r;
   HRESULT hr = h.Call(L"ReadGGIniWithOverride", DISPATCH_METHOD, {&a, &b, &c, &d}, &r.v);
   SysFreeString(i);
@@ -45,21 +45,21 @@ WIN_TEST(PropertiesByValueAndByReference) {
   EXPECT_EQ(V_VT(&caption.v), VT_BSTR);
   EXPECT_EQ(Narrow(V_BSTR(&caption.v)), "Supercapacitor Calibration");
 
-  EXPECT_TRUE(SUCCEEDED(host.Put(L"TargetAddress", ValI2(22))));
+  EXPECT_TRUE(SUCCEEDED(host.Put(L"TargetAddress", I2Value(22))));
   Var got;
   EXPECT_TRUE(SUCCEEDED(host.Call(L"TargetAddress", DISPATCH_PROPERTYGET, {}, &got.v)));
   EXPECT_EQ(V_VT(&got.v), VT_I2);
   EXPECT_EQ(V_I2(&got.v), 22);
 
   short by_ref = -3;
-  EXPECT_TRUE(SUCCEEDED(host.Put(L"TargetAddress", RefI2(&by_ref))));
+  EXPECT_TRUE(SUCCEEDED(host.Put(L"TargetAddress", ByRef(&by_ref))));
   Var again;
   host.Call(L"TargetAddress", DISPATCH_PROPERTYGET, {}, &again.v);
   EXPECT_EQ(V_I2(&again.v), -3);
 
   // A number that does not fit 16 bits, and a text that is no number, are refused by the
   // automation layer; the stored address stays.
-  EXPECT_TRUE(FAILED(host.Put(L"TargetAddress", ValI4(70000))));
+  EXPECT_TRUE(FAILED(host.Put(L"TargetAddress", I4Value(70000))));
   Var text;
   V_VT(&text.v) = VT_BSTR;
   V_BSTR(&text.v) = SysAllocString(L"abc");
@@ -69,7 +69,7 @@ WIN_TEST(PropertiesByValueAndByReference) {
   EXPECT_EQ(V_I2(&after.v), -3);
 
   // DVMAC and TargetInfo are write-only.
-  EXPECT_TRUE(SUCCEEDED(host.Put(L"DVMAC", ValI2(68))));
+  EXPECT_TRUE(SUCCEEDED(host.Put(L"DVMAC", I2Value(68))));
   Var none;
   EXPECT_TRUE(FAILED(host.Call(L"DVMAC", DISPATCH_PROPERTYGET, {}, &none.v)));
   Var info;
@@ -84,7 +84,7 @@ WIN_TEST(GetConfigSectionWritesItsOutputsBack) {
   Host host(L"vx58420Cal.Cal", nullptr);
   ASSERT_TRUE(host.ok());
   BSTR ver = Bstr("800.1.02"), dev = Bstr("keep"), sec = Bstr("keep");
-  VARIANT a = RefBstr(&ver), b = RefBstr(&dev), c = RefBstr(&sec);
+  VARIANT a = ByRef(&ver), b = ByRef(&dev), c = ByRef(&sec);
   Var r;
   EXPECT_TRUE(SUCCEEDED(host.Call(L"GetConfigSection", DISPATCH_METHOD, {&a, &b, &c}, &r.v)));
   EXPECT_EQ(V_VT(&r.v), VT_BOOL);
@@ -128,8 +128,8 @@ WIN_TEST(ReadGGIniWithOverrideReadsTheGivenFile) {
 WIN_TEST(PrintPropertiesShowsTwoPlainBoxes) {
   Host host(L"vx58420Cal.Cal", nullptr);
   ASSERT_TRUE(host.ok());
-  host.Put(L"TargetAddress", ValI2(22));
-  host.Put(L"DVMAC", ValI2(68));
+  host.Put(L"TargetAddress", I2Value(22));
+  host.Put(L"DVMAC", I2Value(68));
   MessageBoxAnswerer boxes;
   EXPECT_TRUE(SUCCEEDED(host.Call(L"PrintProperties", DISPATCH_METHOD, {})));
   ASSERT_TRUE(boxes.seen.size() == 2);

@@ -37,7 +37,7 @@ WIN_TEST(ShowReadsParentAndSetsUpThePanel) {
   EXPECT_EQ(V_I4(&count.v), 0);
 
   // DVMAC written after the show holds until the next show.
-  h.Put(L"DVMAC", ValI2(9));
+  h.Put(L"DVMAC", I2Value(9));
   EXPECT_EQ(PrintedDvmac(h), "DVMAC from parent is:9");
   EXPECT_TRUE(SUCCEEDED(h.Hide()));
   EXPECT_TRUE(!IsWindowVisible(h.ControlWindow()));

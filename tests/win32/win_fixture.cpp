@@ -58,49 +58,9 @@ bool Rig::WriteAndShow(short dvmac) {
   Var info;
   V_VT(&info.v) = VT_BSTR;
   V_BSTR(&info.v) = SysAllocString(L"800.1.02");
-  return SUCCEEDED(host->Put(L"TargetAddress", ValI2(0x16))) &&
-         SUCCEEDED(host->Put(L"DVMAC", ValI2(dvmac))) &&
+  return SUCCEEDED(host->Put(L"TargetAddress", I2Value(0x16))) &&
+         SUCCEEDED(host->Put(L"DVMAC", I2Value(dvmac))) &&
          SUCCEEDED(host->Put(L"TargetInfo", info.v)) && SUCCEEDED(host->Show());
-}
-
-VARIANT RefI2(short* p) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BYREF | VT_I2;
-  V_I2REF(&v) = p;
-  return v;
-}
-
-VARIANT RefI4(long* p) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BYREF | VT_I4;
-  V_I4REF(&v) = p;
-  return v;
-}
-
-VARIANT RefBstr(BSTR* p) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BYREF | VT_BSTR;
-  V_BSTRREF(&v) = p;
-  return v;
-}
-
-VARIANT ValI2(short x) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_I2;
-  V_I2(&v) = x;
-  return v;
-}
-
-VARIANT ValI4(long x) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_I4;
-  V_I4(&v) = x;
-  return v;
 }
 
 std::string Narrow(BSTR b) {

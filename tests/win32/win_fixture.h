@@ -10,6 +10,7 @@
 #include "container/message_boxes.h"
 #include "harness.h"
 #include "platform/console_platform.h"
+#include "plugin/automation.h"
 #include "sim/sim_device.h"
 
 namespace vx::win::testing {
@@ -53,13 +54,6 @@ struct Var {
   Var(const Var&) = delete;
   Var& operator=(const Var&) = delete;
 };
-// A by-reference VARIANT to a variable the caller owns.
-VARIANT RefI2(short* p);
-VARIANT RefI4(long* p);
-VARIANT RefBstr(BSTR* p);
-VARIANT ValI2(short x);
-VARIANT ValI4(long x);
-
 std::string Narrow(BSTR b);
 HRESULT CallDllCanUnloadNow();
 

@@ -1,5 +1,7 @@
 #include "container/adapter_object.h"
 
+#include "plugin/automation.h"
+
 #include <algorithm>
 #include <array>
 
@@ -58,12 +60,6 @@ HRESULT WriteLong(VARIANTARG* a, long value) {
   }
 }
 
-SAFEARRAY* ArrayOf(VARIANTARG* a) {
-  if (V_VT(a) == (VT_BYREF | VT_ARRAY | VT_UI1)) return *V_ARRAYREF(a);
-  if (V_VT(a) == (VT_ARRAY | VT_UI1)) return V_ARRAY(a);
-  return nullptr;
-}
-
 }  // namespace
 
 AdapterObject::AdapterObject(sim::SimState state) : device_(clock_, std::move(state)) {}
@@ -77,16 +73,6 @@ STDMETHODIMP AdapterObject::QueryInterface(REFIID iid, void** ppv) {
   }
   *ppv = nullptr;
   return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) AdapterObject::AddRef() {
-  return static_cast<ULONG>(++refs_);
-}
-
-STDMETHODIMP_(ULONG) AdapterObject::Release() {
-  ULONG n = static_cast<ULONG>(--refs_);
-  if (n == 0) delete this;
-  return n;
 }
 
 STDMETHODIMP AdapterObject::GetTypeInfoCount(UINT* n) {
@@ -188,21 +174,13 @@ HRESULT AdapterObject::Dispatch(int method, DISPPARAMS& p, VARIANT* result) {
       in(2, length);
       in(3, addr);
       if (FAILED(hr)) return hr;
-      SAFEARRAY* sa = ArrayOf(Arg(p, 1));
+      SAFEARRAY* sa = ByteArrayOf(*Arg(p, 1));
       if (!sa || !(V_VT(Arg(p, 1)) & VT_BYREF)) return DISP_E_TYPEMISMATCH;
       std::array<std::uint8_t, kBlockBufferSize> buf{};
       auto n = static_cast<std::int16_t>(length);
       status = device_.ReadSMBusBlock_(static_cast<std::uint8_t>(cmd), buf, n,
                                        static_cast<std::int16_t>(addr));
-      void* data = nullptr;
-      LONG ub = -1;
-      SafeArrayGetUBound(sa, 1, &ub);
-      if (SUCCEEDED(SafeArrayAccessData(sa, &data))) {
-        std::copy_n(buf.begin(),
-                    std::min<std::size_t>(buf.size(), static_cast<std::size_t>(ub + 1)),
-                    static_cast<std::uint8_t*>(data));
-        SafeArrayUnaccessData(sa);
-      }
+      CopyToArray(sa, buf);
       hr = WriteLong(Arg(p, 2), n);
       break;
     }
@@ -212,18 +190,10 @@ HRESULT AdapterObject::Dispatch(int method, DISPPARAMS& p, VARIANT* result) {
       in(2, length);
       in(3, addr);
       if (FAILED(hr)) return hr;
-      SAFEARRAY* sa = ArrayOf(Arg(p, 1));
+      SAFEARRAY* sa = ByteArrayOf(*Arg(p, 1));
       if (!sa) return DISP_E_TYPEMISMATCH;
       std::array<std::uint8_t, kBlockBufferSize> buf{};
-      void* data = nullptr;
-      LONG ub = -1;
-      SafeArrayGetUBound(sa, 1, &ub);
-      if (SUCCEEDED(SafeArrayAccessData(sa, &data))) {
-        std::copy_n(static_cast<const std::uint8_t*>(data),
-                    std::min<std::size_t>(buf.size(), static_cast<std::size_t>(ub + 1)),
-                    buf.begin());
-        SafeArrayUnaccessData(sa);
-      }
+      CopyFromArray(sa, buf);
       status = device_.WriteSMBusBlock(static_cast<std::uint8_t>(cmd), buf,
                                        static_cast<std::int16_t>(length),
                                        static_cast<std::int16_t>(addr));

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "platform/console_platform.h"
-#include "plugin/win.h"
+#include "plugin/com_object.h"
 #include "sim/sim_device.h"
 
 namespace vx::win {
 
-class AdapterObject final : public IDispatch {
+class AdapterObject final : public ComObject<IDispatch> {
  public:
   // The object owns its device (and the device's real-time clock): a control may keep the
   // object after its container is gone, as module-level state outlives a control.
@@ -22,8 +22,6 @@ class AdapterObject final : public IDispatch {
   sim::SimDevice& device() { return device_; }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP GetTypeInfoCount(UINT* n) override;
   STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
@@ -37,13 +35,11 @@ class AdapterObject final : public IDispatch {
   };
   const std::map<std::string, Calls>& calls() const { return calls_; }
   int lookups() const { return lookups_; }
-  long refs() const { return refs_; }
 
  private:
-  ~AdapterObject() = default;
+  ~AdapterObject() override = default;
   HRESULT Dispatch(int method, DISPPARAMS& p, VARIANT* result);
 
-  long refs_ = 1;
   ConsolePlatform clock_;
   sim::SimDevice device_;
   std::map<std::string, Calls> calls_;

@@ -21,16 +21,6 @@ STDMETHODIMP Extender::QueryInterface(REFIID iid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) Extender::AddRef() {
-  return static_cast<ULONG>(++refs_);
-}
-
-STDMETHODIMP_(ULONG) Extender::Release() {
-  ULONG n = static_cast<ULONG>(--refs_);
-  if (n == 0) delete this;
-  return n;
-}
-
 STDMETHODIMP Extender::GetTypeInfoCount(UINT* n) {
   if (!n) return E_POINTER;
   *n = 0;
@@ -89,16 +79,6 @@ STDMETHODIMP ContainerSite::QueryInterface(REFIID iid, void** ppv) {
     return E_NOINTERFACE;
   AddRef();
   return S_OK;
-}
-
-STDMETHODIMP_(ULONG) ContainerSite::AddRef() {
-  return static_cast<ULONG>(++refs_);
-}
-
-STDMETHODIMP_(ULONG) ContainerSite::Release() {
-  ULONG n = static_cast<ULONG>(--refs_);
-  if (n == 0) delete this;
-  return n;
 }
 
 STDMETHODIMP ContainerSite::GetContainer(IOleContainer** c) {

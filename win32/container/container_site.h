@@ -4,20 +4,18 @@
 
 #include <string>
 
-#include "plugin/win.h"
+#include "plugin/com_object.h"
 
 namespace vx::win {
 
 // The extended control that the site hands out: "Parent" by name, read-only.
-class Extender final : public IDispatch {
+class Extender final : public ComObject<IDispatch> {
  public:
   enum class ParentMode { kObject, kMissing, kFailing };
 
   explicit Extender(IDispatch* parent);
 
   STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP GetTypeInfoCount(UINT* n) override;
   STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
@@ -28,23 +26,18 @@ class Extender final : public IDispatch {
   int parent_reads() const { return parent_reads_; }
 
  private:
-  ~Extender();
-  long refs_ = 1;
+  ~Extender() override;
   IDispatch* parent_;
   ParentMode mode_ = ParentMode::kObject;
   int parent_reads_ = 0;
 };
 
-class ContainerSite final : public IOleClientSite,
-                            public IOleInPlaceSite,
-                            public IOleInPlaceFrame,
-                            public IOleControlSite {
+class ContainerSite final
+    : public ComObject<IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, IOleControlSite> {
  public:
   ContainerSite(HWND window, RECT pos, Extender* extender);
 
   STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
 
   // IOleClientSite
   STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
@@ -96,8 +89,7 @@ class ContainerSite final : public IOleClientSite,
   int deactivations() const { return deactivations_; }
 
  private:
-  ~ContainerSite();
-  long refs_ = 1;
+  ~ContainerSite() override;
   HWND window_;
   RECT pos_;
   Extender* extender_;

@@ -92,16 +92,6 @@ STDMETHODIMP CalControl::QueryInterface(REFIID iid, void** ppv) {
   return S_OK;
 }
 
-STDMETHODIMP_(ULONG) CalControl::AddRef() {
-  return static_cast<ULONG>(++refs_);
-}
-
-STDMETHODIMP_(ULONG) CalControl::Release() {
-  ULONG n = static_cast<ULONG>(--refs_);
-  if (n == 0) delete this;
-  return n;
-}
-
 // --- IDispatch ---------------------------------------------------------------------------
 
 namespace {

@@ -9,30 +9,22 @@
 #include <memory>
 
 #include "control/cal.h"
+#include "plugin/com_object.h"
 #include "plugin/win32_platform.h"
 #include "plugin/win32_renderer.h"
 #include "vx58420Cal_h.h"
 
 namespace vx::win {
 
-class CalControl final : public _Cal,
-                         public IOleObject,
-                         public IOleInPlaceObject,
-                         public IOleInPlaceActiveObject,
-                         public IOleControl,
-                         public IPersistStreamInit,
-                         public IProvideClassInfo2,
-                         public IConnectionPointContainer,
-                         private IContainer {
+class CalControl final
+    : public ComObject<_Cal, IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject, IOleControl,
+                       IPersistStreamInit, IProvideClassInfo2, IConnectionPointContainer>,
+      private IContainer {
  public:
   CalControl();
-  CalControl(const CalControl&) = delete;
-  CalControl& operator=(const CalControl&) = delete;
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
 
   // IDispatch, from the type library
   STDMETHODIMP GetTypeInfoCount(UINT* n) override;
@@ -116,7 +108,7 @@ class CalControl final : public _Cal,
   STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** cp) override;
 
  private:
-  ~CalControl();
+  ~CalControl() override;
 
   // IContainer, for the portable control
   Platform& AmbientPlatform() override { return platform_; }
@@ -127,7 +119,6 @@ class CalControl final : public _Cal,
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-  long refs_ = 1;
   Cal* cal_;  // the portable control; its reference is ours
   Win32Platform platform_;
   IOleClientSite* site_ = nullptr;

@@ -5,6 +5,7 @@
 
 #include "control/cal.h"
 #include "plugin/cal_control.h"
+#include "plugin/com_object.h"
 #include "vx58420Cal_h.h"
 
 namespace vx::win {
@@ -13,12 +14,10 @@ namespace {
 
 HINSTANCE g_instance = nullptr;
 
-class ClassFactory final : public ::IClassFactory {
+class ClassFactory final : public ComObject<::IClassFactory> {
  public:
   ClassFactory() { ++LiveObjects(); }
-  ~ClassFactory() { --LiveObjects(); }
-  ClassFactory(const ClassFactory&) = delete;
-  ClassFactory& operator=(const ClassFactory&) = delete;
+  ~ClassFactory() override { --LiveObjects(); }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -29,12 +28,6 @@ class ClassFactory final : public ::IClassFactory {
     }
     *ppv = nullptr;
     return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG n = static_cast<ULONG>(--refs_);
-    if (n == 0) delete this;
-    return n;
   }
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -53,9 +46,6 @@ class ClassFactory final : public ::IClassFactory {
       --ServerLocks();
     return S_OK;
   }
-
- private:
-  std::atomic<long> refs_{1};
 };
 
 }  // namespace

@@ -24,16 +24,6 @@ STDMETHODIMP EmptyConnectionPoint::QueryInterface(REFIID iid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) EmptyConnectionPoint::AddRef() {
-  return static_cast<ULONG>(++refs_);
-}
-
-STDMETHODIMP_(ULONG) EmptyConnectionPoint::Release() {
-  ULONG n = static_cast<ULONG>(--refs_);
-  if (n == 0) delete this;
-  return n;
-}
-
 STDMETHODIMP EmptyConnectionPoint::GetConnectionInterface(IID* iid) {
   if (!iid) return E_POINTER;
   *iid = iid_;

@@ -3,22 +3,17 @@
 // point that accepts sinks and never calls them.
 #pragma once
 
-#include "plugin/win.h"
+#include "plugin/com_object.h"
 
 #include <map>
 
 namespace vx::win {
 
-class EmptyConnectionPoint final : public IConnectionPoint {
+class EmptyConnectionPoint final : public ComObject<IConnectionPoint> {
  public:
   EmptyConnectionPoint(IConnectionPointContainer* owner, REFIID iid);
-  ~EmptyConnectionPoint();
-  EmptyConnectionPoint(const EmptyConnectionPoint&) = delete;
-  EmptyConnectionPoint& operator=(const EmptyConnectionPoint&) = delete;
 
   STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP GetConnectionInterface(IID* iid) override;
   STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** cpc) override;
   STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override;
@@ -26,7 +21,8 @@ class EmptyConnectionPoint final : public IConnectionPoint {
   STDMETHODIMP EnumConnections(IEnumConnections** e) override;
 
  private:
-  long refs_ = 1;
+  ~EmptyConnectionPoint() override;
+
   IConnectionPointContainer* owner_;  // keeps the control alive while the point lives
   IID iid_;
   std::map<DWORD, IUnknown*> sinks_;

@@ -1,5 +1,7 @@
 #include "plugin/dispatch_adapter.h"
 
+#include "plugin/automation.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -10,35 +12,6 @@ namespace {
 constexpr const wchar_t* kNames[] = {L"ReadSMBusWord",     L"ReadSMBusWord_",  L"WriteSMBusWord",
                                      L"WriteSMBusWord_",   L"ReadSMBusBlock_", L"WriteSMBusBlock",
                                      L"WriteSMBusCommand", L"CheckForError",   L"Delay"};
-
-VARIANTARG ByRef(BYTE* p) {
-  VARIANTARG v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BYREF | VT_UI1;
-  V_UI1REF(&v) = p;
-  return v;
-}
-VARIANTARG ByRef(SHORT* p) {
-  VARIANTARG v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BYREF | VT_I2;
-  V_I2REF(&v) = p;
-  return v;
-}
-VARIANTARG ByRef(LONG* p) {
-  VARIANTARG v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BYREF | VT_I4;
-  V_I4REF(&v) = p;
-  return v;
-}
-VARIANTARG ByRef(SAFEARRAY** p) {
-  VARIANTARG v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BYREF | VT_ARRAY | VT_UI1;
-  V_ARRAYREF(&v) = p;
-  return v;
-}
 
 // A one-dimensional byte array, index 0 first, as the adapter methods take their data.
 class ByteArray {
@@ -53,32 +26,11 @@ class ByteArray {
   ByteArray(const ByteArray&) = delete;
   ByteArray& operator=(const ByteArray&) = delete;
   SAFEARRAY** slot() { return &sa_; }
+  // The callee may have replaced the array with one of another size or lower bound.
+  SAFEARRAY* get() const { return sa_; }
   bool ok() const { return sa_ != nullptr; }
 
-  // Copies in or out as many bytes as both sides hold; the callee may have replaced the
-  // array with one of another size or lower bound.
-  void CopyIn(std::span<const std::uint8_t> src) {
-    Copy(const_cast<std::uint8_t*>(src.data()), src.size(), true);
-  }
-  std::size_t CopyOut(std::span<std::uint8_t> dst) { return Copy(dst.data(), dst.size(), false); }
-
  private:
-  std::size_t Copy(std::uint8_t* p, std::size_t n, bool in) {
-    if (!sa_ || SafeArrayGetDim(sa_) != 1 || SafeArrayGetElemsize(sa_) != 1) return 0;
-    LONG lo = 0, hi = -1;
-    SafeArrayGetLBound(sa_, 1, &lo);
-    SafeArrayGetUBound(sa_, 1, &hi);
-    const auto have = static_cast<std::size_t>(std::max<LONG>(0, hi - lo + 1));
-    const std::size_t count = std::min(have, n);
-    void* data = nullptr;
-    if (count == 0 || FAILED(SafeArrayAccessData(sa_, &data))) return 0;
-    if (in)
-      std::copy_n(p, count, static_cast<std::uint8_t*>(data));
-    else
-      std::copy_n(static_cast<const std::uint8_t*>(data), count, p);
-    SafeArrayUnaccessData(sa_);
-    return count;
-  }
   SAFEARRAY* sa_ = nullptr;
 };
 
@@ -169,7 +121,7 @@ Status DispatchAdapter::ReadSMBusBlock_(std::uint8_t cmd, std::span<std::uint8_t
   SHORT n = length, a = addr;
   VARIANTARG args[] = {ByRef(&c), ByRef(array.slot()), ByRef(&n), ByRef(&a)};
   Status s = Call(kReadBlock_, args, 4);
-  array.CopyOut(data);
+  CopyFromArray(array.get(), data);
   length = n;
   return s;
 }
@@ -178,7 +130,7 @@ Status DispatchAdapter::WriteSMBusBlock(std::uint8_t cmd, std::span<const std::u
                                         std::int16_t length, std::int16_t addr) {
   ByteArray array(std::max<std::size_t>(data.size(), kBlockBufferSize));
   if (!array.ok()) return static_cast<Status>(E_OUTOFMEMORY);
-  array.CopyIn(data);
+  CopyToArray(array.get(), data);
   BYTE c = cmd;
   SHORT n = length, a = addr;
   VARIANTARG args[] = {ByRef(&c), ByRef(array.slot()), ByRef(&n), ByRef(&a)};
