@@ -87,6 +87,17 @@ WIN_TEST(ScanShowsTheDeviceThroughTheAdapterCalledByName) {
                                     VT_BYREF | VT_I2}));
   // Names are looked up once per method, not per call.
   EXPECT_TRUE(rig.adapter->lookups() <= 9);
+  // Tab moves the focus on, as the host hands its keys to the active control.
+  IOleInPlaceActiveObject* active = nullptr;
+  h.ole()->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active));
+  ASSERT_TRUE(active != nullptr);
+  SetFocus(h.Find("txtVoltage(0)"));
+  MSG tab{GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+  EXPECT_EQ(active->TranslateAccelerator(&tab), S_OK);
+  EXPECT_TRUE(GetFocus() != h.Find("txtVoltage(0)"));
+  MSG elsewhere{h.window(), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+  EXPECT_EQ(active->TranslateAccelerator(&elsewhere), S_FALSE);
+  active->Release();
   // The timer keeps ticking.
   const int before = calls.at("ReadSMBusWord_").count;
   PumpFor(700);

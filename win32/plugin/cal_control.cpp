@@ -416,6 +416,11 @@ void CalControl::DestroyControlWindow() {
   platform_.SetOwner(nullptr);
 }
 
+STDMETHODIMP CalControl::TranslateAccelerator(LPMSG msg) {
+  if (hwnd_ && msg && IsChild(hwnd_, msg->hwnd) && IsDialogMessageA(hwnd_, msg)) return S_OK;
+  return S_FALSE;
+}
+
 STDMETHODIMP CalControl::GetWindow(HWND* hwnd) {
   if (!hwnd) return E_POINTER;
   *hwnd = hwnd_;

@@ -79,7 +79,8 @@ class CalControl final
   STDMETHODIMP UIDeactivate() override { return S_OK; }
   STDMETHODIMP SetObjectRects(LPCRECT pos, LPCRECT clip) override;
   STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
-  STDMETHODIMP TranslateAccelerator(LPMSG) override { return S_FALSE; }
+  // Tab and arrow keys move between the page's controls, as in a dialog.
+  STDMETHODIMP TranslateAccelerator(LPMSG msg) override;
   STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
   STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
   STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
