@@ -37,19 +37,20 @@ wine regsvr32 "$dll"
 
 echo "== test_container"
 log=$(mktemp)
-xvfb-run -a -s "-screen 0 1280x1024x24" \
+# A box nobody answers would wait for ever: every program has a time limit.
+timeout 600 xvfb-run -a -s "-screen 0 1280x1024x24" \
   wine explorer /desktop=vx58420,1024x768 "$build/tests/win32/test_container.exe" \
   ${VX_WIN_SCREENSHOT:+--screenshot "$VX_WIN_SCREENSHOT"} 2>/dev/null | tee "$log" | tr -d '\r'
 passed <(tr -d '\r' <"$log")
 
 echo "== test_config_win"
-wine "$build/tests/win32/test_config_win.exe" 2>/dev/null | tr -d '\r' | tee "$log" | tail -3
+timeout 300 wine "$build/tests/win32/test_config_win.exe" 2>/dev/null | tr -d '\r' | tee "$log" | tail -3
 grep -q '^\[  PASSED  \]' "$log"
 ! grep -q '^\[  FAILED  \]' "$log"
 
 echo "== regsvr32 /u"
 wine regsvr32 /u "$dll"
-wine "$build/tests/win32/test_container.exe" --after-unregister 2>/dev/null | tr -d '\r' | tee "$log"
+timeout 300 wine "$build/tests/win32/test_container.exe" --after-unregister 2>/dev/null | tr -d '\r' | tee "$log"
 passed "$log"
 rm -f "$log"
 echo "Windows tests: all passed"
