@@ -164,7 +164,20 @@ TEST(RunFaultSweep, EveryTransferOfEveryRun) {
       if (fault.short_block >= 0) dev.SetShortBlock(fault.short_block);
       dev.SetStayBusy(fault.stay_busy);
       dev.ClearLog();
+      // While the device is in calibration mode no run can be started and no scan interleaves
+      // (unless leaving the mode failed: the run is over and the device stays there).
+      int open_in_mode = 0;
+      bool exit_failed = false;
+      dev.on_transfer = [&](const sim::Transfer& x) {
+        exit_failed |= x.status != 0 && (x.cmd == 0x50 || x.cmd == 0x73);
+        if (!exit_failed && dev.InCalibrationMode() &&
+            (t.At("btnCalibrate").enabled() || t.At("tmrScan").enabled())) {
+          ++open_in_mode;
+        }
+      };
       ASSERT_NO_THROW(t.Go());
+      dev.on_transfer = nullptr;
+      EXPECT_EQ(open_in_mode, 0) << "panel or scan on during calibration mode";
 
       const sim::Transfer* failed = nullptr;
       for (const auto& x : dev.log()) {
