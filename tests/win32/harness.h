@@ -2,7 +2,6 @@
 // named cases, checks that report file and line, and the closing "N passed, N failed" line.
 #pragma once
 
-#include <functional>
 #include <sstream>
 #include <string>
 

@@ -17,14 +17,9 @@ std::string TempIni(const std::string& text) {
   return path;
 }
 
-BSTR Bstr(const std::string& s) {
-  std::wstring w(s.begin(), s.end());
-  return SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
-}
-
 long ReadGG(Host& h, const std::string& info, const std::string& key, long def,
             const std::string& file) {
-  BSTR i = Bstr(info), k = Bstr(key), f = Bstr(file);
+  BSTR i = ToBstr(info), k = ToBstr(key), f = ToBstr(file);
   VARIANT a = ByRef(&i), b = ByRef(&k), c = ByRef(&def), d = ByRef(&f);
   Var r;
   HRESULT hr = h.Call(L"ReadGGIniWithOverride", DISPATCH_METHOD, {&a, &b, &c, &d}, &r.v);
@@ -43,7 +38,7 @@ WIN_TEST(PropertiesByValueAndByReference) {
   Var caption;
   EXPECT_TRUE(SUCCEEDED(host.Call(L"Caption", DISPATCH_PROPERTYGET, {}, &caption.v)));
   EXPECT_EQ(V_VT(&caption.v), VT_BSTR);
-  EXPECT_EQ(Narrow(V_BSTR(&caption.v)), "Supercapacitor Calibration");
+  EXPECT_EQ(FromBstr(V_BSTR(&caption.v)), "Supercapacitor Calibration");
 
   EXPECT_TRUE(SUCCEEDED(host.Put(L"TargetAddress", I2Value(22))));
   Var got;
@@ -83,24 +78,24 @@ WIN_TEST(PropertiesByValueAndByReference) {
 WIN_TEST(GetConfigSectionWritesItsOutputsBack) {
   Host host(L"vx58420Cal.Cal", nullptr);
   ASSERT_TRUE(host.ok());
-  BSTR ver = Bstr("800.1.02"), dev = Bstr("keep"), sec = Bstr("keep");
+  BSTR ver = ToBstr("800.1.02"), dev = ToBstr("keep"), sec = ToBstr("keep");
   VARIANT a = ByRef(&ver), b = ByRef(&dev), c = ByRef(&sec);
   Var r;
   EXPECT_TRUE(SUCCEEDED(host.Call(L"GetConfigSection", DISPATCH_METHOD, {&a, &b, &c}, &r.v)));
   EXPECT_EQ(V_VT(&r.v), VT_BOOL);
   EXPECT_EQ(V_BOOL(&r.v), VARIANT_TRUE);
-  EXPECT_EQ(Narrow(dev), "800");
-  EXPECT_EQ(Narrow(sec), "800_1_02");
+  EXPECT_EQ(FromBstr(dev), "800");
+  EXPECT_EQ(FromBstr(sec), "800_1_02");
 
   SysFreeString(ver);
-  ver = Bstr("abc");
+  ver = ToBstr("abc");
   SysFreeString(dev);
-  dev = Bstr("keep");
+  dev = ToBstr("keep");
   Var r2;
   EXPECT_TRUE(SUCCEEDED(host.Call(L"GetConfigSection", DISPATCH_METHOD, {&a, &b, &c}, &r2.v)));
   EXPECT_EQ(V_BOOL(&r2.v), VARIANT_FALSE);
-  EXPECT_EQ(Narrow(dev), "keep");
-  EXPECT_EQ(Narrow(sec), "800_1_02");
+  EXPECT_EQ(FromBstr(dev), "keep");
+  EXPECT_EQ(FromBstr(sec), "800_1_02");
   SysFreeString(ver);
   SysFreeString(dev);
   SysFreeString(sec);

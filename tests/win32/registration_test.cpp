@@ -11,12 +11,6 @@ namespace vx::win::testing {
 
 namespace {
 
-std::wstring GuidText(REFGUID g) {
-  wchar_t buf[64];
-  StringFromGUID2(g, buf, 64);
-  return buf;
-}
-
 std::wstring KeyValue(const std::wstring& key, const wchar_t* name = nullptr) {
   wchar_t buf[1024];
   DWORD size = sizeof buf;
@@ -32,13 +26,6 @@ bool KeyExists(const std::wstring& key) {
   if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
   RegCloseKey(k);
   return true;
-}
-
-std::string Utf8(const std::wstring& w) {
-  std::string s;
-  for (wchar_t c : w)
-    s += static_cast<char>(c);
-  return s;
 }
 
 struct Param {
@@ -60,12 +47,12 @@ WIN_TEST(ClassAndTypeLibraryAreRegistered) {
   const std::wstring clsid = L"CLSID\\" + GuidText(CLSID_Cal);
   std::wstring server = KeyValue(clsid + L"\\InprocServer32");
   EXPECT_TRUE(server.size() > 14 && server.substr(server.size() - 14) == L"vx58420Cal.dll");
-  EXPECT_EQ(Utf8(KeyValue(clsid + L"\\InprocServer32", L"ThreadingModel")), "Apartment");
-  EXPECT_EQ(Utf8(KeyValue(clsid + L"\\ProgID")), "vx58420Cal.Cal");
+  EXPECT_EQ(Narrow(KeyValue(clsid + L"\\InprocServer32", L"ThreadingModel")), "Apartment");
+  EXPECT_EQ(Narrow(KeyValue(clsid + L"\\ProgID")), "vx58420Cal.Cal");
   EXPECT_TRUE(KeyExists(clsid + L"\\Control"));
-  EXPECT_EQ(Utf8(KeyValue(clsid + L"\\TypeLib")), Utf8(GuidText(LIBID_vx58420Cal)));
-  EXPECT_EQ(Utf8(KeyValue(clsid + L"\\Version")), "1.1");
-  EXPECT_EQ(Utf8(KeyValue(L"vx58420Cal.Cal\\CLSID")), Utf8(GuidText(CLSID_Cal)));
+  EXPECT_EQ(Narrow(KeyValue(clsid + L"\\TypeLib")), Narrow(GuidText(LIBID_vx58420Cal)));
+  EXPECT_EQ(Narrow(KeyValue(clsid + L"\\Version")), "1.1");
+  EXPECT_EQ(Narrow(KeyValue(L"vx58420Cal.Cal\\CLSID")), Narrow(GuidText(CLSID_Cal)));
   EXPECT_TRUE(KeyExists(L"TypeLib\\" + GuidText(LIBID_vx58420Cal) + L"\\1.1"));
   EXPECT_TRUE(KeyExists(L"Interface\\" + GuidText(IID__Cal)));
 
@@ -73,8 +60,8 @@ WIN_TEST(ClassAndTypeLibraryAreRegistered) {
   ASSERT_TRUE(SUCCEEDED(LoadRegTypeLib(LIBID_vx58420Cal, 1, 1, LOCALE_NEUTRAL, &lib)));
   BSTR name = nullptr, doc = nullptr;
   lib->GetDocumentation(-1, &name, &doc, nullptr, nullptr);
-  EXPECT_EQ(Narrow(name), "vx58420Cal");
-  EXPECT_EQ(Narrow(doc), "vx58420 Calibration Plugin");
+  EXPECT_EQ(FromBstr(name), "vx58420Cal");
+  EXPECT_EQ(FromBstr(doc), "vx58420 Calibration Plugin");
   SysFreeString(name);
   SysFreeString(doc);
   TLIBATTR* attr = nullptr;
@@ -127,7 +114,7 @@ WIN_TEST(TypeLibraryDescribesCalMembersInOrderByReference) {
     BSTR name = nullptr;
     info->GetDocumentation(fd->memid, &name, nullptr, nullptr, nullptr);
     const Member& m = expected[i];
-    EXPECT_EQ(Narrow(name), m.name);
+    EXPECT_EQ(FromBstr(name), m.name);
     SysFreeString(name);
     EXPECT_EQ(fd->invkind, m.kind);
     EXPECT_EQ(static_cast<std::size_t>(fd->cParams), m.params.size());

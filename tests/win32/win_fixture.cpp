@@ -8,9 +8,7 @@
 namespace vx::win::testing {
 
 std::wstring RegisteredDllPath() {
-  wchar_t guid[64];
-  StringFromGUID2(CLSID_Cal, guid, 64);
-  std::wstring key = L"CLSID\\" + std::wstring(guid) + L"\\InprocServer32";
+  std::wstring key = L"CLSID\\" + GuidText(CLSID_Cal) + L"\\InprocServer32";
   wchar_t buf[MAX_PATH * 2];
   DWORD size = sizeof buf;
   if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buf, &size) !=
@@ -23,10 +21,7 @@ std::wstring RegisteredDllPath() {
 std::string RegisteredDllFolder() {
   std::wstring p = RegisteredDllPath();
   auto sep = p.find_last_of(L"\\/");
-  std::string out;
-  for (wchar_t c : p.substr(0, sep == std::wstring::npos ? 0 : sep))
-    out += static_cast<char>(c);
-  return out;
+  return Narrow(p.substr(0, sep == std::wstring::npos ? 0 : sep));
 }
 
 ConfigBesideDll::ConfigBesideDll(const std::string& text)
@@ -61,15 +56,6 @@ bool Rig::WriteAndShow(short dvmac) {
   return SUCCEEDED(host->Put(L"TargetAddress", I2Value(0x16))) &&
          SUCCEEDED(host->Put(L"DVMAC", I2Value(dvmac))) &&
          SUCCEEDED(host->Put(L"TargetInfo", info.v)) && SUCCEEDED(host->Show());
-}
-
-std::string Narrow(BSTR b) {
-  std::string out;
-  if (b) {
-    for (UINT i = 0; i < SysStringLen(b); ++i)
-      out += static_cast<char>(b[i]);
-  }
-  return out;
 }
 
 HRESULT CallDllCanUnloadNow() {

@@ -9,8 +9,8 @@
 #include "container/host.h"
 #include "container/message_boxes.h"
 #include "harness.h"
-#include "platform/console_platform.h"
 #include "plugin/automation.h"
+#include "plugin/bstr.h"
 #include "sim/sim_device.h"
 
 namespace vx::win::testing {
@@ -54,7 +54,6 @@ struct Var {
   Var(const Var&) = delete;
   Var& operator=(const Var&) = delete;
 };
-std::string Narrow(BSTR b);
 HRESULT CallDllCanUnloadNow();
 
 }  // namespace vx::win::testing

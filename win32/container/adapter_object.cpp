@@ -1,6 +1,7 @@
 #include "container/adapter_object.h"
 
 #include "plugin/automation.h"
+#include "plugin/bstr.h"
 
 #include <algorithm>
 #include <array>
@@ -13,13 +14,6 @@ constexpr std::array<const wchar_t*, 9> kMethods = {
     L"ReadSMBusWord",     L"ReadSMBusWord_",  L"WriteSMBusWord",
     L"WriteSMBusWord_",   L"ReadSMBusBlock_", L"WriteSMBusBlock",
     L"WriteSMBusCommand", L"CheckForError",   L"Delay"};
-
-std::string Narrow(const wchar_t* w) {
-  std::string s;
-  for (; *w; ++w)
-    s += static_cast<char>(*w);
-  return s;
-}
 
 // Argument i in call order (DISPPARAMS holds them last first).
 VARIANTARG* Arg(DISPPARAMS& p, UINT i) {

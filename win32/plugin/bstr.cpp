@@ -40,4 +40,10 @@ bool AssignBstr(BSTR* slot, const std::string& s) {
   return true;
 }
 
+std::wstring GuidText(REFGUID g) {
+  wchar_t buf[64];
+  int n = StringFromGUID2(g, buf, static_cast<int>(std::size(buf)));
+  return n > 0 ? std::wstring(buf) : std::wstring();
+}
+
 }  // namespace vx::win

@@ -16,4 +16,7 @@ bool AssignBstr(BSTR* slot, const std::string& s);
 std::wstring Widen(const std::string& s);
 std::string Narrow(const std::wstring& s);
 
+// {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}, as the registry writes identifiers.
+std::wstring GuidText(REFGUID g);
+
 }  // namespace vx::win

@@ -7,7 +7,6 @@
 #include "plugin/win.h"
 
 #include <array>
-#include <string>
 
 #include "device/smbus_adapter.h"
 
@@ -33,8 +32,6 @@ class DispatchAdapter final : public SMBusAdapter {
   Status WriteSMBusCommand(std::uint8_t cmd, std::int16_t addr) override;
   Status CheckForError() override;
   Status Delay(std::int32_t ms) override;
-
-  IDispatch* object() const { return object_; }
 
  private:
   enum Method {

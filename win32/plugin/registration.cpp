@@ -4,20 +4,17 @@
 
 #include <string>
 
+#include "plugin/bstr.h"
 #include "plugin/com_server.h"
 #include "vx58420Cal_h.h"
 
 namespace {
 
+using vx::win::GuidText;
+
 constexpr wchar_t kProgId[] = L"vx58420Cal.Cal";
 // Component category "Controls".
 constexpr wchar_t kCatidControl[] = L"{40FC6ED4-2438-11CF-A3DB-080036F12502}";
-
-std::wstring GuidText(REFGUID g) {
-  wchar_t buf[64];
-  int n = StringFromGUID2(g, buf, static_cast<int>(std::size(buf)));
-  return n > 0 ? std::wstring(buf) : std::wstring();
-}
 
 bool SetValue(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
   HKEY k = nullptr;
