@@ -96,19 +96,28 @@ STDMETHODIMP CalControl::QueryInterface(REFIID iid, void** ppv) {
 
 namespace {
 
-// The dispatch description of _Cal (for GetTypeInfo) and its interface half (for Invoke).
+// The dispatch description of _Cal (for GetTypeInfo) and its interface half (for Invoke),
+// looked up once: every late-bound call of a host needs them. Kept for the process, like the
+// type library they belong to. AddRef'ed for the caller.
 HRESULT CalTypeInfo(bool interface_half, ITypeInfo** out) {
-  ITypeInfo* disp = nullptr;
-  HRESULT hr = TypeInfoOf(IID__Cal, &disp);
-  if (FAILED(hr) || !interface_half) {
-    *out = disp;
-    return hr;
-  }
-  HREFTYPE ref = 0;
-  hr = disp->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref);
-  if (SUCCEEDED(hr)) hr = disp->GetRefTypeInfo(ref, out);
-  disp->Release();
-  return hr;
+  struct Infos {
+    ITypeInfo* disp = nullptr;
+    ITypeInfo* iface = nullptr;
+    HRESULT hr = E_FAIL;
+  };
+  static const Infos infos = [] {
+    Infos i;
+    i.hr = TypeInfoOf(IID__Cal, &i.disp);
+    HREFTYPE ref = 0;
+    if (SUCCEEDED(i.hr)) i.hr = i.disp->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref);
+    if (SUCCEEDED(i.hr)) i.hr = i.disp->GetRefTypeInfo(ref, &i.iface);
+    return i;
+  }();
+  *out = nullptr;
+  if (FAILED(infos.hr)) return infos.hr;
+  *out = interface_half ? infos.iface : infos.disp;
+  (*out)->AddRef();
+  return S_OK;
 }
 
 }  // namespace
