@@ -1,14 +1,36 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
+#   scripts/install-deps.sh            what `make test` and `make demo` need
+#   scripts/install-deps.sh --win32    also the Windows build: cross compiler, Wine, Xvfb
+#   scripts/install-deps.sh --all      both
+#   scripts/install-deps.sh --list [--win32|--all]   print the packages, install nothing
+# Every program a script or the build calls must come from one of these packages (or from
+# what they pull in): scripts/check-deps.sh checks it.
 set -euo pipefail
-packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev libi2c-dev qt6-base-dev clang-format fonts-liberation
-          clang-14 libclang-rt-14-dev)
-# --win32: also the cross compiler, widl, Wine and a virtual X display for the Windows build.
-if [ "${1:-}" = "--win32" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 libwine-dev fonts-wine xvfb xauth
-             googletest)
+base=(cmake ninja-build g++ make pkg-config git python3 libgtest-dev libgmock-dev
+      libbenchmark-dev nlohmann-json3-dev libcli11-dev libi2c-dev qt6-base-dev clang-format
+      fonts-liberation clang-14 libclang-rt-14-dev)
+# The cross compiler (its widl compiles the type library), Wine and a virtual X display.
+win32=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 libwine-dev fonts-wine xvfb xauth
+       googletest)
+
+list=false
+packages=("${base[@]}")
+for arg in "$@"; do
+  case "$arg" in
+    --list) list=true ;;
+    --win32 | --all) packages+=("${win32[@]}") ;;
+    *)
+      echo "install-deps.sh: unknown option $arg (--win32, --all, --list)" >&2
+      exit 2
+      ;;
+  esac
+done
+if $list; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
 fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
