@@ -1,9 +1,7 @@
 #include "device/numeric.h"
 
-#include <cerrno>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 
 namespace vx {
@@ -100,10 +98,20 @@ std::size_t NumberPrefix(std::string_view s) {
   return i;
 }
 
+// The page's decimal separator is "." whatever the process's locale (a host may well run in a
+// decimal-comma one): the conversions do not consult the locale at all.
 double ParsePrefix(std::string_view s, std::size_t n) {
-  std::string copy(s.substr(0, n));
-  // strtod follows the C locale, which the plug-in never changes: "." is the separator.
-  return std::strtod(copy.c_str(), nullptr);
+  s = s.substr(0, n);
+  bool negative = !s.empty() && s.front() == '-';
+  if (!s.empty() && (s.front() == '+' || s.front() == '-')) s.remove_prefix(1);
+  double v = 0;
+  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (r.ec == std::errc::result_out_of_range) {
+    // Beyond a double: too large is an overflow (caught by the callers), too small is 0.
+    auto e = s.find_first_of("eE");
+    v = (e != std::string_view::npos && e + 1 < s.size() && s[e + 1] == '-') ? 0.0 : HUGE_VAL;
+  }
+  return negative ? -v : v;
 }
 
 }  // namespace
@@ -146,8 +154,8 @@ double LeadingNumber(std::string_view text) {
 
 std::string FormatDouble(double v) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.15g", v);
-  std::string s(buf);
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+  std::string s(buf, r.ptr);
   if (s == "-0") s = "0";
   return s;
 }
