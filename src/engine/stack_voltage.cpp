@@ -51,18 +51,18 @@ Status CalibrateStackVoltage(EngineContext& e, const CapVoltages& v, std::int16_
 
   // Everything below is computed before the block is written: a zero gain or reading, a tap sum
   // beyond 16 bits or a gain that does not fit raises a run-time failure with nothing written.
+  // The taps above the configured count are neither computed nor summed: what unfitted inputs
+  // report cannot overflow a sum nobody uses.
   std::array<bool, 6> computed{true, true, v.nCapCount > 2, v.nCapCount > 3, v.nCapCount > 4, true};
   std::array<std::int16_t, 6> gainNew{};
   std::int16_t tap = 0;
   for (std::size_t k = 0; k < 6; ++k) {
-    double measured = 0;
+    if (!computed[k]) continue;
+    double measured = meas[5];
     if (k < 5) {
       tap = CheckedAdd16(tap, meas[k]);
       measured = tap;
-    } else {
-      measured = meas[5];
     }
-    if (!computed[k]) continue;
     double ratio = CheckedDivide(measured, gainOld[k]);
     gainNew[k] = ToInt16(CheckedDivide(v.nVoltage[k], ratio));
   }
