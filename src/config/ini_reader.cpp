@@ -41,6 +41,10 @@ int HexDigit(char c) {
 
 std::optional<std::string> GetPrivateProfileText(std::string_view section, std::string_view key,
                                                  const std::string& path) {
+  // Blanks around the names asked for count as little as blanks around the names in the file,
+  // as the system's reader has it.
+  section = Trim(section);
+  key = Trim(key);
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   bool in_section = false;
