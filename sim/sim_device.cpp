@@ -48,10 +48,10 @@ SimDevice::SimDevice(Platform& platform, SimState state)
     : platform_(platform), state_(std::move(state)) {}
 
 void SimDevice::ClearFaults() {
-  faults_.clear();
+  state_.faults.clear();
   short_block_ = -1;
   stay_busy_ = false;
-  forced_result_.reset();
+  state_.forced_result.reset();
 }
 
 // ---- the model's readings ----
@@ -116,8 +116,7 @@ std::int16_t SimDevice::CurrentReading() const {
 // ---- calibration mode ----
 
 std::uint16_t SimDevice::BusyWord() {
-  bool busy = stay_busy_ || platform_.Now() < busy_until_;
-  if (busy) return static_cast<std::uint16_t>(request_ | 0xC000u);
+  if (Busy()) return static_cast<std::uint16_t>(request_ | 0xC000u);
   return static_cast<std::uint16_t>(request_ & 0xC000u);
 }
 
@@ -147,7 +146,7 @@ void SimDevice::StartCalibration(std::uint8_t hi, std::uint8_t lo) {
     ms += b.pack_voltage;
     if (!state_.fets_on) result |= 0x0100;  // pack voltage is only seen through the FETs
   }
-  if (forced_result_) result = *forced_result_;
+  if (state_.forced_result) result = *state_.forced_result;
   result_ = result;
   busy_until_ = platform_.Now() + std::chrono::milliseconds(ms);
   // A finished measurement waits for the store command; a failed one is discarded. The board
@@ -187,21 +186,27 @@ void SimDevice::Store() {
 // ---- bus plumbing ----
 
 bool SimDevice::ForThisDevice(std::int16_t addr, std::uint8_t cmd) const {
+  // The device answers at its own address, and its register access also at 0x17.
   if (addr == cmd::kRegisterAddress &&
       (cmd == cmd::kRegAddress || cmd == cmd::kRegWrite || cmd == cmd::kRegRead)) {
     return true;
   }
-  return (addr >> 1) == (state_.address >> 1);
+  return addr == state_.address;
 }
 
-std::optional<Status> SimDevice::Injected(const std::string& method, std::uint8_t cmd) {
-  for (auto it = faults_.begin(); it != faults_.end(); ++it) {
-    bool hit = it->nth != 0 ? it->nth == transfers_
+bool SimDevice::Busy() const {
+  return stay_busy_ || platform_.Now() < busy_until_;
+}
+
+std::optional<Status> SimDevice::Injected(const std::string& method, int cmd, bool bus_transfer) {
+  auto& faults = state_.faults;
+  for (auto it = faults.begin(); it != faults.end(); ++it) {
+    bool hit = it->nth != 0 ? bus_transfer && it->nth == transfers_
                             : (it->cmd < 0 || it->cmd == cmd) &&
-                                  (it->method.empty() || it->method == method);
-    if (!hit) continue;
+                                  (it->method.empty() ? bus_transfer : it->method == method);
+    if (!hit || (it->call != 0 && ++it->hits < it->call)) continue;
     Status s = it->status;
-    if (it->once) faults_.erase(it);
+    if (it->call != 0) faults.erase(it);
     return s;
   }
   return std::nullopt;
@@ -209,7 +214,7 @@ std::optional<Status> SimDevice::Injected(const std::string& method, std::uint8_
 
 Status SimDevice::Begin(const std::string& method, std::int16_t addr, std::uint8_t cmd) {
   ++transfers_;
-  if (auto s = Injected(method, cmd)) return *s;
+  if (auto s = Injected(method, cmd, true)) return *s;
   if (!ForThisDevice(addr, cmd)) return kNack;
   return 0;
 }
@@ -247,7 +252,7 @@ Status SimDevice::WriteRegisterWord(std::uint8_t cmd, std::uint16_t word) {
 }
 
 Status SimDevice::ReadWord(std::uint8_t cmd, std::int16_t addr, std::uint16_t& word) {
-  if (addr == cmd::kRegisterAddress && (addr >> 1) != (state_.address >> 1)) {
+  if (addr != state_.address) {  // register access at 0x17
     return ReadRegisterWord(cmd, word);
   }
   for (int k = 0; k < 5; ++k) {
@@ -285,7 +290,7 @@ Status SimDevice::ReadWord(std::uint8_t cmd, std::int16_t addr, std::uint16_t& w
       word = BusyWord();
       return 0;
     case cmd::kCalResult:
-      if (!cal_mode_) return kNack;
+      if (!cal_mode_ || Busy()) return kNack;  // no result before the measurement ends
       word = result_;
       return 0;
     default:
@@ -411,7 +416,8 @@ Status SimDevice::WriteSMBusBlock(std::uint8_t cmd, std::span<const std::uint8_t
 Status SimDevice::WriteSMBusCommand(std::uint8_t cmd, std::int16_t addr) {
   Status s = Begin("WriteSMBusCommand", addr, cmd);
   if (s == 0) {
-    if (!cal_mode_ || (cmd != cmd::kCalStore && cmd != cmd::kCalExit)) {
+    if (!cal_mode_ || (cmd != cmd::kCalStore && cmd != cmd::kCalExit) ||
+        (cmd == cmd::kCalStore && Busy())) {
       s = kNack;
     } else if (cmd == cmd::kCalStore) {
       Store();
@@ -425,14 +431,7 @@ Status SimDevice::WriteSMBusCommand(std::uint8_t cmd, std::int16_t addr) {
 }
 
 Status SimDevice::CheckForError() {
-  Status s = last_status_;
-  for (auto it = faults_.begin(); it != faults_.end(); ++it) {
-    if (it->nth == 0 && it->method == "CheckForError") {
-      s = it->status;
-      if (it->once) faults_.erase(it);
-      break;
-    }
-  }
+  Status s = Injected("CheckForError", -1, false).value_or(last_status_);
   log_.push_back({"CheckForError", 0, -1, {}, s, platform_.Now(), 0});
   if (on_transfer) on_transfer(log_.back());
   return s;
@@ -442,14 +441,7 @@ Status SimDevice::Delay(std::int32_t ms) {
   log_.push_back({"Delay", 0, -1, {}, 0, platform_.Now(), ms});
   if (on_transfer) on_transfer(log_.back());
   Duration d = std::chrono::milliseconds(std::max(ms, 0));
-  Status s = 0;
-  for (auto it = faults_.begin(); it != faults_.end(); ++it) {
-    if (it->nth == 0 && it->method == "Delay") {
-      s = it->status;
-      if (it->once) faults_.erase(it);
-      break;
-    }
-  }
+  Status s = Injected("Delay", -1, false).value_or(0);
   if (delay_processes_events_) {
     TimePoint deadline = platform_.Now() + d;
     while (platform_.Now() < deadline)

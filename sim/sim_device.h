@@ -24,14 +24,6 @@ struct Transfer {
   std::int32_t ms = 0;  // Delay only
 };
 
-struct FaultRule {
-  std::int64_t nth = 0;  // fail the nth bus transfer (1-based); 0: match by the fields below
-  int cmd = -1;          // fail transfers of this command (-1: any)
-  std::string method;    // and of this method (empty: any)
-  Status status = 772;
-  bool once = false;  // remove the rule after its first hit
-};
-
 class SimDevice : public SMBusAdapter {
  public:
   SimDevice(Platform& platform, SimState state = DefaultState());
@@ -70,14 +62,14 @@ class SimDevice : public SMBusAdapter {
   const std::vector<Transfer>& log() const { return log_; }
   void ClearLog() { log_.clear(); }
   std::int64_t transfer_count() const { return transfers_; }
-  void AddFault(const FaultRule& r) { faults_.push_back(r); }
+  void AddFault(const FaultRule& r) { state_.faults.push_back(r); }
   void ClearFaults();
   // Block reads of the data flash return only this many bytes (-1: whole blocks).
   void SetShortBlock(int length) { short_block_ = length; }
   // The busy word never clears.
   void SetStayBusy(bool on) { stay_busy_ = on; }
   // The result word that the next calibrations report instead of the model's own.
-  void ForceResult(std::optional<std::uint16_t> word) { forced_result_ = word; }
+  void ForceResult(std::optional<std::uint16_t> word) { state_.forced_result = word; }
   // The adapter's Delay lets the host process events while it waits (desktop hosts).
   void SetDelayProcessesEvents(bool on) { delay_processes_events_ = on; }
   // Called after every logged transfer (traces).
@@ -85,7 +77,9 @@ class SimDevice : public SMBusAdapter {
 
  private:
   bool ForThisDevice(std::int16_t addr, std::uint8_t cmd) const;
-  std::optional<Status> Injected(const std::string& method, std::uint8_t cmd);
+  bool Busy() const;
+  // The status of a fault rule that matches this transfer (nth counts bus transfers only).
+  std::optional<Status> Injected(const std::string& method, int cmd, bool bus_transfer);
   Status Begin(const std::string& method, std::int16_t addr, std::uint8_t cmd);
   void Log(const std::string& method, std::int16_t addr, int cmd, std::vector<std::uint8_t> bytes,
            Status status);
@@ -103,12 +97,10 @@ class SimDevice : public SMBusAdapter {
   Platform& platform_;
   SimState state_;
   std::vector<Transfer> log_;
-  std::vector<FaultRule> faults_;
   std::int64_t transfers_ = 0;
   Status last_status_ = 0;
   int short_block_ = -1;
   bool stay_busy_ = false;
-  std::optional<std::uint16_t> forced_result_;
   bool delay_processes_events_ = false;
 
   // Device-internal state that is not saved.

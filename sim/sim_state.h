@@ -6,8 +6,11 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "device/smbus_adapter.h"
 
 namespace vx::sim {
 
@@ -56,6 +59,16 @@ struct NominalGains {
   std::int32_t system = 20000;
 };
 
+// A transfer the device fails on purpose. Matched by position (nth) or by command and method.
+struct FaultRule {
+  std::int64_t nth = 0;  // fail the nth bus transfer (1-based); 0: match by the fields below
+  int cmd = -1;          // fail transfers of this command (-1: any)
+  std::string method;    // and of this method (empty: any)
+  Status status = 772;
+  int call = 0;  // 0: every matching call; k: only the k-th one, after which the rule goes
+  int hits = 0;  // matching calls so far
+};
+
 struct SimState {
   std::int16_t address = 0x16;      // answers this address (and 0x17 for registers)
   std::uint8_t mac_command = 0x00;  // manufacturer access
@@ -65,6 +78,10 @@ struct SimState {
   NominalGains nominal;
   std::map<int, DataFlashBlock> dataflash;  // subclass -> first 32 bytes
   bool fets_on = false;
+  // A test bench for scripts: transfers that fail, and a result word the device's calibrations
+  // report instead of their own.
+  std::vector<FaultRule> faults;
+  std::optional<std::uint16_t> forced_result;
 };
 
 // A device with two to five capacitors and every gain at its nominal value.
@@ -73,9 +90,13 @@ SimState DefaultState(int capacitors = 5);
 SimState MiscalibratedState(int capacitors = 5);
 
 std::string ToJson(const SimState& s);
-// Throws std::runtime_error with a description on malformed input.
+// Every field may be left out and keeps the built-in device's value ({} is DefaultState()).
+// Throws std::runtime_error naming the field on malformed input, an unknown field or a value
+// out of range.
 SimState FromJson(const std::string& text);
+// The same, with the file's name in front of any error.
 SimState LoadStateFile(const std::string& path);
+// Atomically: the new state replaces the file whole or not at all.
 void SaveStateFile(const SimState& s, const std::string& path);
 
 }  // namespace vx::sim

@@ -1,12 +1,11 @@
 #include "hosts/cli/bus_commands.h"
 
 #include <cstdio>
-#include <nlohmann/json.hpp>
-#include <ostream>
 #include <stdexcept>
 
 #include "config/err_codes.h"
 #include "device/dataflash.h"
+#include "device/numeric.h"
 
 namespace vx::cli {
 
@@ -22,10 +21,50 @@ std::int64_t ParseInteger(const std::string& text, std::int64_t min, std::int64_
   }
   if (used != text.size()) throw std::invalid_argument("\"" + text + "\" is not a number");
   if (v < min || v > max) {
-    throw std::invalid_argument("\"" + text + "\" is outside " + std::to_string(min) + ".." +
+    throw std::invalid_argument("\"" + text + "\" is outside " + std::to_string(min) + " to " +
                                 std::to_string(max));
   }
   return v;
+}
+
+std::vector<BusRequest> ParseBusSequence(const std::vector<std::string>& words) {
+  static const char* const kOps[] = {"read-word", "write-word", "read-block", "write-block",
+                                     "command"};
+  auto op_of = [](const std::string& w) {
+    for (int i = 0; i < 5; ++i) {
+      if (w == kOps[i]) return i;
+    }
+    return -1;
+  };
+  std::vector<BusRequest> out;
+  for (std::size_t i = 0; i < words.size();) {
+    int op = op_of(words[i]);
+    if (op < 0) {
+      throw std::invalid_argument("\"" + words[i] +
+                                  "\" is not a transfer (read-word, write-word, read-block, "
+                                  "write-block, command)");
+    }
+    const std::string name = words[i++];
+    if (i >= words.size()) throw std::invalid_argument(name + " needs a command code");
+    BusRequest r;
+    r.op = static_cast<BusOp>(op);
+    r.cmd = static_cast<std::uint8_t>(ParseInteger(words[i++], 0, 0xFF));
+    if (r.op == BusOp::kWriteWord) {
+      if (i >= words.size()) throw std::invalid_argument("write-word needs a value");
+      r.value = Wrap16(ParseInteger(words[i++], -32768, 65535));
+    }
+    if (r.op == BusOp::kWriteBlock) {
+      while (i < words.size() && op_of(words[i]) < 0) {
+        if (r.bytes.size() == static_cast<std::size_t>(kSmbusBlockMax)) {
+          throw std::invalid_argument("a block holds at most 32 bytes");
+        }
+        r.bytes.push_back(static_cast<std::uint8_t>(ParseInteger(words[i++], 0, 255)));
+      }
+    }
+    out.push_back(r);
+  }
+  if (out.empty()) throw std::invalid_argument("bus needs at least one transfer");
+  return out;
 }
 
 namespace {
@@ -38,10 +77,8 @@ std::string Hex2(unsigned v) {
 
 }  // namespace
 
-Status RunBus(SMBusAdapter& adapter, std::int16_t addr, const BusRequest& req, std::ostream& out,
-              bool json) {
-  nlohmann::json j;
-  j["command"] = req.cmd;
+Status RunBus(SMBusAdapter& adapter, std::int16_t addr, const BusRequest& req, const Out& out) {
+  Json j;
   Status s = 0;
   std::string detail;
   switch (req.op) {
@@ -85,15 +122,13 @@ Status RunBus(SMBusAdapter& adapter, std::int16_t addr, const BusRequest& req, s
       j["op"] = "command";
       break;
   }
+  j["command"] = req.cmd;
   j["status"] = s;
   j["status_text"] = GetErrorText(s);
-  if (json) {
-    out << j.dump() << "\n";
-  } else {
-    out << "status " << s << " (" << GetErrorText(s) << ")";
-    if (s == 0 && !detail.empty()) out << " " << detail;
-    out << "\n";
-  }
+  std::string text = j["op"].get<std::string>() + " " + Hex2(req.cmd) + ": status " +
+                     std::to_string(s) + " (" + GetErrorText(s) + ")";
+  if (s == 0 && !detail.empty()) text += " " + detail;
+  out.Print(text, j);
   return s;
 }
 

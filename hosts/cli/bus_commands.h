@@ -1,12 +1,13 @@
-// Raw bus access from the command line: one transfer, its result and its status text.
+// Raw bus access from the command line: a sequence of transfers at the target address, in
+// order (as i2ctransfer takes them), each printed with its result and its status text.
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
 #include <string>
 #include <vector>
 
 #include "device/smbus_adapter.h"
+#include "hosts/cli/output.h"
 
 namespace vx::cli {
 
@@ -19,9 +20,12 @@ struct BusRequest {
   std::vector<std::uint8_t> bytes;  // write-block
 };
 
+// "read-word 0x09 write-word 0x77 104 read-block 0x78": the transfers in order. Throws
+// std::invalid_argument saying what is wrong.
+std::vector<BusRequest> ParseBusSequence(const std::vector<std::string>& words);
+
 // Runs one transfer and prints it; returns the adapter status.
-Status RunBus(SMBusAdapter& adapter, std::int16_t addr, const BusRequest& req, std::ostream& out,
-              bool json);
+Status RunBus(SMBusAdapter& adapter, std::int16_t addr, const BusRequest& req, const Out& out);
 
 // "0x1F", "31", "-5": an integer in the given range, or throws std::invalid_argument.
 std::int64_t ParseInteger(const std::string& text, std::int64_t min, std::int64_t max);

@@ -1,5 +1,7 @@
 // The command line's page commands: each sets the page's entries and clicks its buttons as a
-// user would, so that every check, message and device step is the control's own.
+// user would, so that every check, message and device step is the control's own. What the
+// command line adds is around them: the references are checked to be given, numbers and of a
+// length the page's box takes before anything is typed, and the outcome is said plainly.
 #pragma once
 
 #include <iosfwd>
@@ -10,12 +12,6 @@
 #include "hosts/cli/session.h"
 
 namespace vx::cli {
-
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;  // the run did not end with its done mark, or a device error
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitFile = 3;   // a state, trace or script file
-inline constexpr int kExitSetup = 4;  // device or plug-in could not be opened
 
 struct CalibrateArgs {
   std::vector<std::string> voltages;  // cumulative mV, from capacitor 1 up
@@ -28,16 +24,18 @@ struct CalibrateArgs {
   bool verify = false;
 };
 
-int ReadCommand(Session& s, int ticks, std::ostream& out);
-int CalibrateCommand(Session& s, const CalibrateArgs& a, std::ostream& out);
-int CapacitorsCommand(Session& s, std::ostream& out);
-int SystemVoltageCommand(Session& s, const std::optional<std::string>& actual, std::ostream& out);
-int PackVoltageCommand(Session& s, std::ostream& out);
-int BoardOffsetCommand(Session& s, bool hardware, const std::optional<std::string>& seconds,
-                       std::ostream& out);
-int ScriptCommand(Session& s, std::istream& in, std::ostream& out);
+int ReadCommand(Session& s, int ticks);
+int CalibrateCommand(Session& s, const CalibrateArgs& a);
+int CapacitorsCommand(Session& s);
+int SystemVoltageCommand(Session& s, const std::optional<std::string>& actual);
+int PackVoltageCommand(Session& s);
+int BoardOffsetCommand(Session& s, bool hardware, const std::optional<std::string>& seconds);
+int ScriptCommand(Session& s, std::istream& in);
 
 // The measured boxes of the page as JSON (numbers, or null for "Err_Rd" and empty boxes).
-std::string ReadingsJson(FormModel& f);
+Json ReadingsJson(FormModel& f);
+// The series capacitor count the page works with after its set-up: 2 to 5, or nullopt when
+// the device's Operation Cfg holds a count the page does not support (it has said so).
+std::optional<int> ConfiguredCount(FormModel& f);
 
 }  // namespace vx::cli

@@ -1,8 +1,7 @@
-// `script FILE`: JSON lines of page actions; JSON lines of messages, results and snapshots out.
+// `script FILE`: JSON lines of page actions in; JSON lines of messages, results, snapshots and
+// refusals (with the reason) out.
+#include <algorithm>
 #include <iostream>
-#include <nlohmann/json.hpp>
-
-#include "hosts/cli/json_out.h"
 
 #include "hosts/cli/page_commands.h"
 
@@ -10,105 +9,139 @@ namespace vx::cli {
 
 namespace {
 
-using nlohmann::json;
+std::string Str(const Json& a, const char* key) {
+  if (!a.contains(key) || !a.at(key).is_string()) {
+    throw std::invalid_argument(std::string("\"") + key + "\" (a text) is missing");
+  }
+  return a.at(key).get<std::string>();
+}
 
-json Snapshot(FormModel& f) {
-  json controls = json::object();
+Json Snapshot(FormModel& f) {
+  Json controls = Json::object();
   for (const auto& c : f.controls()) {
     controls[c->Key()] = {{"text", c->text()},
                           {"value", c->value()},
                           {"visible", f.EffectiveVisible(*c)},
                           {"enabled", f.EffectiveEnabled(*c)}};
   }
-  return json{{"snapshot", controls}};
+  return Json{{"snapshot", controls}};
 }
 
-std::string Str(const json& a, const char* key) {
-  if (!a.contains(key) || !a.at(key).is_string()) {
-    throw std::invalid_argument(std::string("\"") + key + "\" (a string) is missing");
+// Why the page would not let a user do this to the control, or "" when it would.
+std::string WhyNot(FormModel& f, const std::string& key, std::initializer_list<Kind> kinds) {
+  Control* c = f.Find(key);
+  if (!c) return "unknown control";
+  if (std::find(kinds.begin(), kinds.end(), c->kind) == kinds.end()) {
+    return "not a control this action works on";
   }
-  return a.at(key).get<std::string>();
+  if (!f.EffectiveVisible(*c)) return "hidden";
+  if (!f.EffectiveEnabled(*c)) return "disabled";
+  return "";
 }
 
-// Runs one action; returns false when the page refused it (a control not usable now).
-bool Act(Session& s, const json& a, std::ostream& out) {
-  FormModel& f = s.form();
-  const std::string action = Str(a, "action");
-  if (action == "type") {
-    return f.Type(Str(a, "control"), Str(a, "text"));
-  }
-  if (action == "click" || action == "choose") {
-    return f.Click(Str(a, "control"));
-  }
-  if (action == "tick") {
-    std::string key = Str(a, "control");
-    bool want = !a.contains("value") || a.at("value").get<int>() == 1;
-    Control* c = f.Find(key);
-    if (!c || c->kind != Kind::kCheckBox) return false;
-    if ((c->value() == 1) != want) return f.Click(key);
-    return true;
-  }
-  if (action == "answer") {
-    std::string v = Str(a, "value");
-    if (v != "ok" && v != "cancel") throw std::invalid_argument("answer is \"ok\" or \"cancel\"");
-    s.platform().answers.push_back(v == "ok" ? Answer::kOk : Answer::kCancel);
-    return true;
-  }
-  if (action == "scan") {
-    return f.Tick("tmrScan");
-  }
-  if (action == "show") {
-    s.cal().OnShow();
-    return true;
-  }
-  if (action == "snapshot") {
-    out << Dump(Snapshot(f)) << "\n";
-    return true;
-  }
-  if (action == "readings") {
-    out << Dump(json{{"readings", json::parse(ReadingsJson(f))}}) << "\n";
-    return true;
-  }
-  if (action == "call") {
-    std::string m = Str(a, "method");
-    json r;
-    if (m == "ReadNumberofConfiguredCapacitors") {
-      r = s.cal().ReadNumberofConfiguredCapacitors();
-    } else if (m == "CalSystemVoltage") {
-      r = s.cal().CalSystemVoltage();
-    } else if (m == "PrintProperties") {
-      s.cal().PrintProperties();
-    } else {
-      throw std::invalid_argument("unknown method " + m);
+class Script {
+ public:
+  explicit Script(Session& s) : s_(s), f_(s.form()) {}
+
+  // Runs one action; returns the reason the page refused it, or "".
+  std::string Act(const Json& a) {
+    const std::string action = Str(a, "action");
+    if (action == "type") {
+      std::string key = Str(a, "control");
+      std::string why = WhyNot(f_, key, {Kind::kTextBox});
+      if (why.empty() && !f_.Type(key, Str(a, "text"))) why = "locked";
+      return why;
     }
-    out << Dump(json{{"call", m}, {"result", r}}) << "\n";
-    return true;
+    if (action == "click" || action == "choose") {
+      std::string key = Str(a, "control");
+      std::string why =
+          WhyNot(f_, key, {Kind::kCommandButton, Kind::kCheckBox, Kind::kOptionButton});
+      if (!why.empty()) return why;
+      // A run's button: its progress shown, a signal taken at the run's next safe point.
+      if (key == "btnCalibrate" || key == "btnCalPackVolt" || key == "btnBoardOffsett" ||
+          key == "cmdSWBrdOffsetCal") {
+        s_.Run(key, [&] { f_.Click(key); });
+      } else {
+        f_.Click(key);
+      }
+      return "";
+    }
+    if (action == "tick") {
+      std::string key = Str(a, "control");
+      std::string why = WhyNot(f_, key, {Kind::kCheckBox});
+      bool want = !a.contains("value") || a.at("value") == 1;
+      if (why.empty() && (f_.Find(key)->value() == 1) != want) f_.Click(key);
+      return why;
+    }
+    if (action == "answer") {
+      std::string v = Str(a, "value");
+      if (v != "ok" && v != "cancel") throw std::invalid_argument("answer is \"ok\" or \"cancel\"");
+      s_.platform().answers.push_back(v == "ok" ? Answer::kOk : Answer::kCancel);
+      return "";
+    }
+    if (action == "scan") return f_.Tick("tmrScan") ? "" : "the scan timer is off";
+    if (action == "show") {
+      s_.cal().OnShow();
+      return "";
+    }
+    if (action == "snapshot") {
+      s_.out().Object(Snapshot(f_));
+      return "";
+    }
+    if (action == "readings") {
+      s_.out().Object(Json{{"readings", ReadingsJson(f_)}});
+      return "";
+    }
+    if (action == "call") return Call(Str(a, "method"));
+    throw std::invalid_argument("unknown action \"" + action + "\"");
   }
-  throw std::invalid_argument("unknown action " + action);
-}
+
+ private:
+  std::string Call(const std::string& m) {
+    Json r{{"call", m}};
+    if (m == "ReadNumberofConfiguredCapacitors") {
+      r["result"] = s_.cal().ReadNumberofConfiguredCapacitors();
+      r["count"] = Number(f_.At("txtCellCount").text());
+    } else if (m == "CalSystemVoltage") {
+      s_.Run(m, [&] { r["result"] = s_.cal().CalSystemVoltage(); });
+    } else if (m == "PrintProperties") {
+      s_.cal().PrintProperties();
+    } else {
+      throw std::invalid_argument("unknown method \"" + m + "\"");
+    }
+    s_.out().Object(r);
+    return "";
+  }
+
+  Session& s_;
+  FormModel& f_;
+};
 
 }  // namespace
 
-int ScriptCommand(Session& s, std::istream& in, std::ostream& out) {
+int ScriptCommand(Session& s, std::istream& in) {
+  Script script(s);
   std::string line;
   int number = 0;
   int refused = 0;
-  while (std::getline(in, line)) {
+  while (!s.interrupted() && std::getline(in, line)) {
     ++number;
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     try {
-      json a = json::parse(line);
+      Json a = Json::parse(line);
       if (!a.is_object()) throw std::invalid_argument("a line is one JSON object");
-      if (!Act(s, a, out)) {
+      std::string why = script.Act(a);
+      if (!why.empty()) {
         ++refused;
-        out << Dump(json{{"line", number}, {"refused", a}}) << "\n";
+        s.out().Object(Json{{"line", number}, {"refused", a}, {"why", why}});
       }
     } catch (const std::exception& e) {
-      out << Dump(json{{"line", number}, {"error", e.what()}}) << "\n";
-      std::cerr << "vx58420cal: script line " << number << ": " << e.what() << "\n";
+      s.out().Object(Json{{"line", number}, {"error", e.what()}});
+      Out::Error("script line " + std::to_string(number) + ": " + e.what());
       return kExitUsage;
     }
   }
+  if (s.interrupted()) return kExitInterrupted;
   return refused == 0 ? kExitOk : kExitFailed;
 }
 

@@ -1,5 +1,5 @@
-// One invocation of the command line: the platform, the device (simulator or bus), the
-// optional trace, and for page commands the plug-in with its control in a console container.
+// One invocation of the command line: the platform, the device (simulator or bus) with its lock
+// and trace, and for page commands the plug-in with its control in a console container.
 #pragma once
 
 #include <fstream>
@@ -7,9 +7,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "control/cal_api.h"
+#include "hosts/cli/output.h"
+#include "hosts/cli/progress.h"
+#include "hosts/common/bus_lock.h"
+#include "hosts/common/device.h"
 #include "hosts/common/plugin_loader.h"
+#include "hosts/common/recording_adapter.h"
 #include "platform/console_platform.h"
 
 namespace vx::sim {
@@ -18,12 +24,15 @@ class SimDevice;
 
 namespace vx::cli {
 
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;  // the run did not end with its done mark, or a device error
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitFile = 3;           // a state, trace or script file
+inline constexpr int kExitSetup = 4;          // device, bus lock or plug-in could not be had
+inline constexpr int kExitInterrupted = 130;  // a signal stopped the run at a safe point
+
 struct Options {
-  bool use_sim = true;
-  std::string sim_state;  // load the simulator from here
-  std::string bus;        // /dev/i2c-N or N
-  int address7 = 0x0B;
-  bool pec = false;
+  DeviceChoice device;
   std::string save_state;
   std::string trace;
   std::string config_dir;
@@ -32,9 +41,13 @@ struct Options {
   bool json = false;
   bool yes = false;
   bool fast = false;  // virtual time (simulator only)
+  double bus_wait_s = 10;
   // Creates the control instead of loading the plug-in (programs that link the control).
   std::function<ICal*()> make_cal;
 };
+
+// The folder the plug-in reads Config.ini from: --config-dir, else the plug-in's own.
+std::string ConfigFolder(const Options& o);
 
 class Session : public IContainer {
  public:
@@ -43,7 +56,8 @@ class Session : public IContainer {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  // Opens the device; an exit code (0, or the reason with a message on stderr).
+  // Checks the output files' folders, locks and opens the device; an exit code (0, or the
+  // reason with a message on stderr).
   int OpenDevice();
   // Loads the plug-in, creates the control and shows it; false with a message on stderr.
   bool ShowControl();
@@ -53,26 +67,44 @@ class Session : public IContainer {
   Platform& AmbientPlatform() override { return platform_; }
   std::shared_ptr<SMBusAdapter> GetObjectProperty(const std::string& name) override;
 
-  SMBusAdapter& adapter() { return *adapter_; }
+  // One of the page's runs (a click, a host method): its progress shown, a stop asked for by a
+  // signal taken at the run's next safe point. False when the run was interrupted: the line
+  // that says what was done has been printed.
+  bool Run(const std::string& name, const std::function<void()>& action);
+  bool interrupted() const { return platform_.interrupt.requested(); }
+  // The line an interruption ends with.
+  void ReportInterruption();
+
+  SMBusAdapter& adapter() { return *bus_; }
+  const DeviceAccount& account() const { return account_; }
   ICal& cal() { return *cal_; }
   FormModel& form() { return cal_->Form(); }
   ConsolePlatform& platform() { return platform_; }
+  Out& out() { return out_; }
   const Options& options() const { return o_; }
-  std::int16_t target_address() const { return static_cast<std::int16_t>(o_.address7 << 1); }
+  std::int16_t target_address() const { return static_cast<std::int16_t>(o_.device.address7 << 1); }
+  // The message boxes shown so far, and whether a confirmation was answered Cancel.
+  const std::vector<std::string>& messages() const { return messages_; }
+  bool cancelled() const { return cancelled_; }
 
  private:
   void Show();
-  void ShowProgress(const Control& c);
+  void PrintMessage(const std::string& text, const std::string& caption, Buttons b, Answer a);
 
   Options o_;
   ConsolePlatform platform_;
+  Out out_;
+  std::unique_ptr<BusLock> lock_;
   std::shared_ptr<sim::SimDevice> sim_;
-  std::shared_ptr<SMBusAdapter> adapter_;
+  std::shared_ptr<RecordingAdapter> bus_;
+  DeviceAccount account_;
   std::ofstream trace_;
+  std::uint64_t trace_seq_ = 0;
+  std::optional<Progress> progress_;
   std::unique_ptr<Plugin> plugin_;
   ICal* cal_ = nullptr;
-  bool progress_on_terminal_ = false;
-  bool progress_line_open_ = false;
+  std::vector<std::string> messages_;
+  bool cancelled_ = false;
 };
 
 }  // namespace vx::cli

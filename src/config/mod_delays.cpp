@@ -25,7 +25,7 @@ void Store(Settings& s, const Key& k, std::int32_t v) {
   }
   auto p16 = std::get<std::int16_t Settings::*>(k.field);
   if (v < -32768 || v > 32767) {
-    s.out_of_range.emplace_back(k.name);
+    s.out_of_range.push_back({k.name, v, k.fallback});
     v = k.fallback;
   }
   s.*p16 = static_cast<std::int16_t>(v);
@@ -122,6 +122,42 @@ std::int32_t ReadIniWithOverride(const std::string& sDeviceConfigSection,
                                  const std::string& sFilename) {
   std::int32_t v = ReadProfileInt(sDeviceConfigSection, sKeyname, nDefaultValue, sFilename);
   return ReadProfileInt(sVersionConfigSection, sKeyname, v, sFilename);
+}
+
+std::vector<SettingSource> DescribeSettings(const Settings& s, const std::string& sDevVer,
+                                            const std::string& path) {
+  auto value = [&](const Key& k) {
+    if (auto* p32 = std::get_if<std::int32_t Settings::*>(&k.field)) return s.*(*p32);
+    return static_cast<std::int32_t>(s.*std::get<std::int16_t Settings::*>(k.field));
+  };
+  auto present = [&](const std::string& section, const char* key) {
+    auto text = GetPrivateProfileText(section, key, path);
+    return text && !text->empty();
+  };
+  std::vector<SettingSource> out;
+  auto add = [&](const char* key, std::int32_t v, std::initializer_list<std::string> sections) {
+    SettingSource src{key, v, ""};
+    for (const std::string& sec : sections) {
+      if (present(sec, key)) {
+        src.section = sec;
+        break;
+      }
+    }
+    out.push_back(src);
+  };
+  for (const Key& k : kTiming)
+    add(k.name, value(k), {"Delay"});
+  std::string dev, ver;
+  if (!GetIniSections(sDevVer, dev, ver)) return out;
+  for (const Key& k : kDevice)
+    add(k.name, value(k), {ver, dev});
+  for (const Key& k : kPlatform)
+    add(k.name, value(k), {PlatformSectionName(s.Platform)});
+  add("GGModeDFDelay", s.GGModeDFDelay, {ver, dev});
+  add("SBSWrDelay", s.SBSWrDelay, {ver, dev});
+  for (const Key& k : kSensorOffsets)
+    add(k.name, value(k), {ver, dev});
+  return out;
 }
 
 bool ReadConfigIni(Settings& s, const std::string& sDevVer, const std::string& path) {

@@ -50,8 +50,25 @@ struct Settings {
 
   // Keys whose value was outside the 16-bit range and fell back to the built-in default, in
   // the order read. Rewritten by every read.
-  std::vector<std::string> out_of_range;
+  struct OutOfRange {
+    std::string key;
+    std::int32_t value;     // as the file gives it
+    std::int32_t fallback;  // what the setting holds instead
+  };
+  std::vector<OutOfRange> out_of_range;
 };
+
+// One setting as a read leaves it: its value and the section it came from (empty: the
+// built-in default).
+struct SettingSource {
+  std::string key;
+  std::int32_t value = 0;
+  std::string section;
+};
+// Every setting in reading order, after ReadConfigIni(s, sDevVer, path) has filled s. The
+// sections are found with the portable reader.
+std::vector<SettingSource> DescribeSettings(const Settings& s, const std::string& sDevVer,
+                                            const std::string& path);
 
 // Reads every key in the table's order into s. Returns false when the target info has no "."
 // (only the timing keys were read; the rest keep their values).

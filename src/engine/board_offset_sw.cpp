@@ -63,9 +63,14 @@ Status CalibrateBoardOffsetSW(EngineContext& e, std::int16_t count, std::int16_t
   if (s != 0) return s;
   s = SetControlRegister(e, 3);
   if (s != 0) return Restore(e, s);
-  e.adapter.Delay(period);
-  e.platform.Sleep(Ms(period * 1.5));
-  s = SamplePhase(e, count, period, sum2);
+  try {
+    e.adapter.Delay(period);
+    e.platform.Sleep(Ms(period * 1.5));
+    s = SamplePhase(e, count, period, sum2);
+  } catch (...) {  // the host interrupted the run: the register goes back all the same
+    Restore(e, 0);
+    throw;
+  }
   if (s != 0) return Restore(e, s);
   s = SetControlRegister(e, 2);
   if (s != 0) return s;

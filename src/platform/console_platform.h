@@ -19,9 +19,9 @@ class ConsolePlatform : public Platform {
 
   TimePoint Now() override { return clock_.Now(); }
   // No window, no events: the wait sleeps until its deadline.
-  void ProcessEventsUntil(TimePoint deadline) override { clock_.SleepUntil(deadline); }
+  void ProcessEventsUntil(TimePoint deadline) override;
   void Yield() override {}
-  void Sleep(Duration d) override { clock_.SleepFor(d); }
+  void Sleep(Duration d) override;
   Answer MessageBox(const std::string& text, const std::string& caption, Buttons buttons) override;
   void SetBusyCursor(bool) override {}
 
@@ -31,8 +31,14 @@ class ConsolePlatform : public Platform {
   std::function<Answer(const std::string& text)> confirm;
   // Called for every message box once it is answered.
   std::function<void(const std::string& text, const std::string& caption, Buttons, Answer)> shown;
+  // Called at least once a second while a wait or sleep lasts (a progress display).
+  std::function<void()> idle;
+  // A stop the program asks for: raised as Interrupted when the wait in progress has completed.
+  InterruptRequest interrupt;
 
  private:
+  void SleepUntil(TimePoint deadline);
+
   MonotonicClock clock_;
 };
 

@@ -2,7 +2,9 @@
 // interface. Hosts implement it (Qt, the command line), tests implement it in virtual time.
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <exception>
 #include <string>
 
 namespace vx {
@@ -12,6 +14,42 @@ using Duration = std::chrono::nanoseconds;
 using TimePoint = std::chrono::nanoseconds;
 
 enum class Buttons { kOk, kOkCancel };
+
+// Raised by a platform at the end of a wait once the host has asked the run in progress to stop
+// (a signal, a closed window): the wait has completed, the next step has not started. A run's
+// trap leaves the device safe (out of calibration mode, FETs off after a current calibration)
+// and shows no message; the host says what happened. Default visibility: hosts raise it and the
+// plug-in catches it.
+class __attribute__((visibility("default"))) Interrupted : public std::exception {
+ public:
+  const char* what() const noexcept override { return "the run was interrupted"; }
+};
+
+// The host's request to stop, set from a signal handler or an event and answered at the end of
+// the next wait: once, so that the waits of the clean-up after it complete undisturbed.
+class InterruptRequest {
+ public:
+  void Request(int reason = 1) noexcept {  // async-signal-safe
+    if (reason_.load() == 0) reason_.store(reason);
+    requests_.fetch_add(1);
+  }
+  bool requested() const noexcept { return reason_.load() != 0; }
+  int reason() const noexcept { return reason_.load(); }  // the first request's (a signal number)
+  int requests() const noexcept { return requests_.load(); }
+  bool raised() const noexcept { return raised_; }
+  // Throws Interrupted the first time it is called after a request.
+  void RaiseOnce() {
+    if (requested() && !raised_) {
+      raised_ = true;
+      throw Interrupted();
+    }
+  }
+
+ private:
+  std::atomic<int> reason_{0};
+  std::atomic<int> requests_{0};
+  bool raised_ = false;
+};
 enum class Answer { kOk, kCancel };
 
 class Platform {

@@ -27,6 +27,8 @@ class CalibrateDeviceRun {
   void Run() {
     try {
       Steps();
+    } catch (const Interrupted&) {
+      Trap(nullptr);  // the host asked to stop; it tells the user itself
     } catch (const std::exception& e) {
       Trap(e.what());
     }
@@ -137,11 +139,14 @@ class CalibrateDeviceRun {
       return;
     }
 
+    // From the entry word on the device may be in calibration mode: every way out leaves it.
+    in_mode_ = true;
     Status s = EnterCalibrationMode(e, h_.Fields().nDVMAC, addr);
     if (s != 0) {
       // The entry word may have reached the device even though its confirmation did not come
       // back; leaving sends the exit command only if the device shows the signature.
       ExitCalibrationMode(e, addr);
+      in_mode_ = false;
       Message("Could not enter calibration mode.", "Calibration");
       Timer(true);
       h_.EnableButtons();
@@ -151,7 +156,6 @@ class CalibrateDeviceRun {
       Timer(true);
       return;
     }
-    in_mode_ = true;
     Progress().SetValue(15);
     s = CalibrateDevice(e, req_, addr);
     Progress().SetValue(70);
@@ -177,7 +181,8 @@ class CalibrateDeviceRun {
     h_.EnableAllControls();
   }
 
-  void Trap(const std::string& description) {
+  // description: the run-time failure to report; none when the host interrupted the run.
+  void Trap(const char* description) {
     // Leave the device as it should be before telling the user: out of calibration mode, and
     // with the FETs off after a current calibration.
     if (in_mode_ && adapter_) {
@@ -189,7 +194,10 @@ class CalibrateDeviceRun {
       }
       in_mode_ = false;
     }
-    Message("Invalid value entered! Error description:" + description, "Calibration");
+    if (description) {
+      Message(std::string("Invalid value entered! Error description:") + description,
+              "Calibration");
+    }
     h_.EnableAllControls();
     f_.At("imgCalDoneBox").SetVisible(false);
     Progress().SetVisible(false);

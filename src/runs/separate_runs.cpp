@@ -33,6 +33,24 @@ void CalibrationModeRun(PageHost& h, const Texts& t, Routine routine) {
   Control& progress = f.At(t.progress);
   bool in_mode = false;
   std::shared_ptr<SMBusAdapter> adapter;
+  // A run-time failure (none is reached by a value the page can hold) or the host's interrupt:
+  // the device out of calibration mode, the page usable again; a failure is reported.
+  auto trap = [&](const char* description) {
+    if (in_mode && adapter) {
+      try {
+        EngineContext e{*adapter, p, h.Module().settings, h.Module().last_mac_code};
+        ExitCalibrationMode(e, h.Fields().nTargetAddr);
+      } catch (...) {
+      }
+    }
+    f.At(t.done).SetVisible(false);
+    if (description) {
+      p.MessageBox(std::string("Invalid value entered! Error description:") + description, kCaption,
+                   Buttons::kOk);
+    }
+    f.At("tmrScan").SetEnabled(true);
+    h.EnableButtons();
+  };
   try {
     f.At("tmrScan").SetEnabled(false);
     h.DisableButtons();
@@ -42,16 +60,17 @@ void CalibrationModeRun(PageHost& h, const Texts& t, Routine routine) {
     adapter = RequireAdapter(h);
     EngineContext e{*adapter, p, h.Module().settings, h.Module().last_mac_code};
     const std::int16_t addr = h.Fields().nTargetAddr;
+    in_mode = true;  // from the entry word on, every way out leaves calibration mode
     Status s = EnterCalibrationMode(e, h.Fields().nDVMAC, addr);
     if (s != 0) {
       ExitCalibrationMode(e, addr);  // sends the exit command only if the device is in the mode
+      in_mode = false;
       p.MessageBox("Error setting Calibration mode. Error code = " + GetErrorText(s), kCaption,
                    Buttons::kOk);
       f.At("tmrScan").SetEnabled(true);
       h.EnableButtons();
       return;
     }
-    in_mode = true;
     progress.SetValue(t.entered_value);
     s = routine(e, addr);
     if (s != 0) {
@@ -70,18 +89,10 @@ void CalibrationModeRun(PageHost& h, const Texts& t, Routine routine) {
     if (progress.value() > 0) progress.SetValue(100);
     f.At("tmrScan").SetEnabled(true);
     h.EnableButtons();
+  } catch (const Interrupted&) {
+    trap(nullptr);
   } catch (const std::exception& ex) {
-    // Not reached by any value the page can hold, but a run never leaves the device in
-    // calibration mode or the page disabled.
-    if (in_mode && adapter) {
-      EngineContext e{*adapter, p, h.Module().settings, h.Module().last_mac_code};
-      ExitCalibrationMode(e, h.Fields().nTargetAddr);
-    }
-    f.At(t.done).SetVisible(false);
-    p.MessageBox(std::string("Invalid value entered! Error description:") + ex.what(), kCaption,
-                 Buttons::kOk);
-    f.At("tmrScan").SetEnabled(true);
-    h.EnableButtons();
+    trap(ex.what());
   }
 }
 
@@ -138,6 +149,16 @@ void cmdSWBrdOffsetCal_Click(PageHost& h) {
     return;
   }
   Control& progress = f.At("prgBoardOffSet");
+  auto trap = [&](const char* description) {
+    p.SetBusyCursor(false);
+    f.At("imgBoardOffDone").SetVisible(false);
+    if (description) {
+      p.MessageBox(std::string("Invalid value entered! Error description:") + description, kCaption,
+                   Buttons::kOk);
+    }
+    f.At("tmrScan").SetEnabled(true);
+    h.EnableButtons();
+  };
   try {
     f.At("tmrScan").SetEnabled(false);
     h.DisableButtons();
@@ -164,13 +185,10 @@ void cmdSWBrdOffsetCal_Click(PageHost& h) {
     if (s != 0) p.MessageBox("Error = " + GetErrorText(s), kCaption, Buttons::kOk);
     f.At("tmrScan").SetEnabled(true);
     h.EnableButtons();
+  } catch (const Interrupted&) {
+    trap(nullptr);
   } catch (const std::exception& ex) {
-    p.SetBusyCursor(false);
-    f.At("imgBoardOffDone").SetVisible(false);
-    p.MessageBox(std::string("Invalid value entered! Error description:") + ex.what(), kCaption,
-                 Buttons::kOk);
-    f.At("tmrScan").SetEnabled(true);
-    h.EnableButtons();
+    trap(ex.what());
   }
 }
 

@@ -88,6 +88,8 @@ Status CalSystemVoltage(PageHost& h, bool& written) {
     f.At("imgCalDoneBox").SetVisible(true);
     h.EnableAllControls();
     return 0;
+  } catch (const Interrupted&) {
+    throw;  // not a value the user entered: the run that called this stops, its trap cleans up
   } catch (const std::exception& e) {
     p.MessageBox(std::string("Invalid measured value entered! Error description:") + e.what(),
                  "Supercap Calibration", Buttons::kOk);

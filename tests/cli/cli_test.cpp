@@ -1,15 +1,11 @@
-// The command line as a production line uses it: whole processes, exit codes, output.
+// The command line as a production line uses it: whole processes, exit codes, output, files.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <nlohmann/json.hpp>
-#include <sstream>
-#include <string>
+#include <csignal>
 
 #include "platform/virtual_platform.h"
+#include "process.h"
 #include "sim/sim_device.h"
 #include "sim/sim_state.h"
 #include "test_files.h"
@@ -17,35 +13,6 @@
 namespace vx::testing {
 
 namespace {
-
-struct Result {
-  int code = -1;
-  std::string out;
-};
-
-Result RunCli(const std::string& args, const std::string& env = "") {
-  std::string cmd = env + " " + VX_CLI_PATH + " " + args + " 2>&1";
-  Result r;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf{};
-  std::size_t n = 0;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-    r.out.append(buf.data(), n);
-  int status = pclose(p);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
-std::vector<nlohmann::json> JsonLines(const std::string& out) {
-  std::vector<nlohmann::json> lines;
-  std::istringstream in(out);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line[0] == '{') lines.push_back(nlohmann::json::parse(line));
-  }
-  return lines;
-}
 
 // What a device in this state reads now, in the page's terms.
 struct Readings {
@@ -65,6 +32,10 @@ Readings ReadDevice(const std::string& state_file) {
   return r;
 }
 
+constexpr const char* kMarkerWrite = "\"WriteSMBusBlock\",\"addr\":22,\"cmd\":120";
+constexpr const char* kTruth =
+    "--voltages 2050,4160,6240,8360,10455 --system-voltage 12255 --temperature 25 --current -500";
+
 }  // namespace
 
 class Cli : public ::testing::Test {
@@ -72,173 +43,273 @@ class Cli : public ::testing::Test {
   void SetUp() override {
     sim::SimState s = sim::MiscalibratedState(5);
     s.busy_ms = {200, 200, 200, 200, 200};
-    state = dir.path() + "/mis.json";
-    sim::SaveStateFile(s, state);
+    state = Save("mis.json", s);
   }
-  std::string TruthArgs() {
-    return "--voltages 2050,4160,6240,8360,10455 --system-voltage 12255 --temperature 25 "
-           "--current -500";
+  std::string Save(const std::string& name, const sim::SimState& s) {
+    std::string path = dir.path() + "/" + name;
+    sim::SaveStateFile(s, path);
+    return path;
   }
+  Result Run(const std::string& args, const std::string& env = "") {
+    return Process(dir.path(), args, env).Wait();
+  }
+  std::string Path(const char* name) { return dir.path() + "/" + name; }
   TempDir dir;
   std::string state;
 };
 
-TEST_F(Cli, ErrTextAndUsageErrors) {
-  auto r = RunCli("errtext 772");
-  EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(r.out, "No Acknowledge: VB_T2H_NACK\n");
-  EXPECT_EQ(RunCli("errtext -1").out, "Error Code (decimal) -1\n");
-  EXPECT_EQ(RunCli("errtext x").code, 2);
-  EXPECT_EQ(RunCli("nonsense").code, 2);
-  EXPECT_EQ(RunCli("board-offset --hardware --software").code, 2);
-  EXPECT_EQ(RunCli("--sim " + dir.path() + "/missing.json read").code, 3);
-  auto bus = RunCli("--bus /dev/i2c-77 read");
-  EXPECT_EQ(bus.code, 4);
-  EXPECT_NE(bus.out.find("does not exist"), std::string::npos);
-}
-
-TEST_F(Cli, ReadAsJsonGivesTheScan) {
-  auto r = RunCli("--json --fast read --ticks 2");
-  ASSERT_EQ(r.code, 0) << r.out;
-  auto lines = JsonLines(r.out);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0]["capacitors_mV"][0], 2050);
-  EXPECT_EQ(lines[0]["capacitors_mV"][4], 10455);
-  EXPECT_EQ(lines[0]["temperature_C"], 25);
-  EXPECT_EQ(lines[0]["current_mA"], -500);
-}
-
 TEST_F(Cli, CalibrateMakesAMiscalibratedDeviceReadTrue) {
-  std::string after = dir.path() + "/after.json", trace = dir.path() + "/trace.jsonl";
-  auto r = RunCli("--json --fast --sim " + state + " --save-state " + after + " --trace " + trace +
-                  " calibrate --verify " + TruthArgs());
-  ASSERT_EQ(r.code, 0) << r.out;
-  auto lines = JsonLines(r.out);
-  ASSERT_FALSE(lines.empty());
+  auto r = Run("--json --fast --sim " + state + " --save-state " + Path("after.json") +
+               " --trace " + Path("trace.jsonl") + " calibrate --verify " + kTruth);
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  auto lines = r.Json();
   EXPECT_EQ(lines.back()["done"], true);
   auto verify = lines[lines.size() - 2]["verify"];
-  for (auto& [name, residual] : verify.items()) {
+  EXPECT_EQ(verify.size(), 9u);  // five capacitors, the stack, system, temperature, current
+  for (auto& [name, residual] : verify.items())
     EXPECT_LE(std::abs(residual.get<double>()), 1.0) << name;
-  }
-  Readings d = ReadDevice(after);
-  const int taps[5] = {2050, 4160, 6240, 8360, 10455};
-  for (int k = 0; k < 5; ++k)
-    EXPECT_NEAR(d.taps[static_cast<std::size_t>(k)], taps[k], 1);
-  EXPECT_NEAR(d.system, 12255, 1);
-  EXPECT_NEAR(d.current, -500, 1);
-  EXPECT_NEAR(d.temperature, 25.0, 0.1);
-
-  // The trace lists the transfers in order: the count read first, the FET-off command last.
-  std::ifstream in(trace);
-  std::vector<nlohmann::json> t;
-  std::string line;
-  while (std::getline(in, line))
-    t.push_back(nlohmann::json::parse(line));
-  ASSERT_GT(t.size(), 50u);
-  for (std::size_t i = 0; i < t.size(); ++i)
-    EXPECT_EQ(t[i]["seq"], i + 1);
-  EXPECT_EQ(t[0]["cmd"], 0x77);
-  EXPECT_EQ(t[0]["bytes"], (std::vector<int>{0, 64}));
-  int last_fet = -1, last_exit = -1;
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    if (t[i].value("cmd", -1) == 0x46) last_fet = static_cast<int>(i);
-    if (t[i].value("cmd", -1) == 0x73) last_exit = static_cast<int>(i);
-  }
-  EXPECT_GT(last_fet, last_exit);
-  EXPECT_GT(last_exit, 0);
-}
-
-TEST_F(Cli, BadEntriesAreThePagesOwnMessagesAndFailTheRun) {
-  auto r = RunCli("--fast --sim " + state + " calibrate --system-voltage 1999");
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.out.find("[vx58420Cal] Actual system voltage entered appears low."),
-            std::string::npos)
-      << r.out;
-  r = RunCli("--fast calibrate --current abc");
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.out.find("[Calibration] Invalid value entered! Error description:"),
-            std::string::npos)
-      << r.out;
-  r = RunCli("--fast calibrate");
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.out.find("[Supercap Calibration] Please check desired calibrations.  Nothing to do!"),
-            std::string::npos);
-  r = RunCli("--fast calibrate --voltages 123456");
-  EXPECT_EQ(r.code, 2);  // longer than the page's box takes
-}
-
-TEST_F(Cli, ConfirmationsNeedYes) {
-  auto r = RunCli("--fast --sim " + state + " pack-voltage");
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.out.find("-> Cancel"), std::string::npos) << r.out;
-  r = RunCli("--fast --sim " + state + " pack-voltage --yes");
-  EXPECT_EQ(r.code, 0) << r.out;
-  r = RunCli("--fast --sim " + state + " board-offset --software --seconds 1 --yes");
-  EXPECT_EQ(r.code, 0) << r.out;
-  r = RunCli("--fast --sim " + state + " board-offset --software --seconds 0 --yes");
-  EXPECT_EQ(r.code, 1) << r.out;
-  r = RunCli("--fast --sim " + state + " board-offset --hardware --yes");
-  EXPECT_EQ(r.code, 0) << r.out;
-}
-
-TEST_F(Cli, CapacitorsAndSystemVoltage) {
-  std::string three = dir.path() + "/three.json";
-  sim::SaveStateFile(sim::DefaultState(3), three);
-  auto r = RunCli("--json --sim " + three + " capacitors");
-  ASSERT_EQ(r.code, 0) << r.out;
-  EXPECT_EQ(JsonLines(r.out).back()["count"], 3);
-  std::string one = dir.path() + "/one.json";
-  sim::SaveStateFile(sim::DefaultState(1), one);
-  EXPECT_EQ(RunCli("--sim " + one + " capacitors").code, 1);
-  r = RunCli("--json --fast --sim " + state + " system-voltage --actual 12255");
-  ASSERT_EQ(r.code, 0) << r.out;
-  EXPECT_EQ(JsonLines(r.out).back()["done"], true);
-}
-
-TEST_F(Cli, ScriptDrivesThePageAndAnswersMessageBoxes) {
-  std::string script = dir.Write("s.jsonl",
-                                 "{\"action\":\"scan\"}\n"
-                                 "{\"action\":\"tick\",\"control\":\"chkSystemVoltage\"}\n"
-                                 "{\"action\":\"type\",\"control\":\"txtActualSystemVoltage\","
-                                 "\"text\":\"1999\"}\n"
-                                 "{\"action\":\"click\",\"control\":\"btnCalibrate\"}\n"
-                                 "{\"action\":\"call\",\"method\":\"PrintProperties\"}\n"
-                                 "{\"action\":\"click\",\"control\":\"btnCalPackVolt\"}\n"
-                                 "{\"action\":\"snapshot\"}\n");
-  auto r = RunCli("--json --fast script " + script);
-  EXPECT_EQ(r.code, 1) << r.out;  // the hidden pack voltage button refused the click
-  auto lines = JsonLines(r.out);
-  ASSERT_GE(lines.size(), 5u);
-  EXPECT_EQ(lines[0]["message"],
-            "Actual system voltage entered appears low. Please check this value and retry "
-            "calibration.");
-  EXPECT_EQ(lines[1]["message"], "Target Address is: 22");
-  EXPECT_EQ(lines[3]["call"], "PrintProperties");
-  EXPECT_EQ(lines[4]["line"], 6);
-  EXPECT_EQ(lines[5]["snapshot"]["txtActualSystemVoltage"]["text"], "1999");
-  EXPECT_EQ(lines[5]["snapshot"]["btnCalibrate"]["enabled"], true);
-  // Bytes that are not UTF-8 come back as valid JSON (they once ended the program).
-  auto garbage = RunCli("--json --fast script " + dir.Write("garbage.jsonl", "\xA9\xFF\n"));
-  EXPECT_EQ(garbage.code, 2);
-  ASSERT_EQ(JsonLines(garbage.out).size(), 1u);
-  EXPECT_EQ(JsonLines(garbage.out)[0]["line"], 1);
-  std::string bad = dir.Write("bad.jsonl", "{\"action\":\"fly\"}\n");
-  EXPECT_EQ(RunCli("--fast script " + bad).code, 2);
-  EXPECT_EQ(RunCli("--fast script " + dir.path() + "/none.jsonl").code, 3);
-}
-
-#ifndef VX_SANITIZED
-TEST_F(Cli, CalibrateThroughTheI2cDevPath) {
-  std::string after = dir.path() + "/bus-after.json";
-  std::string env = "FAKE_I2C_NODE=/dev/i2c-9 FAKE_I2C_VIRTUAL_TIME=1 FAKE_I2C_STATE=" + state +
-                    " FAKE_I2C_SAVE=" + after + " LD_PRELOAD=" + VX_PRELOAD_PATH;
-  auto r = RunCli("--bus 9 --pec calibrate " + TruthArgs(), env);
-  ASSERT_EQ(r.code, 0) << r.out;
-  Readings d = ReadDevice(after);
+  EXPECT_TRUE(verify["Stack Voltage"].is_number_integer());  // 0, not 0.0
+  Readings d = ReadDevice(Path("after.json"));
   EXPECT_NEAR(d.taps[4], 10455, 1);
   EXPECT_NEAR(d.system, 12255, 1);
   EXPECT_NEAR(d.current, -500, 1);
   EXPECT_NEAR(d.temperature, 25.0, 0.1);
+  auto trace = JsonLines(Path("trace.jsonl"));
+  ASSERT_GT(trace.size(), 50u);
+  EXPECT_EQ(trace.back()["seq"], trace.size());
+  EXPECT_EQ(trace.back()["method"], "ReadSMBusWord");  // the scan of --verify
+}
+
+// Nothing is calibrated against a value nobody gave; refusals come before any transfer.
+TEST_F(Cli, RefusalsNameTheProblemAndSendNothing) {
+  struct Case {
+    std::string args, says;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"calibrate --voltages 2050", "configured for 5 series capacitors: --voltages takes 5"},
+           {"calibrate --voltages 2050,4160,6240,8360,10455,10455", "not 6"},
+           {"calibrate --current abc", "--current: \"abc\" for actual current is not a number"},
+           {"calibrate --voltages 2050,4160,6240,8360,104550", "at most 5 characters"},
+           {"system-voltage", "system-voltage needs --actual"},
+           {"board-offset --software --seconds 0 --yes", "1 to 99 seconds"},
+           {"board-offset --hardware --software", "exactly one of"},
+           {"calibarte", "unknown command 'calibarte'"},
+           {"read --ticks x", "--ticks: \"x\" is not a number"},
+           {"--config-dir /nonexistent config", "/nonexistent does not exist"},
+           {"bus read-word", "read-word needs a command code"},
+           {"bus write-block 0x78 300", "outside 0 to 255"}}) {
+    auto r = Run("--fast --sim " + state + " --trace " + Path("t.jsonl") + " " + c.args);
+    EXPECT_EQ(r.code, 2) << c.args;
+    EXPECT_TRUE(r.Says(c.says)) << c.args << ": " << r.err << r.out;
+    for (auto& t : JsonLines(Path("t.jsonl")))  // reads only (a subclass select reads too)
+      EXPECT_TRUE(t["method"].get<std::string>().rfind("Read", 0) == 0 || t["cmd"] == 0x77) << t;
+  }
+  auto three = Run("--fast --sim " + Save("three.json", sim::DefaultState(3)) +
+                   " calibrate --voltages 2050,4160,6240");
+  EXPECT_EQ(three.code, 0) << three.out << three.err;
+  EXPECT_TRUE(Run("--version").Says("vx58420cal 0.0.2"));
+}
+
+TEST_F(Cli, ExitCodesTellTheTruth) {
+  auto dead = Run("--fast --address 0x0C read");  // nobody answers there
+  EXPECT_EQ(dead.code, 4);
+  EXPECT_TRUE(dead.Says("does not answer")) << dead.err;
+  sim::SimState s = sim::DefaultState(5);
+  s.faults = {{0, 0x5A, "", 772, 0, 0}};  // the system voltage read fails
+  std::string failing = Save("failing.json", s);
+  auto read = Run("--fast --sim " + failing + " read");
+  EXPECT_EQ(read.code, 1);
+  EXPECT_TRUE(read.Says("Err_Rd"));
+  auto sysv = Run("--fast --sim " + failing + " system-voltage --actual 12255");
+  EXPECT_EQ(sysv.code, 1);
+  EXPECT_TRUE(sysv.Says("System voltage calibration not done"));
+  EXPECT_FALSE(sysv.Says(" done:"));
+  auto verify = Run("--fast --sim " + failing + " calibrate --verify --system-voltage 12255");
+  EXPECT_EQ(verify.code, 1);
+  EXPECT_FALSE(verify.Says("Residuals"));
+  auto pack = Run("--fast --sim " + state + " pack-voltage");
+  EXPECT_EQ(pack.code, 1);
+  EXPECT_TRUE(pack.Says("--yes answers it"));
+  EXPECT_TRUE(pack.Says("Pack voltage calibration not done."));
+  auto board = Run("--json --fast --sim " + state + " board-offset --software --seconds 1 --yes");
+  EXPECT_EQ(board.code, 0);
+  EXPECT_EQ(board.Json().back()["done"], true);
+  // An engine status gets its plain meaning beside the page's message.
+  auto cold = Run("--fast --sim " + state + " calibrate --temperature 0");
+  EXPECT_EQ(cold.code, 1);
+  EXPECT_TRUE(cold.Says("Error Code (decimal) 5003\n  (the actual temperature was not above 0"))
+      << cold.out;
+}
+
+TEST_F(Cli, OutputIsJsonLinesOnlyWithJson) {
+  auto err = Run("--json errtext 772");
+  ASSERT_EQ(err.Json().size(), 1u);
+  EXPECT_EQ(err.Json()[0]["text"], "No Acknowledge: VB_T2H_NACK");
+  std::string script =
+      dir.Write("s.jsonl",
+                "{\"action\":\"scan\"}\n"
+                "{\"action\":\"tick\",\"control\":\"chkSystemVoltage\"}\n"
+                "{\"action\":\"type\",\"control\":\"txtActualSystemVoltage\","
+                "\"text\":\"1999\"}\n"
+                "{\"action\":\"click\",\"control\":\"btnCalibrate\"}\n"
+                "{\"action\":\"call\",\"method\":\"ReadNumberofConfiguredCapacitors\"}\n"
+                "{\"action\":\"click\",\"control\":\"btnCalPackVolt\"}\n"
+                "{\"action\":\"type\",\"control\":\"txtNothing\",\"text\":\"1\"}\n");
+  auto r = Run("--fast script " + script);  // JSON lines without --json
+  EXPECT_EQ(r.code, 1);
+  auto lines = r.Json();
+  ASSERT_EQ(lines.size(), 4u) << r.out;
+  EXPECT_EQ(lines[0]["message"],
+            "Actual system voltage entered appears low. Please check this value and retry "
+            "calibration.");
+  EXPECT_EQ(lines[1]["count"], 5);
+  EXPECT_EQ(lines[2]["why"], "hidden");
+  EXPECT_EQ(lines[3]["why"], "unknown control");
+  std::string bad = dir.Write("bad.jsonl", "\xA9\xFF\n");  // not UTF-8, still valid JSON out
+  EXPECT_EQ(Run("--fast script " + bad).code, 2);
+  EXPECT_EQ(Run("--fast script " + Path("none.jsonl")).code, 3);
+}
+
+TEST_F(Cli, StateFilesAndTheSimulatorAsATestBench) {
+  // Missing folders are found before the device is touched.
+  EXPECT_EQ(Run("--fast --save-state /nonexistent/x.json read").code, 3);
+  EXPECT_EQ(Run("--fast --trace /nonexistent/t.jsonl read").code, 3);
+  // The state printed is the one loaded; a bad one is named with its field.
+  auto printed = Run("--sim " + state + " sim-state");
+  EXPECT_EQ(sim::ToJson(sim::FromJson(printed.out)), ReadFile(state));
+  std::string typo = dir.Write("typo.json", "{\"truth\": {\"sytem_mV\": 1}}");
+  auto bad = Run("--sim " + typo + " read");
+  EXPECT_EQ(bad.code, 3);
+  EXPECT_TRUE(bad.Says(typo + ": truth.sytem_mV is not a field")) << bad.err;
+  // A forced result word fails the device's calibration as a real device would.
+  sim::SimState s = sim::DefaultState(5);
+  s.forced_result = 0x0004;
+  auto forced = Run("--fast --sim " + Save("forced.json", s) + " calibrate --temperature 25");
+  EXPECT_EQ(forced.code, 1);
+  EXPECT_TRUE(forced.Says("Error Code (decimal) 5029")) << forced.out;
+}
+
+TEST_F(Cli, BusSequencesRunInOrderAtOneAddress) {
+  auto r = Run("--json --sim " + state + " --save-state " + state +
+               " bus write-word 0x77 104 read-block 0x78 write-word 0x77 104 write-block 0x78 1 2");
+  ASSERT_EQ(r.code, 0) << r.err;
+  auto lines = r.Json();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[1]["bytes"][8], 0x28);  // capacitor 1's gain 10300, high byte
+  auto block = sim::LoadStateFile(state).dataflash.at(104);
+  EXPECT_EQ(block[0], 1);
+  EXPECT_EQ(block[8], 0x28);  // bytes beyond the two written stay
+  auto fail = Run("--json --fast bus read-block 0x78 read-word 0x09");
+  EXPECT_EQ(fail.code, 1);  // no subclass selected: the sequence stops there
+  EXPECT_EQ(fail.Json().size(), 1u);
+}
+
+TEST_F(Cli, OneProgramAtATimeOnADevice) {
+  Process slow(dir.path(),
+               "--sim " + state + " --trace " + Path("slow.jsonl") + " calibrate --temperature 25");
+  ASSERT_TRUE(WaitForLine(Path("slow.jsonl"), "\"seq\":1"));
+  auto second = Run("--wait-bus 0 --sim " + state + " read");
+  EXPECT_EQ(second.code, 4);
+  EXPECT_TRUE(second.Says(state + " is in use by vx58420cal (pid " + std::to_string(slow.pid())))
+      << second.err;
+  EXPECT_EQ(slow.Wait().code, 0);
+  EXPECT_EQ(Run("--wait-bus 0 --sim " + state + " read").code, 0);
+}
+
+TEST_F(Cli, ConfigShowsWhereEachSettingComesFrom) {
+  dir.Write("Config.ini",
+            "[Delay]\nLOAD_VI_SETTLE=150\n[D800]\nDVMAC=68\nCalWr=70\n"
+            "[800_1_02]\nCalWr=80\nTgtAddr=99999\n");
+  auto r = Run("--json --config-dir " + dir.path() + " config");
+  ASSERT_EQ(r.code, 0);
+  std::map<std::string, std::pair<int, nlohmann::json>> got;
+  auto config = r.Json().at(0);
+  for (auto& s : config["settings"]) {
+    got[s["key"].get<std::string>()] = {s["value"].get<int>(), s["section"]};
+  }
+  EXPECT_EQ(got["LOAD_VI_SETTLE"], std::make_pair(150, nlohmann::json("Delay")));
+  EXPECT_EQ(got["DVMAC"], std::make_pair(68, nlohmann::json("D800")));
+  EXPECT_EQ(got["CalWr"], std::make_pair(80, nlohmann::json("800_1_02")));
+  EXPECT_EQ(got["CB_V_SETTLE"], std::make_pair(1000, nlohmann::json(nullptr)));
+  EXPECT_EQ(config["out_of_range"][0]["key"], "TgtAddr");
+  auto run = Run("--fast --config-dir " + dir.path() + " calibrate --temperature 25");
+  EXPECT_TRUE(run.Says("warning: Config.ini: TgtAddr = 99999")) << run.err;
+}
+
+TEST_F(Cli, RegisterAndUnregisterThroughTheExports) {
+  std::string env = "XDG_CONFIG_HOME=" + dir.path();
+  EXPECT_EQ(Run("register", env).code, 0);
+  EXPECT_NE(ReadFile(Path("vx58420/registry/vx58420Cal.Cal.reg")).find("libvx58420Cal.so"),
+            std::string::npos);
+  EXPECT_EQ(Run("unregister", env).code, 0);
+  EXPECT_EQ(ReadFile(Path("vx58420/registry/vx58420Cal.Cal.reg")), "");
+}
+
+// A stop during a real-time run: the wait in progress completes, nothing new starts, the device
+// is taken out of calibration mode with its FETs off, trace and state are written, exit 130.
+class Interrupt : public Cli, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(Interrupt, LeavesTheDeviceSafe) {
+  const std::string at = GetParam();
+  std::string trace = Path("trace.jsonl"), after = Path("after.json");
+  Process run(dir.path(), "--sim " + state + " --save-state " + after + " --trace " + trace +
+                              " calibrate --voltages 2050,4160,6240,8360,10455 --current -500");
+  ASSERT_TRUE(WaitForLine(trace, at));
+  kill(run.pid(), SIGINT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  kill(run.pid(), SIGTERM);  // noted; the clean-up goes on
+  Result r = run.Wait();
+  EXPECT_EQ(r.code, 130) << r.err;
+  EXPECT_TRUE(r.Says("interrupted by SIGINT")) << r.err;
+  EXPECT_TRUE(r.Says("further signal")) << r.err;
+  auto t = JsonLines(trace);
+  std::istringstream raw(ReadFile(trace));
+  std::size_t signal_at = 0;
+  for (std::string line; std::getline(raw, line) && line.find(at) == std::string::npos;)
+    ++signal_at;
+  auto sent = [&](int cmd, std::size_t from) {
+    for (std::size_t i = from; i < t.size(); ++i) {
+      if (t[i].value("cmd", -1) == cmd && t[i]["method"] != "ReadSMBusWord") return true;
+    }
+    return false;
+  };
+  EXPECT_FALSE(sent(0x51, signal_at + 1));  // no new calibration request after the stop
+  const bool entered = sent(0x00, 0);
+  std::size_t last = t.size() - 1;
+  while (last > 0 && !t[last].contains("cmd"))  // the waits after it
+    --last;
+  if (entered) {
+    EXPECT_EQ(t[last]["cmd"], 0x46);  // the FETs switched off last
+  }
+  bool left = !entered;
+  for (std::size_t i = signal_at; i < t.size(); ++i) {
+    left = left || t[i].value("cmd", -1) == 0x73 ||
+           (t[i].value("cmd", -1) == 0x50 && t[i]["bytes"] == std::vector<int>{0, 0});
+  }
+  EXPECT_TRUE(left);
+  sim::SimState s = sim::LoadStateFile(after);
+  EXPECT_FALSE(s.fets_on);
+  // A stop inside the stack voltage step's wait after the gain marker: the gains stay.
+  if (at == kMarkerWrite) {
+    EXPECT_EQ(s.dataflash.at(104)[8], sim::LoadStateFile(state).dataflash.at(104)[8]);
+    EXPECT_EQ(s.dataflash.at(104)[18], 0x96);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BeforeInsideAndAfterCalibrationMode, Interrupt,
+                         ::testing::Values(kMarkerWrite,
+                                           "\"cmd\":0,\"bytes\":[0,64]",  // mode entered
+                                           "\"cmd\":115"));               // exit command
+
+#ifndef VX_SANITIZED
+TEST_F(Cli, CalibrateThroughTheI2cDevPath) {
+  std::string env = "FAKE_I2C_NODE=/dev/i2c-9 FAKE_I2C_VIRTUAL_TIME=1 FAKE_I2C_STATE=" + state +
+                    " FAKE_I2C_SAVE=" + Path("bus-after.json") + " LD_PRELOAD=" + VX_PRELOAD_PATH;
+  auto r = Run("--bus 9 --pec --wait-bus 0 calibrate " + std::string(kTruth), env);
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  Readings d = ReadDevice(Path("bus-after.json"));
+  EXPECT_NEAR(d.taps[4], 10455, 1);
+  EXPECT_NEAR(d.current, -500, 1);
 }
 #endif
 

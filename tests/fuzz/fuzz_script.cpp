@@ -24,7 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vx::cli::Session s(o);
   if (s.OpenDevice() != 0 || !s.ShowControl()) __builtin_trap();
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-  std::ostringstream out;
-  vx::cli::ScriptCommand(s, in, out);
+  vx::cli::ScriptCommand(s, in);
   return 0;
 }

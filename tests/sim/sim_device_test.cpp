@@ -65,7 +65,9 @@ TEST_F(SimDeviceTest, CapacitorsAboveTheConfiguredCountReadZero) {
 TEST_F(SimDeviceTest, OtherAddressesAreNotAcknowledged) {
   std::int16_t v = 0;
   EXPECT_EQ(dev.ReadSMBusWord_(0x09, v, 0x20), 772);
-  EXPECT_EQ(dev.ReadSMBusWord_(0x09, v, 0x17), 0);  // same device, read address
+  // 0x17 reaches the device's register access only.
+  EXPECT_EQ(dev.ReadSMBusWord_(0x09, v, 0x17), 772);
+  EXPECT_EQ(dev.ReadSMBusWord_(0x42, v, 0x17), 0);
 }
 
 TEST_F(SimDeviceTest, DataFlashBlockWriteChangesOnlyTheBytesSent) {

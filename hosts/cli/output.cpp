@@ -1,0 +1,44 @@
+#include "hosts/cli/output.h"
+
+#include <cmath>
+#include <iostream>
+
+#include "device/numeric.h"
+
+namespace vx::cli {
+
+void Out::Print(const std::string& text, const Json& j) const {
+  if (json_) {
+    Object(j);
+  } else {
+    Text(text);
+  }
+}
+
+void Out::Text(const std::string& text) const {
+  if (!json_) std::cout << text << "\n" << std::flush;
+}
+
+void Out::Object(const Json& j) const {
+  if (json_) std::cout << Dump(j) << "\n" << std::flush;
+}
+
+void Out::Error(const std::string& text) {
+  std::cerr << "vx58420cal: " << text << "\n" << std::flush;
+}
+
+std::string Dump(const Json& j) {
+  return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+Json Number(const std::string& text) {
+  try {
+    double v = TextToDouble(text);
+    if (v == std::floor(v) && std::fabs(v) < 1e15) return static_cast<std::int64_t>(v);
+    return v;
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+}  // namespace vx::cli

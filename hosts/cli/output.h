@@ -1,0 +1,33 @@
+// What the command line prints: text for people, or with --json one JSON object a line and
+// nothing else on standard output. Errors go to standard error with the program's name.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+namespace vx::cli {
+
+using Json = nlohmann::ordered_json;
+
+class Out {
+ public:
+  explicit Out(bool json) : json_(json) {}
+  bool json() const { return json_; }
+  // The text line, or with --json the object.
+  void Print(const std::string& text, const Json& j) const;
+  void Text(const std::string& text) const;  // text mode only
+  void Object(const Json& j) const;          // JSON mode only
+  static void Error(const std::string& text);
+
+ private:
+  bool json_;
+};
+
+// A JSON line whose texts came from users, devices or files: bytes that are not UTF-8 are
+// replaced rather than thrown about.
+std::string Dump(const Json& j);
+// A page text as a JSON number when it is one (whole numbers stay whole: 2050, not 2050.0),
+// else null ("Err_Rd", an empty box).
+Json Number(const std::string& text);
+
+}  // namespace vx::cli

@@ -1,0 +1,64 @@
+#include "hosts/cli/progress.h"
+
+#include <cstdio>
+#include <iostream>
+
+namespace vx::cli {
+
+void Progress::Start(const std::string& run) {
+  run_ = run;
+  running_ = true;
+  percent_ = -1;
+  shown_.clear();
+  start_ = platform_.Now();
+  drawn_at_ = -1;
+  Draw(true);
+}
+
+double Progress::Elapsed() const {
+  return std::chrono::duration<double>(platform_.Now() - start_).count();
+}
+
+void Progress::Percent(int value) {
+  percent_ = value;
+  Update();
+}
+
+void Progress::Update() {
+  if (running_) Draw(false);
+}
+
+void Progress::Draw(bool force) {
+  std::string what = run_;
+  if (percent_ >= 0) what += " " + std::to_string(percent_) + " %";
+  if (!account_.activity().empty()) what += ": " + account_.activity();
+  const double t = Elapsed();
+  char time[32];
+  std::snprintf(time, sizeof time, "%6.1f s", t);
+  if (terminal_) {
+    // Redrawn when something changed or once a second for the time.
+    if (!force && what == shown_ && t - drawn_at_ < 1.0) return;
+    std::cerr << "\r" << time << "  " << what << "\033[K" << std::flush;
+    line_open_ = true;
+  } else {
+    if (!force && what == shown_) return;
+    std::cerr << time << "  " << what << "\n" << std::flush;
+  }
+  shown_ = what;
+  drawn_at_ = t;
+}
+
+void Progress::Pause() {
+  if (line_open_) {
+    std::cerr << "\r\033[K" << std::flush;
+    line_open_ = false;
+    shown_.clear();
+  }
+}
+
+void Progress::Stop() {
+  Pause();
+  running_ = false;
+}
+
+}  // namespace vx::cli

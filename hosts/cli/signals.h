@@ -1,0 +1,12 @@
+// Ctrl-C, SIGTERM and SIGHUP during a run: the request to stop is noted and answered by the
+// platform at the end of the wait in progress; the run's trap then leaves the device safe. Later
+// signals are counted and do not cut that clean-up short.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace vx::cli {
+
+void CatchStopSignals(InterruptRequest& request);
+
+}  // namespace vx::cli

@@ -1,0 +1,88 @@
+// The command line as a process: started with arguments and environment, its exit code and
+// output collected; or started in the background for a test that signals it.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace vx::testing {
+
+struct Result {
+  int code = -1;
+  std::string out, err;
+  std::vector<nlohmann::json> Json() const {  // the JSON lines of standard output
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line[0] == '{') lines.push_back(nlohmann::json::parse(line));
+    }
+    return lines;
+  }
+  bool Says(const std::string& text) const {
+    return out.find(text) != std::string::npos || err.find(text) != std::string::npos;
+  }
+};
+
+inline std::string ReadFile(const std::string& path) {
+  std::stringstream ss;
+  ss << std::ifstream(path).rdbuf();
+  return ss.str();
+}
+
+inline std::vector<nlohmann::json> JsonLines(const std::string& path) {
+  Result r;
+  r.out = ReadFile(path);
+  return r.Json();
+}
+
+// A process of the command line; its output goes to files in `dir`.
+class Process {
+ public:
+  Process(const std::string& dir, const std::string& args, const std::string& env = "",
+          const std::string& input = "")
+      : out_(dir + "/out." + std::to_string(counter_)),
+        err_(dir + "/err." + std::to_string(counter_++)) {
+    std::string cmd = env + " exec " + VX_CLI_PATH + " " + args + " >" + out_ + " 2>" + err_;
+    if (!input.empty()) cmd += " <" + input;
+    const char* argv[] = {"/bin/sh", "-c", cmd.c_str(), nullptr};
+    posix_spawn(&pid_, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ);
+  }
+  pid_t pid() const { return pid_; }
+  Result Wait() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    Result r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = ReadFile(out_);
+    r.err = ReadFile(err_);
+    return r;
+  }
+
+ private:
+  static inline int counter_ = 0;
+  pid_t pid_ = -1;
+  std::string out_, err_;
+};
+
+// Waits (up to 20 s) until the file holds a line containing `text`.
+inline bool WaitForLine(const std::string& path, const std::string& text) {
+  for (int i = 0; i < 2000; ++i) {
+    if (ReadFile(path).find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+}  // namespace vx::testing
