@@ -6,7 +6,7 @@
 # check names it with its package. It looks at:
 #   - find_program() in every CMakeLists.txt and *.cmake file,
 #   - the compilers of the toolchain files and presets, and the presets' generator,
-#   - the commands of scripts/*.sh, .ci/run and the Makefile's recipes.
+#   - the commands of scripts/*.sh, the tests' shell scripts, .ci/run and the Makefile's recipes.
 # Run it after scripts/install-deps.sh --all (it reads what dpkg knows; it installs nothing).
 # Exit 0 when everything is covered, 1 with one line per program that is not; -v lists them all.
 set -euo pipefail
@@ -180,6 +180,14 @@ def scan(line):
                 i += 1
             i += 1
             out.append(" " + VALUE + " ")
+        elif line.startswith("$((", i):  # arithmetic: no commands in it
+            j = line.find("))", i)
+            i = len(line) if j < 0 else j + 2
+            out.append(" " + VALUE + " ")
+        elif line.startswith("${", i):  # a parameter expansion is a value
+            j = line.find("}", i)
+            i = len(line) if j < 0 else j + 1
+            out.append(VALUE)
         elif line.startswith("$(", i) or c == "`":
             j = closing(line, i + 1) if c == "$" else line.find("`", i + 1)
             j = len(line) if j < 0 else j
@@ -246,7 +254,8 @@ def script_commands(text, make=False):
             yield word
 
 
-shell_files = sorted(glob.glob("scripts/*.sh")) + [".ci/run"]
+shell_files = sorted(glob.glob("scripts/*.sh") + glob.glob("tests/**/*.sh", recursive=True)) + [
+    ".ci/run"]
 for path in shell_files:
     for word in script_commands(open(path, encoding="utf-8").read()):
         use(word, path)
