@@ -11,8 +11,10 @@ build: deps
 	cmake --build --preset dev -j $(JOBS)
 
 # The main job: the desktop host on the simulated device where a display exists, else the
-# command line's headless demo.
-demo: deps build
+# command line's headless demo. Only what the demo runs is built: the plug-in and the hosts.
+demo: deps
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev -j $(JOBS) --target vx58420Cal vx58420-host vx58420cal
 	@scripts/demo.sh build/dev
 
 test: build
@@ -42,10 +44,14 @@ fuzz-smoke: deps
 	  ! ls build/fuzz/crash-* build/fuzz/leak-* build/fuzz/timeout-* 2>/dev/null | grep -q . || exit 1; \
 	done
 
-# The user guide's screenshots, made by the desktop test under the offscreen platform, and the
-# Windows page's, made by the test container under Wine.
+# The user guide's screenshots from real windows on a virtual X display at 96 dpi: the page by
+# the desktop test, the whole window with its device bar by the desktop host; the Windows
+# page's by the test container under Wine.
+XVFB = xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" env QT_QPA_PLATFORM=xcb
 screenshots: build
-	VX_SCREENSHOT_DIR=$(CURDIR)/docs/images QT_QPA_PLATFORM=offscreen build/dev/tests/test_desktop
+	scripts/install-deps.sh --win32
+	$(XVFB) LANG=de_DE.UTF-8 VX_SCREENSHOT_DIR=$(CURDIR)/docs/images build/dev/tests/test_desktop
+	$(XVFB) build/dev/hosts/desktop/vx58420-host --screenshot $(CURDIR)/docs/images/desktop-window.png
 	VX_WIN_SCREENSHOT='Z:$(subst /,\,$(CURDIR))\docs\images\win32-page-after-calibration.png' \
 	  scripts/win32-test.sh
 	scripts/png-recompress.py docs/images/win32-page-after-calibration.png

@@ -7,7 +7,7 @@
 # Every program a script or the build calls must come from one of these packages (or from
 # what they pull in): scripts/check-deps.sh checks it.
 set -euo pipefail
-base=(cmake ninja-build g++ make pkg-config git python3 libgtest-dev libgmock-dev
+base=(cmake ninja-build g++ make pkg-config git python3 locales libgtest-dev libgmock-dev
       libbenchmark-dev nlohmann-json3-dev libcli11-dev libi2c-dev qt6-base-dev clang-format
       fonts-liberation clang-14 libclang-rt-14-dev)
 # The cross compiler (its widl compiles the type library), Wine and a virtual X display.
@@ -31,13 +31,18 @@ if $list; then
   exit 0
 fi
 
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
-SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO="sudo"
-$SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# A decimal-comma locale: the tests check that the page's numbers do not follow the process's.
+if ! locale -a 2>/dev/null | grep -qx 'de_DE.utf8'; then
+  $SUDO localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+fi

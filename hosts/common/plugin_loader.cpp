@@ -33,6 +33,7 @@ std::unique_ptr<Plugin> Plugin::Open(const std::string& path, std::string& error
   }
   std::unique_ptr<Plugin> p(new Plugin());
   p->handle_ = h;
+  p->path_ = lib;
   p->register_ = reinterpret_cast<DllRegisterServerFn>(dlsym(h, "DllRegisterServer"));
   p->unregister_ = reinterpret_cast<DllUnregisterServerFn>(dlsym(h, "DllUnregisterServer"));
   p->get_class_object_ = reinterpret_cast<DllGetClassObjectFn>(dlsym(h, "DllGetClassObject"));

@@ -25,10 +25,13 @@ class Plugin {
   HResult CanUnloadNow();
   // Closes the library if it says it can be unloaded; returns whether it was closed.
   bool Unload();
+  // The library's file.
+  const std::string& path() const { return path_; }
 
  private:
   Plugin() = default;
   void* handle_ = nullptr;
+  std::string path_;
   DllRegisterServerFn register_ = nullptr;
   DllUnregisterServerFn unregister_ = nullptr;
   DllGetClassObjectFn get_class_object_ = nullptr;

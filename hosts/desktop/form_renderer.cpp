@@ -10,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 #include <cmath>
 
@@ -97,7 +99,26 @@ FormRenderer::FormRenderer(FormModel& form, QWidget* surface, double dpi)
   surface_->setFont(base);
   for (const auto& c : form_.controls())
     Build(*c);
+  HidePartlyCoveredIndicators();
   observer_ = form_.AddObserver([this](const Control& c) { Update(c); });
+}
+
+void FormRenderer::HidePartlyCoveredIndicators() {
+  // Controls that overlap are stacked in creation order. A check box whose indicator a later
+  // sibling covers in part would show a sliver of it below that sibling: it is not drawn.
+  const auto& all = form_.controls();
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (all[i]->kind != Kind::kCheckBox) continue;
+    QWidget* w = WidgetFor(all[i]->Key());
+    auto* indicator = w->findChild<QCheckBox*>("indicator");
+    const QRect mark = indicator->geometry().translated(w->pos());
+    for (std::size_t j = i + 1; j < all.size(); ++j) {
+      QWidget* above = WidgetFor(all[j]->Key());
+      if (!above || above->parentWidget() != w->parentWidget()) continue;
+      const QRect covered = above->geometry().intersected(mark);
+      if (!covered.isEmpty() && covered != mark) indicator->hide();
+    }
+  }
 }
 
 FormRenderer::~FormRenderer() {
@@ -124,7 +145,7 @@ void FormRenderer::Build(const Control& c) {
     auto* t = new QTimer(this);
     t->setTimerType(Qt::PreciseTimer);  // a coarse timer may fire up to 5 % early
     t->setInterval(c.interval_ms);
-    connect(t, &QTimer::timeout, this, [this, key] { form_.Tick(key); });
+    connect(t, &QTimer::timeout, this, [this, key] { Act(key, [this, key] { form_.Tick(key); }); });
     timers_[key] = t;
     Update(c);
     return;
@@ -140,6 +161,12 @@ void FormRenderer::Build(const Control& c) {
     case Kind::kFrame:
       if (c.border) {
         auto* g = new QGroupBox(parent);
+        // The caption sits in the border line, as the page draws its frames.
+        if (!frame_style_) frame_style_ = QStyleFactory::create("Windows");
+        if (frame_style_) {
+          frame_style_->setParent(this);
+          g->setStyle(frame_style_);
+        }
         w = g;
       } else {
         w = new QWidget(parent);  // a frame without border shows neither box nor caption
@@ -190,7 +217,8 @@ void FormRenderer::Build(const Control& c) {
     }
     case Kind::kCommandButton: {
       auto* b = new QPushButton(parent);
-      connect(b, &QPushButton::clicked, this, [this, key] { form_.Click(key); });
+      connect(b, &QPushButton::clicked, this,
+              [this, key] { Act(key, [this, key] { form_.Click(key); }); });
       w = b;
       break;
     }
@@ -228,6 +256,14 @@ void FormRenderer::Build(const Control& c) {
   if (!c.tooltip.empty()) w->setToolTip(QString::fromStdString(c.tooltip));
   widgets_[key] = w;
   Update(c);
+}
+
+void FormRenderer::Act(const std::string& key, const std::function<void()>& act) {
+  if (around) {
+    around(key, act);
+  } else {
+    act();
+  }
 }
 
 bool FormRenderer::eventFilter(QObject* watched, QEvent* event) {

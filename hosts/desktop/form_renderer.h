@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPixmap>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -11,6 +12,7 @@
 
 class QWidget;
 class QTimer;
+class QStyle;
 
 namespace vx {
 
@@ -28,11 +30,17 @@ class FormRenderer : public QObject {
   // The done mark: a white square with a red tick.
   static QPixmap DoneMark(QSize size);
 
+  // What the host does around a button's click and a timer's tick (a run holds the bus, a
+  // tick skips while another program has it): it calls act, or not.
+  std::function<void(const std::string& key, const std::function<void()>& act)> around;
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void Build(const Control& c);
+  void HidePartlyCoveredIndicators();
+  void Act(const std::string& key, const std::function<void()>& act);
   void Update(const Control& c);
 
   FormModel& form_;
@@ -42,6 +50,7 @@ class FormRenderer : public QObject {
   std::map<std::string, QTimer*> timers_;
   int observer_ = 0;
   bool updating_ = false;  // a model change being pushed into the widgets
+  QStyle* frame_style_ = nullptr;
 };
 
 }  // namespace vx

@@ -4,75 +4,112 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <iostream>
+#include <memory>
 
 #include "hosts/desktop/main_window.h"
+
+#ifndef VX_VERSION
+#define VX_VERSION "0.0.0"
+#endif
+
+namespace {
+
+int Fail(const std::string& text, int code) {
+  std::cerr << "vx58420-host: " << text << "\n";
+  return code;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QElapsedTimer started;
   started.start();
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("vx58420Cal");
-  QCommandLineParser p;
-  p.setApplicationDescription("vx58420 evaluation host: the calibration page on screen");
-  p.addHelpOption();
-  QCommandLineOption plugin("plugin", "Plug-in library to load.", "path");
-  QCommandLineOption sim("sim", "Simulator state file.", "state.json");
-  QCommandLineOption bus("bus", "Linux SMBus: /dev/i2c-N or N.", "device");
-  QCommandLineOption address("address", "7-bit device address (default 0x0B).", "address");
-  QCommandLineOption pec("pec", "Packet error checking on the bus.");
-  QCommandLineOption config("config-dir", "Folder of Config.ini.", "dir");
-  QCommandLineOption info("target-info", "TargetInfo (default 800.1.02).", "text");
-  QCommandLineOption shot("screenshot", "Save the page as PNG after the first readings, quit.",
-                          "file.png");
-  QCommandLineOption startup("measure-startup",
-                             "Print the time to the first readings painted, then quit.");
-  p.addOptions({plugin, sim, bus, address, pec, config, info, shot, startup});
-  p.process(app);
-
   vx::DesktopOptions o;
-  o.plugin = p.value(plugin).toStdString();
-  o.sim_state = p.value(sim).toStdString();
-  if (p.isSet(bus)) {
-    o.use_bus = true;
-    o.bus = p.value(bus).toStdString();
-  }
-  if (p.isSet(address)) {
-    bool ok = false;
-    o.address7 = p.value(address).toInt(&ok, 0);
-    if (!ok || o.address7 < 0x03 || o.address7 > 0x77) {
-      std::cerr << "vx58420-host: --address takes a 7-bit address\n";
-      return 2;
+  QString shot_file;
+  bool measure_startup = false;
+  {
+    // The options are read before the GUI exists: help, version and a bad option need no
+    // display, and an error ends the program with its own name.
+    QCoreApplication pre(argc, argv);
+    QCoreApplication::setApplicationName("vx58420-host");
+    QCoreApplication::setApplicationVersion(VX_VERSION);
+    QCommandLineParser p;
+    p.setApplicationDescription("vx58420 evaluation host: the calibration page on screen");
+    QCommandLineOption help = p.addHelpOption();
+    QCommandLineOption version = p.addVersionOption();
+    QCommandLineOption plugin("plugin", "Plug-in library to load.", "path");
+    QCommandLineOption sim("sim", "Simulator state file.", "state.json");
+    QCommandLineOption bus("bus", "Linux SMBus: /dev/i2c-N or N.", "device");
+    QCommandLineOption address("address", "7-bit device address (default 0x0B).", "address");
+    QCommandLineOption pec("pec", "Packet error checking on the bus.");
+    QCommandLineOption config("config-dir", "Folder of Config.ini.", "dir");
+    QCommandLineOption info("target-info", "TargetInfo (default 800.1.02).", "text");
+    QCommandLineOption shot("screenshot", "Save the window as PNG after the first readings, quit.",
+                            "file.png");
+    QCommandLineOption startup("measure-startup",
+                               "Print the time to the first readings painted, then quit.");
+    p.addOptions({plugin, sim, bus, address, pec, config, info, shot, startup});
+    if (!p.parse(QCoreApplication::arguments())) return Fail(p.errorText().toStdString(), 2);
+    if (p.isSet(help)) {
+      std::cout << p.helpText().toStdString();
+      return 0;
     }
+    if (p.isSet(version)) {
+      std::cout << "vx58420-host " << VX_VERSION << "\n";
+      return 0;
+    }
+    o.plugin = p.value(plugin).toStdString();
+    o.device.sim_state = p.value(sim).toStdString();
+    if (p.isSet(bus)) {
+      o.device.use_sim = false;
+      o.device.bus = p.value(bus).toStdString();
+    }
+    if (p.isSet(address)) {
+      bool ok = false;
+      o.device.address7 = p.value(address).toInt(&ok, 0);
+      if (!ok || o.device.address7 < 0x03 || o.device.address7 > 0x77) {
+        return Fail("--address takes a 7-bit address, 0x03 to 0x77", 2);
+      }
+    }
+    o.device.pec = p.isSet(pec);
+    o.config_dir = p.value(config).toStdString();
+    if (p.isSet(info)) o.target_info = p.value(info).toStdString();
+    shot_file = p.value(shot);
+    measure_startup = p.isSet(startup);
   }
-  o.pec = p.isSet(pec);
-  o.config_dir = p.value(config).toStdString();
-  if (p.isSet(info)) o.target_info = p.value(info).toStdString();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("vx58420-host");
+  const bool once = !shot_file.isEmpty() || measure_startup;
 
   vx::MainWindow w(o);
   std::string error;
-  if (!w.LoadPlugin(error)) {
-    std::cerr << "vx58420-host: " << error << "\n";
-    return 4;
-  }
+  if (!w.LoadPlugin(error)) return Fail(error, 4);
   w.show();
-  if (!w.ConnectAndShow(error)) std::cerr << "vx58420-host: " << error << "\n";
+  if (!w.ConnectAndShow(error)) {
+    // On screen the device bar lets the user choose again; a one-shot run has nothing to show.
+    if (once) return Fail(error, o.device.use_sim ? 3 : 4);
+    std::cerr << "vx58420-host: " << error << "\n";
+  }
 
-  if (p.isSet(shot) || p.isSet(startup)) {
+  int code = 0;
+  if (once) {
     // After the first scan tick has filled the boxes and the page has painted.
-    auto* first = new QObject(&w);
+    auto first = std::make_shared<bool>(true);
     w.cal()->Form().AddObserver([&, first](const vx::Control& c) {
-      if (c.Key() != "txtCalMeasCurrent" || !first->parent()) return;
-      first->setParent(nullptr);
-      delete first;
+      if (c.Key() != "txtCalMeasCurrent" || !*first) return;
+      *first = false;
       QTimer::singleShot(0, &w, [&] {
-        w.page()->repaint();
-        if (p.isSet(startup)) {
+        w.repaint();
+        if (measure_startup) {
           std::cout << "first readings painted after " << started.elapsed() << " ms\n";
         }
-        if (p.isSet(shot)) w.page()->grab().save(p.value(shot));
+        if (!shot_file.isEmpty() && !w.grab().save(shot_file)) {
+          code = Fail("cannot write the screenshot " + shot_file.toStdString(), 3);
+        }
         QApplication::quit();
       });
     });
   }
-  return QApplication::exec();
+  int r = QApplication::exec();
+  return code != 0 ? code : r;
 }

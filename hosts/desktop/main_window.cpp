@@ -1,28 +1,60 @@
 #include "hosts/desktop/main_window.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
+#include <filesystem>
 
-#include "adapters/linux_i2c_adapter.h"
+#include "config/mod_delays.h"
+#include "config/plugin_folder.h"
+#include "hosts/common/bus_lock.h"
 #include "sim/sim_device.h"
-#include "sim/sim_state.h"
 
 namespace vx {
 
+namespace {
+
+// Platforms without windows of their own (offscreen, for screenshots and tests) report every
+// change of the window's size limits as unsupported; nothing needs to act on it.
+QtMessageHandler g_next_handler = nullptr;
+void QuietSizeHints(QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
+  if (msg.contains("does not support propagateSizeHints")) return;
+  if (g_next_handler) {
+    g_next_handler(type, ctx, msg);
+  } else {
+    qt_message_output(type, ctx, msg);
+  }
+}
+
+bool IsRunButton(const std::string& key) {
+  return key == "btnCalibrate" || key == "btnCalPackVolt" || key == "btnBoardOffsett" ||
+         key == "cmdSWBrdOffsetCal";
+}
+
+}  // namespace
+
 MainWindow::MainWindow(DesktopOptions options, QWidget* parent)
     : QMainWindow(parent), o_(std::move(options)), platform_(o_.virtual_time) {
+  static const bool quiet = [] {
+    g_next_handler = qInstallMessageHandler(QuietSizeHints);
+    return true;
+  }();
+  (void)quiet;
   setWindowTitle("vx58420 evaluation host");
   tabs_ = new QTabWidget(this);
   setCentralWidget(tabs_);
+  statusBar();  // there from the start, so that the window's size counts it
   BuildDeviceBar();
   BuildMenu();
 }
@@ -37,12 +69,12 @@ void MainWindow::BuildDeviceBar() {
   auto* bar = addToolBar("Device");
   bar->setMovable(false);
   bar->addWidget(new QLabel(" Device: "));
-  device_ = new QComboBox;
-  device_->addItems({"Simulator", "Linux SMBus"});
-  device_->setCurrentIndex(o_.use_bus ? 1 : 0);
-  bar->addWidget(device_);
-  device_text_ = new QLineEdit(QString::fromStdString(o_.use_bus ? o_.bus : o_.sim_state));
-  device_text_->setPlaceholderText("simulator state file (empty: built-in)");
+  device_kind_ = new QComboBox;
+  device_kind_->addItems({"Simulator", "Linux SMBus"});
+  device_kind_->setCurrentIndex(o_.device.use_sim ? 0 : 1);
+  bar->addWidget(device_kind_);
+  device_text_ = new QLineEdit(
+      QString::fromStdString(o_.device.use_sim ? o_.device.sim_state : o_.device.bus));
   device_text_->setMinimumWidth(260);
   bar->addWidget(device_text_);
   auto* browse = new QPushButton("…");
@@ -57,7 +89,7 @@ void MainWindow::BuildDeviceBar() {
   bus_address_->setRange(0x03, 0x77);
   bus_address_->setDisplayIntegerBase(16);
   bus_address_->setPrefix("0x");
-  bus_address_->setValue(o_.address7);
+  bus_address_->setValue(o_.device.address7);
   bar->addWidget(bus_address_);
   // The properties the host writes into the control get a row of their own.
   addToolBarBreak();
@@ -68,7 +100,7 @@ void MainWindow::BuildDeviceBar() {
   target_address_->setRange(0, 255);
   target_address_->setDisplayIntegerBase(16);
   target_address_->setPrefix("0x");
-  target_address_->setValue(o_.address7 << 1);
+  target_address_->setValue(o_.device.address7 << 1);
   bar->addWidget(target_address_);
   bar->addWidget(new QLabel(" DVMAC: "));
   dvmac_ = new QSpinBox;
@@ -85,10 +117,12 @@ void MainWindow::BuildDeviceBar() {
     if (!ConnectAndShow(error)) Status(QString::fromStdString(error));
   });
   bar->addWidget(show);
-  connect(device_, &QComboBox::currentIndexChanged, this, [this](int i) {
+  auto placeholder = [this](int i) {
     device_text_->setPlaceholderText(i == 0 ? "simulator state file (empty: built-in)"
                                             : "/dev/i2c-N or N");
-  });
+  };
+  placeholder(device_kind_->currentIndex());
+  connect(device_kind_, &QComboBox::currentIndexChanged, this, placeholder);
 }
 
 void MainWindow::BuildMenu() {
@@ -102,8 +136,10 @@ void MainWindow::BuildMenu() {
   });
   control->addAction("Calibrate &system voltage", this, [this] {
     if (!cal_) return;
-    std::int32_t r = cal_->CalSystemVoltage();
-    Status(QString("CalSystemVoltage returned %1").arg(r));
+    AroundPageAction("CalSystemVoltage", [this] {
+      std::int32_t r = cal_->CalSystemVoltage();
+      Status(QString("CalSystemVoltage returned %1").arg(r));
+    });
   });
   control->addAction("&Print properties", this, [this] {
     if (cal_) cal_->PrintProperties();
@@ -123,8 +159,12 @@ void MainWindow::Status(const QString& text) {
   statusBar()->showMessage(text);
 }
 
+QString MainWindow::StatusText() const {
+  return statusBar()->currentMessage();
+}
+
 std::shared_ptr<SMBusAdapter> MainWindow::GetObjectProperty(const std::string& name) {
-  return name == "Parent" ? adapter_ : nullptr;
+  return name == "Parent" ? std::static_pointer_cast<SMBusAdapter>(bus_) : nullptr;
 }
 
 bool MainWindow::LoadPlugin(std::string& error) {
@@ -139,34 +179,35 @@ bool MainWindow::LoadPlugin(std::string& error) {
   auto* scroll = new QScrollArea;
   page_ = new QWidget;
   renderer_ = new FormRenderer(cal_->Form(), page_, page_->logicalDpiX());
+  renderer_->around = [this](const std::string& key, const std::function<void()>& act) {
+    AroundPageAction(key, act);
+  };
   scroll->setWidget(page_);
   scroll->setWidgetResizable(false);
   tabs_->addTab(scroll, QString::fromStdString(cal_->Caption()));
-  resize(page_->width() + 40, page_->height() + 120);
+  scroll_ = scroll;
+  if (isVisible()) FitPage();
   return true;
+}
+
+DeviceChoice MainWindow::ChosenDevice() const {
+  DeviceChoice c = o_.device;
+  c.use_sim = device_kind_->currentIndex() == 0;
+  const std::string text = device_text_->text().toStdString();
+  (c.use_sim ? c.sim_state : c.bus) = text;
+  c.address7 = bus_address_->value();
+  return c;
 }
 
 bool MainWindow::ConnectAndShow(std::string& error) {
   if (!cal_ && !LoadPlugin(error)) return false;
-  std::string text = device_text_->text().toStdString();
-  if (device_->currentIndex() == 0) {
-    sim::SimState state = sim::DefaultState(5);
-    if (!text.empty()) {
-      try {
-        state = sim::LoadStateFile(text);
-      } catch (const std::exception& e) {
-        error = e.what();
-        return false;
-      }
-    }
-    auto sim = std::make_shared<sim::SimDevice>(platform_, std::move(state));
-    sim->SetDelayProcessesEvents(true);  // the window stays live while the device waits
-    adapter_ = sim;
-  } else {
-    auto bus = LinuxI2cAdapter::Open(text, bus_address_->value(), o_.pec, platform_, error);
-    if (!bus) return false;
-    adapter_ = std::move(bus);
-  }
+  DeviceChoice choice = ChosenDevice();
+  OpenedDevice d = OpenDevice(choice, platform_, error);
+  if (!d.adapter) return false;
+  if (d.sim) d.sim->SetDelayProcessesEvents(true);  // the window stays live while it waits
+  device_ = d;
+  connected_ = choice;
+  bus_ = std::make_shared<RecordingAdapter>(d.adapter, platform_);
   auto addr = static_cast<std::int16_t>(target_address_->value());
   auto mac = static_cast<std::int16_t>(dvmac_->value());
   std::string info = target_info_->text().toStdString();
@@ -174,8 +215,81 @@ bool MainWindow::ConnectAndShow(std::string& error) {
   cal_->DVMAC(mac);
   cal_->TargetInfo(info);
   cal_->OnShow();
-  Status(device_->currentIndex() == 0 ? "Simulated device" : QString::fromStdString(text));
+  Status(choice.use_sim ? "Simulated device" : QString::fromStdString(choice.bus));
+  WarnAboutConfig();
   return true;
+}
+
+void MainWindow::WarnAboutConfig() {
+  std::string folder = o_.config_dir.empty()
+                           ? std::filesystem::path(plugin_->path()).parent_path().string()
+                           : o_.config_dir;
+  Settings s;
+  ReadConfigIni(s, target_info_->text().toStdString(), ConfigPathIn(folder));
+  QStringList refused;
+  for (const auto& r : s.out_of_range) {
+    refused << QString("%1 = %2 does not fit 16 bits, its default %3 is used")
+                   .arg(QString::fromStdString(r.key))
+                   .arg(r.value)
+                   .arg(r.fallback);
+  }
+  if (!refused.isEmpty()) Status("Config.ini: " + refused.join("; "));
+}
+
+void MainWindow::AroundPageAction(const std::string& key, const std::function<void()>& act) {
+  const std::string path = LockPath(connected_);
+  const bool run = IsRunButton(key) || key == "CalSystemVoltage";
+  if (path.empty() || !bus_ || (!run && key != "tmrScan")) {
+    act();
+    return;
+  }
+  std::string error;
+  auto ms = std::chrono::milliseconds(static_cast<std::int64_t>(run ? o_.bus_wait_s * 1000 : 0));
+  auto lock = BusLock::Acquire(path, ms, error);
+  if (!lock) {
+    Status(QString::fromStdString((run ? "The run did not start: " : "Scan paused: ") + error));
+    return;
+  }
+  act();
+}
+
+void MainWindow::FitPage() {
+  // The whole page on view where the screen allows it, without scroll bars: the window grows
+  // by what the scroll area lacks, once the window's layout has its real sizes.
+  const int frame = 2 * scroll_->frameWidth();
+  QSize lack = (page_->size() + QSize(frame, frame) - scroll_->size()).expandedTo(QSize(0, 0));
+  QSize wanted = size() + lack;
+  if (QScreen* s = screen()) wanted = wanted.boundedTo(s->availableGeometry().size());
+  resize(wanted);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!fitted_ && scroll_) {
+    fitted_ = true;
+    QTimer::singleShot(0, this, [this] { FitPage(); });
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!platform_.InControlCode()) {
+    event->accept();
+    return;
+  }
+  // A run is in progress: it stops at its next safe point (the wait in progress completes, the
+  // device leaves calibration mode, FETs off after a current calibration), then the window goes.
+  event->ignore();
+  if (close_pending_) return;
+  close_pending_ = true;
+  platform_.interrupt.Request();
+  Status(
+      "Closing: the run stops safely at the end of the device's current wait, then the window "
+      "closes.");
+  auto* poll = new QTimer(this);
+  connect(poll, &QTimer::timeout, this, [this] {
+    if (!platform_.InControlCode()) close();
+  });
+  poll->start(50);
 }
 
 }  // namespace vx

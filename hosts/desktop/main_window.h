@@ -1,5 +1,6 @@
 // The desktop host: a device bar, the plug-in loaded through its exports, and its control
-// shown as a page titled with the control's Caption.
+// shown as a page titled with the control's Caption. Around the page's runs it holds the
+// device's lock, and a window closed during a run ends the run at its next safe point first.
 #pragma once
 
 #include <QMainWindow>
@@ -7,7 +8,9 @@
 #include <string>
 
 #include "control/cal_api.h"
+#include "hosts/common/device.h"
 #include "hosts/common/plugin_loader.h"
+#include "hosts/common/recording_adapter.h"
 #include "hosts/desktop/form_renderer.h"
 #include "hosts/desktop/qt_platform.h"
 
@@ -15,21 +18,22 @@ class QComboBox;
 class QLineEdit;
 class QSpinBox;
 class QTabWidget;
-class QLabel;
+class QScrollArea;
 
 namespace vx {
 
+namespace sim {
+class SimDevice;
+}
+
 struct DesktopOptions {
   std::string plugin;  // empty: next to the program, else the registered one
-  bool use_bus = false;
-  std::string sim_state;  // simulator state file, empty for the built-in device
-  std::string bus = "/dev/i2c-1";
-  int address7 = 0x0B;
-  bool pec = false;
+  DeviceChoice device;
   std::string config_dir;
   std::string target_info = "800.1.02";
   int dvmac = 0;
   bool virtual_time = false;  // tests
+  double bus_wait_s = 1;      // how long a run waits for another program that holds the device
 };
 
 class MainWindow : public QMainWindow, public IContainer {
@@ -49,21 +53,40 @@ class MainWindow : public QMainWindow, public IContainer {
   ICal* cal() const { return cal_; }
   FormRenderer* renderer() const { return renderer_; }
   QWidget* page() const { return page_; }
+  QtPlatform& platform() { return platform_; }
+  sim::SimDevice* simulator() const { return device_.sim.get(); }
+  // The status bar's text.
+  QString StatusText() const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void BuildDeviceBar();
   void BuildMenu();
   void Status(const QString& text);
+  // A page action that may touch the device: a run holds the device's lock for its duration,
+  // a scan tick skips while another program holds it.
+  void AroundPageAction(const std::string& key, const std::function<void()>& act);
+  void WarnAboutConfig();
+  void FitPage();
+  DeviceChoice ChosenDevice() const;
 
   DesktopOptions o_;
   QtPlatform platform_;
   std::unique_ptr<Plugin> plugin_;
   ICal* cal_ = nullptr;
-  std::shared_ptr<SMBusAdapter> adapter_;
+  DeviceChoice connected_;
+  OpenedDevice device_;
+  std::shared_ptr<RecordingAdapter> bus_;
+  bool close_pending_ = false;
+  bool fitted_ = false;
+  QScrollArea* scroll_ = nullptr;
   QTabWidget* tabs_ = nullptr;
   QWidget* page_ = nullptr;
   FormRenderer* renderer_ = nullptr;
-  QComboBox* device_ = nullptr;
+  QComboBox* device_kind_ = nullptr;
   QLineEdit* device_text_ = nullptr;
   QSpinBox* bus_address_ = nullptr;
   QSpinBox* target_address_ = nullptr;

@@ -8,14 +8,17 @@
 namespace vx {
 
 void QtPlatform::ProcessEventsUntil(TimePoint deadline) {
+  Depth depth(depth_);
   if (clock_.is_virtual()) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     clock_.SleepUntil(deadline);
+    interrupt.RaiseOnce();
     return;
   }
   TimePoint now = Now();
   if (deadline <= now) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    interrupt.RaiseOnce();  // the wait is over: a stop asked for during it takes effect
     return;
   }
   // A precise single-shot timer guarantees a wake-up at the deadline; until then the thread
@@ -26,14 +29,23 @@ void QtPlatform::ProcessEventsUntil(TimePoint deadline) {
   wake.setTimerType(Qt::PreciseTimer);
   wake.start(static_cast<int>(std::min<std::int64_t>(remaining.count(), 1 << 30)));
   QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  if (Now() >= deadline) interrupt.RaiseOnce();
 }
 
 void QtPlatform::Yield() {
+  Depth depth(depth_);
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtPlatform::Sleep(Duration d) {
+  Depth depth(depth_);
+  clock_.SleepFor(d);
+  interrupt.RaiseOnce();
 }
 
 Answer QtPlatform::MessageBox(const std::string& text, const std::string& caption,
                               Buttons buttons) {
+  Depth depth(depth_);
   QMessageBox box(
       QMessageBox::NoIcon, QString::fromStdString(caption.empty() ? kDefaultTitle : caption),
       QString::fromStdString(text),

@@ -17,16 +17,30 @@ class QtPlatform : public Platform {
   TimePoint Now() override { return clock_.Now(); }
   void ProcessEventsUntil(TimePoint deadline) override;
   void Yield() override;
-  void Sleep(Duration d) override { clock_.SleepFor(d); }
+  void Sleep(Duration d) override;
   Answer MessageBox(const std::string& text, const std::string& caption, Buttons buttons) override;
   void SetBusyCursor(bool busy) override;
 
   // Title of boxes that have no caption of their own.
   static constexpr const char* kDefaultTitle = "vx58420Cal";
 
+  // A stop the host asks for (the window closes): raised as Interrupted at the end of the wait
+  // in progress.
+  InterruptRequest interrupt;
+  // Whether the control's code is running below the host's own event loop: inside one of this
+  // platform's waits, yields or message boxes. A run is in progress then.
+  bool InControlCode() const { return depth_ > 0; }
+
  private:
+  struct Depth {
+    explicit Depth(int& d) : d_(d) { ++d_; }
+    ~Depth() { --d_; }
+    int& d_;
+  };
+
   MonotonicClock clock_;
   bool busy_ = false;
+  int depth_ = 0;
 };
 
 }  // namespace vx

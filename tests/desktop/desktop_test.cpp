@@ -8,9 +8,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QtTest/QtTest>
 #include <chrono>
@@ -18,7 +21,9 @@
 #include <fstream>
 
 #include "device/utils.h"
+#include "hosts/common/bus_lock.h"
 #include "hosts/desktop/main_window.h"
+#include "sim/sim_device.h"
 #include "sim/sim_state.h"
 
 using namespace vx;
@@ -56,7 +61,7 @@ class DesktopTest : public QObject {
   std::unique_ptr<MainWindow> Window(const std::string& state_file, bool virtual_time = true) {
     DesktopOptions o;
     o.plugin = VX_PLUGIN_PATH;
-    o.sim_state = state_file;
+    o.device.sim_state = state_file;
     o.config_dir = dir_.string();
     o.virtual_time = virtual_time;
     auto w = std::make_unique<MainWindow>(o);
@@ -86,11 +91,16 @@ class DesktopTest : public QObject {
 
  private slots:
   void initTestCase() {
+    // The suite runs as a user in a decimal-comma locale would (LANG=de_DE.UTF-8, which
+    // QApplication hands to the C library): the page's numbers must not follow it.
+    QVERIFY2(std::string(setlocale(LC_NUMERIC, nullptr)).rfind("de_DE", 0) == 0,
+             "de_DE.UTF-8 is missing: scripts/install-deps.sh generates it");
     dir_ = std::filesystem::temp_directory_path() / "vx58420-desktop-test";
     std::filesystem::create_directories(dir_);
     std::ofstream(dir_ / "Config.ini") << "";
     sim::SimState s = sim::MiscalibratedState(5);
     s.busy_ms = {300, 300, 300, 300, 300};
+    s.truth.temperature_C = 25.3;
     sim::SaveStateFile(s, (dir_ / "mis.json").string());
   }
   void cleanupTestCase() { std::filesystem::remove_all(dir_); }
@@ -119,6 +129,10 @@ class DesktopTest : public QObject {
       ++checked;
     }
     QVERIFY(checked > 60);
+    // On a 1280 x 1024 screen at 96 dpi the window shows the whole page, no scroll bars.
+    auto* scroll = w->findChild<QScrollArea*>();
+    QTRY_VERIFY(!scroll->verticalScrollBar()->isVisible());
+    QVERIFY(!scroll->horizontalScrollBar()->isVisible());
     QCOMPARE(w->findChild<QTabWidget*>()->tabText(0), QString("Supercapacitor Calibration"));
     QVERIFY(!W(*w, "Frame1(4)")->isVisible());
     QCOMPARE(W<QLineEdit>(*w, "txtVoltage(0)")->maxLength(), 5);
@@ -174,7 +188,7 @@ class DesktopTest : public QObject {
       Retype(*w, ("txtVoltage(" + std::to_string(k) + ")").c_str(), taps[k]);
     }
     Retype(*w, "txtActualSystemVoltage", "12255");
-    Retype(*w, "txtTemperature", "25");
+    Retype(*w, "txtTemperature", "25.3");
     Retype(*w, "txtCurrent", "-500");
     for (const char* c : {"chkVoltageCal", "chkTempCal", "chkCurrentCal"}) {
       QTest::mouseClick(Box(*w, c), Qt::LeftButton);
@@ -190,9 +204,102 @@ class DesktopTest : public QObject {
       QVERIFY(std::abs(v - std::stod(taps[k])) <= 1.0);
     }
     QVERIFY(std::abs(W<QLineEdit>(*w, "txtMeasuredSystemVoltage")->text().toDouble() - 12255) <= 1);
-    QCOMPARE(W<QLineEdit>(*w, "txtCalMeasTemperature")->text(), QString("25"));
+    QCOMPARE(W<QLineEdit>(*w, "txtCalMeasTemperature")->text(), QString("25.3"));
     QCOMPARE(W<QLineEdit>(*w, "txtCalMeasCurrent")->text(), QString("-500"));
     Shot(*w, "page-after-calibration.png");
+  }
+
+  // Closing the window in the middle of a run: the run ends at its next safe point, leaves
+  // calibration mode and switches the FETs off, and only then does the window go.
+  void closeDuringARunLeavesTheDeviceSafeFirst() {
+    auto w = Window((dir_ / "mis.json").string());
+    FormModel& f = w->cal()->Form();
+    f.Tick("tmrScan");
+    Retype(*w, "txtTemperature", "25.3");
+    Retype(*w, "txtCurrent", "-500");
+    QTest::mouseClick(Box(*w, "chkTempCal"), Qt::LeftButton);
+    QTest::mouseClick(Box(*w, "chkCurrentCal"), Qt::LeftButton);
+    sim::SimDevice* dev = w->simulator();
+    bool asked = false, gone_in_mode = false;
+    int requests_after = 0;
+    dev->on_transfer = [&](const sim::Transfer& t) {
+      if (!asked && t.method == "WriteSMBusWord" && t.bytes == std::vector<std::uint8_t>{0, 0x40}) {
+        asked = true;  // calibration mode entered: the user closes the window
+        QMetaObject::invokeMethod(w.get(), "close", Qt::QueuedConnection);
+      }
+      requests_after += asked && t.cmd == 0x51;
+      gone_in_mode = gone_in_mode || (!w->isVisible() && dev->InCalibrationMode());
+    };
+    QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
+    QVERIFY(asked);
+    QVERIFY(w->StatusText().startsWith("Closing"));
+    QTRY_VERIFY(!w->isVisible());
+    dev->on_transfer = nullptr;
+    QVERIFY(!gone_in_mode);
+    QCOMPARE(requests_after, 0);
+    QVERIFY(!dev->InCalibrationMode());
+    QVERIFY(!dev->state().fets_on);
+  }
+
+  // While the desktop's run has the device, nobody else gets it; while somebody else has it,
+  // the run does not start and the status bar says who holds it.
+  void aRunHoldsTheDevicesLock() {
+    const std::string state = (dir_ / "mis.json").string();
+    auto w = Window(state);
+    FormModel& f = w->cal()->Form();
+    f.Tick("tmrScan");
+    QTest::mouseClick(Box(*w, "chkTempCal"), Qt::LeftButton);
+    std::string held_by;
+    w->simulator()->on_transfer = [&](const sim::Transfer&) {
+      std::string error;
+      if (held_by.empty() && !BusLock::Acquire(state, std::chrono::milliseconds(0), error)) {
+        held_by = error;
+      }
+    };
+    QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
+    QVERIFY2(held_by.find("in use by") != std::string::npos, held_by.c_str());
+    w->simulator()->on_transfer = nullptr;
+    std::string error;
+    auto mine = BusLock::Acquire(state, std::chrono::milliseconds(0), error);
+    QVERIFY(mine);
+    w->simulator()->ClearLog();
+    QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
+    QVERIFY(w->simulator()->log().empty());
+    QVERIFY(w->StatusText().startsWith("The run did not start"));
+  }
+
+  void configValuesOutOfRangeShowInTheStatusBar() {
+    std::ofstream(dir_ / "Config.ini") << "[D800]\nDVMAC=70000\n";
+    auto w = Window("");
+    std::ofstream(dir_ / "Config.ini") << "";
+    QVERIFY2(w->StatusText().contains("DVMAC = 70000 does not fit 16 bits, its default 0 is used"),
+             qPrintable(w->StatusText()));
+  }
+
+  // Help without a display, and a one-shot run that cannot do its job ends with an error.
+  void errorsEndTheProgram() {
+    auto run = [](const QStringList& args, QString* err = nullptr) {
+      QProcess p;
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.remove("QT_QPA_PLATFORM");
+      env.remove("DISPLAY");
+      if (args.contains("--screenshot")) env.insert("QT_QPA_PLATFORM", "offscreen");
+      p.setProcessEnvironment(env);
+      p.start(VX_HOST_PATH, args);
+      if (!p.waitForFinished(20000)) return -1;
+      if (err) *err = p.readAllStandardError() + p.readAllStandardOutput();
+      return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    };
+    QString out;
+    QCOMPARE(run({"--help"}, &out), 0);
+    QVERIFY(out.contains("--screenshot"));
+    QCOMPARE(run({"--bogus"}, &out), 2);
+    QVERIFY(out.startsWith("vx58420-host: "));
+    QCOMPARE(run({"--sim", "/nonexistent.json", "--screenshot", "/tmp/x.png"}, &out), 3);
+    QVERIFY(out.contains("/nonexistent.json"));
+    QCOMPARE(run({"--bus", "/dev/i2c-77", "--screenshot", "/tmp/x.png"}), 4);
+    QCOMPARE(run({"--screenshot", "/nonexistent/x.png"}, &out), 3);
+    QVERIFY(out.contains("cannot write the screenshot"));
   }
 
   void waitKeepsTheEventLoopLiveWithoutBurningACore() {

@@ -53,6 +53,15 @@ const std::vector<Case> kCases = {
       {"N", "One"}}},
     {"\r\n[P8030]\r\nDF_ERASEROW=10\r\n  DF_PROGROW  =  2\r\n",
      {{"P8030", "DF_ERASEROW"}, {"P8030", "DF_PROGROW"}, {"p8030", "df_progrow"}}},
+    // Blanks around the names asked for, as a target info with a trailing blank makes them.
+    {"[v1_2 ]\nA=1\n[ v1_3]\nB=2\n[W]\n K =3\n",
+     {{"v1_2 ", "A"},
+      {"v1_2", "A"},
+      {" v1_2  ", "A"},
+      {"v1_3", "B"},
+      {"\tv1_3\t", "B"},
+      {"W", " K "},
+      {"W", "K\t"}}},
 };
 
 }  // namespace
@@ -69,7 +78,7 @@ TEST(ProfileAgreement, SystemAndPortableReadersGiveTheSameIntegers) {
       ++compared;
     }
   }
-  EXPECT_EQ(compared, 35);
+  EXPECT_EQ(compared, 42);
 }
 
 TEST(ProfileAgreement, MissingFileGivesTheFallbackToBoth) {

@@ -70,6 +70,16 @@ WIN_TEST(ClassAndTypeLibraryAreRegistered) {
   EXPECT_EQ(attr->wMinorVerNum, 1);
   lib->ReleaseTLibAttr(attr);
   lib->Release();
+
+  // The file's version is the project's, as the page shows it; the type library stays 1.1.
+  std::vector<char> info(GetFileVersionInfoSizeW(server.c_str(), nullptr));
+  ASSERT_TRUE(!info.empty() &&
+              GetFileVersionInfoW(server.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT size = 0;
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+  EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(VX_VERSION_MAJOR << 16 | VX_VERSION_MINOR));
+  EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(VX_VERSION_PATCH << 16));
 }
 
 WIN_TEST(TypeLibraryDescribesCalMembersInOrderByReference) {

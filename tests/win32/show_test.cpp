@@ -31,6 +31,21 @@ WIN_TEST(ShowReadsParentAndSetsUpThePanel) {
   EXPECT_EQ(h.Text("txtVoltage(4)"), "8400");
   EXPECT_TRUE(!IsWindowEnabled(h.Find("txtVoltage(4)")));
   EXPECT_EQ(h.Text("txtActualSystemVoltage"), "10200");
+  // The page's tool tip, held by the tool tip window of the control's surface.
+  HWND button = h.Find("btnCalibrate");
+  char tip[256] = "";
+  for (HWND w = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr); w;
+       w = FindWindowExA(nullptr, w, TOOLTIPS_CLASSA, nullptr)) {
+    TOOLINFOA ti{};
+    ti.cbSize = TTTOOLINFOA_V2_SIZE;
+    ti.hwnd = GetParent(button);
+    ti.uId = reinterpret_cast<UINT_PTR>(button);
+    ti.lpszText = tip;
+    SendMessageA(w, TTM_GETTEXTA, sizeof tip, reinterpret_cast<LPARAM>(&ti));
+    if (tip[0]) break;
+  }
+  EXPECT_EQ(std::string(tip),
+            "Check the calibrations to perform below. Click this button to calibrate.");
   Var count;
   EXPECT_TRUE(
       SUCCEEDED(h.Call(L"ReadNumberofConfiguredCapacitors", DISPATCH_METHOD, {}, &count.v)));

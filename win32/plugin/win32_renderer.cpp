@@ -51,12 +51,34 @@ Win32Renderer::Win32Renderer(FormModel& form, HWND surface, int dpi)
     if (item.hwnd)
       SetWindowPos(item.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
+  AddToolTips();
   UpdateAll();
   observer_ = form_.AddObserver([this](const Control& c) { Update(c); });
 }
 
+void Win32Renderer::AddToolTips() {
+  for (const Item& item : items_) {
+    if (!item.hwnd || item.control->tooltip.empty()) continue;
+    if (!tooltips_) {
+      tooltips_ = CreateWindowExA(
+          WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, surface_, nullptr,
+          reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(surface_, GWLP_HINSTANCE)), nullptr);
+      if (!tooltips_) return;
+    }
+    TOOLINFOA ti{};
+    ti.cbSize = TTTOOLINFOA_V2_SIZE;
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = surface_;
+    ti.uId = reinterpret_cast<UINT_PTR>(item.hwnd);
+    ti.lpszText = const_cast<char*>(item.control->tooltip.c_str());
+    SendMessageA(tooltips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+  }
+}
+
 Win32Renderer::~Win32Renderer() {
   form_.RemoveObserver(observer_);
+  if (tooltips_ && IsWindow(tooltips_)) DestroyWindow(tooltips_);
   for (Item& item : items_) {
     if (item.control->kind == Kind::kTimer)
       KillTimer(surface_, static_cast<UINT_PTR>(kFirstId + (&item - items_.data())));

@@ -40,6 +40,8 @@ class Win32Renderer {
   };
 
   void Build(const Control& c, int index);
+  // The controls' tool tips, shown by one tool tip window of the surface.
+  void AddToolTips();
   void Update(const Control& c);
   void UpdateItem(Item& item);
   void UpdateAll();
@@ -52,6 +54,7 @@ class Win32Renderer {
 
   FormModel& form_;
   HWND surface_;
+  HWND tooltips_ = nullptr;
   int dpi_;
   int observer_ = 0;
   bool updating_ = false;  // our own SetWindowText must not come back as typing
