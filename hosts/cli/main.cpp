@@ -1,5 +1,6 @@
 // vx58420cal: the calibration control without a window, for scripts and production lines.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -9,6 +10,7 @@
 #include "hosts/cli/bus_commands.h"
 #include "hosts/cli/config_command.h"
 #include "hosts/cli/page_commands.h"
+#include "hosts/cli/records_commands.h"
 #include "hosts/cli/session.h"
 #include "hosts/cli/signals.h"
 #include "sim/sim_state.h"
@@ -80,6 +82,15 @@ int main(int argc, char** argv) {
   app.add_option("--plugin", o.plugin, "the plug-in library to load");
   app.add_option("--wait-bus", wait_bus,
                  "seconds to wait for another program using the device (default 10)");
+  app.add_option("--records", o.station.records,
+                 "where run records go: an SQLite file, postgresql://..., or none "
+                 "(default: $XDG_DATA_HOME/vx58420/records.sqlite)");
+  app.add_option("--station", o.station.station, "the station's name (default: the host name)");
+  app.add_option("--operator", o.station.operator_name, "who runs it (default: the login name)");
+  app.add_option("--unit", o.station.unit, "the unit's serial number or label");
+  std::string limits_file;
+  app.add_option("--limits", limits_file,
+                 "JSON file of the largest residual each reading may keep after a calibration");
   app.add_flag("--json", o.json, "JSON lines output");
   app.add_flag("--fast", o.fast, "simulator only: waits take no real time");
 
@@ -131,6 +142,28 @@ int main(int argc, char** argv) {
   auto* config = app.add_subcommand("config", "the settings read from Config.ini");
   auto* reg = app.add_subcommand("register", "register the plug-in (DllRegisterServer)");
   auto* unreg = app.add_subcommand("unregister", "unregister the plug-in (DllUnregisterServer)");
+
+  auto* recs = app.add_subcommand("records", "the records of the runs");
+  recs->require_subcommand(1);
+  vx::records::Query query;
+  auto* list = recs->add_subcommand("list", "the runs, oldest first");
+  list->add_option("--unit", query.unit, "only this unit's");
+  list->add_option("--since", query.since, "only from this date or time on (2026-12-06)");
+  list->add_option("--outcome", query.outcome,
+                   "only runs that ended so: done, refused, failed, interrupted, out of limits");
+  std::string record_id;
+  auto* show = recs->add_subcommand("show", "one record whole, with the gains before and after");
+  show->add_option("ID", record_id)->required();
+  std::string csv_file;
+  auto* exp = recs->add_subcommand("export",
+                                   "one row per run: unit, time, station, run, "
+                                   "outcome and each reading's residual");
+  exp->add_option("--csv", csv_file, "the CSV file to write")->required();
+  auto* restore = app.add_subcommand("restore",
+                                     "write a record's data flash from before its "
+                                     "run back to the device");
+  restore->add_option("RECORD", record_id)->required();
+  restore->add_flag("--yes", o.yes, "answer OK to the confirmation");
 
   auto* bus = app.add_subcommand("bus",
                                  "raw SMBus transfers in order: read-word CMD, "
@@ -186,6 +219,18 @@ int main(int argc, char** argv) {
       throw std::invalid_argument("--config-dir: the folder " + o.config_dir + " does not exist");
     }
     if (*config) return ConfigCommand(o);
+    if (!limits_file.empty()) o.limits = vx::LoadLimits(limits_file);
+    o.station.program = std::string("vx58420cal ") + VX_VERSION;
+    if (*recs) {
+      try {
+        if (*list) return RecordsList(o, query);
+        if (*show) return RecordsShow(o, Int("ID", record_id, 1, INT64_MAX));
+        return RecordsExport(o, csv_file);
+      } catch (const vx::records::StoreError& e) {
+        Out::Error(e.what());
+        return kExitFile;
+      }
+    }
     if (*reg || *unreg) return Registration(o, reg->parsed());
     o.device.address7 = static_cast<int>(Int("--address", address, 0x03, 0x77));
     o.bus_wait_s = static_cast<double>(Int("--wait-bus", wait_bus, 0, 3600));
@@ -241,16 +286,31 @@ int main(int argc, char** argv) {
     if (int opened = s.OpenDevice(); opened != kExitOk) return opened;
     int code = kExitOk;
     if (*bus) {
-      for (const BusRequest& r : sequence) {
-        if (s.interrupted()) break;  // no new transfer once a stop is asked for
-        if (RunBus(s.adapter(), s.target_address(), r, s.out()) != 0) {
-          code = kExitFailed;
-          break;
+      bool ok = true;
+      auto transfers_of = [&] {
+        for (const BusRequest& r : sequence) {
+          if (s.interrupted()) break;  // no new transfer once a stop is asked for
+          if (RunBus(s.adapter(), s.target_address(), r, s.out()) != 0) {
+            ok = false;
+            break;
+          }
         }
-      }
-      if (s.interrupted()) {
-        s.ReportInterruption();
-        code = kExitInterrupted;
+      };
+      // Raw writes change the device like a run: they are recorded with its data flash.
+      bool writes = std::any_of(sequence.begin(), sequence.end(), [](const BusRequest& r) {
+        return r.op != BusOp::kReadWord && r.op != BusOp::kReadBlock;
+      });
+      if (writes) {
+        auto r = s.Run(
+            "bus", "Bus transfers", transfers_of, [&] { return ok; },
+            [&] {
+              return Json{{"transfers", transfers}};
+            });
+        code = r.interrupted ? kExitInterrupted : ok ? kExitOk : kExitFailed;
+      } else {
+        transfers_of();
+        if (s.interrupted()) s.ReportInterruption();
+        code = s.interrupted() ? kExitInterrupted : ok ? kExitOk : kExitFailed;
       }
     } else {
       if (!s.ShowControl()) return kExitSetup;
@@ -261,6 +321,14 @@ int main(int argc, char** argv) {
       if (*pack) code = PackVoltageCommand(s);
       if (*board) code = BoardOffsetCommand(s, hardware, Given(board, "--seconds", seconds));
       if (*script) code = ScriptCommand(s, script_file == "-" ? std::cin : script_in);
+      if (*restore) {
+        try {
+          code = RestoreCommand(s, Int("RECORD", record_id, 1, INT64_MAX));
+        } catch (const vx::records::StoreError& e) {
+          Out::Error(e.what());
+          code = kExitFile;
+        }
+      }
     }
     if (!s.Finish()) return kExitFile;
     return s.interrupted() ? kExitInterrupted : code;

@@ -6,7 +6,7 @@
 
 #include "device/numeric.h"
 #include "hosts/cli/config_command.h"
-#include "hosts/common/page_labels.h"
+#include "hosts/common/page_state.h"
 
 namespace vx::cli {
 
@@ -71,70 +71,41 @@ void OfferSeparateRuns(FormModel& f, bool hardware_board_offset) {
 }
 
 // The run's outcome in one line, its exit code returned.
-int Outcome(Session& s, const std::string& run, bool done) {
+int Outcome(Session& s, const std::string& run, const Session::RunResult& r) {
+  if (r.interrupted) return kExitInterrupted;
   if (s.cancelled() && !s.options().yes) {
     Out::Error("the confirmation was answered Cancel; --yes answers it with OK");
   }
-  s.out().Print(run + (done ? " done." : " not done."), Json{{"run", run}, {"done", done}});
-  return done ? kExitOk : kExitFailed;
+  const bool out = r.outcome == "out of limits";
+  Json j{{"run", run}, {"done", r.done}, {"outcome", r.outcome}};
+  if (r.record.id > 0) j["record"] = r.record.id;
+  if (!r.record.limits.is_null()) j["limits"] = r.record.limits;
+  std::string text = run + (r.done ? " done." : " not done.");
+  if (out) {
+    text += " The unit is outside its limits:";
+    for (const auto& c : r.record.limits["checks"]) {
+      if (!c["passed"].get<bool>()) {
+        text += " " + c["reading"].get<std::string>() + " " + c["residual"].dump() + " (at most " +
+                FormatDouble(c["limit"].get<double>()) + ")";
+      }
+    }
+  }
+  s.out().Print(text, j);
+  return out ? kExitOutOfLimits : r.done ? kExitOk : kExitFailed;
 }
 
-// Each reading that was calibrated against its reference, after the run and one more scan.
-void PrintResiduals(Session& s, const CalibrateArgs& a) {
-  FormModel& f = s.form();
-  f.Tick("tmrScan");
-  Json residuals = Json::object();
-  auto residual = [&](const std::string& name, const std::string& measured,
-                      const std::string& reference) {
-    Json m = Number(measured), r = Number(reference);
-    residuals[name] = (m.is_null() || r.is_null())
-                          ? Json(nullptr)
-                          : Number(FormatDouble(m.get<double>() - r.get<double>()));
-  };
-  for (std::size_t k = 0; k < a.voltages.size(); ++k) {
-    residual(kVoltageRowNames[k], f.At("txtCalMeasVoltage", static_cast<int>(k)).text(),
-             a.voltages[k]);
-  }
-  if (!a.voltages.empty()) {  // the stack is calibrated against the top capacitor's voltage
-    residual(kVoltageRowNames[5], f.At("txtCalMeasVoltage", 5).text(), a.voltages.back());
-  }
-  if (a.system_voltage) {
-    residual("System voltage", f.At("txtMeasuredSystemVoltage").text(), *a.system_voltage);
-  }
-  if (a.temperature) residual("Temperature", f.At("txtCalMeasTemperature").text(), *a.temperature);
-  if (a.current) residual("Current", f.At("txtCalMeasCurrent").text(), *a.current);
+// Each reading that was calibrated against its reference, after the run.
+void PrintResiduals(Session& s, const records::RunRecord& r) {
   if (s.out().json()) {
-    s.out().Object(Json{{"verify", residuals}, {"readings", ReadingsJson(f)}});
+    s.out().Object(Json{{"verify", r.residuals}, {"readings", r.readings_after}});
     return;
   }
   s.out().Text("Residuals (measured - reference):");
-  for (auto& [name, v] : residuals.items())
+  for (auto& [name, v] : r.residuals.items())
     s.out().Text("  " + Row(name, v.is_null() ? "n/a" : v.dump(), ""));
 }
 
 }  // namespace
-
-Json ReadingsJson(FormModel& f) {
-  Json j;
-  Json caps = Json::array();
-  for (int i = 0; i < 6; ++i)
-    caps.push_back(Number(f.At("txtCalMeasVoltage", i).text()));
-  j["capacitors_mV"] = caps;
-  j["system_mV"] = Number(f.At("txtMeasuredSystemVoltage").text());
-  j["temperature_C"] = Number(f.At("txtCalMeasTemperature").text());
-  j["current_mA"] = Number(f.At("txtCalMeasCurrent").text());
-  return j;
-}
-
-std::optional<int> ConfiguredCount(FormModel& f) {
-  // The set-up leaves the rows of the configured capacitors as they were and disables every row
-  // above them: 2 to 5 usable rows with the stack row disabled is a count the page supports.
-  int n = 0;
-  while (n < 6 && f.At("txtVoltage", n).enabled())
-    ++n;
-  if (n < 2 || n > 5) return std::nullopt;
-  return n;
-}
 
 int ReadCommand(Session& s, int ticks) {
   FormModel& f = s.form();
@@ -169,7 +140,6 @@ int ReadCommand(Session& s, int ticks) {
 
 int CalibrateCommand(Session& s, const CalibrateArgs& a) {
   FormModel& f = s.form();
-  f.Tick("tmrScan");  // live readings on the page before the click, as a user sees them
   if (!a.voltages.empty()) {
     // No capacitor is calibrated against a value nobody gave: exactly one voltage for each
     // configured capacitor. (With a count the page does not support it refuses the run itself.)
@@ -228,10 +198,11 @@ int CalibrateCommand(Session& s, const CalibrateArgs& a) {
   f.At("chkCCOffset").SetValue(a.cc_offset ? 1 : 0);
 
   WarnOutOfRange(s);
-  if (!s.Run("Calibrate device", [&] { f.Click("btnCalibrate"); })) return kExitInterrupted;
-  bool done = f.At("imgCalDoneBox").visible();
-  if (a.verify && done) PrintResiduals(s, a);
-  return Outcome(s, "Calibration", done);
+  auto r = s.Run(
+      "calibrate", "Calibrate device", [&] { f.Click("btnCalibrate"); },
+      [&] { return f.At("imgCalDoneBox").visible(); });
+  if (a.verify && r.done) PrintResiduals(s, r.record);
+  return Outcome(s, "Calibration", r);
 }
 
 int CapacitorsCommand(Session& s) {
@@ -255,31 +226,28 @@ int SystemVoltageCommand(Session& s, const std::optional<std::string>& actual) {
   if (!TypeReference(f, "txtActualSystemVoltage", *actual, "--actual")) return kExitUsage;
   WarnOutOfRange(s);
   f.At("imgCalDoneBox").SetVisible(false);
-  std::int32_t r = 0;
-  if (!s.Run("System voltage", [&] { r = s.cal().CalSystemVoltage(); })) return kExitInterrupted;
-  bool done = f.At("imgCalDoneBox").visible();
-  if (s.out().json()) {
-    s.out().Object(Json{{"run", "System voltage calibration"}, {"status", r}, {"done", done}});
-    return done ? kExitOk : kExitFailed;
+  std::int32_t status = 0;
+  auto r = s.Run(
+      "system-voltage", "System voltage", [&] { status = s.cal().CalSystemVoltage(); },
+      [&] { return f.At("imgCalDoneBox").visible(); });
+  if (!r.done && !r.interrupted) {
+    s.out().Text("CalSystemVoltage returned " + std::to_string(status) + ".");
   }
-  s.out().Text(done ? "System voltage calibration done: the new gain was written."
-                    : "System voltage calibration not done (CalSystemVoltage returned " +
-                          std::to_string(r) + ").");
-  return done ? kExitOk : kExitFailed;
+  return Outcome(s, "System voltage calibration", r);
 }
 
 int PackVoltageCommand(Session& s) {
   FormModel& f = s.form();
-  f.Tick("tmrScan");
   OfferSeparateRuns(f, false);
   WarnOutOfRange(s);
-  if (!s.Run("Pack voltage", [&] { f.Click("btnCalPackVolt"); })) return kExitInterrupted;
-  return Outcome(s, "Pack voltage calibration", f.At("imgPackDoneBox").visible());
+  auto r = s.Run(
+      "pack-voltage", "Pack voltage", [&] { f.Click("btnCalPackVolt"); },
+      [&] { return f.At("imgPackDoneBox").visible(); });
+  return Outcome(s, "Pack voltage calibration", r);
 }
 
 int BoardOffsetCommand(Session& s, bool hardware, const std::optional<std::string>& seconds) {
   FormModel& f = s.form();
-  f.Tick("tmrScan");
   OfferSeparateRuns(f, hardware);
   if (seconds) {
     Control& box = f.At("txtBrdOffTime");
@@ -299,13 +267,12 @@ int BoardOffsetCommand(Session& s, bool hardware, const std::optional<std::strin
   }
   WarnOutOfRange(s);
   const char* button = hardware ? "btnBoardOffsett" : "cmdSWBrdOffsetCal";
-  if (!s.Run(hardware ? "Board offset (hardware)" : "Board offset (software)",
-             [&] { f.Click(button); })) {
-    return kExitInterrupted;
-  }
+  auto r = s.Run(
+      hardware ? "board-offset-hardware" : "board-offset-software",
+      hardware ? "Board offset (hardware)" : "Board offset (software)", [&] { f.Click(button); },
+      [&] { return f.At("imgBoardOffDone").visible(); });
   return Outcome(
-      s, hardware ? "Hardware board offset calibration" : "Software board offset calibration",
-      f.At("imgBoardOffDone").visible());
+      s, hardware ? "Hardware board offset calibration" : "Software board offset calibration", r);
 }
 
 }  // namespace vx::cli

@@ -32,10 +32,4 @@ int PackVoltageCommand(Session& s);
 int BoardOffsetCommand(Session& s, bool hardware, const std::optional<std::string>& seconds);
 int ScriptCommand(Session& s, std::istream& in);
 
-// The measured boxes of the page as JSON (numbers, or null for "Err_Rd" and empty boxes).
-Json ReadingsJson(FormModel& f);
-// The series capacitor count the page works with after its set-up: 2 to 5, or nullopt when
-// the device's Operation Cfg holds a count the page does not support (it has said so).
-std::optional<int> ConfiguredCount(FormModel& f);
-
 }  // namespace vx::cli

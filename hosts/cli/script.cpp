@@ -2,8 +2,10 @@
 // refusals (with the reason) out.
 #include <algorithm>
 #include <iostream>
+#include <map>
 
 #include "hosts/cli/page_commands.h"
+#include "hosts/common/page_state.h"
 
 namespace vx::cli {
 
@@ -57,12 +59,19 @@ class Script {
       std::string why =
           WhyNot(f_, key, {Kind::kCommandButton, Kind::kCheckBox, Kind::kOptionButton});
       if (!why.empty()) return why;
-      // A run's button: its progress shown, a signal taken at the run's next safe point.
-      if (key == "btnCalibrate" || key == "btnCalPackVolt" || key == "btnBoardOffsett" ||
-          key == "cmdSWBrdOffsetCal") {
-        s_.Run(key, [&] { f_.Click(key); });
-      } else {
+      // A run's button: recorded, its progress shown, a signal taken at its next safe point.
+      static const std::map<std::string, std::pair<const char*, const char*>> kRuns = {
+          {"btnCalibrate", {"calibrate", "imgCalDoneBox"}},
+          {"btnCalPackVolt", {"pack-voltage", "imgPackDoneBox"}},
+          {"btnBoardOffsett", {"board-offset-hardware", "imgBoardOffDone"}},
+          {"cmdSWBrdOffsetCal", {"board-offset-software", "imgBoardOffDone"}}};
+      auto run = kRuns.find(key);
+      if (run == kRuns.end()) {
         f_.Click(key);
+      } else {
+        s_.Run(
+            run->second.first, key, [&] { f_.Click(key); },
+            [&] { return f_.At(run->second.second).visible(); });
       }
       return "";
     }
@@ -103,7 +112,10 @@ class Script {
       r["result"] = s_.cal().ReadNumberofConfiguredCapacitors();
       r["count"] = Number(f_.At("txtCellCount").text());
     } else if (m == "CalSystemVoltage") {
-      s_.Run(m, [&] { r["result"] = s_.cal().CalSystemVoltage(); });
+      f_.At("imgCalDoneBox").SetVisible(false);
+      s_.Run(
+          "system-voltage", m, [&] { r["result"] = s_.cal().CalSystemVoltage(); },
+          [&] { return f_.At("imgCalDoneBox").visible(); });
     } else if (m == "PrintProperties") {
       s_.cal().PrintProperties();
     } else {

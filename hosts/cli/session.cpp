@@ -199,19 +199,49 @@ void Session::Show() {
   });
 }
 
-bool Session::Run(const std::string& name, const std::function<void()>& action) {
+Session::RunResult Session::Run(const std::string& run, const std::string& title,
+                                const std::function<void()>& action,
+                                const std::function<bool()>& done,
+                                const std::function<records::Json()>& extra) {
+  RunResult result;
   if (interrupted()) {  // stopped before the run began: nothing of it starts
+    result.interrupted = true;
     ReportInterruption();
-    return false;
+    return result;
   }
+  RunRecorder recorder(o_.station, bus_->inner(), target_address(), cal_ ? &form() : nullptr);
+  const bool keep = o_.station.records != "none";
+  if (keep || cal_) {
+    std::string device = o_.device.use_sim ? "simulator" : LockPath(o_.device);
+    if (o_.device.use_sim && !o_.device.sim_state.empty()) device += " " + o_.device.sim_state;
+    recorder.Begin(run, device, o_.target_info);
+  }
+  const std::size_t first_message = messages_.size();
+  account_.Restart();
   progress_.emplace(platform_, account_, isatty(2) != 0);
-  progress_->Start(name);
+  progress_->Start(title);
   action();
   progress_->Stop();
   progress_.reset();
-  if (!interrupted()) return true;
-  ReportInterruption();
-  return false;
+  result.interrupted = platform_.interrupt.raised();
+  result.done = !result.interrupted && done();
+  result.outcome = OutcomeOf(result.done, result.interrupted, account_);
+  recorder.Observe();
+  records::RunRecord& r = recorder.record();
+  if (extra) r.extra = extra();
+  if (result.done && o_.limits) {
+    r.limits = Judge(*o_.limits, r.residuals);
+    if (!r.limits["passed"].get<bool>()) result.outcome = "out of limits";
+  }
+  if (keep) {
+    std::string warning = recorder.Store(
+        result.outcome,
+        {messages_.begin() + static_cast<std::ptrdiff_t>(first_message), messages_.end()});
+    if (!warning.empty()) Out::Error("warning: " + warning);
+  }
+  result.record = r;
+  if (interrupted()) ReportInterruption();
+  return result;
 }
 
 void Session::ReportInterruption() {

@@ -14,8 +14,10 @@
 #include "hosts/cli/progress.h"
 #include "hosts/common/bus_lock.h"
 #include "hosts/common/device.h"
+#include "hosts/common/limits.h"
 #include "hosts/common/plugin_loader.h"
 #include "hosts/common/recording_adapter.h"
+#include "hosts/common/run_recorder.h"
 #include "platform/console_platform.h"
 
 namespace vx::sim {
@@ -29,6 +31,7 @@ inline constexpr int kExitFailed = 1;  // the run did not end with its done mark
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitFile = 3;           // a state, trace or script file
 inline constexpr int kExitSetup = 4;          // device, bus lock or plug-in could not be had
+inline constexpr int kExitOutOfLimits = 5;    // the run was done, the unit is outside its limits
 inline constexpr int kExitInterrupted = 130;  // a signal stopped the run at a safe point
 
 struct Options {
@@ -42,6 +45,8 @@ struct Options {
   bool yes = false;
   bool fast = false;  // virtual time (simulator only)
   double bus_wait_s = 10;
+  Station station;  // where records go, and who and what they name
+  std::optional<Limits> limits;
   // Creates the control instead of loading the plug-in (programs that link the control).
   std::function<ICal*()> make_cal;
 };
@@ -67,10 +72,19 @@ class Session : public IContainer {
   Platform& AmbientPlatform() override { return platform_; }
   std::shared_ptr<SMBusAdapter> GetObjectProperty(const std::string& name) override;
 
-  // One of the page's runs (a click, a host method): its progress shown, a stop asked for by a
-  // signal taken at the run's next safe point. False when the run was interrupted: the line
-  // that says what was done has been printed.
-  bool Run(const std::string& name, const std::function<void()>& action);
+  // One run that can write the device (a click, a host method, raw transfers): recorded with
+  // the data flash before and after, its progress shown, a stop asked for by a signal taken at
+  // the run's next safe point (then the line that says what was done is printed).
+  struct RunResult {
+    bool done = false;
+    bool interrupted = false;
+    std::string outcome;
+    records::RunRecord record;
+  };
+  // extra: what this run kind adds to its record, asked after the run.
+  RunResult Run(const std::string& run, const std::string& title,
+                const std::function<void()>& action, const std::function<bool()>& done,
+                const std::function<records::Json()>& extra = nullptr);
   bool interrupted() const { return platform_.interrupt.requested(); }
   // The line an interruption ends with.
   void ReportInterruption();
@@ -82,6 +96,7 @@ class Session : public IContainer {
   ConsolePlatform& platform() { return platform_; }
   Out& out() { return out_; }
   const Options& options() const { return o_; }
+  void set_unit(const std::string& unit) { o_.station.unit = unit; }
   std::int16_t target_address() const { return static_cast<std::int16_t>(o_.device.address7 << 1); }
   // The message boxes shown so far, and whether a confirmation was answered Cancel.
   const std::vector<std::string>& messages() const { return messages_; }

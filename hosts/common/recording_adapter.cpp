@@ -115,6 +115,7 @@ void DeviceAccount::Note(const BusEvent& e) {
   const bool ok = e.status == 0 && !e.threw;
   const bool write = m.rfind("Write", 0) == 0;
   if (write && ok) ++writes_;
+  if (e.status != 0) ++failures_;
   if (e.addr == cmd::kRegisterAddress) {
     activity_ = "sampling the board offset";
     return;

@@ -65,7 +65,13 @@ class DeviceAccount {
 
   // Words for the step the device is in now ("device calibrating", "writing data flash").
   const std::string& activity() const { return activity_; }
+  // Counting starts again (a run begins); the device's state (mode, FETs) is kept.
+  void Restart() {
+    dataflash_writes_ = stores_ = writes_ = failures_ = 0;
+    ever_in_mode_ = in_mode_;
+  }
   int dataflash_writes() const { return dataflash_writes_; }
+  int failed_transfers() const { return failures_; }
   int stores() const { return stores_; }
   bool wrote() const { return writes_ > 0; }  // anything written to the device
   // Known from the last signature read or entry/exit command.
@@ -80,6 +86,7 @@ class DeviceAccount {
   int dataflash_writes_ = 0;
   int stores_ = 0;
   int writes_ = 0;
+  int failures_ = 0;
   bool in_mode_ = false;
   bool ever_in_mode_ = false;
   int fets_ = -1;

@@ -46,9 +46,15 @@ int main(int argc, char** argv) {
     QCommandLineOption info("target-info", "TargetInfo (default 800.1.02).", "text");
     QCommandLineOption shot("screenshot", "Save the window as PNG after the first readings, quit.",
                             "file.png");
+    QCommandLineOption records(
+        "records", "Where run records go: an SQLite file, postgresql://..., or none.", "where");
+    QCommandLineOption station("station", "The station's name (default: the host name).", "name");
+    QCommandLineOption unit("unit", "The unit's serial number or label.", "unit");
+    QCommandLineOption oper("operator", "Who runs it (default: the login name).", "name");
     QCommandLineOption startup("measure-startup",
                                "Print the time to the first readings painted, then quit.");
-    p.addOptions({plugin, sim, bus, address, pec, config, info, shot, startup});
+    p.addOptions({plugin, sim, bus, address, pec, config, info, shot, startup, records, station,
+                  unit, oper});
     if (!p.parse(QCoreApplication::arguments())) return Fail(p.errorText().toStdString(), 2);
     if (p.isSet(help)) {
       std::cout << p.helpText().toStdString();
@@ -74,6 +80,10 @@ int main(int argc, char** argv) {
     o.device.pec = p.isSet(pec);
     o.config_dir = p.value(config).toStdString();
     if (p.isSet(info)) o.target_info = p.value(info).toStdString();
+    o.station.records = p.value(records).toStdString();
+    o.station.station = p.value(station).toStdString();
+    o.station.unit = p.value(unit).toStdString();
+    o.station.operator_name = p.value(oper).toStdString();
     shot_file = p.value(shot);
     measure_startup = p.isSet(startup);
   }

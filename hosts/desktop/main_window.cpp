@@ -15,11 +15,17 @@
 #include <QTimer>
 #include <QToolBar>
 #include <filesystem>
+#include <map>
 
 #include "config/mod_delays.h"
 #include "config/plugin_folder.h"
 #include "hosts/common/bus_lock.h"
+#include "hosts/desktop/records_window.h"
 #include "sim/sim_device.h"
+
+#ifndef VX_VERSION
+#define VX_VERSION "0.0.0"
+#endif
 
 namespace vx {
 
@@ -111,6 +117,17 @@ void MainWindow::BuildDeviceBar() {
   target_info_ = new QLineEdit(QString::fromStdString(o_.target_info));
   target_info_->setMaximumWidth(90);
   bar->addWidget(target_info_);
+  bar->addWidget(new QLabel(" Unit: "));
+  unit_ = new QLineEdit(QString::fromStdString(o_.station.unit));
+  unit_->setPlaceholderText("serial or label");
+  unit_->setObjectName("unit");
+  unit_->setMaximumWidth(120);
+  bar->addWidget(unit_);
+  bar->addWidget(new QLabel(" Operator: "));
+  operator_ = new QLineEdit(QString::fromStdString(o_.station.operator_name));
+  operator_->setPlaceholderText("login name");
+  operator_->setMaximumWidth(100);
+  bar->addWidget(operator_);
   auto* show = new QPushButton("Connect and show");
   connect(show, &QPushButton::clicked, this, [this] {
     std::string error;
@@ -143,6 +160,13 @@ void MainWindow::BuildMenu() {
   });
   control->addAction("&Print properties", this, [this] {
     if (cal_) cal_->PrintProperties();
+  });
+  auto* records = menuBar()->addMenu("&Records");
+  records->addAction("&Recent records…", this, [this] {
+    auto* w = new RecordsWindow(o_.station.records, this);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->Reload();
+    w->show();
   });
   control->addSeparator();
   control->addAction("&Show the page again", this, [this] {
@@ -208,6 +232,7 @@ bool MainWindow::ConnectAndShow(std::string& error) {
   device_ = d;
   connected_ = choice;
   bus_ = std::make_shared<RecordingAdapter>(d.adapter, platform_);
+  bus_->Listen([this](const BusEvent& e) { account_.Note(e); });
   auto addr = static_cast<std::int16_t>(target_address_->value());
   auto mac = static_cast<std::int16_t>(dvmac_->value());
   std::string info = target_info_->text().toStdString();
@@ -250,7 +275,48 @@ void MainWindow::AroundPageAction(const std::string& key, const std::function<vo
     Status(QString::fromStdString((run ? "The run did not start: " : "Scan paused: ") + error));
     return;
   }
+  if (run) {
+    RecordedRun(key, act);
+  } else {
+    act();
+  }
+}
+
+void MainWindow::RecordedRun(const std::string& key, const std::function<void()>& act) {
+  static const std::map<std::string, std::pair<const char*, const char*>> kRuns = {
+      {"btnCalibrate", {"calibrate", "imgCalDoneBox"}},
+      {"btnCalPackVolt", {"pack-voltage", "imgPackDoneBox"}},
+      {"btnBoardOffsett", {"board-offset-hardware", "imgBoardOffDone"}},
+      {"cmdSWBrdOffsetCal", {"board-offset-software", "imgBoardOffDone"}},
+      {"CalSystemVoltage", {"system-voltage", "imgCalDoneBox"}}};
+  const auto& [run, done_image] = kRuns.at(key);
+  FormModel& f = cal_->Form();
+  Station st = o_.station;
+  st.unit = unit_->text().toStdString();
+  st.operator_name = operator_->text().toStdString();
+  st.program = std::string("vx58420-host ") + VX_VERSION;
+  RunRecorder recorder(st, bus_->inner(), static_cast<std::int16_t>(target_address_->value()), &f);
+  std::string device = connected_.use_sim ? "simulator" : LockPath(connected_);
+  if (connected_.use_sim && !connected_.sim_state.empty()) device += " " + connected_.sim_state;
+  recorder.Begin(run, device, target_info_->text().toStdString());
+  if (key == "CalSystemVoltage") f.At(done_image).SetVisible(false);
+  messages_.clear();
+  platform_.on_message = [this](const std::string& text) { messages_.push_back(text); };
+  account_.Restart();
   act();
+  platform_.on_message = nullptr;
+  const bool interrupted = platform_.interrupt.raised();
+  const bool done = !interrupted && f.At(done_image).visible();
+  recorder.Observe();
+  std::string warning = recorder.Store(OutcomeOf(done, interrupted, account_), messages_);
+  if (!warning.empty()) {
+    Status(QString::fromStdString("Warning: " + warning));
+  } else if (!close_pending_ && recorder.record().id > 0) {
+    Status(
+        QString("Record %1: %2, %3")
+            .arg(recorder.record().id)
+            .arg(QString::fromStdString(run), QString::fromStdString(recorder.record().outcome)));
+  }
 }
 
 void MainWindow::FitPage() {

@@ -11,6 +11,7 @@
 #include "hosts/common/device.h"
 #include "hosts/common/plugin_loader.h"
 #include "hosts/common/recording_adapter.h"
+#include "hosts/common/run_recorder.h"
 #include "hosts/desktop/form_renderer.h"
 #include "hosts/desktop/qt_platform.h"
 
@@ -34,6 +35,7 @@ struct DesktopOptions {
   int dvmac = 0;
   bool virtual_time = false;  // tests
   double bus_wait_s = 1;      // how long a run waits for another program that holds the device
+  Station station;            // where the runs' records go; the device bar names unit and operator
 };
 
 class MainWindow : public QMainWindow, public IContainer {
@@ -64,6 +66,8 @@ class MainWindow : public QMainWindow, public IContainer {
 
  private:
   void BuildDeviceBar();
+  // A run of the page with its record around it.
+  void RecordedRun(const std::string& key, const std::function<void()>& act);
   void BuildMenu();
   void Status(const QString& text);
   // A page action that may touch the device: a run holds the device's lock for its duration,
@@ -80,6 +84,8 @@ class MainWindow : public QMainWindow, public IContainer {
   DeviceChoice connected_;
   OpenedDevice device_;
   std::shared_ptr<RecordingAdapter> bus_;
+  DeviceAccount account_;
+  std::vector<std::string> messages_;
   bool close_pending_ = false;
   bool fitted_ = false;
   QScrollArea* scroll_ = nullptr;
@@ -92,6 +98,8 @@ class MainWindow : public QMainWindow, public IContainer {
   QSpinBox* target_address_ = nullptr;
   QSpinBox* dvmac_ = nullptr;
   QLineEdit* target_info_ = nullptr;
+  QLineEdit* unit_ = nullptr;
+  QLineEdit* operator_ = nullptr;
 };
 
 }  // namespace vx

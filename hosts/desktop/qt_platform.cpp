@@ -46,6 +46,7 @@ void QtPlatform::Sleep(Duration d) {
 Answer QtPlatform::MessageBox(const std::string& text, const std::string& caption,
                               Buttons buttons) {
   Depth depth(depth_);
+  if (on_message) on_message(text);
   QMessageBox box(
       QMessageBox::NoIcon, QString::fromStdString(caption.empty() ? kDefaultTitle : caption),
       QString::fromStdString(text),

@@ -24,6 +24,8 @@ class QtPlatform : public Platform {
   // Title of boxes that have no caption of their own.
   static constexpr const char* kDefaultTitle = "vx58420Cal";
 
+  // Called with each message box's text as it is shown (a run's record keeps them).
+  std::function<void(const std::string& text)> on_message;
   // A stop the host asks for (the window closes): raised as Interrupted at the end of the wait
   // in progress.
   InterruptRequest interrupt;

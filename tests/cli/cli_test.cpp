@@ -275,11 +275,13 @@ TEST_P(Interrupt, LeavesTheDeviceSafe) {
   };
   EXPECT_FALSE(sent(0x51, signal_at + 1));  // no new calibration request after the stop
   const bool entered = sent(0x00, 0);
+  // The last write to the device: the FETs off, once calibration mode had been entered.
   std::size_t last = t.size() - 1;
-  while (last > 0 && !t[last].contains("cmd"))  // the waits after it
+  while (last > 0 && t[last]["method"].get<std::string>().rfind("Write", 0) != 0)
     --last;
   if (entered) {
-    EXPECT_EQ(t[last]["cmd"], 0x46);  // the FETs switched off last
+    EXPECT_EQ(t[last]["cmd"], 0x46);
+    EXPECT_EQ(t[last]["bytes"], (std::vector<int>{0, 0}));
   }
   bool left = !entered;
   for (std::size_t i = signal_at; i < t.size(); ++i) {

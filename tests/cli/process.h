@@ -54,7 +54,9 @@ class Process {
           const std::string& input = "")
       : out_(dir + "/out." + std::to_string(counter_)),
         err_(dir + "/err." + std::to_string(counter_++)) {
-    std::string cmd = env + " exec " + VX_CLI_PATH + " " + args + " >" + out_ + " 2>" + err_;
+    // Records go to the test's own folder unless the test says otherwise.
+    std::string cmd = "XDG_DATA_HOME=" + dir + " " + env + " exec " + VX_CLI_PATH + " " + args +
+                      " >" + out_ + " 2>" + err_;
     if (!input.empty()) cmd += " <" + input;
     const char* argv[] = {"/bin/sh", "-c", cmd.c_str(), nullptr};
     posix_spawn(&pid_, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ);

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QTimer>
 #include <QtTest/QtTest>
 #include <chrono>
@@ -23,6 +24,7 @@
 #include "device/utils.h"
 #include "hosts/common/bus_lock.h"
 #include "hosts/desktop/main_window.h"
+#include "hosts/desktop/records_window.h"
 #include "sim/sim_device.h"
 #include "sim/sim_state.h"
 
@@ -64,6 +66,7 @@ class DesktopTest : public QObject {
     o.device.sim_state = state_file;
     o.config_dir = dir_.string();
     o.virtual_time = virtual_time;
+    o.station.records = (dir_ / "records.sqlite").string();
     auto w = std::make_unique<MainWindow>(o);
     std::string error;
     if (!w->LoadPlugin(error)) qFatal("%s", error.c_str());
@@ -193,9 +196,17 @@ class DesktopTest : public QObject {
     for (const char* c : {"chkVoltageCal", "chkTempCal", "chkCurrentCal"}) {
       QTest::mouseClick(Box(*w, c), Qt::LeftButton);
     }
+    w->findChild<QLineEdit*>("unit")->setText("SN-7");
     QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
     QVERIFY(W(*w, "imgCalDoneBox")->isVisible());
     QCOMPARE(qobject_cast<QProgressBar*>(W(*w, "prgCal"))->value(), 100);
+    // Both runs are recorded, the newest first in the records window.
+    RecordsWindow records((dir_ / "records.sqlite").string());
+    QVERIFY(records.Reload());
+    QCOMPARE(records.table()->rowCount(), 2);
+    QCOMPARE(records.table()->item(0, 4)->text(), QString("SN-7"));
+    QCOMPARE(records.table()->item(0, 6)->text(), QString("done"));
+    QCOMPARE(records.table()->item(1, 6)->text(), QString("refused"));
     f.Tick("tmrScan");
     for (int k = 0; k < 5; ++k) {
       double v = W<QLineEdit>(*w, ("txtCalMeasVoltage(" + std::to_string(k) + ")").c_str())

@@ -1,0 +1,56 @@
+#include "hosts/common/limits.h"
+
+#include <cmath>
+#include <fstream>
+#include <stdexcept>
+
+#include "hosts/common/page_state.h"
+
+namespace vx {
+
+Limits LoadLimits(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw std::invalid_argument("cannot read the limits file " + path);
+  records::Json j;
+  try {
+    j = records::Json::parse(in);
+  } catch (const std::exception& e) {
+    throw std::invalid_argument("the limits file " + path + " is not JSON: " + e.what());
+  }
+  if (!j.is_object()) {
+    throw std::invalid_argument("the limits file " + path +
+                                " holds one object: reading names and their largest residual");
+  }
+  Limits l{path, {}};
+  for (auto& [name, value] : j.items()) {
+    bool known = name == "System voltage" || name == "Temperature" || name == "Current";
+    for (const char* row : kVoltageRowNames)
+      known = known || name == row;
+    if (!known) {
+      throw std::invalid_argument("the limits file " + path + " names \"" + name +
+                                  "\", which is not a reading (Capacitor 1 ... Stack Voltage, "
+                                  "System voltage, Temperature, Current)");
+    }
+    if (!value.is_number() || value.get<double>() < 0) {
+      throw std::invalid_argument("the limits file " + path + ": \"" + name +
+                                  "\" takes a residual of 0 or more");
+    }
+    l.max_residual[name] = value.get<double>();
+  }
+  return l;
+}
+
+records::Json Judge(const Limits& limits, const records::Json& residuals) {
+  records::Json checks = records::Json::array();
+  bool passed = true;
+  for (const auto& [name, limit] : limits.max_residual) {
+    if (!residuals.is_object() || !residuals.contains(name)) continue;  // not calibrated
+    const records::Json& r = residuals[name];
+    bool ok = r.is_number() && std::fabs(r.get<double>()) <= limit;
+    passed = passed && ok;
+    checks.push_back({{"reading", name}, {"residual", r}, {"limit", limit}, {"passed", ok}});
+  }
+  return {{"file", limits.file}, {"passed", passed}, {"checks", checks}};
+}
+
+}  // namespace vx

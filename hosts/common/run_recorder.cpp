@@ -1,0 +1,89 @@
+#include "hosts/common/run_recorder.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include "device/commands.h"
+#include "device/dataflash.h"
+#include "hosts/common/page_state.h"
+#include "records/store.h"
+
+namespace vx {
+
+namespace {
+
+std::string HostName() {
+  char buf[256] = "";
+  gethostname(buf, sizeof buf - 1);
+  return buf;
+}
+
+std::string LoginName() {
+  if (const passwd* pw = getpwuid(getuid())) return pw->pw_name;
+  const char* user = getenv("USER");
+  return user ? user : "";
+}
+
+}  // namespace
+
+std::vector<records::Image> ReadImages(SMBusAdapter& adapter, std::int16_t addr) {
+  std::vector<records::Image> out;
+  for (std::int16_t sub : {cmd::kSubclassCalibrationData, cmd::kSubclassOperationCfg}) {
+    BlockBuffer block{};
+    std::int16_t length = kSmbusBlockMax;
+    Status s = ReadDataFlashBlock(adapter, addr, sub, block, length);
+    std::size_t n = s == 0 && length > 0 ? static_cast<std::size_t>(length) : 0;
+    out.push_back({sub, {block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n)}, s});
+  }
+  return out;
+}
+
+std::string OutcomeOf(bool done, bool interrupted, const DeviceAccount& account) {
+  if (interrupted) return "interrupted";
+  if (done) return "done";
+  return account.failed_transfers() > 0 || account.wrote() ? "failed" : "refused";
+}
+
+RunRecorder::RunRecorder(const Station& station, SMBusAdapter& device, std::int16_t addr,
+                         FormModel* page)
+    : station_(station), device_(device), addr_(addr), page_(page) {}
+
+void RunRecorder::Begin(const std::string& run, const std::string& device_name,
+                        const std::string& target_info) {
+  r_ = records::RunRecord{};
+  r_.time_utc = records::NowUtc();
+  r_.station = station_.station.empty() ? HostName() : station_.station;
+  r_.operator_name = station_.operator_name.empty() ? LoginName() : station_.operator_name;
+  r_.unit = station_.unit;
+  r_.device = device_name;
+  r_.address = addr_;
+  r_.target_info = target_info;
+  r_.run = run;
+  r_.program = station_.program;
+  if (station_.records != "none") r_.before = ReadImages(device_, addr_);
+  if (!page_) return;
+  RunInputs in = InputsFor(*page_, run);
+  r_.ticked = in.ticked;
+  r_.references = in.references;
+  page_->Tick("tmrScan");
+  r_.readings_before = ReadingsJson(*page_);
+}
+
+void RunRecorder::Observe() {
+  if (page_) {
+    page_->Tick("tmrScan");
+    r_.readings_after = ReadingsJson(*page_);
+    r_.residuals = Residuals(r_.references, r_.readings_after);
+  }
+  if (station_.records != "none") r_.after = ReadImages(device_, addr_);
+}
+
+std::string RunRecorder::Store(const std::string& outcome,
+                               const std::vector<std::string>& messages) {
+  r_.outcome = outcome;
+  r_.messages = messages;
+  if (station_.records == "none") return "";
+  return records::StoreOrKeep(station_.records, r_);
+}
+
+}  // namespace vx
