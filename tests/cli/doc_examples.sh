@@ -8,6 +8,7 @@ doc=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
+export XDG_DATA_HOME=$work  # the examples' records stay in the temporary folder
 failed=0
 count=0
 while IFS= read -r line; do
