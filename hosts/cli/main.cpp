@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "config/err_codes.h"
+#include "device/numeric.h"
 #include "hosts/cli/bus_commands.h"
 #include "hosts/cli/config_command.h"
 #include "hosts/cli/page_commands.h"
@@ -111,6 +112,16 @@ int main(int argc, char** argv) {
   calibrate->add_flag("--cc-offset", ca.cc_offset, "CC offset calibration");
   calibrate->add_flag("--yes", o.yes, "answer OK to confirmations");
   calibrate->add_flag("--verify", ca.verify, "after a done run, read again and print residuals");
+  std::string meter_window = "5", meter_tolerance;
+  app.add_option("--meter", ca.meter.spec,
+                 "a bench meter through libsigrok, DRIVER:KEY=VALUE...: a reference given as "
+                 "\"meter\" is read from it");
+  app.add_option("--fixture", ca.meter.fixture,
+                 "a program that puts the probes at the position it is given, before each reading");
+  app.add_option("--meter-readings", meter_window,
+                 "readings that must agree before a reference is taken (default 5)");
+  app.add_option("--meter-tolerance", meter_tolerance,
+                 "how far they may lie apart, in the page's unit (default: 0.5 mV or 0.05 %)");
 
   auto* caps = app.add_subcommand("capacitors", "read the series capacitor count");
   auto* sysvolt = app.add_subcommand("system-voltage", "the host's CalSystemVoltage method");
@@ -261,6 +272,15 @@ int main(int argc, char** argv) {
     std::vector<BusRequest> sequence;
     if (*bus) sequence = ParseBusSequence(transfers);
     int tick_count = *read ? static_cast<int>(Int("--ticks", ticks, 1, 100000)) : 1;
+    ca.meter.window = static_cast<int>(Int("--meter-readings", meter_window, 2, 1000));
+    if (!meter_tolerance.empty()) {
+      try {
+        ca.meter.tolerance = vx::TextToDouble(meter_tolerance);
+      } catch (const std::exception&) {
+        throw std::invalid_argument("--meter-tolerance: \"" + meter_tolerance +
+                                    "\" is not a number");
+      }
+    }
     if (*calibrate) {
       if (!voltages.empty()) ca.voltages = Split(voltages);
       if (!sensors.empty()) ca.sensors = Split(sensors);
@@ -317,7 +337,7 @@ int main(int argc, char** argv) {
       if (*read) code = ReadCommand(s, tick_count);
       if (*calibrate) code = CalibrateCommand(s, ca);
       if (*caps) code = CapacitorsCommand(s);
-      if (*sysvolt) code = SystemVoltageCommand(s, Given(sysvolt, "--actual", actual));
+      if (*sysvolt) code = SystemVoltageCommand(s, Given(sysvolt, "--actual", actual), ca.meter);
       if (*pack) code = PackVoltageCommand(s);
       if (*board) code = BoardOffsetCommand(s, hardware, Given(board, "--seconds", seconds));
       if (*script) code = ScriptCommand(s, script_file == "-" ? std::cin : script_in);

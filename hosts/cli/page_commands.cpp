@@ -138,12 +138,34 @@ int ReadCommand(Session& s, int ticks) {
   return code;
 }
 
-int CalibrateCommand(Session& s, const CalibrateArgs& a) {
+// The boxes whose value is "meter", in the order the probes move; the others are typed. A
+// reference from a meter needs --meter.
+bool Sorted(const std::string& key, const std::string& value, const std::string& option,
+            const MeterOptions& m, std::vector<std::string>& metered, FormModel& f) {
+  if (value != kFromMeter) return TypeReference(f, key, value, option);
+  if (m.spec.empty()) {
+    Out::Error(option +
+               " meter takes the value from a bench meter: name it with --meter "
+               "DRIVER:OPTIONS (scpi-dmm:conn=tcp-raw/HOST/PORT)");
+    return false;
+  }
+  metered.push_back(key);
+  return true;
+}
+
+int CalibrateCommand(Session& s, const CalibrateArgs& args) {
   FormModel& f = s.form();
+  CalibrateArgs a = args;
+  std::vector<std::string> metered;
   if (!a.voltages.empty()) {
+    // "--voltages meter": every configured capacitor's voltage from the meter.
+    auto n = ConfiguredCount(f);
+    if (n && a.voltages == std::vector<std::string>{kFromMeter}) {
+      a.voltages.assign(static_cast<std::size_t>(*n), kFromMeter);
+    }
     // No capacitor is calibrated against a value nobody gave: exactly one voltage for each
     // configured capacitor. (With a count the page does not support it refuses the run itself.)
-    if (auto n = ConfiguredCount(f); n && static_cast<int>(a.voltages.size()) != *n) {
+    if (n && static_cast<int>(a.voltages.size()) != *n) {
       Out::Error("this device is configured for " + std::to_string(*n) +
                  " series capacitors: --voltages takes " + std::to_string(*n) + " values (" +
                  kVoltageRowNames[0] + " to " + kVoltageRowNames[*n - 1] + "), not " +
@@ -152,19 +174,23 @@ int CalibrateCommand(Session& s, const CalibrateArgs& a) {
     }
     for (std::size_t k = 0; k < a.voltages.size() && k < 6; ++k) {
       if (!f.At("txtVoltage", static_cast<int>(k)).enabled() ||
-          !TypeReference(f, "txtVoltage(" + std::to_string(k) + ")", a.voltages[k], "--voltages")) {
+          !Sorted("txtVoltage(" + std::to_string(k) + ")", a.voltages[k], "--voltages", a.meter,
+                  metered, f)) {
         return kExitUsage;
       }
     }
   }
-  if (a.system_voltage &&
-      !TypeReference(f, "txtActualSystemVoltage", *a.system_voltage, "--system-voltage")) {
+  if (a.system_voltage && !Sorted("txtActualSystemVoltage", *a.system_voltage, "--system-voltage",
+                                  a.meter, metered, f)) {
     return kExitUsage;
   }
-  if (a.temperature && !TypeReference(f, "txtTemperature", *a.temperature, "--temperature")) {
+  if (a.temperature &&
+      !Sorted("txtTemperature", *a.temperature, "--temperature", a.meter, metered, f)) {
     return kExitUsage;
   }
-  if (a.current && !TypeReference(f, "txtCurrent", *a.current, "--current")) return kExitUsage;
+  if (a.current && !Sorted("txtCurrent", *a.current, "--current", a.meter, metered, f)) {
+    return kExitUsage;
+  }
   if (!a.sensors.empty()) {
     bool in = false, e1 = false, e2 = false;
     for (const auto& name : a.sensors) {
@@ -197,6 +223,7 @@ int CalibrateCommand(Session& s, const CalibrateArgs& a) {
   // The CC offset box is hidden on the page; the command line ticks it for the user.
   f.At("chkCCOffset").SetValue(a.cc_offset ? 1 : 0);
 
+  if (int code = TakeFromMeter(s, a.meter, metered); code != kExitOk) return code;
   WarnOutOfRange(s);
   auto r = s.Run(
       "calibrate", "Calibrate device", [&] { f.Click("btnCalibrate"); },
@@ -217,13 +244,18 @@ int CapacitorsCommand(Session& s) {
   return read ? kExitOk : kExitFailed;
 }
 
-int SystemVoltageCommand(Session& s, const std::optional<std::string>& actual) {
+int SystemVoltageCommand(Session& s, const std::optional<std::string>& actual,
+                         const MeterOptions& meter) {
   FormModel& f = s.form();
   if (!actual) {
     Out::Error("system-voltage needs --actual MV: the actual system voltage your meter shows");
     return kExitUsage;
   }
-  if (!TypeReference(f, "txtActualSystemVoltage", *actual, "--actual")) return kExitUsage;
+  std::vector<std::string> metered;
+  if (!Sorted("txtActualSystemVoltage", *actual, "--actual", meter, metered, f)) {
+    return kExitUsage;
+  }
+  if (int code = TakeFromMeter(s, meter, metered); code != kExitOk) return code;
   WarnOutOfRange(s);
   f.At("imgCalDoneBox").SetVisible(false);
   std::int32_t status = 0;

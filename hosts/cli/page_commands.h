@@ -9,9 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "hosts/cli/meter_flow.h"
 #include "hosts/cli/session.h"
 
 namespace vx::cli {
+
+// A reference value "meter" is taken from the bench meter instead.
+inline constexpr const char kFromMeter[] = "meter";
 
 struct CalibrateArgs {
   std::vector<std::string> voltages;  // cumulative mV, from capacitor 1 up
@@ -22,12 +26,14 @@ struct CalibrateArgs {
   std::optional<std::string> charge_fet;  // on, off
   bool cc_offset = false;
   bool verify = false;
+  MeterOptions meter;
 };
 
 int ReadCommand(Session& s, int ticks);
 int CalibrateCommand(Session& s, const CalibrateArgs& a);
 int CapacitorsCommand(Session& s);
-int SystemVoltageCommand(Session& s, const std::optional<std::string>& actual);
+int SystemVoltageCommand(Session& s, const std::optional<std::string>& actual,
+                         const MeterOptions& meter);
 int PackVoltageCommand(Session& s);
 int BoardOffsetCommand(Session& s, bool hardware, const std::optional<std::string>& seconds);
 int ScriptCommand(Session& s, std::istream& in);

@@ -215,6 +215,10 @@ Session::RunResult Session::Run(const std::string& run, const std::string& title
     std::string device = o_.device.use_sim ? "simulator" : LockPath(o_.device);
     if (o_.device.use_sim && !o_.device.sim_state.empty()) device += " " + o_.device.sim_state;
     recorder.Begin(run, device, o_.target_info);
+    for (auto& ref : recorder.record().references) {
+      auto it = sources_.find(ref.label);
+      if (it != sources_.end()) ref.source = it->second;
+    }
   }
   const std::size_t first_message = messages_.size();
   account_.Restart();

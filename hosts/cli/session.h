@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -97,6 +98,10 @@ class Session : public IContainer {
   Out& out() { return out_; }
   const Options& options() const { return o_; }
   void set_unit(const std::string& unit) { o_.station.unit = unit; }
+  // How a reference was taken (a meter's readings), for the records of the runs that use it.
+  void SetReferenceSource(const std::string& label, records::Json source) {
+    sources_[label] = std::move(source);
+  }
   std::int16_t target_address() const { return static_cast<std::int16_t>(o_.device.address7 << 1); }
   // The message boxes shown so far, and whether a confirmation was answered Cancel.
   const std::vector<std::string>& messages() const { return messages_; }
@@ -119,6 +124,7 @@ class Session : public IContainer {
   std::unique_ptr<Plugin> plugin_;
   ICal* cal_ = nullptr;
   std::vector<std::string> messages_;
+  std::map<std::string, records::Json> sources_;
   bool cancelled_ = false;
 };
 

@@ -42,6 +42,13 @@ std::string LabelOf(const std::string& key) {
   return key;
 }
 
+std::string ProbePosition(const std::string& label) {
+  if (label == "actual system voltage") return "Put the meter across the system power input";
+  if (label == "actual current") return "Put the meter in series with the discharge load";
+  if (label == "actual temperature") return "Put the meter's temperature probe at the device";
+  return "Put the meter across ground and the top of " + label;
+}
+
 std::optional<int> ConfiguredCount(FormModel& f) {
   // The set-up leaves the rows of the configured capacitors as they were and disables every row
   // above them: 2 to 5 usable rows with the stack row disabled is a count the page supports.

@@ -17,6 +17,10 @@ extern const char* const kVoltageRowNames[6];
 // "Capacitor 1 + 2" for "txtVoltage(1)", "actual system voltage" for "txtActualSystemVoltage".
 std::string LabelOf(const std::string& key);
 
+// Where the meter's probes go for a reference, in the page's words ("Put the meter across ground
+// and the top of Capacitor 1 + 2").
+std::string ProbePosition(const std::string& label);
+
 // The series capacitor count the page works with after its set-up: 2 to 5, or nullopt when the
 // device's Operation Cfg holds a count the page does not support (it has said so).
 std::optional<int> ConfiguredCount(FormModel& f);

@@ -51,10 +51,12 @@ int main(int argc, char** argv) {
     QCommandLineOption station("station", "The station's name (default: the host name).", "name");
     QCommandLineOption unit("unit", "The unit's serial number or label.", "unit");
     QCommandLineOption oper("operator", "Who runs it (default: the login name).", "name");
+    QCommandLineOption meter("meter", "A bench meter through libsigrok: DRIVER:KEY=VALUE...",
+                             "spec");
     QCommandLineOption startup("measure-startup",
                                "Print the time to the first readings painted, then quit.");
     p.addOptions({plugin, sim, bus, address, pec, config, info, shot, startup, records, station,
-                  unit, oper});
+                  unit, oper, meter});
     if (!p.parse(QCoreApplication::arguments())) return Fail(p.errorText().toStdString(), 2);
     if (p.isSet(help)) {
       std::cout << p.helpText().toStdString();
@@ -84,6 +86,7 @@ int main(int argc, char** argv) {
     o.station.station = p.value(station).toStdString();
     o.station.unit = p.value(unit).toStdString();
     o.station.operator_name = p.value(oper).toStdString();
+    o.meter = p.value(meter).toStdString();
     shot_file = p.value(shot);
     measure_startup = p.isSet(startup);
   }

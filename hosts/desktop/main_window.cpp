@@ -20,6 +20,7 @@
 #include "config/mod_delays.h"
 #include "config/plugin_folder.h"
 #include "hosts/common/bus_lock.h"
+#include "hosts/desktop/meter_assistant.h"
 #include "hosts/desktop/records_window.h"
 #include "sim/sim_device.h"
 
@@ -128,6 +129,12 @@ void MainWindow::BuildDeviceBar() {
   operator_->setPlaceholderText("login name");
   operator_->setMaximumWidth(100);
   bar->addWidget(operator_);
+  bar->addWidget(new QLabel(" Meter: "));
+  meter_ = new QLineEdit(QString::fromStdString(o_.meter));
+  meter_->setObjectName("meter");
+  meter_->setPlaceholderText("scpi-dmm:conn=tcp-raw/HOST/5025");
+  meter_->setMinimumWidth(200);
+  bar->addWidget(meter_);
   auto* show = new QPushButton("Connect and show");
   connect(show, &QPushButton::clicked, this, [this] {
     std::string error;
@@ -161,6 +168,8 @@ void MainWindow::BuildMenu() {
   control->addAction("&Print properties", this, [this] {
     if (cal_) cal_->PrintProperties();
   });
+  auto* meter = menuBar()->addMenu("&Meter");
+  meter->addAction("&Read references from the meter…", this, [this] { OpenMeterAssistant(); });
   auto* records = menuBar()->addMenu("&Records");
   records->addAction("&Recent records…", this, [this] {
     auto* w = new RecordsWindow(o_.station.records, this);
@@ -299,6 +308,10 @@ void MainWindow::RecordedRun(const std::string& key, const std::function<void()>
   std::string device = connected_.use_sim ? "simulator" : LockPath(connected_);
   if (connected_.use_sim && !connected_.sim_state.empty()) device += " " + connected_.sim_state;
   recorder.Begin(run, device, target_info_->text().toStdString());
+  for (auto& ref : recorder.record().references) {  // what came from the meter, unchanged
+    auto it = sources_.find(ref.label);
+    if (it != sources_.end() && it->second["text"] == ref.value) ref.source = it->second;
+  }
   if (key == "CalSystemVoltage") f.At(done_image).SetVisible(false);
   messages_.clear();
   platform_.on_message = [this](const std::string& text) { messages_.push_back(text); };
@@ -335,6 +348,29 @@ void MainWindow::showEvent(QShowEvent* event) {
     fitted_ = true;
     QTimer::singleShot(0, this, [this] { FitPage(); });
   }
+}
+
+MeterAssistant* MainWindow::OpenMeterAssistant() {
+  if (!cal_) return nullptr;
+  std::vector<std::string> keys = MeteredReferences(cal_->Form());
+  if (keys.empty()) {
+    Status("Tick the calibrations first: the meter gives the references they need.");
+    return nullptr;
+  }
+  std::unique_ptr<instruments::Meter> meter;
+  try {
+    meter = instruments::Meter::Open(meter_->text().toStdString());
+  } catch (const instruments::MeterError& e) {
+    Status(QString("Meter: ") + e.what());
+    return nullptr;
+  }
+  auto* assistant = new MeterAssistant(std::move(meter), cal_->Form(), keys, this);
+  assistant->setAttribute(Qt::WA_DeleteOnClose);
+  assistant->on_taken = [this](const std::string& label, const records::Json& source) {
+    sources_[label] = source;
+  };
+  assistant->show();
+  return assistant;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

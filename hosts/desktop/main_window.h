@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -36,6 +37,7 @@ struct DesktopOptions {
   bool virtual_time = false;  // tests
   double bus_wait_s = 1;      // how long a run waits for another program that holds the device
   Station station;            // where the runs' records go; the device bar names unit and operator
+  std::string meter;          // a bench meter through libsigrok, DRIVER:KEY=VALUE...
 };
 
 class MainWindow : public QMainWindow, public IContainer {
@@ -59,6 +61,9 @@ class MainWindow : public QMainWindow, public IContainer {
   sim::SimDevice* simulator() const { return device_.sim.get(); }
   // The status bar's text.
   QString StatusText() const;
+  // Opens the meter named in the device bar and the assistant that takes the references the
+  // ticked calibrations need from it; nullptr (the reason in the status bar) when it cannot.
+  class MeterAssistant* OpenMeterAssistant();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -86,6 +91,7 @@ class MainWindow : public QMainWindow, public IContainer {
   std::shared_ptr<RecordingAdapter> bus_;
   DeviceAccount account_;
   std::vector<std::string> messages_;
+  std::map<std::string, records::Json> sources_;  // references taken from the meter
   bool close_pending_ = false;
   bool fitted_ = false;
   QScrollArea* scroll_ = nullptr;
@@ -100,6 +106,7 @@ class MainWindow : public QMainWindow, public IContainer {
   QLineEdit* target_info_ = nullptr;
   QLineEdit* unit_ = nullptr;
   QLineEdit* operator_ = nullptr;
+  QLineEdit* meter_ = nullptr;
 };
 
 }  // namespace vx

@@ -24,7 +24,10 @@
 #include "device/utils.h"
 #include "hosts/common/bus_lock.h"
 #include "hosts/desktop/main_window.h"
+#include "hosts/desktop/meter_assistant.h"
 #include "hosts/desktop/records_window.h"
+#include "instruments/fake_scpi_dmm.h"
+#include "records/store.h"
 #include "sim/sim_device.h"
 #include "sim/sim_state.h"
 
@@ -60,8 +63,10 @@ class DesktopTest : public QObject {
   Q_OBJECT
  private:
   std::filesystem::path dir_;
-  std::unique_ptr<MainWindow> Window(const std::string& state_file, bool virtual_time = true) {
+  std::unique_ptr<MainWindow> Window(const std::string& state_file, bool virtual_time = true,
+                                     const std::string& meter = "") {
     DesktopOptions o;
+    o.meter = meter;
     o.plugin = VX_PLUGIN_PATH;
     o.device.sim_state = state_file;
     o.config_dir = dir_.string();
@@ -250,6 +255,40 @@ class DesktopTest : public QObject {
     QCOMPARE(requests_after, 0);
     QVERIFY(!dev->InCalibrationMode());
     QVERIFY(!dev->state().fets_on);
+  }
+
+  // The meter assistant takes each reference the ticked calibrations need and types it into
+  // the page; the user still presses the page's button, and the record names the meter.
+  void meterAssistantFillsThePagesReferences() {
+    testing::FakeScpiDmm dmm;
+    dmm.SetReadings([] { return 12.2553; });
+    auto w = Window((dir_ / "mis.json").string(), true, dmm.Spec());
+    FormModel& f = w->cal()->Form();
+    f.Tick("tmrScan");
+    QTest::mouseClick(Box(*w, "chkSystemVoltage"), Qt::LeftButton);
+    QTest::mouseClick(Box(*w, "chkTempCal"), Qt::LeftButton);
+    MeterAssistant* a = w->OpenMeterAssistant();
+    QVERIFY2(a, qPrintable(w->StatusText()));
+    QVERIFY(a->position_label()->text().startsWith("Put the meter across the system power input"));
+    a->take_button()->click();
+    QTRY_COMPARE(QString::fromStdString(f.At("txtActualSystemVoltage").text()), QString("12255"));
+    QVERIFY(a->position_label()->text().contains("temperature probe"));
+    dmm.SetFunction("TEMP");
+    dmm.SetReadings([] { return 25.34; });
+    a->take_button()->click();
+    QTRY_COMPARE(QString::fromStdString(f.At("txtTemperature").text()), QString("25.3"));
+    QVERIFY(a->position_label()->text().startsWith("Every reference is on the page"));
+    if (const char* out = std::getenv("VX_SCREENSHOT_DIR")) {
+      a->grab().save(QString(out) + "/meter-assistant.png");
+    }
+    QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
+    QVERIFY(W(*w, "imgCalDoneBox")->isVisible());
+    auto record =
+        records::OpenStore((dir_ / "records.sqlite").string())->List({"", "", "", 0}).back();
+    QCOMPARE(record.references.size(), std::size_t{2});
+    QCOMPARE(record.references[0].source["meter"]["model"].get<std::string>(),
+             std::string("34405A"));
+    QVERIFY(record.references[1].source["readings"].size() >= 5);
   }
 
   // While the desktop's run has the device, nobody else gets it; while somebody else has it,

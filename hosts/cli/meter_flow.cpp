@@ -1,0 +1,118 @@
+#include "hosts/cli/meter_flow.h"
+
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#include "device/numeric.h"
+#include "hosts/common/page_state.h"
+#include "instruments/meter.h"
+
+namespace vx::cli {
+
+namespace {
+
+using instruments::MeterError;
+
+// Waits for the user to press Enter, or for a signal (which ends the step).
+bool WaitForEnter(Session& s) {
+  pollfd in{0, POLLIN, 0};
+  while (!s.interrupted()) {
+    if (::poll(&in, 1, 200) > 0) {
+      std::string line;
+      std::getline(std::cin, line);
+      return true;
+    }
+  }
+  return false;
+}
+
+// The fixture moves the probes: its program is run with the position's label.
+void RunFixture(const std::string& program, const std::string& label) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    execlp(program.c_str(), program.c_str(), label.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    throw MeterError("the fixture " + program + " did not put the probes at " + label);
+  }
+}
+
+}  // namespace
+
+int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::string>& keys) {
+  if (keys.empty()) return kExitOk;
+  const bool terminal = isatty(2) != 0;
+  std::string label;
+  try {
+    auto meter = instruments::Meter::Open(m.spec);
+    const auto& id = meter->identity();
+    s.out().Print("Meter: " + id.vendor + " " + id.model + " (serial " + id.serial + ")",
+                  Json{{"meter", id.ToJson()}});
+    for (const std::string& key : keys) {
+      label = LabelOf(key);
+      auto expect = instruments::ExpectFor(label);
+      if (!expect) throw MeterError("is not a reference a meter gives");
+      if (m.tolerance > 0) expect->abs_tol = m.tolerance;
+      const std::string where = ProbePosition(label);
+      if (!m.fixture.empty()) {
+        RunFixture(m.fixture, label);
+      } else if (!s.options().yes && isatty(0)) {
+        std::cerr << where << ", then press Enter " << std::flush;
+        if (!WaitForEnter(s)) return kExitInterrupted;
+      } else {
+        s.out().Text(where + ".");
+      }
+      meter->Discard();
+      instruments::Settler settler(*expect, m.window);
+      std::optional<instruments::Settled> got;
+      while (!got) {
+        if (s.interrupted()) return kExitInterrupted;
+        instruments::Reading r = meter->Next(std::chrono::seconds(5));
+        got = settler.Add(r);
+        if (terminal) {
+          std::fprintf(stderr, "\r  %s: %.6g %s, settling (%zu readings)\033[K", label.c_str(),
+                       r.value, r.unit.c_str(), settler.readings().size());
+        }
+      }
+      const auto settled_at = std::chrono::steady_clock::now();
+      if (terminal) std::fprintf(stderr, "\r\033[K");
+      FormModel& f = s.form();
+      Control* box = f.Find(key);
+      if (static_cast<int>(got->text.size()) > box->max_length || !f.Type(key, got->text)) {
+        throw MeterError("the reading " + got->text + " does not fit the page's box");
+      }
+      const double to_page_ms =
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - settled_at)
+              .count();
+      Json source{{"meter", id.ToJson()},
+                  {"readings", got->readings},
+                  {"median", got->value},
+                  {"spread", got->spread},
+                  {"unit", expect->unit == "°C" ? "°C" : "m" + expect->unit}};
+      s.SetReferenceSource(label, source);
+      s.out().Print(label + " = " + got->text + " from the meter (" +
+                        std::to_string(got->readings.size()) + " readings, spread " +
+                        FormatDouble(got->spread) + ")",
+                    Json{{"reference", label},
+                         {"value", got->text},
+                         {"readings", got->readings.size()},
+                         {"spread", got->spread},
+                         {"to_page_ms", to_page_ms}});
+    }
+  } catch (const MeterError& e) {
+    if (terminal) std::fprintf(stderr, "\r\033[K");
+    Out::Error((label.empty() ? std::string() : label + ": ") + e.what() +
+               "; nothing was written to the device");
+    return kExitSetup;
+  }
+  return kExitOk;
+}
+
+}  // namespace vx::cli

@@ -1,0 +1,100 @@
+#include "fake_scpi_dmm.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <charconv>
+
+namespace vx::testing {
+
+FakeScpiDmm::FakeScpiDmm() {
+  listen_fd_ = socket(AF_INET, SOCK_STREAM, 0);
+  int one = 1;
+  setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(listen_fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  listen(listen_fd_, 4);
+  socklen_t len = sizeof a;
+  getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&a), &len);
+  port_ = ntohs(a.sin_port);
+  thread_ = std::thread([this] { Serve(); });
+}
+
+FakeScpiDmm::~FakeScpiDmm() {
+  stop_ = true;
+  thread_.join();
+  close(listen_fd_);
+}
+
+void FakeScpiDmm::SetFunction(const std::string& f) {
+  std::lock_guard<std::mutex> lock(m_);
+  function_ = f;
+}
+
+void FakeScpiDmm::SetReadings(std::function<double()> next) {
+  std::lock_guard<std::mutex> lock(m_);
+  next_ = std::move(next);
+}
+
+void FakeScpiDmm::Serve() {
+  while (!stop_) {
+    pollfd p{listen_fd_, POLLIN, 0};
+    if (poll(&p, 1, 50) <= 0) continue;
+    int fd = accept(listen_fd_, nullptr, nullptr);
+    if (fd < 0) continue;
+    Talk(fd);  // one client at a time, as a bench meter serves them
+    close(fd);
+  }
+}
+
+void FakeScpiDmm::Talk(int fd) {
+  std::string buffer;
+  while (!stop_) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 50) <= 0) continue;
+    char chunk[512];
+    ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n <= 0) return;
+    buffer.append(chunk, static_cast<std::size_t>(n));
+    for (auto nl = buffer.find('\n'); nl != std::string::npos; nl = buffer.find('\n')) {
+      std::string cmd = buffer.substr(0, nl);
+      buffer.erase(0, nl + 1);
+      while (!cmd.empty() && (cmd.back() == '\r' || cmd.back() == ' '))
+        cmd.pop_back();
+      if (cmd.find('?') != std::string::npos && drop_.exchange(false)) return;
+      std::string answer;
+      if (cmd == "*IDN?") {
+        answer = "Agilent Technologies,34405A,MY53100042,1.0.0";
+      } else if (cmd == "*OPC?") {
+        answer = "1";
+      } else if (cmd == "CONF?") {
+        std::lock_guard<std::mutex> lock(m_);
+        answer = "\"" + function_ + " +1.000000E+01,+1.000000E-06\"";
+      } else if (cmd == "READ?" || cmd == "FETCH?") {
+        double v = 0;
+        {
+          std::lock_guard<std::mutex> lock(m_);
+          v = next_();
+        }
+        ++reads_;
+        // As a meter sends it, "+2.05030000E+00", whatever the test's own locale.
+        char text[40];
+        auto r = std::to_chars(text, text + sizeof text, v, std::chars_format::scientific, 8);
+        answer = (v >= 0 ? "+" : "") + std::string(text, r.ptr);
+        auto e = answer.find('e');
+        answer[e] = 'E';
+      } else {
+        continue;  // settings and commands without an answer
+      }
+      answer += "\n";
+      if (send(fd, answer.data(), answer.size(), MSG_NOSIGNAL) < 0) return;
+    }
+  }
+}
+
+}  // namespace vx::testing

@@ -1,0 +1,48 @@
+// A bench multimeter on the loopback interface that answers as an SCPI meter of the kind
+// libsigrok's scpi-dmm driver knows (*IDN?, *OPC?, CONF?, READ?), with readings a test
+// scripts: the function it is set to, the value of each reading, a dropped connection.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace vx::testing {
+
+class FakeScpiDmm {
+ public:
+  FakeScpiDmm();
+  ~FakeScpiDmm();
+  FakeScpiDmm(const FakeScpiDmm&) = delete;
+  FakeScpiDmm& operator=(const FakeScpiDmm&) = delete;
+
+  int port() const { return port_; }
+  // libsigrok's way to it.
+  std::string Spec() const { return "scpi-dmm:conn=tcp-raw/127.0.0.1/" + std::to_string(port_); }
+
+  // What CONF? says the meter measures: "VOLT" (DC volts), "VOLT:AC", "CURR", "TEMP", "RES".
+  void SetFunction(const std::string& f);
+  // The value of the next reading, in the meter's unit (called for every READ?).
+  void SetReadings(std::function<double()> next);
+  // Closes the connection at the next query, as an unplugged meter would.
+  void Drop() { drop_ = true; }
+  int reads() const { return reads_; }
+
+ private:
+  void Serve();
+  void Talk(int fd);
+
+  int listen_fd_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> drop_{false};
+  std::atomic<int> reads_{0};
+  std::mutex m_;
+  std::string function_ = "VOLT";
+  std::function<double()> next_ = [] { return 0.0; };
+  std::thread thread_;
+};
+
+}  // namespace vx::testing

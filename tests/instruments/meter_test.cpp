@@ -1,0 +1,150 @@
+// References from a bench meter: libsigrok's own scpi-dmm driver against a protocol-faithful
+// meter on the loopback interface, and the guided flow of the command line end to end.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <map>
+
+#include "../cli/process.h"
+#include "fake_scpi_dmm.h"
+#include "instruments/meter.h"
+#include "platform/virtual_platform.h"
+#include "records/store.h"
+#include "sim/sim_device.h"
+#include "sim/sim_state.h"
+#include "test_files.h"
+
+namespace vx::testing {
+
+using instruments::Meter;
+using instruments::MeterError;
+
+namespace {
+
+// Takes readings from the meter until the reference settles (or the meter fails).
+instruments::Settled Take(Meter& m, const std::string& label, int window = 5) {
+  instruments::Settler settler(*instruments::ExpectFor(label), window, 20);
+  for (;;) {
+    if (auto s = settler.Add(m.Next(std::chrono::seconds(10)))) return *s;
+  }
+}
+
+// Readings asked for before the meter's setting changed may still be on their way: the probes
+// are moved, then the queue is cleared.
+void Moved(Meter& m) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  m.Discard();
+}
+
+std::string Failure(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const MeterError& e) {
+    return e.what();
+  }
+  return "no failure";
+}
+
+}  // namespace
+
+TEST(Meter, SettledReadingsOverLibsigrokBecomeThePagesNumbers) {
+  FakeScpiDmm dmm;
+  int n = 0;
+  // 10 mV of swing while the probes are placed, then 2.0503 V within 0.1 mV.
+  dmm.SetReadings([&] {
+    ++n;
+    return 2.0503 + (n % 2 ? 1 : -1) * (n < 8 ? 0.01 : 0.00005);
+  });
+  auto meter = Meter::Open(dmm.Spec());
+  EXPECT_EQ(meter->identity().vendor, "Agilent Technologies");
+  EXPECT_EQ(meter->identity().model, "34405A");
+  EXPECT_EQ(meter->identity().serial, "MY53100042");
+  auto s = Take(*meter, "Capacitor 1");
+  EXPECT_EQ(s.text, "2050");  // mV, whole
+  EXPECT_NEAR(s.spread, 0.1, 0.01);
+  EXPECT_GT(s.readings.size(), 8u);  // not before the swing has ended
+  dmm.SetFunction("TEMP");
+  dmm.SetReadings([] { return 25.34; });
+  Moved(*meter);
+  EXPECT_EQ(Take(*meter, "actual temperature").text, "25.3");  // degrees C, tenths
+}
+
+TEST(Meter, AWrongFunctionADroppedLinkAndNoSettlingStopTheStep) {
+  FakeScpiDmm dmm;
+  dmm.SetReadings([] { return 2.05; });
+  dmm.SetFunction("VOLT:AC");
+  auto meter = Meter::Open(dmm.Spec());
+  EXPECT_EQ(Failure([&] { Take(*meter, "Capacitor 1"); }),
+            "the meter measures AC voltage, not DC voltage: set it to DC voltage");
+  dmm.SetFunction("VOLT");
+  int n = 0;
+  dmm.SetReadings([&] { return 2.0 + 0.01 * (n++ % 2); });  // 10 mV of noise forever
+  Moved(*meter);
+  std::string noisy = Failure([&] { Take(*meter, "Capacitor 1"); });
+  EXPECT_NE(noisy.find("did not settle"), std::string::npos) << noisy;
+  dmm.Drop();  // unplugged: the readings stop, the step ends with that said
+  Moved(*meter);
+  std::string gone = Failure([&] {
+    for (;;)
+      meter->Next(std::chrono::seconds(1));
+  });
+  EXPECT_TRUE(gone == "the meter gave no reading for 1 s" ||
+              gone == "the meter stopped answering (disconnected?)")
+      << gone;
+  EXPECT_NE(Failure([] { Meter::Open("scpi-dmm:conn=tcp-raw/127.0.0.1/1"); }).find("no meter"),
+            std::string::npos);
+}
+
+// The guided flow: a miscalibrated simulated device whose true tap voltages the meter reports
+// at each probe position (a fixture program names the position); afterwards the device reads
+// the truth to 1 mV, and the record names the meter and holds its readings.
+TEST(MeterFlow, GuidedCalibrationFromTheMeterReadsTrueAfterwards) {
+  TempDir dir;
+  sim::SimState truth = sim::MiscalibratedState(5);
+  std::string state = dir.path() + "/mis.json";
+  sim::SaveStateFile(truth, state);
+  std::string position = dir.path() + "/position";
+  std::string fixture = dir.Write("fixture.sh", "#!/bin/sh\necho \"$1\" > " + position + "\n");
+  chmod(fixture.c_str(), 0755);
+  FakeScpiDmm dmm;
+  dmm.SetReadings([&] {  // in volts: the true voltage where the fixture put the probes
+    static const std::map<std::string, int> kTaps = {{"Capacitor 1", 1},
+                                                     {"Capacitor 1 + 2", 2},
+                                                     {"Capacitor 1 + 2 + 3", 3},
+                                                     {"Capacitor 1 through 4", 4},
+                                                     {"Capacitor 1 through 5", 5}};
+    std::string at = ReadFile(position);
+    at = at.substr(0, at.find('\n'));
+    if (at == "actual system voltage") return truth.truth.system_mV / 1000;
+    auto tap = kTaps.find(at);
+    double mV = 0;
+    for (int i = 0; tap != kTaps.end() && i < tap->second; ++i)
+      mV += truth.truth.cell_mV[static_cast<std::size_t>(i)];
+    return mV / 1000;
+  });
+  auto r = Process(dir.path(), "--json --fast --sim " + state + " --save-state " + state +
+                                   " --unit M1 --meter " + dmm.Spec() + " --fixture " + fixture +
+                                   " calibrate --voltages meter --system-voltage meter --yes")
+               .Wait();
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  VirtualPlatform p;
+  sim::SimDevice after(p, sim::LoadStateFile(state));
+  for (int k = 0; k < 5; ++k) {
+    double tap = 0;
+    for (int i = 0; i <= k; ++i)
+      tap += truth.truth.cell_mV[static_cast<std::size_t>(i)];
+    EXPECT_NEAR(after.TapReading(k), tap, 1) << k;
+  }
+  EXPECT_NEAR(after.SystemReading(), truth.truth.system_mV, 1);
+  auto record =
+      records::OpenStore(dir.path() + "/vx58420/records.sqlite")->List({"M1", "", "", 0}).at(0);
+  ASSERT_EQ(record.references.size(), 6u);
+  const auto& source = record.references[0].source;
+  EXPECT_EQ(source["meter"]["model"], "34405A");
+  EXPECT_EQ(source["meter"]["serial"], "MY53100042");
+  EXPECT_GE(source["readings"].size(), 5u);
+  EXPECT_EQ(source["unit"], "mV");
+}
+
+}  // namespace vx::testing
