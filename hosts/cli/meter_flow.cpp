@@ -99,7 +99,8 @@ int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::stri
       s.SetReferenceSource(label, source);
       s.out().Print(label + " = " + got->text + " from the meter (" +
                         std::to_string(got->readings.size()) + " readings, spread " +
-                        FormatDouble(got->spread) + ")",
+                        FormatDouble(RoundHalfEven(got->spread * 100) / 100) + " " +
+                        source["unit"].get<std::string>() + ")",
                     Json{{"reference", label},
                          {"value", got->text},
                          {"readings", got->readings.size()},

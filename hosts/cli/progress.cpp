@@ -10,6 +10,7 @@ void Progress::Start(const std::string& run) {
   running_ = true;
   percent_ = -1;
   shown_.clear();
+  step_.clear();
   start_ = platform_.Now();
   drawn_at_ = -1;
   Draw(true);
@@ -29,9 +30,19 @@ void Progress::Update() {
 }
 
 void Progress::Draw(bool force) {
+  std::string activity = account_.activity();
+  if (!terminal_) {
+    // A log gets the steps, not every transfer: the reads around them keep the last step.
+    static const char* const kPassing[] = {"selecting data flash", "reading data flash",
+                                           "reading the measurements"};
+    for (const char* p : kPassing) {
+      if (activity == p) activity = step_;
+    }
+    step_ = activity;
+  }
   std::string what = run_;
   if (percent_ >= 0) what += " " + std::to_string(percent_) + " %";
-  if (!account_.activity().empty()) what += ": " + account_.activity();
+  if (!activity.empty()) what += ": " + activity;
   const double t = Elapsed();
   char time[32];
   std::snprintf(time, sizeof time, "%6.1f s", t);

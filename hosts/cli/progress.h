@@ -36,6 +36,7 @@ class Progress {
   int percent_ = -1;
   TimePoint start_{0};
   std::string shown_;  // what the last line said (without the time)
+  std::string step_;   // the last step a log was told of
   double drawn_at_ = -1;
 };
 

@@ -118,29 +118,33 @@ void MainWindow::BuildDeviceBar() {
   target_info_ = new QLineEdit(QString::fromStdString(o_.target_info));
   target_info_->setMaximumWidth(90);
   bar->addWidget(target_info_);
+  auto* show = new QPushButton("Connect and show");
+  bar->addWidget(show);
+  // The station's row: what the records name, and the meter the references may come from.
+  addToolBarBreak();
+  bar = addToolBar("Station");
+  bar->setMovable(false);
   bar->addWidget(new QLabel(" Unit: "));
   unit_ = new QLineEdit(QString::fromStdString(o_.station.unit));
   unit_->setPlaceholderText("serial or label");
   unit_->setObjectName("unit");
-  unit_->setMaximumWidth(120);
+  unit_->setMinimumWidth(120);
   bar->addWidget(unit_);
   bar->addWidget(new QLabel(" Operator: "));
   operator_ = new QLineEdit(QString::fromStdString(o_.station.operator_name));
   operator_->setPlaceholderText("login name");
-  operator_->setMaximumWidth(100);
+  operator_->setMinimumWidth(100);
   bar->addWidget(operator_);
   bar->addWidget(new QLabel(" Meter: "));
   meter_ = new QLineEdit(QString::fromStdString(o_.meter));
   meter_->setObjectName("meter");
   meter_->setPlaceholderText("scpi-dmm:conn=tcp-raw/HOST/5025");
-  meter_->setMinimumWidth(200);
+  meter_->setMinimumWidth(260);
   bar->addWidget(meter_);
-  auto* show = new QPushButton("Connect and show");
   connect(show, &QPushButton::clicked, this, [this] {
     std::string error;
     if (!ConnectAndShow(error)) Status(QString::fromStdString(error));
   });
-  bar->addWidget(show);
   auto placeholder = [this](int i) {
     device_text_->setPlaceholderText(i == 0 ? "simulator state file (empty: built-in)"
                                             : "/dev/i2c-N or N");
