@@ -32,25 +32,22 @@ class BoardOffsetSW : public EngineTestOn<ScriptedSamples> {
   }
 };
 
-TEST_F(BoardOffsetSW, OneSampleEachWorkedExample) {
-  dev.samples = {100, 40};
-  ASSERT_EQ(CalibrateBoardOffsetSW(ctx, 1, 250, 0, kAddr), 0);
-  EXPECT_EQ(dev.state().dataflash[104][22], 0x0F);
-  EXPECT_EQ(dev.state().dataflash[104][23], 0x00);
+// (phase 1 - phase 2) x 64 / count, truncated toward zero, plus word71 x 38.4 / 9419 rounded.
+TEST_F(BoardOffsetSW, WorkedExamples) {
+  const std::tuple<std::deque<std::int16_t>, std::int16_t, std::int16_t, std::int16_t> kCases[] = {
+      {{100, 40}, 1, 0, 3840},
+      {{4, 3, 3, 0, 0, 0}, 3, 0, 213},
+      {{0, 0, 0, 4, 3, 3}, 3, 0, -213},
+      {{5, 5}, 1, 9419, 38}};
+  for (const auto& [samples, count, word71, stored] : kCases) {
+    dev.samples = samples;
+    ASSERT_EQ(CalibrateBoardOffsetSW(ctx, count, 250, word71, kAddr), 0);
+    EXPECT_EQ(StoredValue(), stored);
+  }
+  EXPECT_EQ(dev.state().dataflash[104][22], 0x00);  // high byte first
+  EXPECT_EQ(dev.state().dataflash[104][23], 0x26);
   EXPECT_EQ(dev.ControlRegister(), 2);
   EXPECT_FALSE(dev.state().fets_on);
-}
-
-TEST_F(BoardOffsetSW, OffsetIsTruncatedTowardZeroAndWord71AddsItsShare) {
-  dev.samples = {4, 3, 3, 0, 0, 0};
-  ASSERT_EQ(CalibrateBoardOffsetSW(ctx, 3, 250, 0, kAddr), 0);
-  EXPECT_EQ(StoredValue(), 213);  // 640 / 3
-  dev.samples = {0, 0, 0, 4, 3, 3};
-  ASSERT_EQ(CalibrateBoardOffsetSW(ctx, 3, 250, 0, kAddr), 0);
-  EXPECT_EQ(StoredValue(), -213);
-  dev.samples = {5, 5};
-  ASSERT_EQ(CalibrateBoardOffsetSW(ctx, 1, 250, 9419, kAddr), 0);
-  EXPECT_EQ(StoredValue(), 38);  // 38.4 rounded
 }
 
 TEST_F(BoardOffsetSW, TrafficWaitsAndSleepsInOrder) {
@@ -64,14 +61,16 @@ TEST_F(BoardOffsetSW, TrafficWaitsAndSleepsInOrder) {
           "rw_ 42 @17",       "delay 250", "ww_ 40 80 42 @17", "rw_ 42 @17", "ww_ 40 80 40 @17",
           "ww_ 41 00 02 @17", "chk",       "ww_ 77 00 68",     "rb 78",      "wb 78 len27",
           "delay 200"}));
-  // 4450 + 1000 x count ms, of which 2500 + 500 x count are plain sleeps.
-  EXPECT_EQ(platform.Now(), 6450ms);
-  Duration slept{0};
+  // Every wait is a plain sleep (nothing here yields to the host); each adapter delay above is
+  // followed by the routine's own sleep: the period, 7.5 periods after the settling delay,
+  // 1.5 periods after the control register is set.
+  std::vector<std::int64_t> waits;
   for (const auto& w : platform.waits()) {
-    EXPECT_EQ(w.kind, WaitRecord::kSleep);  // nothing here yields to the host
-    slept += w.length;
+    EXPECT_EQ(w.kind, WaitRecord::kSleep);
+    waits.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(w.length).count());
   }
-  EXPECT_EQ(slept, 6450ms);
+  EXPECT_EQ(waits, (std::vector<std::int64_t>{250, 250, 1250, 1875, 250, 250, 250, 250, 250, 375,
+                                              250, 250, 250, 250, 200}));
 }
 
 TEST_F(BoardOffsetSW, NoSamplesMeansNoTrafficAndItsOwnStatus) {
@@ -82,34 +81,25 @@ TEST_F(BoardOffsetSW, NoSamplesMeansNoTrafficAndItsOwnStatus) {
   EXPECT_TRUE(dev.log().empty());
 }
 
-TEST_F(BoardOffsetSW, FailureAfterTheControlRegisterWasSetPutsItBack) {
-  // Fail the first sample read of the second phase.
-  int sample_reads = 0;
-  dev.on_transfer = [&](const sim::Transfer& t) {
-    if (t.cmd == 0x42 && ++sample_reads == 1) dev.AddFault({0, 0x42, "", 772, true});
-  };
-  EXPECT_EQ(CalibrateBoardOffsetSW(ctx, 1, 250, 0, kAddr), 772);
-  EXPECT_EQ(dev.ControlRegister(), 2);
-  auto t = Traffic();
-  EXPECT_EQ(std::vector<std::string>(t.end() - 3, t.end()),
-            (std::vector<std::string>{"ww_ 40 80 40 @17", "ww_ 41 00 02 @17", "chk"}));
-  for (const auto& x : dev.log())
-    EXPECT_NE(x.cmd, 0x78);
-}
-
-TEST_F(BoardOffsetSW, AFailedDelayInASamplingLoopEndsTheRoutine) {
+// A failed sample read or delay after the control register was set puts it back to 2; a failed
+// delay in the first phase ends the routine as well. Nothing reaches data flash.
+TEST_F(BoardOffsetSW, FailuresInTheSamplingEndTheRoutine) {
   // Delays: settle 250 and 1250, two in the first phase, the pause, the second phase's first.
-  for (int failing : {3, 6}) {
-    int delays = 0;
+  for (int failing : {3, 6, 0}) {
+    int delays = 0, sample_reads = 0;
     dev.ClearLog();
     dev.on_transfer = [&](const sim::Transfer& t) {
-      if (t.method == "Delay" && ++delays == failing) dev.AddFault({0, -1, "Delay", 34, true});
+      if (t.method == "Delay" && ++delays == failing) dev.AddFault({0, -1, "Delay", 34, 1});
+      if (failing == 0 && t.cmd == 0x42 && ++sample_reads == 3) dev.AddFault({0, 0x42, "", 772, 1});
     };
-    EXPECT_EQ(CalibrateBoardOffsetSW(ctx, 2, 250, 0, kAddr), 34);
+    EXPECT_EQ(CalibrateBoardOffsetSW(ctx, 2, 250, 0, kAddr), failing ? 34 : 772);
     EXPECT_EQ(dev.ControlRegister(), 2) << failing;
     for (const auto& x : dev.log())
       EXPECT_NE(x.cmd, 0x78);
   }
+  auto t = Traffic();
+  EXPECT_EQ(std::vector<std::string>(t.end() - 3, t.end()),
+            (std::vector<std::string>{"ww_ 40 80 40 @17", "ww_ 41 00 02 @17", "chk"}));
 }
 
 TEST_F(BoardOffsetSW, ShortOrFailedBlockReadWritesNothingButStillWaits) {
