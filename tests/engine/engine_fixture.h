@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "engine/mod_calibrate_k40.h"
 #include "platform/virtual_platform.h"
 #include "sim/sim_device.h"
+#include "traffic.h"
 
 namespace vx::testing {
 
@@ -20,41 +20,6 @@ inline Settings DefaultSettings() {
   Settings s;
   ReadConfigIni(s, "800.1.02", "/nonexistent/Config.ini");
   return s;
-}
-
-// "rw 50", "ww 51 C0 01", "wb 58 [..]", "cmd 72", "delay 60", "chk", with "!772" on failure.
-inline std::vector<std::string> Traffic(const std::vector<sim::Transfer>& log) {
-  std::vector<std::string> out;
-  for (const auto& t : log) {
-    char buf[32];
-    std::string line;
-    if (t.method == "Delay") {
-      line = "delay " + std::to_string(t.ms);
-    } else if (t.method == "CheckForError") {
-      line = "chk";
-    } else {
-      static const std::pair<const char*, const char*> kNames[] = {
-          {"ReadSMBusWord", "rw"},     {"ReadSMBusWord_", "rw_"}, {"WriteSMBusWord", "ww"},
-          {"WriteSMBusWord_", "ww_"},  {"ReadSMBusBlock_", "rb"}, {"WriteSMBusBlock", "wb"},
-          {"WriteSMBusCommand", "cmd"}};
-      for (auto& [m, n] : kNames) {
-        if (t.method == m) line = n;
-      }
-      std::snprintf(buf, sizeof buf, " %02X", t.cmd);
-      line += buf;
-      if (line.rfind("ww", 0) == 0) {
-        for (auto b : t.bytes) {
-          std::snprintf(buf, sizeof buf, " %02X", b);
-          line += buf;
-        }
-      }
-      if (t.method == "WriteSMBusBlock") line += " len" + std::to_string(t.bytes.size());
-      if (t.addr == 0x17) line += " @17";
-    }
-    if (t.status != 0) line += " !" + std::to_string(t.status);
-    out.push_back(line);
-  }
-  return out;
 }
 
 // The engine on a device of type Device (the simulator, or one that overrides some answers).

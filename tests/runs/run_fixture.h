@@ -5,6 +5,7 @@
 #include "runs/calibrate_device.h"
 #include "runs/separate_runs.h"
 #include "runs/system_voltage.h"
+#include "traffic.h"
 
 namespace vx::testing {
 
@@ -20,6 +21,19 @@ class RunTest : public PageTest {
     ShowFresh();
     form().Tick("tmrScan");  // the page shows live readings before the user clicks
     dev().ClearLog();
+  }
+  // The page shown afresh on the same device, out of calibration mode, with nothing selected:
+  // for the next case of a table (a show keeps the selections and the typed values).
+  void Again() {
+    dev().ClearFaults();
+    dev().on_transfer = nullptr;
+    if (dev().InCalibrationMode()) dev().WriteSMBusCommand(0x73, 0x16);
+    for (const char* c :
+         {"chkVoltageCal", "chkSystemVoltage", "chkTempCal", "chkCurrentCal", "chkCCOffset"}) {
+      At(c).SetValue(0);
+    }
+    SetUp();
+    platform().TakeMessages();
   }
   void Tick(const char* check_box) { At(check_box).SetValue(1); }
   void Calibrate() { ASSERT_TRUE(form().Click("btnCalibrate")); }

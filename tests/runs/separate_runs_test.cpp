@@ -2,106 +2,143 @@
 
 namespace vx::testing {
 
-using Msgs = std::vector<std::pair<std::string, std::string>>;
+using Msg = std::pair<std::string, std::string>;
 
-class PackVoltage : public RunTest {
- protected:
-  const std::string start_ =
-      "FETs will be turned on! Press Cancel if Voltage Calibration has not been performed on "
-      "this pack. After the voltage calibration, set the data flash constant "
-      "DF:Calibration/Config/Voltage_Signal to the battery stack voltage and proceed.";
+// The pack voltage and hardware board offset runs share one sequence around their routine.
+struct ModeRun {
+  void (*click)(PageHost&);
+  const char* progress;
+  const char* done;
+  std::vector<int> progression;
 };
 
-TEST_F(PackVoltage, CancelChangesNothing) {
-  platform().QueueAnswer(Answer::kCancel);
+class CalibrationModeRuns : public RunTest {
+ protected:
+  const ModeRun runs_[2] = {
+      {&btnCalPackVolt_Click, "prgPackVolt", "imgPackDoneBox", {10, 30, 70, 100}},
+      {&btnBoardOffsett_Click, "prgBoardOffSet", "imgBoardOffDone", {5, 25, 70, 100}}};
+};
+
+TEST_F(CalibrationModeRuns, StartTextsAndCancel) {
   btnCalPackVolt_Click(*cal);
-  ASSERT_EQ(platform().messages().size(), 1u);
-  EXPECT_EQ(platform().messages()[0].text, start_);
-  EXPECT_EQ(platform().messages()[0].caption, "Calibration");
-  EXPECT_EQ(platform().messages()[0].buttons, Buttons::kOkCancel);
-  EXPECT_TRUE(dev().log().empty());
-  EXPECT_FALSE(At("prgPackVolt").visible());
-}
-
-TEST_F(PackVoltage, SuccessEndsAt100WithTheDoneImageAndFetsOn) {
-  auto& progress = RecordValues("prgPackVolt");
-  btnCalPackVolt_Click(*cal);
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>{start_});
-  EXPECT_EQ(progress, (std::vector<int>{10, 30, 70, 100}));
-  EXPECT_TRUE(At("imgPackDoneBox").visible());
-  EXPECT_TRUE(dev().state().fets_on);
-  EXPECT_FALSE(dev().InCalibrationMode());
-  EXPECT_NEAR(dev().state().cal.pack_gain, 1.0 / dev().state().cal.pack_sense_error, 1e-12);
-  ExpectIdlePanel();
-}
-
-TEST_F(PackVoltage, EntryFailureKeeps10AndBringsThePageBack) {
-  dev().AddFault({0, 0x00, "WriteSMBusWord", 772, false});
-  btnCalPackVolt_Click(*cal);
-  EXPECT_EQ(Messages()[1], (std::pair<std::string, std::string>{
-                               "Error setting Calibration mode. Error code = No Acknowledge: "
-                               "VB_T2H_NACK",
-                               "Calibration"}));
-  EXPECT_EQ(Messages().size(), 2u);
-  EXPECT_EQ(At("prgPackVolt").value(), 10);
-  EXPECT_EQ(Count(0x51), 0);
-  EXPECT_EQ(Count(0x73), 0);
-  ExpectIdlePanel();
-}
-
-TEST_F(PackVoltage, RoutineFailureThenExitEndsAtZero) {
-  dev().ForceResult(0x0100);
-  btnCalPackVolt_Click(*cal);
-  EXPECT_EQ(Messages().back(),
-            (std::pair<std::string, std::string>{
-                "Calibration error. Error code = Error Code (decimal) 5023", "Calibration"}));
-  EXPECT_EQ(At("prgPackVolt").value(), 0);
-  EXPECT_FALSE(At("imgPackDoneBox").visible());
-  EXPECT_EQ(Count(0x73), 1);
-}
-
-TEST_F(PackVoltage, ExitFailureKeepsTheSuccessOnThePage) {
-  dev().AddFault({0, 0x73, "", 8, false});
-  btnCalPackVolt_Click(*cal);
-  EXPECT_EQ(Messages().back().first,
-            "Error exiting calibration mode. Error code = USB timeout: VB_TIMEOUT_ERROR");
-  EXPECT_EQ(At("prgPackVolt").value(), 100);
-  EXPECT_TRUE(At("imgPackDoneBox").visible());
-}
-
-class BoardOffset : public RunTest {};
-
-TEST_F(BoardOffset, HardwareRunSequence) {
-  auto& progress = RecordValues("prgBoardOffSet");
   btnBoardOffsett_Click(*cal);
-  ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_EQ(Messages()[0].first,
+  ASSERT_EQ(platform().messages().size(), 2u);
+  EXPECT_EQ(platform().messages()[0].text,
+            "FETs will be turned on! Press Cancel if Voltage Calibration has not been performed "
+            "on this pack. After the voltage calibration, set the data flash constant "
+            "DF:Calibration/Config/Voltage_Signal to the battery stack voltage and proceed.");
+  EXPECT_EQ(platform().messages()[1].text,
             "Ensure that absolutely no current is flowing through the sense resistor.\r\n"
             "Either power the device from the Pack+ input only, or ensure charge FET is open and "
             "Pack+ voltage is higher than the cell voltage.\r\n"
             "Please wait at least 35 seconds after clicking the OK button.");
-  EXPECT_EQ(progress, (std::vector<int>{5, 25, 70, 100}));
-  EXPECT_TRUE(At("imgBoardOffDone").visible());
+  for (const auto& m : platform().messages()) {
+    EXPECT_EQ(m.caption, "Calibration");
+    EXPECT_EQ(m.buttons, Buttons::kOkCancel);
+  }
+  for (const auto& r : runs_) {
+    dev().ClearLog();
+    platform().QueueAnswer(Answer::kCancel);
+    At(r.progress).SetVisible(false);
+    r.click(*cal);
+    EXPECT_TRUE(dev().log().empty());
+    EXPECT_FALSE(At(r.progress).visible());
+  }
+}
+
+TEST_F(CalibrationModeRuns, SuccessEndsAt100WithTheDoneImage) {
+  for (const auto& r : runs_) {
+    Again();
+    auto& progress = RecordValues(r.progress);
+    r.click(*cal);
+    EXPECT_EQ(progress, r.progression);
+    EXPECT_TRUE(At(r.done).visible());
+    EXPECT_FALSE(dev().InCalibrationMode());
+    ExpectIdlePanel();
+  }
+  EXPECT_TRUE(dev().state().fets_on);  // the pack voltage run leaves them on
+  EXPECT_NEAR(dev().state().cal.pack_gain, 1.0 / dev().state().cal.pack_sense_error, 1e-12);
   EXPECT_EQ(dev().state().cal.board_offset_cal_mA, dev().state().cal.board_offset_raw_mA);
-  ExpectIdlePanel();
 }
 
-TEST_F(BoardOffset, HardwareRunCancelAndEntryFailure) {
-  platform().QueueAnswer(Answer::kCancel);
-  btnBoardOffsett_Click(*cal);
-  EXPECT_TRUE(dev().log().empty());
-  dev().AddFault({0, 0x50, "", 772, false});
-  btnBoardOffsett_Click(*cal);
-  EXPECT_EQ(Messages().back().first,
-            "Error setting Calibration mode. Error code = No Acknowledge: VB_T2H_NACK");
-  EXPECT_EQ(At("prgBoardOffSet").value(), 5);
-  EXPECT_EQ(Count(0x51), 0);
+TEST_F(CalibrationModeRuns, EntryRoutineAndExitFailures) {
+  for (const auto& r : runs_) {
+    Again();
+    dev().AddFault({0, 0x00, "WriteSMBusWord", 772, 1});
+    r.click(*cal);
+    EXPECT_EQ(Messages().back(), (Msg{"Error setting Calibration mode. Error code = No "
+                                      "Acknowledge: VB_T2H_NACK",
+                                      "Calibration"}));
+    EXPECT_EQ(At(r.progress).value(), r.progression[0]);
+    EXPECT_EQ(Count(0x51) + Count(0x73), 0);
+    ExpectIdlePanel();
+
+    Again();
+    dev().ForceResult(0x0100);
+    r.click(*cal);
+    EXPECT_EQ(Messages().back(),
+              (Msg{"Calibration error. Error code = Error Code (decimal) 5023", "Calibration"}));
+    EXPECT_EQ(At(r.progress).value(), 0);
+    EXPECT_FALSE(At(r.done).visible());
+    EXPECT_EQ(Count(0x73), 1);
+    dev().state().forced_result.reset();
+
+    Again();
+    dev().AddFault({0, 0x73, "", 8, 0});
+    r.click(*cal);
+    EXPECT_EQ(Messages().back().first,
+              "Error exiting calibration mode. Error code = USB timeout: VB_TIMEOUT_ERROR");
+    EXPECT_EQ(At(r.progress).value(), 100);
+    EXPECT_TRUE(At(r.done).visible());
+  }
 }
 
-TEST_F(BoardOffset, SoftwareRunTakesItsCountFromTheTypedSeconds) {
+// A manufacturer-access code beyond a byte fails before any transfer; an adapter that throws
+// inside calibration mode, even while the run leaves it, cannot leave the page disabled.
+TEST_F(CalibrationModeRuns, RunTimeFailuresAreTrapped) {
+  for (const auto& r : runs_) {
+    Again();
+    std::int16_t dvmac = 256;
+    cal->DVMAC(dvmac);
+    r.click(*cal);
+    ASSERT_EQ(Messages().size(), 2u);
+    EXPECT_EQ(Messages()[1].first.rfind("Invalid value entered! Error description:", 0), 0u);
+    EXPECT_EQ(Count(0x00) + Count(0x51) + Count(0x73), 0);
+    EXPECT_FALSE(At(r.done).visible());
+    ExpectIdlePanel();
+    dvmac = 0;
+    cal->DVMAC(dvmac);
+
+    // Thrown at the request: the trap leaves calibration mode. Thrown at every signature read
+    // after the request: leaving fails in the run and again in the trap, which still restores
+    // the page.
+    for (bool at_exit : {false, true}) {
+      Again();
+      bool requested = false;
+      dev().on_transfer = [&](const sim::Transfer& t) {
+        if (t.cmd == 0x51) requested = true;
+        if (at_exit ? requested && t.cmd == 0x50 : t.cmd == 0x51) {
+          throw std::runtime_error("adapter gone");
+        }
+      };
+      r.click(*cal);
+      dev().on_transfer = nullptr;
+      EXPECT_EQ(Messages().back().first, "Invalid value entered! Error description:adapter gone");
+      EXPECT_EQ(dev().InCalibrationMode(), at_exit);
+      EXPECT_FALSE(At(r.done).visible());
+      ExpectIdlePanel();
+    }
+  }
+}
+
+class SoftwareBoardOffset : public RunTest {};
+
+TEST_F(SoftwareBoardOffset, TakesItsCountFromTheTypedSeconds) {
   dev().state().cal.sample_idle = 100;
   dev().state().cal.sample_active = 40;
   auto& progress = RecordValues("prgBoardOffSet");
+  int yields = platform().yields();
+  platform().ClearWaits();
   cmdSWBrdOffsetCal_Click(*cal);
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].first,
@@ -116,19 +153,21 @@ TEST_F(BoardOffset, SoftwareRunTakesItsCountFromTheTypedSeconds) {
   EXPECT_TRUE(At("imgBoardOffDone").visible());
   EXPECT_EQ(platform().cursor_changes(), (std::vector<bool>{true, false}));
   ExpectIdlePanel();
+  // One yield to the host before the device work, then plain sleeps.
+  EXPECT_EQ(platform().yields(), yields + 1);
+  for (const auto& w : platform().waits())
+    EXPECT_EQ(w.kind, WaitRecord::kSleep);
+  EXPECT_EQ(platform().Now(), std::chrono::milliseconds(4450 + 1000 * 4));
 }
 
-TEST(BoardOffsetCount, HalvesToEven) {
-  EXPECT_EQ(BoardOffsetSampleCount("2"), 4);
-  EXPECT_EQ(BoardOffsetSampleCount("35"), 70);
-  EXPECT_EQ(BoardOffsetSampleCount("0.75"), 2);
-  EXPECT_EQ(BoardOffsetSampleCount("1.25"), 2);
-  EXPECT_EQ(BoardOffsetSampleCount("0.25"), 0);
-  EXPECT_EQ(BoardOffsetSampleCount("-9"), -18);
-  EXPECT_EQ(BoardOffsetSampleCount("x"), 0);
+TEST(BoardOffsetCount, TwoSamplesASecondHalvesToEven) {
+  const std::pair<const char*, int> kCases[] = {{"2", 4},    {"35", 70},  {"0.75", 2}, {"1.25", 2},
+                                                {"0.25", 0}, {"-9", -18}, {"x", 0}};
+  for (auto [typed, count] : kCases)
+    EXPECT_EQ(BoardOffsetSampleCount(typed), count) << typed;
 }
 
-TEST_F(BoardOffset, SoftwareRunRefusesATimeWithoutSamplesBeforeTheDevice) {
+TEST_F(SoftwareBoardOffset, RefusesATimeWithoutSamplesBeforeTheDevice) {
   for (const char* typed : {"", "0", "x", ".2", "-1"}) {
     platform().TakeMessages();
     At("txtBrdOffTime").SetText(typed);
@@ -140,25 +179,26 @@ TEST_F(BoardOffset, SoftwareRunRefusesATimeWithoutSamplesBeforeTheDevice) {
   }
 }
 
-TEST_F(BoardOffset, SoftwareRunReadFailureIsReportedAfterTheBarReaches100) {
-  dev().AddFault({0, 0x71, "", 2, false});
+TEST_F(SoftwareBoardOffset, FailuresAreReportedAfterTheBarReaches100) {
+  dev().AddFault({0, 0x71, "", 2, 0});
   cmdSWBrdOffsetCal_Click(*cal);
-  EXPECT_EQ(Messages().back(),
-            (std::pair<std::string, std::string>{"Error = No USB: VB_NO_USB", "Calibration"}));
+  EXPECT_EQ(Messages().back(), (Msg{"Error = No USB: VB_NO_USB", "Calibration"}));
   EXPECT_EQ(At("prgBoardOffSet").value(), 100);
   EXPECT_FALSE(At("imgBoardOffDone").visible());
   EXPECT_EQ(Count(0x42), 0);
   ExpectIdlePanel();
-}
-
-TEST_F(BoardOffset, SoftwareRunYieldsOnceAndSleepsWithoutYielding) {
-  platform().ClearWaits();
-  int yields = platform().yields();
+  // An adapter that throws: the page comes back, the control register is put back.
+  Again();
+  int reads = 0;
+  dev().on_transfer = [&](const sim::Transfer& t) {
+    if (t.cmd == 0x42 && ++reads == 6) throw std::runtime_error("adapter gone");
+  };
   cmdSWBrdOffsetCal_Click(*cal);
-  EXPECT_EQ(platform().yields(), yields + 1);
-  for (const auto& w : platform().waits())
-    EXPECT_EQ(w.kind, WaitRecord::kSleep);
-  EXPECT_EQ(platform().Now(), std::chrono::milliseconds(4450 + 1000 * 4));
+  EXPECT_EQ(Messages().back().first, "Invalid value entered! Error description:adapter gone");
+  EXPECT_EQ(dev().ControlRegister(), 2);
+  EXPECT_FALSE(At("imgBoardOffDone").visible());
+  EXPECT_EQ(platform().cursor_changes().back(), false);
+  ExpectIdlePanel();
 }
 
 }  // namespace vx::testing

@@ -1,0 +1,47 @@
+// A compact form of the simulator's transfer log, for comparing traffic.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "sim/sim_device.h"
+
+namespace vx::testing {
+
+// "rw 50", "ww 51 C0 01", "wb 58 [..]", "cmd 72", "delay 60", "chk", with "!772" on failure.
+inline std::vector<std::string> Traffic(const std::vector<sim::Transfer>& log) {
+  std::vector<std::string> out;
+  for (const auto& t : log) {
+    char buf[32];
+    std::string line;
+    if (t.method == "Delay") {
+      line = "delay " + std::to_string(t.ms);
+    } else if (t.method == "CheckForError") {
+      line = "chk";
+    } else {
+      static const std::pair<const char*, const char*> kNames[] = {
+          {"ReadSMBusWord", "rw"},     {"ReadSMBusWord_", "rw_"}, {"WriteSMBusWord", "ww"},
+          {"WriteSMBusWord_", "ww_"},  {"ReadSMBusBlock_", "rb"}, {"WriteSMBusBlock", "wb"},
+          {"WriteSMBusCommand", "cmd"}};
+      for (auto& [m, n] : kNames) {
+        if (t.method == m) line = n;
+      }
+      std::snprintf(buf, sizeof buf, " %02X", t.cmd);
+      line += buf;
+      if (line.rfind("ww", 0) == 0) {
+        for (auto b : t.bytes) {
+          std::snprintf(buf, sizeof buf, " %02X", b);
+          line += buf;
+        }
+      }
+      if (t.method == "WriteSMBusBlock") line += " len" + std::to_string(t.bytes.size());
+      if (t.addr == 0x17) line += " @17";
+    }
+    if (t.status != 0) line += " !" + std::to_string(t.status);
+    out.push_back(line);
+  }
+  return out;
+}
+
+}  // namespace vx::testing
