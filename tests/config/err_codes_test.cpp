@@ -4,27 +4,28 @@
 
 namespace vx {
 
-TEST(ErrorTexts, ListedCodesHaveTheirOwnText) {
-  EXPECT_EQ(GetErrorText(0), "Communication OK");
-  EXPECT_EQ(GetErrorText(2), "No USB: VB_NO_USB");
-  EXPECT_EQ(GetErrorText(5), "VB_WRONG_NUM_BYTES");
-  EXPECT_EQ(GetErrorText(12), "VB_KD52LNK_OCX_INTERNAL_ERROR");
-  EXPECT_EQ(GetErrorText(94), "VB_BUS_BUSY");
-  EXPECT_EQ(GetErrorText(100), "Unknown error: VB_UNKNOWN");
-  EXPECT_EQ(GetErrorText(236), "VB_BCFG_DEV_MISMATCH");
-  EXPECT_EQ(GetErrorText(772), "No Acknowledge: VB_T2H_NACK");
-  EXPECT_EQ(GetErrorText(1284), "VB_SMB_LOCKED");
-  EXPECT_EQ(GetErrorText(5043), "VB_ERR_USB_ACQUIRE");
-}
-
-TEST(ErrorTexts, EveryOtherCodeIsShownInDecimal) {
-  EXPECT_EQ(GetErrorText(4), "Error Code (decimal) 4");
-  EXPECT_EQ(GetErrorText(101), "Error Code (decimal) 101");
-  EXPECT_EQ(GetErrorText(230), "Error Code (decimal) 230");
-  EXPECT_EQ(GetErrorText(-1), "Error Code (decimal) -1");
-  EXPECT_EQ(GetErrorText(5024), "Error Code (decimal) 5024");
-  EXPECT_EQ(GetErrorText(0x104 + 1), "Error Code (decimal) 261");
-  EXPECT_EQ(GetErrorText(INT32_MIN), "Error Code (decimal) -2147483648");
+// Listed codes have their own text; every other code is shown in decimal.
+TEST(ErrorTexts, ListedAndOtherCodes) {
+  const std::pair<std::int32_t, const char*> kCases[] = {
+      {0, "Communication OK"},
+      {2, "No USB: VB_NO_USB"},
+      {5, "VB_WRONG_NUM_BYTES"},
+      {12, "VB_KD52LNK_OCX_INTERNAL_ERROR"},
+      {94, "VB_BUS_BUSY"},
+      {100, "Unknown error: VB_UNKNOWN"},
+      {236, "VB_BCFG_DEV_MISMATCH"},
+      {772, "No Acknowledge: VB_T2H_NACK"},
+      {1284, "VB_SMB_LOCKED"},
+      {5043, "VB_ERR_USB_ACQUIRE"},
+      {4, "Error Code (decimal) 4"},
+      {101, "Error Code (decimal) 101"},
+      {230, "Error Code (decimal) 230"},
+      {-1, "Error Code (decimal) -1"},
+      {5024, "Error Code (decimal) 5024"},
+      {261, "Error Code (decimal) 261"},
+      {INT32_MIN, "Error Code (decimal) -2147483648"}};
+  for (auto [code, text] : kCases)
+    EXPECT_EQ(GetErrorText(code), text);
 }
 
 }  // namespace vx

@@ -5,66 +5,68 @@
 
 namespace vx {
 
-TEST(IniReader, NamesAreCaseInsensitiveAndTheFirstMatchWins) {
+// Names are matched without case and blanks, in the first section of a name only, skipping
+// comments and lines without "="; quotation marks of one kind around a value are dropped; an
+// empty value, key, section or file gives the fallback.
+TEST(IniReader, LookUp) {
   testing::TempDir dir;
   auto f = dir.Write("a.ini",
                      "[Delay]\n"
                      "  load_vi_settle = 250 \n"
                      "LOAD_VI_SETTLE=999\n"
+                     ";CB_I_SETTLE=3\n"
+                     "CB_I_SETTLE\n"
                      "[delay]\n"
                      "CB_V_SETTLE=5\n"
-                     "[Other]\n"
-                     "X=1\n");
-  EXPECT_EQ(GetPrivateProfileInt("DELAY", "Load_VI_Settle", 7, f), 250);
-  // A second section of the same name is not consulted.
-  EXPECT_EQ(GetPrivateProfileInt("Delay", "CB_V_SETTLE", 7, f), 7);
-  EXPECT_EQ(GetPrivateProfileInt("other", "x", 7, f), 1);
+                     "[ Other \n"
+                     "X=1\n"
+                     "[Q]\nD=\"12\"\nS='5'\nMixed=\"7'\nOne=\"\nNone=\"\"\nEmpty=\n");
+  const std::tuple<const char*, const char*, int> kCases[] = {{"DELAY", "Load_VI_Settle", 250},
+                                                              {" Delay ", "\tLOAD_VI_SETTLE ", 250},
+                                                              {"Delay", "CB_V_SETTLE", -1},
+                                                              {"Delay", "CB_I_SETTLE", -1},
+                                                              {"other", "x", 1},
+                                                              {"Q", "D", 12},
+                                                              {"Q", "S", 5},
+                                                              {"Q", "Mixed", 0},
+                                                              {"Q", "One", 0},
+                                                              {"Q", "None", -1},
+                                                              {"Q", "Empty", -1},
+                                                              {"Q", "Nothing", -1},
+                                                              {"R", "D", -1}};
+  for (auto [section, key, value] : kCases)
+    EXPECT_EQ(GetPrivateProfileInt(section, key, -1, f), value) << section << "/" << key;
+  EXPECT_EQ(GetPrivateProfileInt("Q", "D", -1, dir.path() + "/none.ini"), -1);
+  // The file is read afresh for every key.
+  dir.Write("a.ini", "[Q]\nD=13\n");
+  EXPECT_EQ(GetPrivateProfileInt("Q", "D", -1, f), 13);
 }
 
-TEST(IniReader, MissingFileSectionOrKeyGivesTheFallback) {
-  testing::TempDir dir;
-  auto f = dir.Write("a.ini", "[S]\nK=3\nEmpty=\n");
-  EXPECT_EQ(GetPrivateProfileInt("S", "K", -1, dir.path() + "/none.ini"), -1);
-  EXPECT_EQ(GetPrivateProfileInt("T", "K", -1, f), -1);
-  EXPECT_EQ(GetPrivateProfileInt("S", "J", -1, f), -1);
-  EXPECT_EQ(GetPrivateProfileInt("S", "Empty", -1, f), -1);
-}
-
+// The integer the text begins with: an optional sign, a base prefix in lower case only, digits
+// of that base with letters in either case; beyond 32 bits it wraps.
 TEST(IniReader, ValueIsTheIntegerTheTextBeginsWith) {
-  EXPECT_EQ(ParseProfileInt("200 ; settle"), 200);
-  EXPECT_EQ(ParseProfileInt("-12"), -12);
-  EXPECT_EQ(ParseProfileInt("+12"), 12);
-  EXPECT_EQ(ParseProfileInt("0x8030"), 0x8030);
-  EXPECT_EQ(ParseProfileInt("0x1234a"), 0x1234A);
-  // Base prefixes are lower case only, as the system reads them; letters of hex digits are not.
-  EXPECT_EQ(ParseProfileInt("0X1234a"), 0);
-  EXPECT_EQ(ParseProfileInt("0xaBcD"), 0xABCD);
-  EXPECT_EQ(ParseProfileInt("0b101"), 5);
-  EXPECT_EQ(ParseProfileInt("0o17"), 15);
-  EXPECT_EQ(ParseProfileInt("0o8"), 0);
-  EXPECT_EQ(ParseProfileInt("-0x10"), -16);
-  EXPECT_EQ(ParseProfileInt("abc"), 0);
-  EXPECT_EQ(ParseProfileInt("0x"), 0);
-  EXPECT_EQ(ParseProfileInt("12.9"), 12);
-  EXPECT_EQ(ParseProfileInt("4294967296"), 0);  // wraps like a 32-bit reading
-  EXPECT_EQ(ParseProfileInt("2147483648"), INT32_MIN);
-}
-
-TEST(IniReader, QuotationMarksAroundAValueAreDropped) {
-  testing::TempDir dir;
-  auto f = dir.Write("a.ini", "[S]\nD=\"12\"\nS='5'\nMixed=\"7'\nOne=\"\n");
-  EXPECT_EQ(GetPrivateProfileInt("S", "D", -1, f), 12);
-  EXPECT_EQ(GetPrivateProfileInt("S", "S", -1, f), 5);
-  EXPECT_EQ(GetPrivateProfileInt("S", "Mixed", -1, f), 0);
-  EXPECT_EQ(GetPrivateProfileInt("S", "One", -1, f), 0);
-}
-
-TEST(IniReader, TheFileIsReadAfreshForEveryKey) {
-  testing::TempDir dir;
-  auto f = dir.Write("a.ini", "[S]\nK=1\n");
-  EXPECT_EQ(GetPrivateProfileInt("S", "K", 0, f), 1);
-  dir.Write("a.ini", "[S]\nK=2\n");
-  EXPECT_EQ(GetPrivateProfileInt("S", "K", 0, f), 2);
+  const std::pair<const char*, std::int32_t> kCases[] = {{"200 ; settle", 200},
+                                                         {"-12", -12},
+                                                         {"+12", 12},
+                                                         {"0x8030", 0x8030},
+                                                         {"0x1234a", 0x1234A},
+                                                         {"0X1234a", 0},
+                                                         {"0xaBcD", 0xABCD},
+                                                         {"0x1g", 1},
+                                                         {"0b101", 5},
+                                                         {"0b102", 2},
+                                                         {"0o17", 15},
+                                                         {"0o8", 0},
+                                                         {"-0x10", -16},
+                                                         {"abc", 0},
+                                                         {"0x", 0},
+                                                         {"12.9", 12},
+                                                         {"12a", 12},
+                                                         {"4294967296", 0},
+                                                         {"2147483648", INT32_MIN},
+                                                         {"0", 0}};
+  for (auto [text, value] : kCases)
+    EXPECT_EQ(ParseProfileInt(text), value) << text;
 }
 
 }  // namespace vx

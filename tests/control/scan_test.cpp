@@ -1,6 +1,5 @@
-#include <deque>
-
 #include "page_fixture.h"
+#include "traffic.h"
 
 namespace vx::testing {
 
@@ -46,72 +45,63 @@ class Scan : public PageTest {
   std::shared_ptr<ScanWords> words;
 };
 
+// Nine reads in order; the capacitor boxes show running sums, temperature in tenths of a kelvin
+// above 273.2 K and current as a signed word.
 TEST_F(Scan, RunningSumsStackSystemTemperatureAndCurrent) {
   words->words = {{0x3F, 2100}, {0x3E, 2100}, {0x3D, 2100},   {0x3C, 0},     {0x3B, 0},
                   {0x09, 6300}, {0x5A, 8100}, {0x08, 0x0BA6}, {0x0A, 0xFE0C}};
+  dev().ClearLog();
   ASSERT_TRUE(Tick());
   EXPECT_EQ(Measured(), (std::vector<std::string>{"2100", "4200", "6300", "6300", "6300", "6300",
                                                   "8100", "25", "-500"}));
-  words->words[0x08] = 2732 + 253;
-  words->words[0x0A] = 0x01F4;
-  Tick();
-  EXPECT_EQ(Text("txtCalMeasTemperature"), "25.3");
-  EXPECT_EQ(Text("txtCalMeasCurrent"), "500");
-  words->words[0x08] = 2731;
-  words->words[0x0A] = 0x8000;
-  Tick();
-  EXPECT_EQ(Text("txtCalMeasTemperature"), "-0.1");
-  EXPECT_EQ(Text("txtCalMeasCurrent"), "-32768");
-}
-
-TEST_F(Scan, ExactlyNineReadsInOrder) {
-  dev().ClearLog();
-  Tick();
-  std::vector<int> cmds;
-  std::vector<std::string> methods;
-  for (const auto& t : dev().log()) {
-    cmds.push_back(t.cmd);
-    methods.push_back(t.method);
+  std::vector<std::string> reads;
+  for (const auto& t : Traffic(dev().log()))
+    reads.push_back(t);
+  EXPECT_EQ(reads, (std::vector<std::string>{"rw_ 3F", "rw_ 3E", "rw_ 3D", "rw_ 3C", "rw_ 3B",
+                                             "rw_ 09", "rw_ 5A", "rw 08", "rw 0A"}));
+  const std::tuple<std::uint16_t, std::uint16_t, const char*, const char*> kCases[] = {
+      {2732 + 253, 0x01F4, "25.3", "500"}, {2731, 0x8000, "-0.1", "-32768"}};
+  for (auto [t, i, temperature, current] : kCases) {
+    words->words[0x08] = t;
+    words->words[0x0A] = i;
+    Tick();
+    EXPECT_EQ(Text("txtCalMeasTemperature"), temperature);
+    EXPECT_EQ(Text("txtCalMeasCurrent"), current);
   }
-  EXPECT_EQ(cmds, (std::vector<int>{0x3F, 0x3E, 0x3D, 0x3C, 0x3B, 0x09, 0x5A, 0x08, 0x0A}));
-  EXPECT_EQ(methods[6], "ReadSMBusWord_");
-  EXPECT_EQ(methods[7], "ReadSMBusWord");
-  EXPECT_EQ(methods[8], "ReadSMBusWord");
 }
 
-TEST_F(Scan, OneFailedVoltageReadMarksTheWholeGroup) {
+// One failed voltage read marks the whole voltage group (statuses of opposite sign do not
+// cancel out); temperature and current are judged each by its own read.
+TEST_F(Scan, FailedReads) {
   Tick();
-  dev().AddFault({0, 0x5A, "", 772, false});
+  dev().AddFault({0, 0x3F, "", 5, 0});
+  dev().AddFault({0, 0x3E, "", -5, 0});
   Tick();
   auto m = Measured();
-  for (int i = 0; i < 7; ++i)
-    EXPECT_EQ(m[static_cast<std::size_t>(i)], "Err_Rd") << i;
+  for (std::size_t i = 0; i < 7; ++i)
+    EXPECT_EQ(m[i], "Err_Rd") << i;
   EXPECT_EQ(m[7], "25");
   EXPECT_EQ(m[8], "-500");
-}
-
-TEST_F(Scan, TemperatureAndCurrentAreJudgedEachByItsOwnRead) {
+  dev().ClearFaults();
   words->words[0x08] = 0;
-  dev().AddFault({0, 0x08, "", 8, false});
+  dev().AddFault({0, 0x08, "", 8, 0});
   Tick();
   EXPECT_EQ(Text("txtCalMeasTemperature"), "Err_Rd");
   EXPECT_EQ(Text("txtCalMeasCurrent"), "-500");
   EXPECT_EQ(Text("txtCalMeasVoltage", 0), "2050");
 }
 
-TEST_F(Scan, StatusesOfOppositeSignDoNotCancelOut) {
-  dev().AddFault({0, 0x3F, "", 5, false});
-  dev().AddFault({0, 0x3E, "", -5, false});
+// A running sum up to 32767 is shown; one beyond ends the tick silently, keeping the later boxes
+// as they were, and so does a temperature word that does not fit.
+TEST_F(Scan, SumsBeyond16BitsEndTheTickSilently) {
   Tick();
-  EXPECT_EQ(Text("txtCalMeasVoltage", 0), "Err_Rd");
-}
-
-TEST_F(Scan, SumBeyond16BitsEndsTheTickSilentlyKeepingLaterBoxes) {
+  words->words = {{0x3F, 16384}, {0x3E, 16383}};
   Tick();
-  words->words = {{0x3F, 20000}, {0x3E, 20000}, {0x08, 0x0BB0}};
+  EXPECT_EQ(Text("txtCalMeasVoltage", 1), "32767");
+  words->words = {{0x3F, 16384}, {0x3E, 16384}, {0x08, 0x0BB0}};
   Tick();
-  EXPECT_EQ(Text("txtCalMeasVoltage", 0), "20000");
-  EXPECT_EQ(Text("txtCalMeasVoltage", 1), "4160");  // kept from the first tick
+  EXPECT_EQ(Text("txtCalMeasVoltage", 0), "16384");
+  EXPECT_EQ(Text("txtCalMeasVoltage", 1), "32767");  // kept from the first tick
   EXPECT_EQ(Text("txtCalMeasTemperature"), "25");
   EXPECT_TRUE(platform().messages().empty());
   words->words = {{0x08, 0x8000}};
@@ -120,20 +110,17 @@ TEST_F(Scan, SumBeyond16BitsEndsTheTickSilentlyKeepingLaterBoxes) {
   EXPECT_EQ(Text("txtCalMeasCurrent"), "-500");
 }
 
-TEST_F(Scan, TimerOffMeansNoDeviceAccess) {
+TEST_F(Scan, NoTimerOrNoAdapterMeansNoDeviceAccess) {
   At("tmrScan").SetEnabled(false);
   dev().ClearLog();
   EXPECT_FALSE(Tick());
   EXPECT_TRUE(dev().log().empty());
-}
-
-TEST(ScanBeforeShow, NoAdapterKeepsTheDesignTexts) {
   ResetThisThreadModule();
-  CalPtr cal(new Cal());
-  EXPECT_TRUE(cal->Form().At("tmrScan").enabled());
-  EXPECT_EQ(cal->Form().At("tmrScan").interval_ms, 600);
-  cal->Form().Tick("tmrScan");
-  EXPECT_EQ(cal->Form().At("txtCalMeasCurrent").text(), "");
+  CalPtr fresh(new Cal());
+  EXPECT_TRUE(fresh->Form().At("tmrScan").enabled());
+  EXPECT_EQ(fresh->Form().At("tmrScan").interval_ms, 600);
+  fresh->Form().Tick("tmrScan");
+  EXPECT_EQ(fresh->Form().At("txtCalMeasCurrent").text(), "");
 }
 
 }  // namespace vx::testing

@@ -19,45 +19,33 @@ class SetupPanel : public PageTest {
   }
 };
 
-TEST_F(SetupPanel, FiveCapacitors) {
-  cal->OnShow();
-  EXPECT_EQ(Voltages(),
-            (std::vector<std::string>{"2100", "4200", "6300", "8400", "10500", "10500"}));
-  EXPECT_EQ(Enabled(), (std::vector<bool>{true, true, true, true, true, false}));
-  EXPECT_EQ(Text("txtActualSystemVoltage"), "12300");
-  EXPECT_EQ(Text("txtCellCount"), "5");
-  EXPECT_TRUE(platform().messages().empty());
-}
-
-TEST_F(SetupPanel, ThreeCapacitors) {
-  SetCount(3);
-  cal->OnShow();
-  EXPECT_EQ(Voltages(), (std::vector<std::string>{"2100", "4200", "6300", "6300", "6300", "6300"}));
-  EXPECT_EQ(Enabled(), (std::vector<bool>{true, true, true, false, false, false}));
-  EXPECT_EQ(Text("txtActualSystemVoltage"), "8100");
-  EXPECT_EQ(Text("txtCellCount"), "3");
-}
-
-TEST_F(SetupPanel, OneCapacitorIsReportedAndStillShapesTheRows) {
-  SetCount(1);
-  cal->OnShow();
-  ASSERT_EQ(platform().messages().size(), 1u);
+// Rows up to the count enabled with 2100 mV steps, the rest disabled with the top value; the
+// system voltage 900 mV below the top of the stack. A count of 1 is reported and still shapes
+// the rows; counts of six or more fill every row and keep the system voltage.
+TEST_F(SetupPanel, TheCountShapesTheRows) {
+  using S = std::vector<std::string>;
+  const std::tuple<int, S, int, const char*, const char*> kCases[] = {
+      {5, {"2100", "4200", "6300", "8400", "10500", "10500"}, 5, "12300", "5"},
+      {3, {"2100", "4200", "6300", "6300", "6300", "6300"}, 3, "8100", "3"},
+      {1, S(6, "2100"), 1, "3900", "3"},
+      {8, {"2100", "4200", "6300", "8400", "10500", "12600"}, 6, "3900", "3"}};
+  for (const auto& [count, volts, enabled, system, shown] : kCases) {
+    SCOPED_TRACE(count);
+    platform().TakeMessages();
+    for (int k = 0; k < 6; ++k)
+      At("txtVoltage", k).SetEnabled(true);
+    SetCount(count);
+    cal->OnShow();
+    EXPECT_EQ(Voltages(), volts);
+    for (int k = 0; k < 6; ++k)
+      EXPECT_EQ(At("txtVoltage", k).enabled(), k < enabled) << k;
+    EXPECT_EQ(Text("txtActualSystemVoltage"), system);
+    EXPECT_EQ(Text("txtCellCount"), shown);  // an unusable count leaves the box as it was
+    EXPECT_EQ(platform().messages().size(), count == 1 || count == 8 ? 1u : 0u);
+  }
   EXPECT_EQ(platform().messages()[0].caption, "");
-  EXPECT_NE(platform().messages()[0].text.find("Current Configuration is for 1 series capacitors."),
+  EXPECT_NE(platform().messages()[0].text.find("Current Configuration is for 8 series capacitors."),
             std::string::npos);
-  EXPECT_EQ(Voltages(), std::vector<std::string>(6, "2100"));
-  EXPECT_EQ(Enabled(), (std::vector<bool>{true, false, false, false, false, false}));
-  EXPECT_EQ(Text("txtActualSystemVoltage"), "3900");
-  EXPECT_EQ(Text("txtCellCount"), "5");  // unchanged
-}
-
-TEST_F(SetupPanel, SixOrMoreFillsEveryRowAndKeepsTheSystemVoltage) {
-  SetCount(8);
-  cal->OnShow();
-  EXPECT_EQ(Voltages(),
-            (std::vector<std::string>{"2100", "4200", "6300", "8400", "10500", "12600"}));
-  EXPECT_EQ(Enabled(), std::vector<bool>(6, true));
-  EXPECT_EQ(Text("txtActualSystemVoltage"), "2000");
 }
 
 TEST_F(SetupPanel, ARowDisabledAtOneShowStaysDisabledAtTheNext) {
@@ -119,9 +107,7 @@ TEST_F(SetupPanel, DvmacComesFromConfigAtEveryShow) {
   EXPECT_EQ(cal->Fields().nDVMAC, 0);
   EXPECT_EQ(cal->Caption(), "Supercapacitor Calibration");
   EXPECT_EQ(cal->TargetAddress(), 22);
-}
-
-TEST_F(SetupPanel, EmptyTargetInfoReadsOnlyTheTimingSection) {
+  // Without target information only the timing section is read.
   dir.Write("Config.ini", "[Delay]\nLOAD_VI_SETTLE=300\n[D800]\nDVMAC=68\n");
   std::string empty;
   cal->TargetInfo(empty);

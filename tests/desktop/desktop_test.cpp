@@ -26,9 +26,9 @@
 #include "hosts/desktop/main_window.h"
 #include "hosts/desktop/meter_assistant.h"
 #include "hosts/desktop/records_window.h"
-#include "instruments/fake_scpi_dmm.h"
 #include "records/store.h"
 #include "sim/sim_device.h"
+#include "sim/sim_meter.h"
 #include "sim/sim_state.h"
 
 using namespace vx;
@@ -260,7 +260,7 @@ class DesktopTest : public QObject {
   // The meter assistant takes each reference the ticked calibrations need and types it into
   // the page; the user still presses the page's button, and the record names the meter.
   void meterAssistantFillsThePagesReferences() {
-    testing::FakeScpiDmm dmm;
+    sim::SimMeter dmm;
     dmm.SetReadings([] { return 12.2553; });
     auto w = Window((dir_ / "mis.json").string(), true, dmm.Spec());
     FormModel& f = w->cal()->Form();

@@ -5,65 +5,52 @@
 #include "device/commands.h"
 #include "platform/virtual_platform.h"
 #include "sim/sim_device.h"
+#include "traffic.h"
 
-namespace vx {
+namespace vx::testing {
+
+using Strings = std::vector<std::string>;
 
 class DataFlashTest : public ::testing::Test {
  protected:
   VirtualPlatform platform;
   sim::SimDevice dev{platform, sim::DefaultState(5)};
-  static constexpr std::int16_t kAddr = 0x16;
+  BlockBuffer block{};
+  std::int16_t length = 32;
 };
 
-TEST_F(DataFlashTest, BlockReadSelectsThenReadsAndReportsTheLength) {
-  BlockBuffer block{};
-  std::int16_t length = 32;
-  ASSERT_EQ(ReadDataFlashBlock(dev, kAddr, cmd::kSubclassCalibrationData, block, length), 0);
+TEST_F(DataFlashTest, BlockReadSelectsReadsAndReportsTheLength) {
+  ASSERT_EQ(ReadDataFlashBlock(dev, 0x16, cmd::kSubclassCalibrationData, block, length), 0);
   EXPECT_EQ(length, 32);
   EXPECT_EQ(BlockWord(block, cmd::kSystemGainOffset), 20000);
-  ASSERT_EQ(dev.log().size(), 2u);
-  EXPECT_EQ(dev.log()[0].cmd, 0x77);
-  EXPECT_EQ(dev.log()[0].bytes, (std::vector<std::uint8_t>{0, 104}));
-  EXPECT_EQ(dev.log()[1].cmd, 0x78);
-}
-
-TEST_F(DataFlashTest, AFailedSelectionSkipsTheBlockRead) {
-  dev.AddFault({0, 0x77, "", 94, false});
-  BlockBuffer block{};
-  std::int16_t length = 32;
-  EXPECT_EQ(ReadDataFlashBlock(dev, kAddr, 104, block, length), 94);
-  EXPECT_EQ(dev.log().size(), 1u);
-}
-
-TEST_F(DataFlashTest, ShortBlocksReportTheirLength) {
+  EXPECT_EQ(Traffic(dev.log()), (Strings{"ww_ 77 00 68", "rb 78"}));
   dev.SetShortBlock(10);
-  BlockBuffer block{};
-  std::int16_t length = 32;
-  ASSERT_EQ(ReadDataFlashBlock(dev, kAddr, 104, block, length), 0);
+  block = {};
+  ASSERT_EQ(ReadDataFlashBlock(dev, 0x16, 104, block, length), 0);
   EXPECT_EQ(length, 10);
   EXPECT_EQ(block[10], 0);  // nothing beyond what came back
-}
-
-TEST_F(DataFlashTest, WriteWordPairStopsAtTheFirstFailureWithoutAskingForErrors) {
-  dev.AddFault({0, 0x40, "", 772, false});
-  EXPECT_EQ(WriteWordPair(dev, cmd::kRegisterAddress, 0x40, cmd::kRegControl, 0x41, 3), 772);
-  ASSERT_EQ(dev.log().size(), 1u);
-  dev.ClearFaults();
   dev.ClearLog();
-  EXPECT_EQ(WriteWordPair(dev, cmd::kRegisterAddress, 0x40, cmd::kRegControl, 0x41, 3), 0);
-  ASSERT_EQ(dev.log().size(), 3u);
-  EXPECT_EQ(dev.log()[2].method, "CheckForError");
-  EXPECT_EQ(dev.ControlRegister(), 3);
+  dev.AddFault({0, 0x77, "", 94, 0});
+  EXPECT_EQ(ReadDataFlashBlock(dev, 0x16, 104, block, length), 94);
+  EXPECT_EQ(Traffic(dev.log()), Strings{"ww_ 77 00 68 !94"});
 }
 
-TEST_F(DataFlashTest, WriteWordReadWordReadsOnlyAfterASuccessfulWrite) {
+// The pair asks for the error status only after both writes went through; the read follows
+// only a successful write.
+TEST_F(DataFlashTest, RegisterHelpersStopAtTheFirstFailure) {
+  dev.AddFault({0, 0x40, "", 772, 1});
+  EXPECT_EQ(WriteWordPair(dev, cmd::kRegisterAddress, 0x40, cmd::kRegControl, 0x41, 3), 772);
+  EXPECT_EQ(WriteWordPair(dev, cmd::kRegisterAddress, 0x40, cmd::kRegControl, 0x41, 3), 0);
+  EXPECT_EQ(Traffic(dev.log()),
+            (Strings{"ww_ 40 80 40 @17 !772", "ww_ 40 80 40 @17", "ww_ 41 00 03 @17", "chk"}));
+  EXPECT_EQ(dev.ControlRegister(), 3);
   std::int16_t w = 123;
-  dev.AddFault({0, 0x40, "", 3, true});
+  dev.AddFault({0, 0x40, "", 3, 1});
   EXPECT_EQ(WriteWordReadWord(dev, cmd::kRegisterAddress, 0x40, cmd::kRegSample, 0x42, w), 3);
-  EXPECT_EQ(dev.log().size(), 1u);
   EXPECT_EQ(w, 123);
   EXPECT_EQ(WriteWordReadWord(dev, cmd::kRegisterAddress, 0x40, cmd::kRegSample, 0x42, w), 0);
   EXPECT_EQ(w, dev.state().cal.sample_idle);
+  EXPECT_EQ(Traffic(dev.log()).back(), "rw_ 42 @17");
 }
 
-}  // namespace vx
+}  // namespace vx::testing

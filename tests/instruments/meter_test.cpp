@@ -7,11 +7,11 @@
 #include <map>
 
 #include "../cli/process.h"
-#include "fake_scpi_dmm.h"
 #include "instruments/meter.h"
 #include "platform/virtual_platform.h"
 #include "records/store.h"
 #include "sim/sim_device.h"
+#include "sim/sim_meter.h"
 #include "sim/sim_state.h"
 #include "test_files.h"
 
@@ -49,7 +49,7 @@ std::string Failure(const std::function<void()>& f) {
 }  // namespace
 
 TEST(Meter, SettledReadingsOverLibsigrokBecomeThePagesNumbers) {
-  FakeScpiDmm dmm;
+  sim::SimMeter dmm;
   int n = 0;
   // 10 mV of swing while the probes are placed, then 2.0503 V within 0.1 mV.
   dmm.SetReadings([&] {
@@ -71,7 +71,7 @@ TEST(Meter, SettledReadingsOverLibsigrokBecomeThePagesNumbers) {
 }
 
 TEST(Meter, AWrongFunctionADroppedLinkAndNoSettlingStopTheStep) {
-  FakeScpiDmm dmm;
+  sim::SimMeter dmm;
   dmm.SetReadings([] { return 2.05; });
   dmm.SetFunction("VOLT:AC");
   auto meter = Meter::Open(dmm.Spec());
@@ -107,7 +107,7 @@ TEST(MeterFlow, GuidedCalibrationFromTheMeterReadsTrueAfterwards) {
   std::string position = dir.path() + "/position";
   std::string fixture = dir.Write("fixture.sh", "#!/bin/sh\necho \"$1\" > " + position + "\n");
   chmod(fixture.c_str(), 0755);
-  FakeScpiDmm dmm;
+  sim::SimMeter dmm;
   dmm.SetReadings([&] {  // in volts: the true voltage where the fixture put the probes
     static const std::map<std::string, int> kTaps = {{"Capacitor 1", 1},
                                                      {"Capacitor 1 + 2", 2},

@@ -1,6 +1,7 @@
-// A bench multimeter on the loopback interface that answers as an SCPI meter of the kind
-// libsigrok's scpi-dmm driver knows (*IDN?, *OPC?, CONF?, READ?), with readings a test
-// scripts: the function it is set to, the value of each reading, a dropped connection.
+// A simulated bench multimeter on the loopback interface that answers as an SCPI meter of the
+// kind libsigrok's scpi-dmm driver knows (*IDN?, *OPC?, CONF?, READ?), so that the guided flow
+// can be tried and tested without a meter: the function it is set to, the value of each
+// reading and a dropped connection are the caller's.
 #pragma once
 
 #include <atomic>
@@ -9,14 +10,14 @@
 #include <string>
 #include <thread>
 
-namespace vx::testing {
+namespace vx::sim {
 
-class FakeScpiDmm {
+class SimMeter {
  public:
-  FakeScpiDmm();
-  ~FakeScpiDmm();
-  FakeScpiDmm(const FakeScpiDmm&) = delete;
-  FakeScpiDmm& operator=(const FakeScpiDmm&) = delete;
+  SimMeter();
+  ~SimMeter();
+  SimMeter(const SimMeter&) = delete;
+  SimMeter& operator=(const SimMeter&) = delete;
 
   int port() const { return port_; }
   // libsigrok's way to it.
@@ -45,4 +46,4 @@ class FakeScpiDmm {
   std::thread thread_;
 };
 
-}  // namespace vx::testing
+}  // namespace vx::sim

@@ -1,4 +1,4 @@
-#include "fake_scpi_dmm.h"
+#include "sim/sim_meter.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -8,9 +8,9 @@
 
 #include <charconv>
 
-namespace vx::testing {
+namespace vx::sim {
 
-FakeScpiDmm::FakeScpiDmm() {
+SimMeter::SimMeter() {
   listen_fd_ = socket(AF_INET, SOCK_STREAM, 0);
   int one = 1;
   setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -25,23 +25,23 @@ FakeScpiDmm::FakeScpiDmm() {
   thread_ = std::thread([this] { Serve(); });
 }
 
-FakeScpiDmm::~FakeScpiDmm() {
+SimMeter::~SimMeter() {
   stop_ = true;
   thread_.join();
   close(listen_fd_);
 }
 
-void FakeScpiDmm::SetFunction(const std::string& f) {
+void SimMeter::SetFunction(const std::string& f) {
   std::lock_guard<std::mutex> lock(m_);
   function_ = f;
 }
 
-void FakeScpiDmm::SetReadings(std::function<double()> next) {
+void SimMeter::SetReadings(std::function<double()> next) {
   std::lock_guard<std::mutex> lock(m_);
   next_ = std::move(next);
 }
 
-void FakeScpiDmm::Serve() {
+void SimMeter::Serve() {
   while (!stop_) {
     pollfd p{listen_fd_, POLLIN, 0};
     if (poll(&p, 1, 50) <= 0) continue;
@@ -52,7 +52,7 @@ void FakeScpiDmm::Serve() {
   }
 }
 
-void FakeScpiDmm::Talk(int fd) {
+void SimMeter::Talk(int fd) {
   std::string buffer;
   while (!stop_) {
     pollfd p{fd, POLLIN, 0};
@@ -97,4 +97,4 @@ void FakeScpiDmm::Talk(int fd) {
   }
 }
 
-}  // namespace vx::testing
+}  // namespace vx::sim

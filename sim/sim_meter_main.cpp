@@ -1,5 +1,5 @@
-// The fake SCPI meter as a program, for trying the guided flow by hand or with sigrok-cli:
-//   fake_scpi_dmm POSITION_FILE
+// The simulated meter as a program, for trying the guided flow by hand or with sigrok-cli:
+//   vx58420-sim-meter POSITION_FILE
 // prints its libsigrok spec, then answers until killed. Each reading is the true voltage at the
 // position named in POSITION_FILE (a fixture writes it), of the built-in simulated device, with
 // a little noise while the probes settle.
@@ -11,17 +11,17 @@
 #include <string>
 #include <thread>
 
-#include "fake_scpi_dmm.h"
+#include "sim/sim_meter.h"
 #include "sim/sim_state.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fprintf(stderr, "usage: fake_scpi_dmm POSITION_FILE\n");
+    std::fprintf(stderr, "usage: vx58420-sim-meter POSITION_FILE\n");
     return 2;
   }
   const std::string position_file = argv[1];
   const auto truth = vx::sim::MiscalibratedState(5).truth;
-  vx::testing::FakeScpiDmm dmm;
+  vx::sim::SimMeter dmm;
   std::string last;
   int since_move = 0;
   dmm.SetReadings([&] {
