@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <fstream>
+#include <map>
+#include <memory>
 
 namespace vx::sim {
 
@@ -95,6 +98,32 @@ void SimMeter::Talk(int fd) {
       if (send(fd, answer.data(), answer.size(), MSG_NOSIGNAL) < 0) return;
     }
   }
+}
+
+std::function<double()> FixtureReadings(std::string position_file, const Truth& truth, int swing) {
+  struct Follow {
+    std::string last;
+    int since_move = 0;
+  };
+  auto follow = std::make_shared<Follow>();
+  return [position_file = std::move(position_file), truth, swing, follow] {
+    static const std::map<std::string, int> kTaps = {{"Capacitor 1", 1},
+                                                     {"Capacitor 1 + 2", 2},
+                                                     {"Capacitor 1 + 2 + 3", 3},
+                                                     {"Capacitor 1 through 4", 4},
+                                                     {"Capacitor 1 through 5", 5}};
+    std::string at;
+    std::getline(std::ifstream(position_file), at);
+    follow->since_move = at == follow->last ? follow->since_move + 1 : 0;
+    follow->last = at;
+    double mV = at == "actual system voltage" ? truth.system_mV : 0;
+    auto tap = kTaps.find(at);
+    for (int i = 0; tap != kTaps.end() && i < tap->second; ++i)
+      mV += truth.cell_mV[static_cast<std::size_t>(i)];
+    const int n = follow->since_move;
+    const double settling = n < swing ? 3.0 / (n + 1) : 0.0;
+    return (mV + (n % 2 ? settling : -settling)) / 1000;
+  };
 }
 
 }  // namespace vx::sim

@@ -10,6 +10,8 @@
 #include <string>
 #include <thread>
 
+#include "sim/sim_state.h"
+
 namespace vx::sim {
 
 class SimMeter {
@@ -45,5 +47,12 @@ class SimMeter {
   std::function<double()> next_ = [] { return 0.0; };
   std::thread thread_;
 };
+
+// Readings that follow a test fixture: in volts, the true voltage of a device with this truth
+// at the position whose label the fixture wrote as the first line of position_file (0 V at
+// one the meter cannot measure), swinging by a few mV for `swing` readings after each move as
+// probes do while they settle.
+std::function<double()> FixtureReadings(std::string position_file, const Truth& truth,
+                                        int swing = 0);
 
 }  // namespace vx::sim

@@ -114,7 +114,11 @@ class DesktopTest : public QObject {
   void cleanupTestCase() { std::filesystem::remove_all(dir_); }
 
   void everyVisibleControlIsDrawnWithItsTextAtItsPlace() {
+    std::ofstream(dir_ / "Config.ini") << "[D800]\nDVMAC=70000\n";
     auto w = Window("");
+    std::ofstream(dir_ / "Config.ini") << "";
+    QVERIFY2(w->StatusText().contains("DVMAC = 70000 does not fit 16 bits, its default 0 is used"),
+             qPrintable(w->StatusText()));
     FormModel& f = w->cal()->Form();
     int checked = 0;
     for (const auto& c : f.controls()) {
@@ -168,9 +172,6 @@ class DesktopTest : public QObject {
     QCOMPARE(f.At("OptionUse").value(), 0);
     f.At("Frame1", 1).SetEnabled(false);
     QVERIFY(!W(*w, "txtVoltage(0)")->isEnabled());
-    QVERIFY(f.At("txtVoltage", 0).enabled());  // own flag unchanged
-    f.At("Frame1", 1).SetEnabled(true);
-    QVERIFY(W(*w, "txtVoltage(0)")->isEnabled());
     f.At("txtCalMeasCurrent").SetText("-123");
     QCOMPARE(W<QLineEdit>(*w, "txtCalMeasCurrent")->text(), QString("-123"));
     f.At("imgCalDoneBox").SetVisible(true);
@@ -319,14 +320,6 @@ class DesktopTest : public QObject {
     QVERIFY(w->StatusText().startsWith("The run did not start"));
   }
 
-  void configValuesOutOfRangeShowInTheStatusBar() {
-    std::ofstream(dir_ / "Config.ini") << "[D800]\nDVMAC=70000\n";
-    auto w = Window("");
-    std::ofstream(dir_ / "Config.ini") << "";
-    QVERIFY2(w->StatusText().contains("DVMAC = 70000 does not fit 16 bits, its default 0 is used"),
-             qPrintable(w->StatusText()));
-  }
-
   // Help without a display, and a one-shot run that cannot do its job ends with an error.
   void errorsEndTheProgram() {
     auto run = [](const QStringList& args, QString* err = nullptr) {
@@ -349,8 +342,6 @@ class DesktopTest : public QObject {
     QCOMPARE(run({"--sim", "/nonexistent.json", "--screenshot", "/tmp/x.png"}, &out), 3);
     QVERIFY(out.contains("/nonexistent.json"));
     QCOMPARE(run({"--bus", "/dev/i2c-77", "--screenshot", "/tmp/x.png"}), 4);
-    QCOMPARE(run({"--screenshot", "/nonexistent/x.png"}, &out), 3);
-    QVERIFY(out.contains("cannot write the screenshot"));
   }
 
   void waitKeepsTheEventLoopLiveWithoutBurningACore() {

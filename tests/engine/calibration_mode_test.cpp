@@ -49,16 +49,6 @@ TEST(CalibrationModeEntry, WithoutTheSignatureGives5010) {
   EXPECT_EQ(EnterCalibrationMode(ctx, 0, 0x16), kErrNoSignature);
 }
 
-TEST_F(CalibrationMode, ExitIgnoresTheFirstSignatureReadButNotTheSecond) {
-  EnterMode();
-  dev.AddFault({1, -1, "", 94, 0});
-  EXPECT_EQ(ExitCalibrationMode(ctx, kAddr), 0);
-  EnterMode();
-  dev.AddFault({0, 0x50, "", 8, 0});
-  EXPECT_EQ(ExitCalibrationMode(ctx, kAddr), 8);
-  EXPECT_EQ(Traffic(), (Strings{"delay 50", "rw 50 !8", "delay 10", "rw 50 !8"}));
-}
-
 TEST(CalStatusToError, TheLowestTableBitDecides) {
   const std::pair<std::uint16_t, Status> kCases[] = {
       {0x0081, 5031}, {0x0080, 5024}, {0x0200, 5039}, {0x8000, 5020}, {0x0100, 5023},

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <cmath>
-#include <map>
 
 #include "../cli/process.h"
 #include "instruments/meter.h"
@@ -108,21 +107,7 @@ TEST(MeterFlow, GuidedCalibrationFromTheMeterReadsTrueAfterwards) {
   std::string fixture = dir.Write("fixture.sh", "#!/bin/sh\necho \"$1\" > " + position + "\n");
   chmod(fixture.c_str(), 0755);
   sim::SimMeter dmm;
-  dmm.SetReadings([&] {  // in volts: the true voltage where the fixture put the probes
-    static const std::map<std::string, int> kTaps = {{"Capacitor 1", 1},
-                                                     {"Capacitor 1 + 2", 2},
-                                                     {"Capacitor 1 + 2 + 3", 3},
-                                                     {"Capacitor 1 through 4", 4},
-                                                     {"Capacitor 1 through 5", 5}};
-    std::string at = ReadFile(position);
-    at = at.substr(0, at.find('\n'));
-    if (at == "actual system voltage") return truth.truth.system_mV / 1000;
-    auto tap = kTaps.find(at);
-    double mV = 0;
-    for (int i = 0; tap != kTaps.end() && i < tap->second; ++i)
-      mV += truth.truth.cell_mV[static_cast<std::size_t>(i)];
-    return mV / 1000;
-  });
+  dmm.SetReadings(sim::FixtureReadings(position, truth.truth));
   auto r = Process(dir.path(), "--json --fast --sim " + state + " --save-state " + state +
                                    " --unit M1 --meter " + dmm.Spec() + " --fixture " + fixture +
                                    " calibrate --voltages meter --system-voltage meter --yes")

@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "container/screenshot.h"
-#include "device/utils.h"
 #include "win_fixture.h"
 
 namespace vx::win::testing {
@@ -33,7 +32,7 @@ struct DuringRun {
 
 }  // namespace
 
-WIN_TEST(MiscalibratedDeviceReadsTrueAfterOneClick) {
+TEST(Container, MiscalibratedDeviceReadsTrueAfterOneClick) {
   Rig rig(Quick(sim::MiscalibratedState(5)));
   ASSERT_TRUE(rig.WriteAndShow());
   Host& h = *rig.host;
@@ -100,31 +99,6 @@ WIN_TEST(MiscalibratedDeviceReadsTrueAfterOneClick) {
   if (!options().screenshot.empty()) {
     EXPECT_TRUE(SaveWindowPng(h.ControlWindow(), options().screenshot));
   }
-}
-
-WIN_TEST(CalSystemVoltageCalledByNameWritesTheGain) {
-  sim::SimState s = Quick(sim::DefaultState(5));
-  auto& block = s.dataflash[104];
-  SplitWord(20000, block[20], block[21]);
-  s.truth.system_mV = 3980.0 * s.nominal.system / 20000;
-  Rig rig(s);
-  ASSERT_TRUE(rig.WriteAndShow());
-  Host& h = *rig.host;
-  h.Type("txtActualSystemVoltage", "4000");
-  const auto before = rig.dev.state().dataflash[104];
-  MessageBoxAnswerer boxes;
-  Var r;
-  EXPECT_TRUE(SUCCEEDED(h.Call(L"CalSystemVoltage", DISPATCH_METHOD, {}, &r.v)));
-  EXPECT_EQ(V_VT(&r.v), VT_I4);
-  EXPECT_EQ(V_I4(&r.v), 0);
-  const auto& after = rig.dev.state().dataflash[104];
-  EXPECT_EQ(after[20], 0x4E);
-  EXPECT_EQ(after[21], 0x85);
-  for (std::size_t i = 0; i < after.size(); ++i) {
-    if (i != 20 && i != 21) EXPECT_EQ(after[i], before[i]);
-  }
-  EXPECT_TRUE(boxes.seen.empty());
-  EXPECT_TRUE(IsWindowVisible(h.Find("imgCalDoneBox")));
 }
 
 }  // namespace vx::win::testing

@@ -16,7 +16,7 @@ std::string PrintedDvmac(Host& h) {
 
 }  // namespace
 
-WIN_TEST(ShowReadsParentAndSetsUpThePanel) {
+TEST(Container, ShowReadsParentAndSetsUpThePanel) {
   ConfigBesideDll config("[D800]\nDVMAC=68\n");
   Rig rig(Quick(sim::DefaultState(4)));
   ASSERT_TRUE(rig.WriteAndShow(5));
@@ -62,7 +62,7 @@ WIN_TEST(ShowReadsParentAndSetsUpThePanel) {
   EXPECT_EQ(PrintedDvmac(h), "DVMAC from parent is:68");
 }
 
-WIN_TEST(ContainerWithoutParentOrAFailingReadSkipsTheSetUp) {
+TEST(Container, ContainerWithoutParentOrAFailingReadSkipsTheSetUp) {
   for (auto mode : {Extender::ParentMode::kMissing, Extender::ParentMode::kFailing}) {
     Rig rig;
     rig.host->extender().SetParentMode(mode);
@@ -76,7 +76,7 @@ WIN_TEST(ContainerWithoutParentOrAFailingReadSkipsTheSetUp) {
   }
 }
 
-WIN_TEST(ScanShowsTheDeviceThroughTheAdapterCalledByName) {
+TEST(Container, ScanShowsTheDeviceThroughTheAdapterCalledByName) {
   Rig rig(Quick(sim::MiscalibratedState(5)));
   ASSERT_TRUE(rig.WriteAndShow());
   Host& h = *rig.host;

@@ -2,18 +2,25 @@
 // simulated device behind an adapter object, a hosted control, and VARIANT helpers.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 
 #include "container/adapter_object.h"
 #include "container/host.h"
 #include "container/message_boxes.h"
-#include "harness.h"
 #include "plugin/automation.h"
 #include "plugin/bstr.h"
 #include "sim/sim_device.h"
 
 namespace vx::win::testing {
+
+// Settings of the run, from the command line.
+struct Options {
+  std::string screenshot;  // where the page's screenshot goes (empty: none)
+};
+const Options& options();
 
 // The DLL path under the class's InprocServer32 key (empty when not registered).
 std::wstring RegisteredDllPath();
