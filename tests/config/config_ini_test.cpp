@@ -73,16 +73,25 @@ TEST_F(ConfigIniTest, DerivedDelays) {
 }
 
 TEST_F(ConfigIniTest, SixteenBitSettingOutOfRangeKeepsItsDefaultAndIsReported) {
-  auto f =
-      Path("[D800]\nDVMAC=70000\nTgtAddr=-32769\nRetROMCmd=-32768\n[P8030]\nDF_MAX_SZ=0x10000\n");
+  auto f = Path(
+      "[D800]\nDVMAC=70000\nTgtAddr=-32769\nRetROMCmd=-32768\nRetROMWd=32767\nCalWr=\n"
+      "[P8030]\nDF_MAX_SZ=0x10000\n");
   ASSERT_TRUE(ReadConfigIni(s, "800.1.02", f));
   EXPECT_EQ(s.DVMAC, 0);
   EXPECT_EQ(s.TgtAddr, 23);
   EXPECT_EQ(s.RetROMCmd, -32768);
+  EXPECT_EQ(s.RetROMWd, 32767);
   EXPECT_EQ(s.DF_MAX_SZ, 2048);
   ASSERT_EQ(s.out_of_range.size(), 3u);
   EXPECT_EQ(s.out_of_range[0].key, "DVMAC");
   EXPECT_EQ(s.out_of_range[2].key, "DF_MAX_SZ");
+  // An empty value is no value: the default, from no section.
+  for (const auto& d : DescribeSettings(s, "800.1.02", f)) {
+    if (d.key == "CalWr") {
+      EXPECT_EQ(d.value, 60);
+      EXPECT_EQ(d.section, "");
+    }
+  }
 }
 
 TEST_F(ConfigIniTest, TargetInfoWithoutADotReadsOnlyTheTimingSection) {

@@ -62,6 +62,9 @@ TEST(IniReader, ValueIsTheIntegerTheTextBeginsWith) {
                                                          {"0x", 0},
                                                          {"12.9", 12},
                                                          {"12a", 12},
+                                                         {"7b1", 7},
+                                                         {"0xF", 15},
+                                                         {"0xf0", 240},
                                                          {"4294967296", 0},
                                                          {"2147483648", INT32_MIN},
                                                          {"0", 0}};

@@ -49,8 +49,12 @@ TEST_F(FormModelTest, ClicksAndTyping) {
   EXPECT_EQ(f.At("opt", 1).value(), 1);
   EXPECT_FALSE(f.Click("txt"));
   EXPECT_FALSE(f.Click("nothing"));
+  EXPECT_FALSE(f.Type("chk", "1"));
   EXPECT_TRUE(f.Type("txt", "12345"));
   EXPECT_EQ(f.At("txt").text(), "12");
+  f.At("txt").locked = true;
+  EXPECT_FALSE(f.Type("txt", "9"));
+  f.At("txt").locked = false;
   f.At("txt").SetEnabled(false);
   EXPECT_FALSE(f.Type("txt", "9"));
   f.At("txt").SetText("programmatic text is not cut");

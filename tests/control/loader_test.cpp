@@ -73,6 +73,10 @@ TEST_F(Loader, RegisterLoadCreateShowTickDestroyUnload) {
   EXPECT_FALSE(plugin->Unload());
 
   ASSERT_EQ(direct->Unregister(), kS_OK);
+  // A registration that cannot be written is a failure, and leaves nothing behind.
+  std::filesystem::create_directories(RegistrationPath(kProgID) + ".tmp");
+  EXPECT_NE(direct->Register(), kS_OK);
+  std::filesystem::remove_all(RegistrationPath(kProgID) + ".tmp");
   EXPECT_FALSE(ReadRegistration(kProgID));
   EXPECT_FALSE(Plugin::Open("", error));
   EXPECT_NE(error.find("not registered"), std::string::npos);

@@ -133,6 +133,8 @@ class DesktopTest : public QObject {
       if (auto* l = qobject_cast<QLabel*>(x); l && c->kind == Kind::kLabel)
         QCOMPARE(l->text(), text);
       if (auto* e = qobject_cast<QLineEdit*>(x)) QCOMPARE(e->text(), text);
+      if (c->kind == Kind::kFrame && c->border && !text.isEmpty())
+        QVERIFY2(qobject_cast<QGroupBox*>(x), c->Key().c_str());
       if (auto* g = qobject_cast<QGroupBox*>(x)) QCOMPARE(g->title(), text);
       if (auto* b = qobject_cast<QPushButton*>(x)) QCOMPARE(b->text().replace('\n', ' '), text);
       if (c->kind == Kind::kCheckBox) {

@@ -25,6 +25,7 @@ TEST(Conversions, SixteenBitEdgesAndFailures) {
   EXPECT_EQ(ToInt16(32767.4), 32767);
   EXPECT_EQ(ToInt16(-32768.5), -32768);  // half-way to the even -32768
   EXPECT_EQ(ToInt32(2147483647.0), 2147483647);
+  EXPECT_EQ(ToInt32(-2147483648.0), INT32_MIN);
   EXPECT_EQ(ToByte(255), 255);
   EXPECT_EQ(CheckedAdd16(32000, 767), 32767);
   EXPECT_EQ(CheckedSub16(-32767, 1), -32768);
@@ -47,7 +48,8 @@ TEST(Conversions, SixteenBitEdgesAndFailures) {
 TEST(TextConversions, WholeNumbersAndFailures) {
   const std::pair<const char*, int> kCases[] = {
       {"2000", 2000}, {"  2000.5 ", 2000}, {"2001.5", 2002}, {"-500", -500},
-      {"+7", 7},      {"1e3", 1000},       {".5", 0},        {"32767", 32767}};
+      {"+7", 7},      {"1e3", 1000},       {".5", 0},        {"100.05", 100},
+      {"3e0", 3},     {"1e-400", 0},       {"32767", 32767}};
   for (auto [text, v] : kCases)
     EXPECT_EQ(TextToInt16(text), v) << text;
   for (const char* bad :

@@ -28,6 +28,9 @@ TEST_F(DeviceRoutines, RequestsThatCannotRunSendNothing) {
   EXPECT_NO_THROW(CheckCalRequest(req));
   req.sngTemperature = 3010.0f;
   EXPECT_THROW(CalibrateDevice(ctx, req, kAddr), RunTimeError);
+  req.bTemperature = kVFalse;  // a temperature nobody asked for is not converted
+  EXPECT_NO_THROW(CheckCalRequest(req));
+  req.bTemperature = kVTrue;
   req.sngTemperature = 25.0f;
   req.nCapCount = 256;
   EXPECT_THROW(CalibrateDevice(ctx, req, kAddr), RunTimeError);

@@ -106,7 +106,13 @@ TEST_F(CalibrateDevice, TheRequestAsThePageHoldsIt) {
     form().Type("txtTemperature", "30");
     form().Type("txtCurrent", "-1500");
     if (bypass) form().Click("OptionByPass");
+    std::vector<bool> timer;  // off for the whole device work
+    int id = form().AddObserver([&](const Control& c) {
+      if (c.Key() == "tmrScan") timer.push_back(c.enabled());
+    });
     Calibrate();
+    form().RemoveObserver(id);
+    EXPECT_EQ(timer, (std::vector<bool>{false, true}));
     ASSERT_TRUE(Messages().empty()) << Messages()[0].first;
     EXPECT_EQ(dev().LastParams(), (Bytes{0x24, 0xFA, 0, 0, 0xD8, 0x0B, 3}));
     std::vector<std::string> order;
