@@ -45,33 +45,34 @@ sim::SimState FastState() {
   return s;
 }
 
+std::function<Outcome(EngineContext&, sim::SimDevice&)> InMode(
+    std::function<Status(EngineContext&)> routine) {
+  return [routine](EngineContext& e, sim::SimDevice& d) { return InMode(e, d, routine); };
+}
+
+std::function<Status(EngineContext&)> Device(bool with_temperature) {
+  return [with_temperature](EngineContext& e) {
+    CalRequest r;
+    r.bCurrent = kVTrue;
+    r.nCurrent = -500;
+    if (with_temperature) {
+      r.bCCOffset = r.bTemperature = kVTrue;
+      r.sngTemperature = 25.0f;
+      r.bIntSensor = r.bExtSensor1 = kVTrue;
+      r.nCapCount = 5;
+    }
+    return CalibrateDevice(e, r, kAddr);
+  };
+}
+
 std::vector<Scenario> Scenarios() {
   return {
-      {"CalibrateDevice", FastState,
-       [](EngineContext& e, sim::SimDevice& d) {
-         CalRequest r;
-         r.bCCOffset = r.bTemperature = r.bCurrent = kVTrue;
-         r.sngTemperature = 25.0f;
-         r.bIntSensor = r.bExtSensor1 = kVTrue;
-         r.nCurrent = -500;
-         r.nCapCount = 5;
-         return InMode(e, d, [&](EngineContext& c) { return CalibrateDevice(c, r, kAddr); });
-       }},
-      {"CalibrateDeviceFetOff", FastState,
-       [](EngineContext& e, sim::SimDevice& d) {
-         CalRequest r;
-         r.bCurrent = kVTrue;
-         r.nCurrent = -500;
-         return InMode(e, d, [&](EngineContext& c) { return CalibrateDevice(c, r, kAddr); });
-       }},
+      {"CalibrateDevice", FastState, InMode(Device(true))},
+      {"CalibrateDeviceFetOff", FastState, InMode(Device(false))},
       {"CalibratePackVoltage", FastState,
-       [](EngineContext& e, sim::SimDevice& d) {
-         return InMode(e, d, [](EngineContext& c) { return CalibratePackVoltage(c, kAddr); });
-       }},
+       InMode([](EngineContext& c) { return CalibratePackVoltage(c, kAddr); })},
       {"CalibrateBoardOffset", FastState,
-       [](EngineContext& e, sim::SimDevice& d) {
-         return InMode(e, d, [](EngineContext& c) { return CalibrateBoardOffset(c, kAddr); });
-       }},
+       InMode([](EngineContext& c) { return CalibrateBoardOffset(c, kAddr); })},
       {"CalibrateStackVoltage", FastState,
        [](EngineContext& e, sim::SimDevice&) {
          CapVoltages v{{2050, 4160, 6240, 8360, 10455, 10455}, 5};

@@ -14,59 +14,50 @@ namespace {
 struct RunCase {
   const char* name;
   const char* done;  // the run's done image, or nullptr
-  std::function<void(RunTest&, Cal&)> prepare;
   std::function<void(Cal&)> run;
+  std::vector<std::string> only = {};  // the calibrate-device selections left ticked (empty: all)
+  bool bypass = false;                 // the charge FET option "Off (Bypassed)"
 };
 
-void TypeTruth(Cal& cal, const sim::SimDevice& dev) {
+const char* const kSelections[] = {"chkVoltageCal", "chkSystemVoltage", "chkTempCal",
+                                   "chkCurrentCal", "chkCCOffset"};
+
+// The true values typed, then the selections of the case ticked.
+void Prepare(Cal& cal, const sim::SimDevice& dev, const RunCase& rc) {
   FormModel& f = cal.Form();
+  const auto& truth = dev.state().truth;
   double tap = 0;
   for (int k = 0; k < 5; ++k) {
-    tap += dev.state().truth.cell_mV[static_cast<std::size_t>(k)];
+    tap += truth.cell_mV[static_cast<std::size_t>(k)];
     f.At("txtVoltage", k).SetText(std::to_string(static_cast<int>(tap)));
   }
-  f.At("txtActualSystemVoltage")
-      .SetText(std::to_string(static_cast<int>(dev.state().truth.system_mV)));
+  f.At("txtActualSystemVoltage").SetText(std::to_string(static_cast<int>(truth.system_mV)));
   f.At("txtTemperature").SetText("25");
-  f.At("txtCurrent").SetText(std::to_string(static_cast<int>(dev.state().truth.current_mA)));
-  for (const char* c :
-       {"chkVoltageCal", "chkSystemVoltage", "chkTempCal", "chkCurrentCal", "chkCCOffset"}) {
-    f.At(c).SetValue(1);
+  f.At("txtCurrent").SetText(std::to_string(static_cast<int>(truth.current_mA)));
+  for (const char* c : kSelections) {
+    f.At(c).SetValue(rc.only.empty() || std::count(rc.only.begin(), rc.only.end(), c) ? 1 : 0);
   }
-}
-
-// Leaves only the given selections ticked.
-std::function<void(RunTest&, Cal&)> Only(std::vector<const char*> keep) {
-  return [keep](RunTest&, Cal& c) {
-    for (const char* box :
-         {"chkVoltageCal", "chkSystemVoltage", "chkTempCal", "chkCurrentCal", "chkCCOffset"}) {
-      bool wanted = std::find_if(keep.begin(), keep.end(), [&](const char* k) {
-                      return std::string(k) == box;
-                    }) != keep.end();
-      c.Form().At(box).SetValue(wanted ? 1 : 0);
-    }
-  };
+  if (rc.bypass) f.Click("OptionByPass");
 }
 
 std::vector<RunCase> Cases() {
-  auto none = [](RunTest&, Cal&) {};
   auto click = [](Cal& c) { c.Form().Click("btnCalibrate"); };
   return {
-      {"calibrate-device-stack", "imgCalDoneBox", Only({"chkVoltageCal"}), click},
-      {"calibrate-device-system", "imgCalDoneBox", Only({"chkSystemVoltage"}), click},
-      {"calibrate-device-cc-offset", "imgCalDoneBox", Only({"chkCCOffset"}), click},
-      {"calibrate-device-temperature-current", "imgCalDoneBox",
-       Only({"chkTempCal", "chkCurrentCal"}), click},
-      {"calibrate-device", "imgCalDoneBox", none, [](Cal& c) { c.Form().Click("btnCalibrate"); }},
-      {"calibrate-device-fet-bypassed", "imgCalDoneBox",
-       [](RunTest&, Cal& c) { c.Form().Click("OptionByPass"); },
-       [](Cal& c) { c.Form().Click("btnCalibrate"); }},
-      {"system-voltage", nullptr, none, [](Cal& c) { c.CalSystemVoltage(); }},
-      {"capacitor-count", nullptr, none, [](Cal& c) { c.ReadNumberofConfiguredCapacitors(); }},
-      {"pack-voltage", "imgPackDoneBox", none, [](Cal& c) { btnCalPackVolt_Click(c); }},
-      {"board-offset", "imgBoardOffDone", none, [](Cal& c) { btnBoardOffsett_Click(c); }},
-      {"board-offset-sw", "imgBoardOffDone", none, [](Cal& c) { cmdSWBrdOffsetCal_Click(c); }},
-      {"scan", nullptr, none, [](Cal& c) { c.Form().Tick("tmrScan"); }},
+      {"calibrate-device-stack", "imgCalDoneBox", click, {"chkVoltageCal"}},
+      {"calibrate-device-system", "imgCalDoneBox", click, {"chkSystemVoltage"}},
+      {"calibrate-device-cc-offset", "imgCalDoneBox", click, {"chkCCOffset"}},
+      {"calibrate-device-temperature-current",
+       "imgCalDoneBox",
+       click,
+       {"chkTempCal", "chkCurrentCal"}},
+      {"calibrate-device", "imgCalDoneBox", click},
+      {"calibrate-device-fet-bypassed", "imgCalDoneBox", click, {}, true},
+      {"system-voltage", nullptr, [](Cal& c) { c.CalSystemVoltage(); }},
+      {"capacitor-count", nullptr, [](Cal& c) { c.ReadNumberofConfiguredCapacitors(); }},
+      {"pack-voltage", "imgPackDoneBox", [](Cal& c) { btnCalPackVolt_Click(c); }},
+      {"board-offset", "imgBoardOffDone", [](Cal& c) { btnBoardOffsett_Click(c); }},
+      {"board-offset-sw", "imgBoardOffDone", [](Cal& c) { cmdSWBrdOffsetCal_Click(c); }},
+      {"scan", nullptr, [](Cal& c) { c.Form().Tick("tmrScan"); }},
   };
 }
 
@@ -76,8 +67,7 @@ class Sweep : public RunTest {
   void TestBody() override {}
   void Prepare() {
     SetUp();
-    TypeTruth(*cal, dev());
-    rc_.prepare(*this, *cal);
+    vx::testing::Prepare(*cal, dev(), rc_);
   }
   void Go() { rc_.run(*cal); }
   using RunTest::At;
