@@ -38,6 +38,7 @@ TEST_F(BoardOffsetSW, WorkedExamples) {
       {{100, 40}, 1, 0, 3840},
       {{4, 3, 3, 0, 0, 0}, 3, 0, 213},
       {{0, 0, 0, 4, 3, 3}, 3, 0, -213},
+      {{5, 5}, 1, 2085, 9},
       {{5, 5}, 1, 9419, 38}};
   for (const auto& [samples, count, word71, stored] : kCases) {
     dev.samples = samples;

@@ -1,3 +1,4 @@
+#include "device/utils.h"
 #include "engine_fixture.h"
 
 using namespace std::chrono_literals;
@@ -30,29 +31,42 @@ TEST_F(CalibrationMode, EntryAndExitWithTheirWaits) {
   EXPECT_EQ(platform.Now(), 2170ms);
 }
 
-// A device that acknowledges the entry word but does not act on it.
+// A device that acknowledges the entry word but does not act on it, answering the signature
+// read with a word of its own.
 class DeafDevice : public sim::SimDevice {
  public:
   using SimDevice::SimDevice;
+  std::uint16_t word = 0;
   Status WriteSMBusWord(std::uint8_t c, std::uint8_t hi, std::uint8_t lo,
                         std::int16_t addr) override {
     return c == 0x00 ? 0 : SimDevice::WriteSMBusWord(c, hi, lo, addr);
   }
+  Status ReadSMBusWord(std::uint8_t c, std::uint8_t& hi, std::uint8_t& lo,
+                       std::int16_t addr) override {
+    Status s = SimDevice::ReadSMBusWord(c, hi, lo, addr);
+    if (c == 0x50) SplitWord(static_cast<std::int16_t>(word), hi, lo);
+    return s;
+  }
 };
 
+// Only the whole signature word counts.
 TEST(CalibrationModeEntry, WithoutTheSignatureGives5010) {
-  VirtualPlatform platform;
-  DeafDevice dev(platform);
-  Settings settings = DefaultSettings();
-  std::uint8_t mac = 0;
-  EngineContext ctx{dev, platform, settings, mac};
-  EXPECT_EQ(EnterCalibrationMode(ctx, 0, 0x16), kErrNoSignature);
+  for (int half : {0x0000, 0x4C00, 0x007A}) {
+    VirtualPlatform platform;
+    DeafDevice dev(platform);
+    dev.word = static_cast<std::uint16_t>(half);
+    Settings settings = DefaultSettings();
+    std::uint8_t mac = 0;
+    EngineContext ctx{dev, platform, settings, mac};
+    EXPECT_EQ(EnterCalibrationMode(ctx, 0, 0x16), kErrNoSignature) << half;
+  }
 }
 
 TEST(CalStatusToError, TheLowestTableBitDecides) {
   const std::pair<std::uint16_t, Status> kCases[] = {
       {0x0081, 5031}, {0x0080, 5024}, {0x0200, 5039}, {0x8000, 5020}, {0x0100, 5023},
-      {0x2000, 5022}, {0x4000, 5021}, {0x1E00, 5039}, {0xFF40, 5025}, {0x0002, 5030}};
+      {0x2000, 5022}, {0x4000, 5021}, {0x1E00, 5039}, {0xFF40, 5025}, {0x0002, 5030},
+      {0x0004, 5029}, {0x0008, 5028}, {0x0010, 5027}, {0x0020, 5026}};
   for (auto [word, code] : kCases) {
     EXPECT_EQ(CalStatusToError(static_cast<std::uint8_t>(word >> 8),
                                static_cast<std::uint8_t>(word & 0xFF)),

@@ -32,8 +32,14 @@ TEST_F(DeviceRoutines, RequestsThatCannotRunSendNothing) {
   EXPECT_NO_THROW(CheckCalRequest(req));
   req.bTemperature = kVTrue;
   req.sngTemperature = 25.0f;
-  req.nCapCount = 256;
+  req.nCapCount = 256;  // a count beyond a byte, for a request that sends one
+  EXPECT_THROW(CheckCalRequest(req), RunTimeError);
   EXPECT_THROW(CalibrateDevice(ctx, req, kAddr), RunTimeError);
+  req.bTemperature = kVFalse;
+  req.bCurrent = kVTrue;
+  EXPECT_THROW(CheckCalRequest(req), RunTimeError);
+  req.bCurrent = kVFalse;
+  EXPECT_NO_THROW(CheckCalRequest(req));
   req = {};
   req.bCurrent = kVTrue;
   EXPECT_EQ(CalibrateDevice(ctx, req, kAddr), kErrCurrentZero);

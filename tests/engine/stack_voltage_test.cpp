@@ -69,18 +69,20 @@ TEST_F(StackVoltage, MissingMarkerIsWrittenFirstAndWaitedFor) {
 // Only the fitted capacitors' gains and the stack's change; what unfitted inputs report, however
 // large, is neither computed nor summed.
 TEST_F(StackVoltage, FewerCapacitorsChangeOnlyTheirGains) {
-  for (std::int16_t count = 2; count <= 4; ++count) {
+  // Taps read 3900, 8000, 11900, 15800, 19700 against 4000, 8000, 12000, 16000, 20000.
+  const std::int16_t kGains[] = {10256, 10000, 10084, 10127, 10152};
+  for (std::int16_t count = 2; count <= 5; ++count) {
     SetUp();
     v = {{4000, 8000, 12000, 16000, 20000, 7900}, count};
-    dev.readings = {3900, 4100, 4000, 4000, 4000, 7800};
+    dev.readings = {3900, 4100, 3900, 3900, 3900, 7800};
     for (auto k = static_cast<std::size_t>(count); k < 5; ++k)
       dev.readings[k] = 30000;
     auto before = Block();
     ASSERT_EQ(CalibrateStackVoltage(ctx, v, kAddr), 0) << count;
-    EXPECT_EQ(Gain(8), 10256);
-    EXPECT_EQ(Gain(10), 10000);
+    for (std::size_t k = 0; k < 5; ++k)
+      EXPECT_EQ(Gain(8 + 2 * k), k < std::size_t(count) ? kGains[k] : 10000) << count << " " << k;
     EXPECT_EQ(Gain(22), 10128);  // 10000 x 7900 / 7800 = 10128.2
-    for (std::size_t i = 8 + 2 * static_cast<std::size_t>(count); i < 32; ++i) {
+    for (std::size_t i = 18; i < 32; ++i) {
       if (i < 22 || i > 23) {
         EXPECT_EQ(Block()[i], before[i]) << count << " " << i;
       }
@@ -117,12 +119,14 @@ TEST_F(StackVoltage, ArithmeticFailuresAndShortBlocksWriteNothing) {
   }
   dev.readings = {4000, 4000, 4000, 4000, 4000, 20000};
   SetGain(18, 0);  // even the marker would be written
-  dev.SetShortBlock(20);
+  dev.SetShortBlock(23);
   EXPECT_EQ(CalibrateStackVoltage(ctx, v, kAddr), 5);
   SetGain(18, cmd::kGainMarker);
   EXPECT_EQ(Block(), original);
   for (const auto& t : dev.log())
     EXPECT_NE(t.method, "WriteSMBusBlock");
+  dev.SetShortBlock(24);  // up to the stack gain is enough
+  EXPECT_EQ(CalibrateStackVoltage(ctx, v, kAddr), 0);
 }
 
 }  // namespace vx::testing
