@@ -105,20 +105,6 @@ TEST_F(ConfigIniTest, TargetInfoWithoutADotReadsOnlyTheTimingSection) {
   EXPECT_FALSE(ReadConfigIni(s, "", f));
 }
 
-TEST(ConfigSections, DeviceAndVersionSectionNames) {
-  std::string d = "keep", v = "keep";
-  EXPECT_TRUE(GetIniSections("1.2.3", d, v));
-  EXPECT_EQ(d, "D1");
-  EXPECT_EQ(v, "1_2_3");
-  EXPECT_TRUE(GetIniSections(".x", d, v));
-  EXPECT_EQ(d, "D");
-  EXPECT_EQ(v, "_x");
-  d = v = "keep";
-  EXPECT_FALSE(GetIniSections("abc", d, v));
-  EXPECT_EQ(d, "keep");
-  EXPECT_EQ(v, "keep");
-}
-
 TEST(ConfigSections, ReadIniWithOverride) {
   testing::TempDir dir;
   auto f = dir.Write("x.ini", "[800]\nA=1\nB=2\n[800_1_02]\nB=3\n");

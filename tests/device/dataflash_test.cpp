@@ -19,22 +19,6 @@ class DataFlashTest : public ::testing::Test {
   std::int16_t length = 32;
 };
 
-TEST_F(DataFlashTest, BlockReadSelectsReadsAndReportsTheLength) {
-  ASSERT_EQ(ReadDataFlashBlock(dev, 0x16, cmd::kSubclassCalibrationData, block, length), 0);
-  EXPECT_EQ(length, 32);
-  EXPECT_EQ(BlockWord(block, cmd::kSystemGainOffset), 20000);
-  EXPECT_EQ(Traffic(dev.log()), (Strings{"ww_ 77 00 68", "rb 78"}));
-  dev.SetShortBlock(10);
-  block = {};
-  ASSERT_EQ(ReadDataFlashBlock(dev, 0x16, 104, block, length), 0);
-  EXPECT_EQ(length, 10);
-  EXPECT_EQ(block[10], 0);  // nothing beyond what came back
-  dev.ClearLog();
-  dev.AddFault({0, 0x77, "", 94, 0});
-  EXPECT_EQ(ReadDataFlashBlock(dev, 0x16, 104, block, length), 94);
-  EXPECT_EQ(Traffic(dev.log()), Strings{"ww_ 77 00 68 !94"});
-}
-
 // The pair asks for the error status only after both writes went through; the read follows
 // only a successful write.
 TEST_F(DataFlashTest, RegisterHelpersStopAtTheFirstFailure) {

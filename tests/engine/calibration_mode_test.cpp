@@ -118,19 +118,4 @@ TEST_F(CalibrationMode, ARejectedOrNeverEndingCalibrationIsNotStored) {
   EXPECT_EQ(polls, kMaxBusyPolls);
 }
 
-TEST_F(CalibrationMode, SetFetControlWaitsTwiceEvenAfterAFailedWrite) {
-  dev.AddFault({0, 0x46, "", 772, 0});
-  EXPECT_EQ(SetFetControl(ctx, true, kAddr), 772);
-  EXPECT_EQ(Traffic(), (Strings{"ww 46 00 04 !772", "delay 200"}));
-  ASSERT_EQ(platform.waits().size(), 2u);
-  EXPECT_EQ(platform.waits()[0].kind, WaitRecord::kSleep);     // the adapter's Delay
-  EXPECT_EQ(platform.waits()[1].kind, WaitRecord::kYielding);  // DelayMs
-  EXPECT_EQ(platform.Now(), 400ms);
-  dev.ClearFaults();
-  EXPECT_EQ(SetFetControl(ctx, true, kAddr), 0);
-  EXPECT_TRUE(dev.state().fets_on);
-  EXPECT_EQ(SetFetControl(ctx, false, kAddr), 0);
-  EXPECT_FALSE(dev.state().fets_on);
-}
-
 }  // namespace vx::testing

@@ -222,6 +222,24 @@ TEST_F(CalibrateDevice, ValuesThatCannotReachTheDeviceAreCaughtBeforeIt) {
   }
 }
 
+// An adapter that throws inside calibration mode: the trap reports it, leaves the mode with the
+// FETs off and brings the page back without progress or done mark.
+TEST_F(CalibrateDevice, ARunTimeFailureInsideCalibrationModeIsTrapped) {
+  Tick("chkCurrentCal");
+  dev().on_transfer = [&](const sim::Transfer& t) {
+    if (t.cmd == 0x51) throw std::runtime_error("adapter gone");
+  };
+  Calibrate();
+  dev().on_transfer = nullptr;
+  EXPECT_EQ(Messages(),
+            (Msgs{{"Invalid value entered! Error description:adapter gone", "Calibration"}}));
+  EXPECT_FALSE(dev().InCalibrationMode());
+  EXPECT_FALSE(dev().state().fets_on);
+  EXPECT_FALSE(At("prgCal").visible());
+  EXPECT_FALSE(At("imgCalDoneBox").visible());
+  ExpectIdlePanel();
+}
+
 // The run goes on after a failed stack step (the fault sweep checks that the panel and the
 // scan stay off through calibration mode all the same).
 TEST_F(CalibrateDevice, AFailedStackStepIsReportedAndTheRunGoesOn) {

@@ -107,6 +107,7 @@ TEST_F(SystemVoltage, FailuresAndTheirMessages) {
   // A text that is no number: the trap reports it and restores the page.
   At("txtActualSystemVoltage").SetText("volts");
   At("tmrScan").SetEnabled(false);
+  At("prgCal").SetVisible(true);
   cal->DisableAllControls();
   EXPECT_EQ(cal->CalSystemVoltage(), 0);
   ASSERT_EQ(platform().messages().size(), 1u);

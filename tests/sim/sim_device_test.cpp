@@ -44,46 +44,10 @@ TEST_F(SimDeviceTest, ReadingsFollowTheTruthAndTheGains) {
   ASSERT_EQ(three.ReadSMBusWord_(0x3C, v, kAddr), 0);
   EXPECT_EQ(v, 0);
   EXPECT_EQ(three.CapacitorCount(), 3);
-}
-
-// Only its own address answers; 0x17 reaches the register access only.
-TEST_F(SimDeviceTest, AddressesAndBlockLimits) {
-  std::int16_t v = 0;
+  // Only its own address answers; 0x17 reaches the register access only.
   EXPECT_EQ(dev.ReadSMBusWord_(0x09, v, 0x20), 772);
   EXPECT_EQ(dev.ReadSMBusWord_(0x09, v, 0x17), 772);
   EXPECT_EQ(dev.ReadSMBusWord_(0x42, v, 0x17), 0);
-  BlockBuffer block{};
-  std::int16_t len = 32;
-  ASSERT_EQ(ReadDataFlashBlock(dev, kAddr, 104, block, len), 0);
-  auto before = dev.state().dataflash[104];
-  block[0] = 0x55;
-  block[30] = 0x66;
-  ASSERT_EQ(SelectSubclass(dev, kAddr, 104), 0);
-  ASSERT_EQ(WriteDataFlashBlock(dev, kAddr, block, 27), 0);
-  EXPECT_EQ(dev.state().dataflash[104][0], 0x55);
-  EXPECT_EQ(dev.state().dataflash[104][30], before[30]);  // beyond the 27 bytes sent
-  std::vector<std::uint8_t> big(40, 1);
-  EXPECT_EQ(dev.WriteSMBusBlock(0x78, big, 33, kAddr), 5);
-  EXPECT_EQ(dev.WriteSMBusBlock(0x78, big, -1, kAddr), 5);
-}
-
-TEST_F(SimDeviceTest, FaultsFailTheNthTransferOrACommand) {
-  dev.AddFault({3, -1, "", 94, 0});
-  std::int16_t v = 0;
-  EXPECT_EQ(dev.ReadSMBusWord_(0x09, v, kAddr), 0);
-  EXPECT_EQ(dev.ReadSMBusWord_(0x09, v, kAddr), 0);
-  EXPECT_EQ(dev.ReadSMBusWord_(0x09, v, kAddr), 94);
-  EXPECT_EQ(v, 0);
-  EXPECT_EQ(dev.ReadSMBusWord_(0x09, v, kAddr), 0);
-  dev.AddFault({0, 0x0A, "ReadSMBusWord", 8, 2});
-  std::uint8_t hi = 1, lo = 1;
-  EXPECT_EQ(dev.ReadSMBusWord(0x0A, hi, lo, kAddr), 0);
-  EXPECT_EQ(dev.ReadSMBusWord(0x0A, hi, lo, kAddr), 8);  // the second call only
-  EXPECT_EQ(dev.ReadSMBusWord(0x0A, hi, lo, kAddr), 0);
-  EXPECT_EQ(dev.log()[2].status, 94);
-  EXPECT_EQ(dev.Delay(120), 0);
-  EXPECT_EQ(platform.Now(), 120ms);
-  EXPECT_EQ(dev.log().back().ms, 120);
 }
 
 // Calibration commands only in calibration mode; no result and no store while it measures.
