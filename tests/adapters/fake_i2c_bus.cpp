@@ -34,22 +34,10 @@ std::map<int, OpenFile>& Files() {
 }
 
 int ErrnoFromStatus(Status s) {
-  switch (s) {
-    case 0:
-      return 0;
-    case 772:
-      return ENXIO;
-    case 94:
-      return EBUSY;
-    case 92:
-      return ETIMEDOUT;
-    case 3:
-      return EBADMSG;
-    case 5:
-      return EPROTO;
-    default:
-      return EIO;
-  }
+  static const std::map<Status, int> kErrno = {{0, 0},          {772, ENXIO}, {94, EBUSY},
+                                               {92, ETIMEDOUT}, {3, EBADMSG}, {5, EPROTO}};
+  auto e = kErrno.find(s);
+  return e == kErrno.end() ? EIO : e->second;
 }
 
 template <typename Fn>
@@ -188,27 +176,19 @@ int OpenImpl(const char* path, int flags, mode_t mode, const char* real_name) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int open(const char* path, int flags, ...) {
-  mode_t mode = 0;
-  if (flags & O_CREAT) {
-    va_list ap;
-    va_start(ap, flags);
-    mode = static_cast<mode_t>(va_arg(ap, int));
-    va_end(ap);
+#define VX_FAKE_OPEN(name)                                                                       \
+  extern "C" __attribute__((visibility("default"))) int name(const char* path, int flags, ...) { \
+    mode_t mode = 0;                                                                             \
+    if (flags & O_CREAT) {                                                                       \
+      va_list ap;                                                                                \
+      va_start(ap, flags);                                                                       \
+      mode = static_cast<mode_t>(va_arg(ap, int));                                               \
+      va_end(ap);                                                                                \
+    }                                                                                            \
+    return OpenImpl(path, flags, mode, #name);                                                   \
   }
-  return OpenImpl(path, flags, mode, "open");
-}
-
-extern "C" __attribute__((visibility("default"))) int open64(const char* path, int flags, ...) {
-  mode_t mode = 0;
-  if (flags & O_CREAT) {
-    va_list ap;
-    va_start(ap, flags);
-    mode = static_cast<mode_t>(va_arg(ap, int));
-    va_end(ap);
-  }
-  return OpenImpl(path, flags, mode, "open64");
-}
+VX_FAKE_OPEN(open)
+VX_FAKE_OPEN(open64)
 
 extern "C" __attribute__((visibility("default"))) int close(int fd) {
   {

@@ -174,10 +174,6 @@ class DesktopTest : public QObject {
     QCOMPARE(f.At("OptionUse").value(), 0);
     f.At("Frame1", 1).SetEnabled(false);
     QVERIFY(!W(*w, "txtVoltage(0)")->isEnabled());
-    f.At("txtCalMeasCurrent").SetText("-123");
-    QCOMPARE(W<QLineEdit>(*w, "txtCalMeasCurrent")->text(), QString("-123"));
-    f.At("imgCalDoneBox").SetVisible(true);
-    QVERIFY(W(*w, "imgCalDoneBox")->isVisible());
   }
 
   void fullCalibrationByWidgetClicks() {

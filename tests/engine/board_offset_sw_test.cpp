@@ -74,28 +74,25 @@ TEST_F(BoardOffsetSW, TrafficWaitsAndSleepsInOrder) {
                                               250, 250, 250, 250, 200}));
 }
 
-TEST_F(BoardOffsetSW, NoSamplesMeansNoTrafficAndItsOwnStatus) {
+// No samples: its own status before any transfer. A short block: nothing written, the wait
+// all the same. A value beyond 16 bits: a run-time failure before the block is selected.
+TEST_F(BoardOffsetSW, NothingWrittenWithoutSamplesABlockOrA16BitValue) {
   for (int count : {0, -1, -18}) {
     EXPECT_EQ(CalibrateBoardOffsetSW(ctx, static_cast<std::int16_t>(count), 250, 0, kAddr),
               kErrNoSamples);
   }
   EXPECT_TRUE(dev.log().empty());
-}
-
-TEST_F(BoardOffsetSW, ShortOrFailedBlockReadWritesNothingButStillWaits) {
+  const auto before = dev.state().dataflash[104];
   dev.SetShortBlock(26);
-  auto before = dev.state().dataflash[104];
   EXPECT_EQ(CalibrateBoardOffsetSW(ctx, 1, 250, 0, kAddr), 5);
-  EXPECT_EQ(dev.state().dataflash[104], before);
   EXPECT_EQ(Traffic().back(), "delay 200");
-}
-
-TEST_F(BoardOffsetSW, AValueBeyond16BitsFailsBeforeTheBlockIsTouched) {
+  dev.ClearLog();
   dev.samples = {32767, -32768};
   EXPECT_THROW(CalibrateBoardOffsetSW(ctx, 1, 250, 0, kAddr), RunTimeError);
   for (const auto& x : dev.log())
     EXPECT_NE(x.cmd, 0x77);
   EXPECT_EQ(dev.ControlRegister(), 2);
+  EXPECT_EQ(dev.state().dataflash[104], before);
 }
 
 }  // namespace vx::testing

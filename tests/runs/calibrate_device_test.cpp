@@ -240,20 +240,4 @@ TEST_F(CalibrateDevice, ARunTimeFailureInsideCalibrationModeIsTrapped) {
   ExpectIdlePanel();
 }
 
-// The run goes on after a failed stack step (the fault sweep checks that the panel and the
-// scan stay off through calibration mode all the same).
-TEST_F(CalibrateDevice, AFailedStackStepIsReportedAndTheRunGoesOn) {
-  Tick("chkVoltageCal");
-  Tick("chkCCOffset");
-  dev().AddFault({0, 0x09, "ReadSMBusWord_", 772, 1});  // the stack step's reading
-  Calibrate();
-  EXPECT_EQ(Messages(),
-            (Msgs{{"Capacitor stack voltage Calibration Failed! Error code = No Acknowledge: "
-                   "VB_T2H_NACK",
-                   "Calibration"}}));
-  EXPECT_EQ(Count(0x51), 1);
-  EXPECT_FALSE(At("imgCalDoneBox").visible());
-  ExpectIdlePanel();
-}
-
 }  // namespace vx::testing

@@ -75,8 +75,7 @@ TEST(Container, PropertiesByValueAndByReference) {
   EXPECT_TRUE(FAILED(host.Call(L"TargetInfo", DISPATCH_PROPERTYGET, {}, &none2.v)));
 }
 
-// The outputs of GetConfigSection come back through the references; ReadGGIniWithOverride
-// reads the file it is given, without the "D" of the plug-in's own sections.
+// The outputs of GetConfigSection come back through the references.
 TEST(Container, ConfigurationMethodsWriteTheirOutputsBack) {
   Host host(L"vx58420Cal.Cal", nullptr);
   ASSERT_TRUE(host.ok());
@@ -91,13 +90,6 @@ TEST(Container, ConfigurationMethodsWriteTheirOutputsBack) {
   SysFreeString(ver);
   SysFreeString(dev);
   SysFreeString(sec);
-
-  std::string file = TempIni("[800]\nOnlyDevice=5\nBoth=6\n[800_1_02]\nBoth=7\n[D800]\nOnlyD=9\n");
-  EXPECT_EQ(ReadGG(host, "800.1.02", "OnlyDevice", 42, file), 5);
-  EXPECT_EQ(ReadGG(host, "800.1.02", "Both", 42, file), 7);
-  EXPECT_EQ(ReadGG(host, "800.1.02", "OnlyD", 42, file), 42);
-  EXPECT_EQ(ReadGG(host, "800", "OnlyDevice", -1, file), -1);
-  DeleteFileA(file.c_str());
 }
 
 TEST(Container, PrintPropertiesShowsTwoPlainBoxes) {
