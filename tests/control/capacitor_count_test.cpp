@@ -7,11 +7,11 @@ namespace vx::testing {
 // shown. A failed select or an empty block fall back to five, with their own message.
 TEST_F(PageTest, CapacitorCountFromOperationCfg) {
   ShowFresh();
-  const std::tuple<int, int, std::int32_t, int, const char*> kCases[] = {{0x03, -1, 0, 4, "4"},
-                                                                         {0xFC, -1, 0, 5, "5"},
-                                                                         {0x07, -1, 1, 8, "5"},
-                                                                         {0x02, 0, 0, 5, "5"},
-                                                                         {0x02, -2, 0, 5, "5"}};
+  // clang-format off
+  const std::tuple<int, int, std::int32_t, int, const char*> kCases[] = {
+      {0x03, -1, 0, 4, "4"}, {0xFC, -1, 0, 5, "5"}, {0x07, -1, 1, 8, "5"}, {0x02, 0, 0, 5, "5"},
+      {0x02, -2, 0, 5, "5"}};
+  // clang-format on
   for (auto [byte, shortened, result, count, shown] : kCases) {
     dev().state().dataflash[64][0] = static_cast<std::uint8_t>(byte);
     dev().SetShortBlock(std::max(shortened, -1));

@@ -74,11 +74,11 @@ TEST(TextConversions, LeadingNumberReadsWhatTheTextBeginsWith) {
 }
 
 TEST(Formatting, TemperaturesAsThePageShowsThem) {
-  const std::pair<double, const char*> kCases[] = {{250 * 0.1, "25"},
-                                                   {253 * 0.1, "25.3"},
-                                                   {-1 * 0.1, "-0.1"},
-                                                   {0 * -0.1, "0"},
-                                                   {-2732 * 0.1, "-273.2"}};
+  // clang-format off
+  const std::pair<double, const char*> kCases[] = {
+      {250 * 0.1, "25"}, {253 * 0.1, "25.3"}, {-1 * 0.1, "-0.1"}, {0 * -0.1, "0"},
+      {-2732 * 0.1, "-273.2"}};
+  // clang-format on
   for (auto [v, text] : kCases)
     EXPECT_EQ(FormatDouble(v), text) << text;
 }

@@ -6,11 +6,11 @@ namespace vx {
 
 // High byte first; two's complement; a round trip over every word.
 TEST(Words, SplitAndJoin) {
-  const std::tuple<std::int16_t, std::uint8_t, std::uint8_t> kCases[] = {{0x1234, 0x12, 0x34},
-                                                                         {-1, 0xFF, 0xFF},
-                                                                         {-2, 0xFF, 0xFE},
-                                                                         {-32768, 0x80, 0},
-                                                                         {32767, 0x7F, 0xFF}};
+  // clang-format off
+  const std::tuple<std::int16_t, std::uint8_t, std::uint8_t> kCases[] = {
+      {0x1234, 0x12, 0x34}, {-1, 0xFF, 0xFF}, {-2, 0xFF, 0xFE}, {-32768, 0x80, 0},
+      {32767, 0x7F, 0xFF}};
+  // clang-format on
   for (auto [v, hi, lo] : kCases) {
     std::uint8_t h = 0, l = 0;
     SplitWord(v, h, l);

@@ -34,12 +34,11 @@ class BoardOffsetSW : public EngineTestOn<ScriptedSamples> {
 
 // (phase 1 - phase 2) x 64 / count, truncated toward zero, plus word71 x 38.4 / 9419 rounded.
 TEST_F(BoardOffsetSW, WorkedExamples) {
+  // clang-format off
   const std::tuple<std::deque<std::int16_t>, std::int16_t, std::int16_t, std::int16_t> kCases[] = {
-      {{100, 40}, 1, 0, 3840},
-      {{4, 3, 3, 0, 0, 0}, 3, 0, 213},
-      {{0, 0, 0, 4, 3, 3}, 3, 0, -213},
-      {{5, 5}, 1, 2085, 9},
-      {{5, 5}, 1, 9419, 38}};
+      {{100, 40}, 1, 0, 3840}, {{4, 3, 3, 0, 0, 0}, 3, 0, 213}, {{0, 0, 0, 4, 3, 3}, 3, 0, -213},
+      {{5, 5}, 1, 2085, 9}, {{5, 5}, 1, 9419, 38}};
+  // clang-format on
   for (const auto& [samples, count, word71, stored] : kCases) {
     dev.samples = samples;
     ASSERT_EQ(CalibrateBoardOffsetSW(ctx, count, 250, word71, kAddr), 0);

@@ -55,11 +55,13 @@ TEST_F(DeviceRoutines, CcOffsetAloneIsOneCycleWithoutParametersOrFets) {
 // Tenths of a kelvin, low byte first, then a yielding second before the request word. 25.05 °C
 // is 2982.5 in single precision: the tie goes to the even 2982.
 TEST_F(DeviceRoutines, TemperatureWordAndSensorBits) {
+  // clang-format off
   const std::tuple<float, int, int, int, Bytes, std::string> kCases[] = {
       {25.0f, 1, 0, 0, {0, 0, 0, 0, 0xA6, 0x0B, 5}, "ww 51 C0 0C"},
       {25.05f, 0, 1, 0, {0, 0, 0, 0, 0xA6, 0x0B, 5}, "ww 51 C0 14"},
       {25.15f, 0, 1, 1, {0, 0, 0, 0, 0xA8, 0x0B, 5}, "ww 51 C0 34"},
       {0.5f, 0, 0, 1, {0, 0, 0, 0, 0xB1, 0x0A, 5}, "ww 51 C0 24"}};
+  // clang-format on
   for (const auto& [t, internal, ext1, ext2, params, word] : kCases) {
     dev.ClearLog();
     req.bTemperature = kVTrue;

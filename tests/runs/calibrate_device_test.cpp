@@ -148,53 +148,52 @@ TEST_F(CalibrateDevice, AnUnusableCapacitorCountStopsTheRun) {
   }
 }
 
-// A rejected calibration ends at 0 without the done mark, the FETs off after the exit; a
-// successful one whose exit fails keeps 70 and the done mark.
-TEST_F(CalibrateDevice, FailedCalibrationOrExit) {
-  Tick("chkCurrentCal");
-  dev().ForceResult(0x0040);
-  Calibrate();
-  EXPECT_EQ(Messages(),
-            (Msgs{{"Calibration failed! Error code = Error Code (decimal) 5025", "Calibration"}}));
-  EXPECT_EQ(At("prgCal").value(), 0);
-  EXPECT_FALSE(At("prgCal").visible());
-  EXPECT_FALSE(At("imgCalDoneBox").visible());
-  EXPECT_FALSE(dev().InCalibrationMode());
-  ASSERT_LT(Last(0x73), Last(0x46));
-  EXPECT_EQ(dev().log()[Last(0x46)].bytes, (Bytes{0, 0}));
-  Again();
-  dev().state().forced_result.reset();
-  Tick("chkTempCal");
-  dev().AddFault({0, 0x73, "", 94, 0});
-  Calibrate();
-  EXPECT_EQ(Messages(),
-            (Msgs{{"Error exiting calibration mode. Error code = VB_BUS_BUSY", "Calibration"}}));
-  EXPECT_EQ(At("prgCal").value(), 70);
-  EXPECT_TRUE(At("imgCalDoneBox").visible());
-  ExpectIdlePanel();
-}
-
-// A failed entry sends no FET command and no scan; the exit command goes only if the entry
-// word arrived although its confirmation did not come back.
-TEST_F(CalibrateDevice, FailedEntry) {
-  for (bool arrived : {false, true}) {
+// Each failure with its message, the progress bar's last value and visibility, the done mark
+// and the exit commands sent. An entry word that arrived although its confirmation did not come
+// back is still left; a failed stack step lets the run go on.
+TEST_F(CalibrateDevice, FailuresAndTheirMessages) {
+  struct Case {
+    std::vector<const char*> ticked;
+    sim::FaultRule fault;
+    int result;  // a result word the device reports, or -1
+    std::string message;
+    int progress, exits;
+    bool visible, done;
+  };
+  // clang-format off
+  const Case kCases[] = {
+      {{"chkCurrentCal"}, {0, 0x00, "WriteSMBusWord", 772, 1}, -1,
+       "Could not enter calibration mode.", 5, 0, false, false},
+      {{"chkCurrentCal"}, {0, 0x50, "", 8, 2}, -1,
+       "Could not enter calibration mode.", 5, 1, false, false},
+      {{"chkCurrentCal"}, {}, 0x0040,
+       "Calibration failed! Error code = Error Code (decimal) 5025", 0, 1, false, false},
+      {{"chkTempCal"}, {0, 0x73, "", 94, 0}, -1,
+       "Error exiting calibration mode. Error code = VB_BUS_BUSY", 70, 1, true, true},
+      {{"chkVoltageCal", "chkCCOffset"}, {0, 0x09, "ReadSMBusWord_", 772, 1}, -1,
+       "Capacitor stack voltage Calibration Failed! Error code = No Acknowledge: VB_T2H_NACK",
+       100, 1, false, false}};
+  // clang-format on
+  for (const Case& c : kCases) {
     Again();
-    Tick("chkCurrentCal");
-    int signature_reads = 0;
-    dev().on_transfer = [&](const sim::Transfer& t) {
-      if (arrived && t.cmd == 0x50 && ++signature_reads == 1) dev().AddFault({0, 0x50, "", 8, 1});
-    };
-    if (!arrived) dev().AddFault({0, 0x00, "WriteSMBusWord", 772, 1});
+    for (const char* t : c.ticked)
+      Tick(t);
+    if (c.fault.cmd != -1) dev().AddFault(c.fault);
+    dev().state().forced_result.reset();
+    if (c.result >= 0) dev().ForceResult(static_cast<std::uint16_t>(c.result));
     Calibrate();
-    dev().on_transfer = nullptr;
-    EXPECT_EQ(Messages(), (Msgs{{"Could not enter calibration mode.", "Calibration"}}));
-    EXPECT_EQ(Count(0x73), arrived ? 1 : 0);
-    EXPECT_FALSE(dev().InCalibrationMode());
-    EXPECT_FALSE(Sent(0x46));
-    EXPECT_EQ(Count(0x3F), 0);  // no scan tick
-    EXPECT_FALSE(At("prgCal").visible());
-    EXPECT_FALSE(At("imgCalDoneBox").visible());
+    EXPECT_EQ(Messages(), (Msgs{{c.message, "Calibration"}}));
+    EXPECT_EQ(At("prgCal").value(), c.progress) << c.message;
+    EXPECT_EQ(At("prgCal").visible(), c.visible) << c.message;
+    EXPECT_EQ(At("imgCalDoneBox").visible(), c.done) << c.message;
+    EXPECT_EQ(Count(0x73), c.exits) << c.message;
+    EXPECT_EQ(dev().InCalibrationMode(), c.fault.cmd == 0x73);
+    EXPECT_FALSE(dev().state().fets_on);
     ExpectIdlePanel();
+    if (c.result >= 0) {  // the FETs went off after the exit, not before
+      ASSERT_LT(Last(0x73), Last(0x46));
+      EXPECT_EQ(dev().log()[Last(0x46)].bytes, (Bytes{0, 0}));
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 // The DLL as Windows sees it once regsvr32 has run: the class and type library keys, the type
 // library's description of _Cal, creation by ProgID, the OLE interfaces of a control, and
 // DllCanUnloadNow.
+#include <map>
 #include <vector>
 
 #include "win_fixture.h"
@@ -28,19 +29,10 @@ bool KeyExists(const std::wstring& key) {
   return true;
 }
 
-const char* VtName(VARTYPE vt) {
-  switch (vt) {
-    case VT_BSTR:
-      return "BSTR";
-    case VT_I2:
-      return "I2";
-    case VT_I4:
-      return "I4";
-    case VT_BOOL:
-      return "BOOL";
-    default:
-      return "?";
-  }
+std::string VtName(VARTYPE vt) {
+  static const std::map<VARTYPE, std::string> kNames = {
+      {VT_BSTR, "BSTR"}, {VT_I2, "I2"}, {VT_I4, "I4"}, {VT_BOOL, "BOOL"}};
+  return kNames.count(vt) ? kNames.at(vt) : "?";
 }
 
 // "Name kind(type* flags, ...)": kind 1 a method, 2 a property get, 4 a property put; flags
