@@ -61,23 +61,6 @@ TEST_F(FormModelTest, ClicksAndTyping) {
   EXPECT_EQ(f.At("txt").text(), "programmatic text is not cut");
 }
 
-TEST_F(FormModelTest, TimersTickOnlyWhenEnabledAndObserversSeeChanges) {
-  int ticks = 0;
-  f.SetHandler("tmr", [&] { ++ticks; });
-  EXPECT_TRUE(f.Tick("tmr"));
-  f.At("tmr").SetEnabled(false);
-  EXPECT_FALSE(f.Tick("tmr"));
-  EXPECT_EQ(ticks, 1);
-  std::vector<std::string> seen;
-  int id = f.AddObserver([&](const Control& c) { seen.push_back(c.Key()); });
-  f.At("opt", 1).SetText("B");  // unchanged: no notification
-  f.At("opt", 1).SetText("C");
-  f.At("txt").SetVisible(false);
-  f.RemoveObserver(id);
-  f.At("txt").SetVisible(true);
-  EXPECT_EQ(seen, (std::vector<std::string>{"opt(1)", "txt"}));
-}
-
 TEST_F(FormModelTest, UnknownControlsAndDuplicatesAreRejected) {
   EXPECT_THROW(f.At("nope"), std::out_of_range);
   EXPECT_THROW(f.Add({"btn", -1, Kind::kLabel, "", {}, ""}), std::logic_error);

@@ -1,7 +1,5 @@
 // The plug-in as a host sees it: registered, loaded, created, shown, ticked, destroyed and
 // unloaded through its four exports.
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <filesystem>
 
@@ -75,35 +73,6 @@ TEST_F(Loader, RegisterLoadCreateShowTickDestroyUnload) {
   EXPECT_FALSE(ReadRegistration(kProgID));
   EXPECT_FALSE(Plugin::Open("", error));
   EXPECT_NE(error.find("not registered"), std::string::npos);
-}
-
-// Refusals come back as codes, never as exceptions; a lock holds the library.
-TEST_F(Loader, FactoryRefusalsAndLocks) {
-  std::string error;
-  auto plugin = Plugin::Open(VX_PLUGIN_PATH, error);
-  ASSERT_TRUE(plugin) << error;
-  auto* h = dlopen(VX_PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD);
-  auto get = reinterpret_cast<DllGetClassObjectFn>(dlsym(h, "DllGetClassObject"));
-  auto can_unload = reinterpret_cast<DllCanUnloadNowFn>(dlsym(h, "DllCanUnloadNow"));
-  void* pv = nullptr;
-  Guid other = kCLSID_Cal;
-  other.data1 ^= 1;
-  EXPECT_EQ(get(&other, &kIID_IClassFactory, &pv), kCLASS_E_CLASSNOTAVAILABLE);
-  EXPECT_EQ(get(&kCLSID_Cal, &kIID_IClassFactory, nullptr), kE_POINTER);
-  ASSERT_EQ(get(&kCLSID_Cal, &kIID_IClassFactory, &pv), kS_OK);
-  auto* factory = static_cast<IClassFactory*>(pv);
-  int outer = 0;
-  void* obj = nullptr;
-  EXPECT_EQ(factory->CreateInstance(&outer, kIID_Cal, &obj), kCLASS_E_NOAGGREGATION);
-  EXPECT_EQ(factory->LockServer(true), kS_OK);
-  factory->Release();
-  EXPECT_EQ(can_unload(), kS_FALSE);  // the lock, not the factory, holds the library
-  ASSERT_EQ(get(&kCLSID_Cal, &kIID_IClassFactory, &pv), kS_OK);
-  factory = static_cast<IClassFactory*>(pv);
-  factory->LockServer(false);
-  factory->Release();
-  EXPECT_EQ(can_unload(), kS_OK);
-  dlclose(h);
   EXPECT_FALSE(Plugin::Open(home.path() + "/nothing.so", error));
   EXPECT_NE(error.find("cannot open"), std::string::npos);
 }
