@@ -227,15 +227,6 @@ TEST_F(Cli, ConfigShowsWhereEachSettingComesFrom) {
   EXPECT_TRUE(run.Says("warning: Config.ini: TgtAddr = 99999")) << run.err;
 }
 
-TEST_F(Cli, RegisterAndUnregisterThroughTheExports) {
-  std::string env = "XDG_CONFIG_HOME=" + dir.path();
-  EXPECT_EQ(Run("register", env).code, 0);
-  EXPECT_NE(ReadFile(Path("vx58420/registry/vx58420Cal.Cal.reg")).find("libvx58420Cal.so"),
-            std::string::npos);
-  EXPECT_EQ(Run("unregister", env).code, 0);
-  EXPECT_EQ(ReadFile(Path("vx58420/registry/vx58420Cal.Cal.reg")), "");
-}
-
 // A stop during a real-time run: the wait in progress completes, nothing new starts, the device
 // is taken out of calibration mode with its FETs off, trace and state are written, exit 130.
 class Interrupt : public Cli, public ::testing::WithParamInterface<const char*> {};

@@ -20,17 +20,12 @@ class TestContainer : public IContainer {
  public:
   VirtualPlatform platform;
   std::shared_ptr<sim::SimDevice> device;
-  bool has_parent = true;
-  bool parent_read_fails = false;
-  int parent_reads = 0;
 
   explicit TestContainer(sim::SimState state)
       : device(std::make_shared<sim::SimDevice>(platform, std::move(state))) {}
   Platform& AmbientPlatform() override { return platform; }
   std::shared_ptr<SMBusAdapter> GetObjectProperty(const std::string& name) override {
-    ++parent_reads;
-    if (name != "Parent" || !has_parent) return nullptr;
-    if (parent_read_fails) throw std::runtime_error("property read failed");
+    if (name != "Parent") return nullptr;
     return device;
   }
 };

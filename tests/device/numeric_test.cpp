@@ -73,14 +73,4 @@ TEST(TextConversions, LeadingNumberReadsWhatTheTextBeginsWith) {
     EXPECT_EQ(LeadingNumber(text), v) << text;
 }
 
-TEST(Formatting, TemperaturesAsThePageShowsThem) {
-  // clang-format off
-  const std::pair<double, const char*> kCases[] = {
-      {250 * 0.1, "25"}, {253 * 0.1, "25.3"}, {-1 * 0.1, "-0.1"}, {0 * -0.1, "0"},
-      {-2732 * 0.1, "-273.2"}};
-  // clang-format on
-  for (auto [v, text] : kCases)
-    EXPECT_EQ(FormatDouble(v), text) << text;
-}
-
 }  // namespace vx
