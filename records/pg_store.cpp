@@ -3,6 +3,8 @@
 // together do not race.
 #include <libpq-fe.h>
 
+#include <memory>
+
 #include "records/sql_store.h"
 
 namespace vx::records {
@@ -20,25 +22,23 @@ std::string DefaultDataFolder() {
 class PgStore : public SqlStore {
  public:
   explicit PgStore(std::string url) : url_(std::move(url)) {
-    conn_ = PQconnectdb(url_.c_str());
-    if (PQstatus(conn_) != CONNECTION_OK) {
-      std::string why = PQerrorMessage(conn_);
-      PQfinish(conn_);
-      conn_ = nullptr;
+    // Owned at once: a constructor that throws runs no destructor.
+    conn_.reset(PQconnectdb(url_.c_str()));
+    if (PQstatus(conn_.get()) != CONNECTION_OK) {
+      std::string why = PQerrorMessage(conn_.get());
       throw StoreError("cannot reach the records database " + Where() + ": " + Trim(why));
     }
     PQsetNoticeProcessor(
-        conn_, [](void*, const char*) {}, nullptr);  // "already exists"
+        conn_.get(), [](void*, const char*) {}, nullptr);  // "already exists"
     Exec(kSchemaLock, {});
     try {
       CreateSchema();
     } catch (...) {
-      PQclear(PQexec(conn_, kSchemaUnlock));
+      PQclear(PQexec(conn_.get(), kSchemaUnlock));
       throw;
     }
     Exec(kSchemaUnlock, {});
   }
-  ~PgStore() override { PQfinish(conn_); }
 
   // The address without a password.
   std::string Where() const override {
@@ -61,8 +61,8 @@ class PgStore : public SqlStore {
     std::vector<const char*> values;
     for (const auto& p : params)
       values.push_back(p.c_str());
-    PGresult* res = PQexecParams(conn_, text.c_str(), static_cast<int>(values.size()), nullptr,
-                                 values.data(), nullptr, nullptr, 0);
+    PGresult* res = PQexecParams(conn_.get(), text.c_str(), static_cast<int>(values.size()),
+                                 nullptr, values.data(), nullptr, nullptr, 0);
     ExecStatusType st = PQresultStatus(res);
     if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
       std::string why = PQresultErrorMessage(res);
@@ -90,7 +90,7 @@ class PgStore : public SqlStore {
   }
 
   std::string url_;
-  PGconn* conn_ = nullptr;
+  std::unique_ptr<PGconn, decltype(&PQfinish)> conn_{nullptr, &PQfinish};
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "records/sql_store.h"
 
@@ -16,25 +17,27 @@ class SqliteStore : public SqlStore {
     std::error_code ec;
     auto folder = std::filesystem::path(path_).parent_path();
     if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-    if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
-      std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
-      sqlite3_close(db_);
-      db_ = nullptr;
+    sqlite3* db = nullptr;
+    int opened =
+        sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    // Owned from here on: a constructor that throws runs no destructor, and a file that turns
+    // out to be no database only fails at the first statement.
+    db_.reset(db);
+    if (opened != SQLITE_OK) {
+      std::string why = db ? sqlite3_errmsg(db) : "out of memory";
       throw StoreError("cannot open the records database " + path_ + ": " + why);
     }
-    sqlite3_busy_timeout(db_, 30000);
+    sqlite3_busy_timeout(db, 30000);
     Exec("PRAGMA journal_mode=WAL", {});
     Exec("BEGIN IMMEDIATE", {});
     try {
       CreateSchema();
       Exec("COMMIT", {});
     } catch (...) {
-      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
       throw;
     }
   }
-  ~SqliteStore() override { sqlite3_close(db_); }
 
   std::string Where() const override { return path_; }
   std::string FallbackFolder() const override {
@@ -46,35 +49,37 @@ class SqliteStore : public SqlStore {
   const char* IdColumn() const override { return "INTEGER PRIMARY KEY AUTOINCREMENT"; }
 
   std::vector<Row> Exec(const std::string& sql, const std::vector<std::string>& params) override {
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) Fail();
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) Fail();
+    // Finalized however this ends: an unfinalized statement keeps the connection from closing.
+    std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> st(raw, &sqlite3_finalize);
     for (std::size_t i = 0; i < params.size(); ++i) {
-      sqlite3_bind_text(st, static_cast<int>(i + 1), params[i].c_str(),
+      sqlite3_bind_text(st.get(), static_cast<int>(i + 1), params[i].c_str(),
                         static_cast<int>(params[i].size()), SQLITE_TRANSIENT);
     }
     std::vector<Row> rows;
     int rc = 0;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
       Row row;
-      for (int c = 0; c < sqlite3_column_count(st); ++c) {
-        const auto* text = sqlite3_column_text(st, c);
+      for (int c = 0; c < sqlite3_column_count(st.get()); ++c) {
+        const auto* text = sqlite3_column_text(st.get(), c);
         row.push_back(text ? std::optional<std::string>(reinterpret_cast<const char*>(text))
                            : std::nullopt);
       }
       rows.push_back(std::move(row));
     }
-    sqlite3_finalize(st);
+    st.reset();
     if (rc != SQLITE_DONE) Fail();
     return rows;
   }
 
  private:
   [[noreturn]] void Fail() {
-    throw StoreError("the records database " + path_ + ": " + sqlite3_errmsg(db_));
+    throw StoreError("the records database " + path_ + ": " + sqlite3_errmsg(db_.get()));
   }
 
   std::string path_;
-  sqlite3* db_ = nullptr;
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db_{nullptr, &sqlite3_close};
 };
 
 }  // namespace
