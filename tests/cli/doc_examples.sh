@@ -8,7 +8,8 @@ doc=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
-export XDG_DATA_HOME=$work  # the examples' records stay in the temporary folder
+# The examples' records and the plug-in's registration stay in the temporary folder.
+export XDG_DATA_HOME=$work XDG_CONFIG_HOME=$work
 failed=0
 count=0
 while IFS= read -r line; do
