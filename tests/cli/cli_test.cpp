@@ -1,35 +1,25 @@
 // The command line as a production line uses it: whole processes, exit codes, output, files.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <csignal>
 
 #include "platform/virtual_platform.h"
 #include "process.h"
 #include "sim/sim_device.h"
-#include "sim/sim_state.h"
-#include "test_files.h"
+#include "sim_folder.h"
 
 namespace vx::testing {
 
 namespace {
 
-// What a device in this state reads now, in the page's terms.
-struct Readings {
-  std::vector<int> taps;
-  int system, current;
-  double temperature;
-};
-Readings ReadDevice(const std::string& state_file) {
+// What a device in this state reads now: capacitor 5, system voltage, current, temperature.
+std::array<double, 4> ReadDevice(const std::string& state_file) {
   VirtualPlatform p;
   sim::SimDevice d(p, sim::LoadStateFile(state_file));
-  Readings r;
-  for (int k = 0; k < 5; ++k)
-    r.taps.push_back(d.TapReading(k));
-  r.system = d.SystemReading();
-  r.current = d.CurrentReading();
-  r.temperature = (d.TemperatureWord() - 2732) * 0.1;
-  return r;
+  return {static_cast<double>(d.TapReading(4)), static_cast<double>(d.SystemReading()),
+          static_cast<double>(d.CurrentReading()), (d.TemperatureWord() - 2732) * 0.1};
 }
 
 constexpr const char* kMarkerWrite = "\"WriteSMBusBlock\",\"addr\":22,\"cmd\":120";
@@ -38,24 +28,11 @@ constexpr const char* kTruth =
 
 }  // namespace
 
-class Cli : public ::testing::Test {
+class Cli : public ::testing::Test, protected SimFolder {
  protected:
-  void SetUp() override {
-    sim::SimState s = sim::MiscalibratedState(5);
-    s.busy_ms = {200, 200, 200, 200, 200};
-    state = Save("mis.json", s);
-  }
-  std::string Save(const std::string& name, const sim::SimState& s) {
-    std::string path = dir.path() + "/" + name;
-    sim::SaveStateFile(s, path);
-    return path;
-  }
   Result Run(const std::string& args, const std::string& env = "") {
     return Process(dir.path(), args, env).Wait();
   }
-  std::string Path(const char* name) { return dir.path() + "/" + name; }
-  TempDir dir;
-  std::string state;
 };
 
 TEST_F(Cli, CalibrateMakesAMiscalibratedDeviceReadTrue) {
@@ -69,11 +46,11 @@ TEST_F(Cli, CalibrateMakesAMiscalibratedDeviceReadTrue) {
   for (auto& [name, residual] : verify.items())
     EXPECT_LE(std::abs(residual.get<double>()), 1.0) << name;
   EXPECT_TRUE(verify["Stack Voltage"].is_number_integer());  // 0, not 0.0
-  Readings d = ReadDevice(Path("after.json"));
-  EXPECT_NEAR(d.taps[4], 10455, 1);
-  EXPECT_NEAR(d.system, 12255, 1);
-  EXPECT_NEAR(d.current, -500, 1);
-  EXPECT_NEAR(d.temperature, 25.0, 0.1);
+  auto [tap5, system, current, temperature] = ReadDevice(Path("after.json"));
+  EXPECT_NEAR(tap5, 10455, 1);
+  EXPECT_NEAR(system, 12255, 1);
+  EXPECT_NEAR(current, -500, 1);
+  EXPECT_NEAR(temperature, 25.0, 0.1);
   auto trace = JsonLines(Path("trace.jsonl"));
   ASSERT_GT(trace.size(), 50u);
   EXPECT_EQ(trace.back()["seq"], trace.size());
@@ -291,9 +268,9 @@ TEST_F(Cli, CalibrateThroughTheI2cDevPath) {
                     " FAKE_I2C_SAVE=" + Path("bus-after.json") + " LD_PRELOAD=" + VX_PRELOAD_PATH;
   auto r = Run("--bus 9 --pec --wait-bus 0 calibrate " + std::string(kTruth), env);
   ASSERT_EQ(r.code, 0) << r.out << r.err;
-  Readings d = ReadDevice(Path("bus-after.json"));
-  EXPECT_NEAR(d.taps[4], 10455, 1);
-  EXPECT_NEAR(d.current, -500, 1);
+  auto [tap5, system, current, temperature] = ReadDevice(Path("bus-after.json"));
+  EXPECT_NEAR(tap5, 10455, 1);
+  EXPECT_NEAR(current, -500, 1);
 }
 #endif
 

@@ -105,12 +105,4 @@ TEST_F(ConfigIniTest, TargetInfoWithoutADotReadsOnlyTheTimingSection) {
   EXPECT_FALSE(ReadConfigIni(s, "", f));
 }
 
-TEST(ConfigSections, ReadIniWithOverride) {
-  testing::TempDir dir;
-  auto f = dir.Write("x.ini", "[800]\nA=1\nB=2\n[800_1_02]\nB=3\n");
-  EXPECT_EQ(ReadIniWithOverride("800", "800_1_02", "A", 9, f), 1);
-  EXPECT_EQ(ReadIniWithOverride("800", "800_1_02", "B", 9, f), 3);
-  EXPECT_EQ(ReadIniWithOverride("800", "800_1_02", "C", 9, f), 9);
-}
-
 }  // namespace vx

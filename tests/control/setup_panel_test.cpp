@@ -128,6 +128,8 @@ TEST_F(SetupPanel, ConfigurationMethodsOfTheHostInterface) {
   std::int32_t def = 9;
   info = "800.1.02";
   EXPECT_EQ(cal->ReadGGIniWithOverride(info, key, def, file), 3);
+  key = "A";
+  EXPECT_EQ(cal->ReadGGIniWithOverride(info, key, def, file), 1);
   key = "C";  // only in the reader's "D" section, which this method does not use
   EXPECT_EQ(cal->ReadGGIniWithOverride(info, key, def, file), 9);
 }

@@ -6,13 +6,13 @@
 #include <cmath>
 
 #include "../cli/process.h"
+#include "../cli/sim_folder.h"
 #include "instruments/meter.h"
 #include "platform/virtual_platform.h"
 #include "records/store.h"
 #include "sim/sim_device.h"
 #include "sim/sim_meter.h"
 #include "sim/sim_state.h"
-#include "test_files.h"
 
 namespace vx::testing {
 
@@ -99,10 +99,9 @@ TEST(Meter, AWrongFunctionADroppedLinkAndNoSettlingStopTheStep) {
 // at each probe position (a fixture program names the position); afterwards the device reads
 // the truth to 1 mV, and the record names the meter and holds its readings.
 TEST(MeterFlow, GuidedCalibrationFromTheMeterReadsTrueAfterwards) {
-  TempDir dir;
-  sim::SimState truth = sim::MiscalibratedState(5);
-  std::string state = dir.path() + "/mis.json";
-  sim::SaveStateFile(truth, state);
+  SimFolder f;
+  auto& [dir, state] = f;
+  sim::SimState truth = sim::LoadStateFile(state);
   std::string position = dir.path() + "/position";
   std::string fixture = dir.Write("fixture.sh", "#!/bin/sh\necho \"$1\" > " + position + "\n");
   chmod(fixture.c_str(), 0755);

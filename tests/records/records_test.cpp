@@ -6,9 +6,8 @@
 #include <filesystem>
 
 #include "../cli/process.h"
+#include "../cli/sim_folder.h"
 #include "records/store.h"
-#include "sim/sim_state.h"
-#include "test_files.h"
 
 namespace vx::testing {
 
@@ -26,7 +25,7 @@ constexpr const char* kVoltages = "--voltages 2050,4160,6240,8360,10455";
 
 }  // namespace
 
-class Records : public ::testing::TestWithParam<const char*> {
+class Records : public ::testing::TestWithParam<const char*>, protected SimFolder {
  protected:
   void SetUp() override {
     where = std::string(GetParam()) == "pg" ? PgUrl() : dir.path() + "/records.sqlite";
@@ -34,14 +33,6 @@ class Records : public ::testing::TestWithParam<const char*> {
     // Each test its own units, so that the shared server's records do not mix tests.
     unit = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     unit = unit.substr(0, unit.find('/')) + "-" + std::to_string(getpid());
-    sim::SimState s = sim::MiscalibratedState(5);
-    s.busy_ms = {200, 200, 200, 200, 200};
-    state = Save("mis.json", s);
-  }
-  std::string Save(const std::string& name, const sim::SimState& s) {
-    std::string path = dir.path() + "/" + name;
-    sim::SaveStateFile(s, path);
-    return path;
   }
   Result Run(const std::string& args, const std::string& u = "") {
     return Process(dir.path(),
@@ -51,8 +42,7 @@ class Records : public ::testing::TestWithParam<const char*> {
   std::vector<records::RunRecord> Mine(const std::string& u = "") {
     return records::OpenStore(where)->List({u.empty() ? unit : u, "", "", 0});
   }
-  TempDir dir;
-  std::string where, unit, state;
+  std::string where, unit;
 };
 
 TEST_P(Records, EveryRunKindAndOutcomeLeavesARecord) {
@@ -162,10 +152,8 @@ TEST(RecordsFallback, AStoreThatCannotBeWrittenLosesNothing) {
 }
 
 TEST(RecordsLimits, AUnitOutsideItsLimitsFailsAndCsvCarriesTheResiduals) {
-  TempDir dir;
-  sim::SimState s = sim::MiscalibratedState(5);
-  std::string state = dir.path() + "/mis.json";
-  sim::SaveStateFile(s, state);
+  SimFolder f;
+  auto& [dir, state] = f;
   std::string strict = dir.Write("strict.json", "{\"System voltage\": 0.5, \"Temperature\": 1}");
   std::string loose = dir.Write("loose.json", "{\"System voltage\": 2}");
   std::string run = "--fast --sim " + state + " calibrate --system-voltage 12255 --limits ";

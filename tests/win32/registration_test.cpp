@@ -72,17 +72,6 @@ TEST(Container, ClassAndTypeLibraryAreRegistered) {
 
   ITypeLib* lib = nullptr;
   ASSERT_TRUE(SUCCEEDED(LoadRegTypeLib(LIBID_vx58420Cal, 1, 1, LOCALE_NEUTRAL, &lib)));
-  BSTR name = nullptr, doc = nullptr;
-  lib->GetDocumentation(-1, &name, &doc, nullptr, nullptr);
-  EXPECT_EQ(FromBstr(name), "vx58420Cal");
-  EXPECT_EQ(FromBstr(doc), "vx58420 Calibration Plugin");
-  SysFreeString(name);
-  SysFreeString(doc);
-  TLIBATTR* attr = nullptr;
-  lib->GetLibAttr(&attr);
-  EXPECT_EQ(attr->wMajorVerNum, 1);
-  EXPECT_EQ(attr->wMinorVerNum, 1);
-  lib->ReleaseTLibAttr(attr);
   lib->Release();
 
   // The file's version is the project's, as the page shows it; the type library stays 1.1.
@@ -128,7 +117,7 @@ TEST(Container, TypeLibraryDescribesCalMembersInOrderByReference) {
   info->Release();
   disp->Release();
 
-  // The class is a control whose event interface is empty.
+  // The class is a control (its empty event interface: the connection point test).
   ITypeInfo* cls = nullptr;
   ASSERT_TRUE(SUCCEEDED(lib->GetTypeInfoOfGuid(CLSID_Cal, &cls)));
   cls->GetTypeAttr(&ta);
@@ -136,15 +125,6 @@ TEST(Container, TypeLibraryDescribesCalMembersInOrderByReference) {
   EXPECT_EQ(ta->cImplTypes, 2);
   cls->ReleaseTypeAttr(ta);
   cls->Release();
-  ITypeInfo* events = nullptr;
-  ASSERT_TRUE(SUCCEEDED(lib->GetTypeInfoOfGuid(DIID___Cal, &events)));
-  events->GetTypeAttr(&ta);
-  EXPECT_EQ(ta->typekind, TKIND_DISPATCH);
-  // A dispinterface lists IDispatch's seven methods and nothing of its own.
-  EXPECT_TRUE(ta->cFuncs == 0 || ta->cFuncs == 7);
-  EXPECT_EQ(ta->cVars, 0);
-  events->ReleaseTypeAttr(ta);
-  events->Release();
   lib->Release();
 }
 
