@@ -48,7 +48,6 @@ std::optional<std::string> GetPrivateProfileText(std::string_view section, std::
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   bool in_section = false;
-  bool section_seen = false;
   std::string line;
   while (std::getline(in, line)) {
     std::string_view l = Trim(line);
@@ -57,10 +56,9 @@ std::optional<std::string> GetPrivateProfileText(std::string_view section, std::
       auto close = l.find(']');
       std::string_view name =
           Trim(l.substr(1, close == std::string_view::npos ? l.size() - 1 : close - 1));
-      // The first section of a name is the one that counts.
+      // The first section of a name is the one that counts: the search ends where it ends.
       if (in_section) return std::nullopt;
-      in_section = !section_seen && SameName(name, section);
-      if (in_section) section_seen = true;
+      in_section = SameName(name, section);
       continue;
     }
     if (!in_section || l.front() == ';') continue;
