@@ -75,11 +75,11 @@ class PageTest : public ::testing::Test {
   // Records every value a control takes from now on.
   std::vector<int>& RecordValues(const std::string& key) {
     auto& values = recorded_[key];
-    form().AddObserver([key, &values, last = form().Find(key)->value()](const Control& c) mutable {
-      if (c.Key() == key && c.value() != last) {
-        last = c.value();
+    // No state in the observer itself: the model calls copies of its observers, so a value
+    // that came back to an earlier one would be missed.
+    form().AddObserver([key, &values, first = form().Find(key)->value()](const Control& c) {
+      if (c.Key() == key && c.value() != (values.empty() ? first : values.back()))
         values.push_back(c.value());
-      }
     });
     return values;
   }
