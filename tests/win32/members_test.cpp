@@ -75,7 +75,8 @@ TEST(Container, PropertiesByValueAndByReference) {
   EXPECT_TRUE(FAILED(host.Call(L"TargetInfo", DISPATCH_PROPERTYGET, {}, &none2.v)));
 }
 
-// The outputs of GetConfigSection come back through the references.
+// The outputs of GetConfigSection come back through the references; ReadGGIniWithOverride
+// reads the file it is given, without the "D" of the plug-in's own sections.
 TEST(Container, ConfigurationMethodsWriteTheirOutputsBack) {
   Host host(L"vx58420Cal.Cal", nullptr);
   ASSERT_TRUE(host.ok());
@@ -90,6 +91,10 @@ TEST(Container, ConfigurationMethodsWriteTheirOutputsBack) {
   SysFreeString(ver);
   SysFreeString(dev);
   SysFreeString(sec);
+  std::string file = TempIni("[800]\nBoth=6\n[800_1_02]\nBoth=7\n[D800]\nOnlyD=9\n");
+  EXPECT_EQ(ReadGG(host, "800.1.02", "Both", 42, file), 7);
+  EXPECT_EQ(ReadGG(host, "800.1.02", "OnlyD", 42, file), 42);
+  DeleteFileA(file.c_str());
 }
 
 TEST(Container, PrintPropertiesShowsTwoPlainBoxes) {
