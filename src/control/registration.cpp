@@ -46,6 +46,8 @@ bool WriteRegistration(const Registration& r) {
     out << "[Class]\nCLSID=" << r.clsid << "\nProgID=" << r.progid << "\nInprocServer=" << r.library
         << "\n[TypeLib]\nName=" << r.typelib_name << "\nVersion=" << r.typelib_version
         << "\nDescription=" << r.typelib_description << "\n";
+    // The record is still in the stream's buffer: a full disk only shows when it is written.
+    out.close();
     if (!out) return false;
   }
   std::filesystem::rename(tmp, path, ec);  // a reader never sees half a record

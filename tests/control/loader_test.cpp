@@ -66,10 +66,15 @@ TEST_F(Loader, RegisterLoadCreateShowTickDestroyUnload) {
   EXPECT_FALSE(plugin->Unload());
 
   ASSERT_EQ(direct->Unregister(), kS_OK);
-  // A registration that cannot be written is a failure, and leaves nothing behind.
-  std::filesystem::create_directories(RegistrationPath(kProgID) + ".tmp");
+  // A registration that cannot be opened or written (a full disk) is a failure, and leaves
+  // nothing behind.
+  const std::string tmp = RegistrationPath(kProgID) + ".tmp";
+  std::filesystem::create_directories(tmp);
   EXPECT_NE(direct->Register(), kS_OK);
-  std::filesystem::remove_all(RegistrationPath(kProgID) + ".tmp");
+  std::filesystem::remove_all(tmp);
+  std::filesystem::create_symlink("/dev/full", tmp);
+  EXPECT_NE(direct->Register(), kS_OK);
+  std::filesystem::remove(tmp);
   EXPECT_FALSE(ReadRegistration(kProgID));
   EXPECT_FALSE(Plugin::Open("", error));
   EXPECT_NE(error.find("not registered"), std::string::npos);
