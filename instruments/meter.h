@@ -15,7 +15,7 @@
 namespace vx::instruments {
 
 struct Identity {
-  std::string spec;  // as given
+  std::string address;  // as given
   std::string driver, vendor, model, serial, version;
   records::Json ToJson() const;
 };
@@ -23,7 +23,7 @@ struct Identity {
 class Meter {
  public:
   // Finds and opens the meter; throws MeterError saying why it could not.
-  static std::unique_ptr<Meter> Open(const std::string& spec);
+  static std::unique_ptr<Meter> Open(const std::string& address);
   virtual ~Meter() = default;
   virtual const Identity& identity() const = 0;
   // The next reading, waiting at most `timeout`; MeterError when none comes or the meter

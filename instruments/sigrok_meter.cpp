@@ -30,17 +30,17 @@ std::string UnitText(const sigrok::Unit* u) {
 }
 
 // "scpi-dmm:conn=tcp-raw/127.0.0.1/5025" -> driver and its options.
-void Parse(const std::string& spec, std::string& driver,
+void Parse(const std::string& address, std::string& driver,
            std::map<std::string, std::string>& options) {
-  auto colon = spec.find(':');
-  driver = spec.substr(0, colon);
-  std::string rest = colon == std::string::npos ? "" : spec.substr(colon + 1);
+  auto colon = address.find(':');
+  driver = address.substr(0, colon);
+  std::string rest = colon == std::string::npos ? "" : address.substr(colon + 1);
   while (!rest.empty()) {
     auto comma = rest.find(':');
     std::string item = rest.substr(0, comma);
     auto eq = item.find('=');
     if (eq == std::string::npos)
-      throw MeterError("\"" + item + "\" in " + spec + " is no KEY=VALUE");
+      throw MeterError("\"" + item + "\" in " + address + " is no KEY=VALUE");
     options[item.substr(0, eq)] = item.substr(eq + 1);
     rest = comma == std::string::npos ? "" : rest.substr(comma + 1);
   }
@@ -48,13 +48,13 @@ void Parse(const std::string& spec, std::string& driver,
 
 class SigrokMeter : public Meter {
  public:
-  explicit SigrokMeter(const std::string& spec) {
+  explicit SigrokMeter(const std::string& address) {
     // A meter whose connection drops must end a reference step, not the program: writes to a
     // closed connection fail instead of raising SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
-    id_.spec = spec;
+    id_.address = address;
     std::map<std::string, std::string> options;
-    Parse(spec, id_.driver, options);
+    Parse(address, id_.driver, options);
     context_ = sigrok::Context::create();
     context_->set_log_level(sigrok::LogLevel::NONE);
     auto drivers = context_->drivers();
@@ -66,7 +66,7 @@ class SigrokMeter : public Meter {
       scan[k] = k->parse_string(value);
     }
     auto found = d->second->scan(scan);
-    if (found.empty()) throw MeterError("no meter answers at " + spec);
+    if (found.empty()) throw MeterError("no meter answers at " + address);
     device_ = found.front();
     id_.vendor = device_->vendor();
     id_.model = device_->model();
@@ -196,17 +196,17 @@ class SigrokMeter : public Meter {
 }  // namespace
 
 records::Json Identity::ToJson() const {
-  return {{"spec", spec},   {"driver", driver}, {"vendor", vendor},
-          {"model", model}, {"serial", serial}, {"version", version}};
+  return {{"address", address}, {"driver", driver}, {"vendor", vendor},
+          {"model", model},     {"serial", serial}, {"version", version}};
 }
 
-std::unique_ptr<Meter> Meter::Open(const std::string& spec) {
+std::unique_ptr<Meter> Meter::Open(const std::string& address) {
   try {
-    return std::make_unique<SigrokMeter>(spec);
+    return std::make_unique<SigrokMeter>(address);
   } catch (const MeterError&) {
     throw;
   } catch (const std::exception& e) {
-    throw MeterError("the meter " + spec + " cannot be opened: " + e.what());
+    throw MeterError("the meter " + address + " cannot be opened: " + e.what());
   }
 }
 

@@ -23,7 +23,7 @@ class SimMeter {
 
   int port() const { return port_; }
   // libsigrok's way to it.
-  std::string Spec() const { return "scpi-dmm:conn=tcp-raw/127.0.0.1/" + std::to_string(port_); }
+  std::string Address() const { return "scpi-dmm:conn=tcp-raw/127.0.0.1/" + std::to_string(port_); }
 
   // What CONF? says the meter measures: "VOLT" (DC volts), "VOLT:AC", "CURR", "TEMP", "RES".
   void SetFunction(const std::string& f);

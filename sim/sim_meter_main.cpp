@@ -1,6 +1,6 @@
 // The simulated meter as a program, for trying the guided flow by hand or with sigrok-cli:
 //   vx58420-sim-meter POSITION_FILE
-// prints its libsigrok spec, then answers until killed. Each reading is the true voltage at the
+// prints its libsigrok address, then answers until killed. Each reading is the true voltage at the
 // position named in POSITION_FILE (a fixture writes it), of the built-in simulated device, with
 // a little noise while the probes settle.
 #include <csignal>
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   }
   vx::sim::SimMeter dmm;
   dmm.SetReadings(vx::sim::FixtureReadings(argv[1], vx::sim::MiscalibratedState(5).truth, 6));
-  std::printf("%s\n", dmm.Spec().c_str());
+  std::printf("%s\n", dmm.Address().c_str());
   std::fflush(stdout);
   sigset_t set;
   sigemptyset(&set);

@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
   calibrate->add_flag("--yes", o.yes, "answer OK to confirmations");
   calibrate->add_flag("--verify", ca.verify, "after a done run, read again and print residuals");
   std::string meter_window = "5", meter_tolerance;
-  app.add_option("--meter", ca.meter.spec,
+  app.add_option("--meter", ca.meter.address,
                  "a bench meter through libsigrok, DRIVER:KEY=VALUE...: a reference given as "
                  "\"meter\" is read from it");
   app.add_option("--fixture", ca.meter.fixture,

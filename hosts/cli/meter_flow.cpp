@@ -51,7 +51,7 @@ int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::stri
   const bool terminal = isatty(2) != 0;
   std::string label;
   try {
-    auto meter = instruments::Meter::Open(m.spec);
+    auto meter = instruments::Meter::Open(m.address);
     const auto& id = meter->identity();
     s.out().Print("Meter: " + id.vendor + " " + id.model + " (serial " + id.serial + ")",
                   Json{{"meter", id.ToJson()}});

@@ -12,7 +12,7 @@
 namespace vx::cli {
 
 struct MeterOptions {
-  std::string spec;      // libsigrok driver and options; empty: no meter
+  std::string address;   // libsigrok driver and options; empty: no meter
   std::string fixture;   // a program run with each position's label before its reading
   int window = 5;        // readings that must agree
   double tolerance = 0;  // in the page's unit; 0: the reference's default

@@ -143,7 +143,7 @@ int ReadCommand(Session& s, int ticks) {
 bool Sorted(const std::string& key, const std::string& value, const std::string& option,
             const MeterOptions& m, std::vector<std::string>& metered, FormModel& f) {
   if (value != kFromMeter) return TypeReference(f, key, value, option);
-  if (m.spec.empty()) {
+  if (m.address.empty()) {
     Out::Error(option +
                " meter takes the value from a bench meter: name it with --meter "
                "DRIVER:OPTIONS (scpi-dmm:conn=tcp-raw/HOST/PORT)");

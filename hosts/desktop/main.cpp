@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     QCommandLineOption unit("unit", "The unit's serial number or label.", "unit");
     QCommandLineOption oper("operator", "Who runs it (default: the login name).", "name");
     QCommandLineOption meter("meter", "A bench meter through libsigrok: DRIVER:KEY=VALUE...",
-                             "spec");
+                             "meter");
     QCommandLineOption startup("measure-startup",
                                "Print the time to the first readings painted, then quit.");
     p.addOptions({plugin, sim, bus, address, pec, config, info, shot, startup, records, station,

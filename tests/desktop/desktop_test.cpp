@@ -255,7 +255,7 @@ class DesktopTest : public QObject {
   void meterAssistantFillsThePagesReferences() {
     sim::SimMeter dmm;
     dmm.SetReadings([] { return 12.2553; });
-    auto w = Window((dir_ / "mis.json").string(), true, dmm.Spec());
+    auto w = Window((dir_ / "mis.json").string(), true, dmm.Address());
     FormModel& f = w->cal()->Form();
     f.Tick("tmrScan");
     QTest::mouseClick(Box(*w, "chkSystemVoltage"), Qt::LeftButton);

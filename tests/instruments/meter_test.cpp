@@ -55,7 +55,7 @@ TEST(Meter, SettledReadingsOverLibsigrokBecomeThePagesNumbers) {
     ++n;
     return 2.0503 + (n % 2 ? 1 : -1) * (n < 8 ? 0.01 : 0.00005);
   });
-  auto meter = Meter::Open(dmm.Spec());
+  auto meter = Meter::Open(dmm.Address());
   EXPECT_EQ(meter->identity().vendor, "Agilent Technologies");
   EXPECT_EQ(meter->identity().model, "34405A");
   EXPECT_EQ(meter->identity().serial, "MY53100042");
@@ -73,7 +73,7 @@ TEST(Meter, AWrongFunctionADroppedLinkAndNoSettlingStopTheStep) {
   sim::SimMeter dmm;
   dmm.SetReadings([] { return 2.05; });
   dmm.SetFunction("VOLT:AC");
-  auto meter = Meter::Open(dmm.Spec());
+  auto meter = Meter::Open(dmm.Address());
   EXPECT_EQ(Failure([&] { Take(*meter, "Capacitor 1"); }),
             "the meter measures AC voltage, not DC voltage: set it to DC voltage");
   dmm.SetFunction("VOLT");
@@ -108,7 +108,7 @@ TEST(MeterFlow, GuidedCalibrationFromTheMeterReadsTrueAfterwards) {
   sim::SimMeter dmm;
   dmm.SetReadings(sim::FixtureReadings(position, truth.truth));
   auto r = Process(dir.path(), "--json --fast --sim " + state + " --save-state " + state +
-                                   " --unit M1 --meter " + dmm.Spec() + " --fixture " + fixture +
+                                   " --unit M1 --meter " + dmm.Address() + " --fixture " + fixture +
                                    " calibrate --voltages meter --system-voltage meter --yes")
                .Wait();
   ASSERT_EQ(r.code, 0) << r.out << r.err;
