@@ -1,9 +1,6 @@
 #include "hosts/cli/output.h"
 
-#include <cmath>
 #include <iostream>
-
-#include "device/numeric.h"
 
 namespace vx::cli {
 
@@ -29,16 +26,6 @@ void Out::Error(const std::string& text) {
 
 std::string Dump(const Json& j) {
   return j.dump(-1, ' ', false, Json::error_handler_t::replace);
-}
-
-Json Number(const std::string& text) {
-  try {
-    double v = TextToDouble(text);
-    if (v == std::floor(v) && std::fabs(v) < 1e15) return static_cast<std::int64_t>(v);
-    return v;
-  } catch (const std::exception&) {
-    return nullptr;
-  }
 }
 
 }  // namespace vx::cli

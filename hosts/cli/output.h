@@ -26,8 +26,5 @@ class Out {
 // A JSON line whose texts came from users, devices or files: bytes that are not UTF-8 are
 // replaced rather than thrown about.
 std::string Dump(const Json& j);
-// A page text as a JSON number when it is one (whole numbers stay whole: 2050, not 2050.0),
-// else null ("Err_Rd", an empty box).
-Json Number(const std::string& text);
 
 }  // namespace vx::cli

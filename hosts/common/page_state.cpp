@@ -14,6 +14,12 @@ const char* const kVoltageRowNames[6] = {"Capacitor 1",           "Capacitor 1 +
 
 namespace {
 
+bool On(FormModel& f, const char* key) {
+  return f.At(key).value() == 1;
+}
+
+}  // namespace
+
 Json Number(const std::string& text) {
   try {
     double v = TextToDouble(text);
@@ -23,12 +29,6 @@ Json Number(const std::string& text) {
     return nullptr;
   }
 }
-
-bool On(FormModel& f, const char* key) {
-  return f.At(key).value() == 1;
-}
-
-}  // namespace
 
 std::string LabelOf(const std::string& key) {
   if (key.rfind("txtVoltage(", 0) == 0 && key.size() == 13) {

@@ -25,6 +25,10 @@ std::string ProbePosition(const std::string& label);
 // device's Operation Cfg holds a count the page does not support (it has said so).
 std::optional<int> ConfiguredCount(FormModel& f);
 
+// A page text as a JSON number when it is one (whole numbers stay whole: 2050, not 2050.0),
+// else null ("Err_Rd", an empty box).
+records::Json Number(const std::string& text);
+
 // The measured boxes as JSON: numbers, or null for "Err_Rd" and empty boxes.
 records::Json ReadingsJson(FormModel& f);
 
