@@ -50,6 +50,8 @@ std::string Field(const std::string& name, const std::string& value) {
 // device's write time; then reads it again.
 bool WriteBack(SMBusAdapter& bus, Platform& p, std::int16_t addr, const records::Image& img) {
   BlockBuffer block{};
+  // The image comes from a record that anybody with access to the store may have written.
+  if (img.bytes.size() != static_cast<std::size_t>(kSmbusBlockMax)) return false;
   std::copy(img.bytes.begin(), img.bytes.end(), block.begin());
   Status s = SelectSubclass(bus, addr, static_cast<std::int16_t>(img.subclass));
   DelayMs(p, 2);
@@ -170,6 +172,16 @@ int RestoreCommand(Session& s, std::int64_t id) {
   if (images.empty()) {
     Out::Error("record " + std::to_string(id) + " holds no data flash image to restore");
     return kExitFailed;
+  }
+  // A block is what the device returns for a subclass: no more, no less is ever written back.
+  for (const auto& img : images) {
+    if (img.bytes.size() != static_cast<std::size_t>(kSmbusBlockMax)) {
+      Out::Error("record " + std::to_string(id) + ": the before-image of subclass " +
+                 std::to_string(img.subclass) + " holds " + std::to_string(img.bytes.size()) +
+                 " bytes, not one block of " + std::to_string(kSmbusBlockMax) +
+                 "; nothing was written");
+      return kExitFailed;
+    }
   }
   if (s.options().station.unit.empty()) s.set_unit(r->unit);  // the same unit, unless named
   const std::string what = "Restore the data flash of record " + std::to_string(id) + " (" +

@@ -103,6 +103,26 @@ TEST_P(Records, RestoreBringsTheDeviceBackByteForByte) {
   EXPECT_TRUE(shown.Says("10300 -> 9998")) << shown.out;
 }
 
+// A record is input from whoever can write the store: an image longer than a block must never
+// reach the device nor the restore's own buffers.
+TEST_P(Records, RestoreRefusesAnImageThatIsNotOneBlock) {
+  std::string sim = "--fast --sim " + state + " --save-state " + state;
+  ASSERT_EQ(Run(sim + " calibrate --system-voltage 12255").code, 0);
+  auto planted = Mine().back();
+  const auto original = sim::LoadStateFile(state).dataflash;
+  for (std::size_t size : {std::size_t{20032}, std::size_t{10}}) {
+    planted.before[0].bytes.assign(size, 0x41);
+    std::int64_t id = records::OpenStore(where)->Add(planted);
+    auto r = Run(sim + " --trace " + Path("t.jsonl") + " restore --yes " + std::to_string(id));
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_TRUE(r.Says("the before-image of subclass 104 holds " + std::to_string(size) +
+                       " bytes, not one block of 32"))
+        << r.err;
+    EXPECT_EQ(ReadFile(Path("t.jsonl")).find("WriteSMBusBlock"), std::string::npos);
+  }
+  EXPECT_EQ(sim::LoadStateFile(state).dataflash, original);
+}
+
 TEST_P(Records, ManyStationsAtOnceLoseNothing) {
   std::vector<std::unique_ptr<Process>> stations;
   for (int i = 0; i < 8; ++i) {
