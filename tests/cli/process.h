@@ -3,19 +3,18 @@
 #pragma once
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace vx::testing {
 
@@ -58,8 +57,15 @@ class Process {
     std::string cmd = "XDG_DATA_HOME=" + dir + " " + env + " exec " + VX_CLI_PATH + " " + args +
                       " >" + out_ + " 2>" + err_;
     if (!input.empty()) cmd += " <" + input;
-    const char* argv[] = {"/bin/sh", "-c", cmd.c_str(), nullptr};
-    posix_spawn(&pid_, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ);
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0) {
+      // A test that dies (a timeout, a crash) takes its programs with it.
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (getppid() != parent) _exit(127);
+      execl("/bin/sh", "/bin/sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
   }
   pid_t pid() const { return pid_; }
   Result Wait() {

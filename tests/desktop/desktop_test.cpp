@@ -1,5 +1,6 @@
 // The desktop host under the offscreen platform: the page as widgets, both-way binding, a full
 // calibration by widget clicks, and waits that keep the event loop live.
+#include <sys/prctl.h>
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QTimer>
 #include <QtTest/QtTest>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -321,6 +323,7 @@ class DesktopTest : public QObject {
       env.remove("DISPLAY");
       if (args.contains("--screenshot")) env.insert("QT_QPA_PLATFORM", "offscreen");
       p.setProcessEnvironment(env);
+      p.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
       p.start(VX_HOST_PATH, args);
       if (!p.waitForFinished(20000)) return -1;
       if (err) *err = p.readAllStandardError() + p.readAllStandardOutput();

@@ -13,9 +13,11 @@ namespace vx::testing {
 
 namespace {
 
-// The PostgreSQL cluster that the suite starts for these tests (scripts/pg-test-cluster.sh).
+// The PostgreSQL cluster that the suite starts for these tests (scripts/pg-test-cluster.sh),
+// or the one a sub-run of the suite names.
 std::string PgUrl() {
-  std::string url = ReadFile(VX_PG_URL_FILE);
+  const char* file = std::getenv("VX_PG_URL_FILE");
+  std::string url = ReadFile(file ? file : VX_PG_URL_FILE);
   while (!url.empty() && url.back() == '\n')
     url.pop_back();
   return url;
