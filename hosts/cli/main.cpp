@@ -15,10 +15,7 @@
 #include "hosts/cli/session.h"
 #include "hosts/cli/signals.h"
 #include "sim/sim_state.h"
-
-#ifndef VX_VERSION
-#define VX_VERSION "0.0.0"
-#endif
+#include "version.h"
 
 using namespace vx::cli;
 

@@ -7,10 +7,7 @@
 #include <memory>
 
 #include "hosts/desktop/main_window.h"
-
-#ifndef VX_VERSION
-#define VX_VERSION "0.0.0"
-#endif
+#include "version.h"
 
 namespace {
 

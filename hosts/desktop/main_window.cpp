@@ -23,10 +23,7 @@
 #include "hosts/desktop/meter_assistant.h"
 #include "hosts/desktop/records_window.h"
 #include "sim/sim_device.h"
-
-#ifndef VX_VERSION
-#define VX_VERSION "0.0.0"
-#endif
+#include "version.h"
 
 namespace vx {
 

@@ -13,12 +13,7 @@
 #include "runs/capacitor_count.h"
 #include "runs/separate_runs.h"
 #include "runs/system_voltage.h"
-
-#ifndef VX_VERSION_MAJOR
-#define VX_VERSION_MAJOR 0
-#define VX_VERSION_MINOR 0
-#define VX_VERSION_PATCH 0
-#endif
+#include "version.h"
 
 namespace vx {
 

@@ -4,6 +4,7 @@
 #include <map>
 #include <vector>
 
+#include "version.h"
 #include "win_fixture.h"
 // After windows.h has been tamed by the fixture.
 #include "vx58420Cal_h.h"
