@@ -22,7 +22,7 @@ Status StatusFromErrno(int err) {
     case ENXIO:
     case EREMOTEIO:
     case EIO:
-      return 772;  // no acknowledge
+      return kStatusNack;
     case ETIMEDOUT:
       return 92;
     case EBUSY:

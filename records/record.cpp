@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "device/commands.h"
+#include "device/dataflash.h"
 
 namespace vx::records {
 
@@ -123,11 +124,7 @@ std::vector<std::pair<std::string, int>> Gains(const std::vector<Image>& images)
     if (i.subclass != cmd::kSubclassCalibrationData || i.status != 0 || i.bytes.size() < 24) {
       continue;
     }
-    auto word = [&](int offset) {
-      auto u = static_cast<std::uint16_t>(i.bytes[static_cast<std::size_t>(offset)] << 8 |
-                                          i.bytes[static_cast<std::size_t>(offset) + 1]);
-      return static_cast<int>(static_cast<std::int16_t>(u));
-    };
+    auto word = [&](int offset) { return static_cast<int>(BlockWord(i.bytes, offset)); };
     for (int k = 0; k < 5; ++k)
       out.emplace_back("Capacitor " + std::to_string(k + 1) + " gain",
                        word(cmd::kCellGainOffset[k]));

@@ -10,6 +10,8 @@
 #include <stdexcept>
 
 #include "device/commands.h"
+#include "device/dataflash.h"
+#include "device/numeric.h"
 
 namespace vx::sim {
 
@@ -18,9 +20,7 @@ namespace {
 using nlohmann::json;
 
 void PutWord(DataFlashBlock& b, int offset, std::int32_t w) {
-  auto u = static_cast<std::uint16_t>(w);
-  b[static_cast<std::size_t>(offset)] = static_cast<std::uint8_t>(u >> 8);
-  b[static_cast<std::size_t>(offset) + 1] = static_cast<std::uint8_t>(u & 0xFF);
+  PutBlockWord(b, offset, Wrap16(w));
 }
 
 // Each record's fields are listed once, in Fields(); a visitor writes them to JSON or reads

@@ -64,7 +64,7 @@ struct FaultRule {
   std::int64_t nth = 0;  // fail the nth bus transfer (1-based); 0: match by the fields below
   int cmd = -1;          // fail transfers of this command (-1: any)
   std::string method;    // and of this method (empty: any)
-  Status status = 772;
+  Status status = kStatusNack;
   int call = 0;  // 0: every matching call; k: only the k-th one, after which the rule goes
   int hits = 0;  // matching calls so far
 };

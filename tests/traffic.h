@@ -15,18 +15,14 @@ inline std::vector<std::string> Traffic(const std::vector<sim::Transfer>& log) {
   for (const auto& t : log) {
     char buf[32];
     std::string line;
-    if (t.method == "Delay") {
+    if (t.method == AdapterMethod::kDelay) {
       line = "delay " + std::to_string(t.ms);
-    } else if (t.method == "CheckForError") {
+    } else if (t.method == AdapterMethod::kCheckForError) {
       line = "chk";
     } else {
-      static const std::pair<const char*, const char*> kNames[] = {
-          {"ReadSMBusWord", "rw"},     {"ReadSMBusWord_", "rw_"}, {"WriteSMBusWord", "ww"},
-          {"WriteSMBusWord_", "ww_"},  {"ReadSMBusBlock_", "rb"}, {"WriteSMBusBlock", "wb"},
-          {"WriteSMBusCommand", "cmd"}};
-      for (auto& [m, n] : kNames) {
-        if (t.method == m) line = n;
-      }
+      // By AdapterMethod, in its order.
+      static const char* const kNames[] = {"rw", "rw_", "ww", "ww_", "rb", "wb", "cmd"};
+      line = kNames[static_cast<int>(t.method)];
       std::snprintf(buf, sizeof buf, " %02X", t.cmd);
       line += buf;
       if (line.rfind("ww", 0) == 0) {
@@ -35,7 +31,8 @@ inline std::vector<std::string> Traffic(const std::vector<sim::Transfer>& log) {
           line += buf;
         }
       }
-      if (t.method == "WriteSMBusBlock") line += " len" + std::to_string(t.bytes.size());
+      if (t.method == AdapterMethod::kWriteSMBusBlock)
+        line += " len" + std::to_string(t.bytes.size());
       if (t.addr == 0x17) line += " @17";
     }
     if (t.status != 0) line += " !" + std::to_string(t.status);

@@ -8,8 +8,8 @@
 #include <iostream>
 
 #include "config/plugin_folder.h"
+#include "engine/status_codes.h"
 #include "hosts/common/simple_container.h"
-#include "hosts/common/status_notes.h"
 #include "sim/sim_device.h"
 #include "sim/sim_state.h"
 
@@ -51,7 +51,7 @@ Json TraceLine(std::uint64_t seq, double t_ms, const BusEvent& e) {
   Json j;
   j["seq"] = seq;
   j["t_ms"] = t_ms;
-  j["method"] = e.method;
+  j["method"] = NameOf(e.method);
   if (e.addr >= 0) j["addr"] = e.addr;
   if (e.cmd >= 0) j["cmd"] = e.cmd;
   if (e.ms >= 0) j["ms"] = e.ms;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "device/commands.h"
+#include "device/utils.h"
 
 namespace vx {
 
@@ -25,7 +26,7 @@ std::string Times(int n, const char* what) {
 }  // namespace
 
 template <typename Call, typename Bytes>
-Status RecordingAdapter::Pass(const char* method, int addr, int cmd, Call&& call, Bytes&& bytes,
+Status RecordingAdapter::Pass(AdapterMethod method, int addr, int cmd, Call&& call, Bytes&& bytes,
                               std::int32_t ms) {
   BusEvent e{method, addr, cmd, {}, 0, ms, platform_.Now(), false};
   auto tell = [&] {
@@ -47,7 +48,8 @@ Status RecordingAdapter::Pass(const char* method, int addr, int cmd, Call&& call
 Status RecordingAdapter::ReadSMBusWord(std::uint8_t cmd, std::uint8_t& hi, std::uint8_t& lo,
                                        std::int16_t addr) {
   return Pass(
-      "ReadSMBusWord", addr, cmd, [&] { return inner_->ReadSMBusWord(cmd, hi, lo, addr); },
+      AdapterMethod::kReadSMBusWord, addr, cmd,
+      [&] { return inner_->ReadSMBusWord(cmd, hi, lo, addr); },
       [&] {
         return std::vector<std::uint8_t>{hi, lo};
       });
@@ -55,14 +57,15 @@ Status RecordingAdapter::ReadSMBusWord(std::uint8_t cmd, std::uint8_t& hi, std::
 
 Status RecordingAdapter::ReadSMBusWord_(std::uint8_t cmd, std::int16_t& value, std::int16_t addr) {
   return Pass(
-      "ReadSMBusWord_", addr, cmd, [&] { return inner_->ReadSMBusWord_(cmd, value, addr); },
-      [&] { return Word(value); });
+      AdapterMethod::kReadSMBusWord_, addr, cmd,
+      [&] { return inner_->ReadSMBusWord_(cmd, value, addr); }, [&] { return Word(value); });
 }
 
 Status RecordingAdapter::WriteSMBusWord(std::uint8_t cmd, std::uint8_t hi, std::uint8_t lo,
                                         std::int16_t addr) {
   return Pass(
-      "WriteSMBusWord", addr, cmd, [&] { return inner_->WriteSMBusWord(cmd, hi, lo, addr); },
+      AdapterMethod::kWriteSMBusWord, addr, cmd,
+      [&] { return inner_->WriteSMBusWord(cmd, hi, lo, addr); },
       [&] {
         return std::vector<std::uint8_t>{hi, lo};
       });
@@ -70,15 +73,15 @@ Status RecordingAdapter::WriteSMBusWord(std::uint8_t cmd, std::uint8_t hi, std::
 
 Status RecordingAdapter::WriteSMBusWord_(std::uint8_t cmd, std::int16_t value, std::int16_t addr) {
   return Pass(
-      "WriteSMBusWord_", addr, cmd, [&] { return inner_->WriteSMBusWord_(cmd, value, addr); },
-      [&] { return Word(value); });
+      AdapterMethod::kWriteSMBusWord_, addr, cmd,
+      [&] { return inner_->WriteSMBusWord_(cmd, value, addr); }, [&] { return Word(value); });
 }
 
 Status RecordingAdapter::ReadSMBusBlock_(std::uint8_t cmd, std::span<std::uint8_t> data,
                                          std::int16_t& length, std::int16_t addr) {
   Status s = 0;
   return Pass(
-      "ReadSMBusBlock_", addr, cmd,
+      AdapterMethod::kReadSMBusBlock_, addr, cmd,
       [&] { return s = inner_->ReadSMBusBlock_(cmd, data, length, addr); },
       [&] { return s == 0 ? Bytes(data, length) : std::vector<std::uint8_t>{}; });
 }
@@ -86,34 +89,34 @@ Status RecordingAdapter::ReadSMBusBlock_(std::uint8_t cmd, std::span<std::uint8_
 Status RecordingAdapter::WriteSMBusBlock(std::uint8_t cmd, std::span<const std::uint8_t> data,
                                          std::int16_t length, std::int16_t addr) {
   return Pass(
-      "WriteSMBusBlock", addr, cmd,
+      AdapterMethod::kWriteSMBusBlock, addr, cmd,
       [&] { return inner_->WriteSMBusBlock(cmd, data, length, addr); },
       [&] { return Bytes(data, length); });
 }
 
 Status RecordingAdapter::WriteSMBusCommand(std::uint8_t cmd, std::int16_t addr) {
   return Pass(
-      "WriteSMBusCommand", addr, cmd, [&] { return inner_->WriteSMBusCommand(cmd, addr); },
+      AdapterMethod::kWriteSMBusCommand, addr, cmd,
+      [&] { return inner_->WriteSMBusCommand(cmd, addr); },
       [] { return std::vector<std::uint8_t>{}; });
 }
 
 Status RecordingAdapter::CheckForError() {
   return Pass(
-      "CheckForError", -1, -1, [&] { return inner_->CheckForError(); },
+      AdapterMethod::kCheckForError, -1, -1, [&] { return inner_->CheckForError(); },
       [] { return std::vector<std::uint8_t>{}; });
 }
 
 Status RecordingAdapter::Delay(std::int32_t ms) {
   return Pass(
-      "Delay", -1, -1, [&] { return inner_->Delay(ms); },
+      AdapterMethod::kDelay, -1, -1, [&] { return inner_->Delay(ms); },
       [] { return std::vector<std::uint8_t>{}; }, ms);
 }
 
 void DeviceAccount::Note(const BusEvent& e) {
-  const std::string m = e.method;
-  if (m == "Delay" || m == "CheckForError") return;
+  if (!IsBusTransfer(e.method)) return;
   const bool ok = e.status == 0 && !e.threw;
-  const bool write = m.rfind("Write", 0) == 0;
+  const bool write = IsWrite(e.method);
   if (write && ok) ++writes_;
   if (e.status != 0) ++failures_;
   if (e.addr == cmd::kRegisterAddress) {
@@ -136,7 +139,9 @@ void DeviceAccount::Note(const BusEvent& e) {
       activity_ = "sending the reference values";
       return;
     case cmd::kFetControl:
-      if (write && ok && e.bytes.size() == 2) fets_ = (e.bytes[1] & 0x04) != 0 ? 1 : 0;
+      if (write && ok && e.bytes.size() == 2) {
+        fets_ = (JoinBytes(e.bytes[0], e.bytes[1]) & cmd::kFetsOn) != 0 ? 1 : 0;
+      }
       activity_ = fets_ == 1 ? "switching the FETs on" : "switching the FETs off";
       return;
     case cmd::kCalStart:
@@ -161,7 +166,7 @@ void DeviceAccount::Note(const BusEvent& e) {
     default:
       break;
   }
-  if (m == "WriteSMBusWord" && e.bytes == std::vector<std::uint8_t>{0x00, 0x40}) {
+  if (e.method == AdapterMethod::kWriteSMBusWord && e.bytes == Word(cmd::kEnterCalWord)) {
     activity_ = "entering calibration mode";  // the entry word to the manufacturer access
   } else if (!write) {
     activity_ = "reading the measurements";

@@ -14,7 +14,7 @@
 namespace vx {
 
 struct BusEvent {
-  const char* method = "";
+  AdapterMethod method = AdapterMethod::kReadSMBusWord;
   int addr = -1;  // -1: CheckForError and Delay
   int cmd = -1;
   std::vector<std::uint8_t> bytes;  // words high byte first; blocks as read or written
@@ -50,7 +50,7 @@ class RecordingAdapter : public SMBusAdapter {
  private:
   // Runs the call and tells the listeners, also when the call throws.
   template <typename Call, typename Bytes>
-  Status Pass(const char* method, int addr, int cmd, Call&& call, Bytes&& bytes,
+  Status Pass(AdapterMethod method, int addr, int cmd, Call&& call, Bytes&& bytes,
               std::int32_t ms = -1);
 
   std::shared_ptr<SMBusAdapter> inner_;

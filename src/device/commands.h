@@ -31,8 +31,23 @@ inline constexpr std::int16_t kRegisterAddress = 0x17;
 inline constexpr std::uint8_t kRegAddress = 0x40;
 inline constexpr std::uint8_t kRegWrite = 0x41;
 inline constexpr std::uint8_t kRegRead = 0x42;
-inline constexpr std::int16_t kRegSample = static_cast<std::int16_t>(0x8042 - 0x10000);
-inline constexpr std::int16_t kRegControl = static_cast<std::int16_t>(0x8040 - 0x10000);
+inline constexpr std::uint16_t kRegSampleAddress = 0x8042;   // the board offset's sample
+inline constexpr std::uint16_t kRegControlAddress = 0x8040;  // 3 while it samples, else 2
+inline constexpr std::int16_t kRegSample = static_cast<std::int16_t>(kRegSampleAddress - 0x10000);
+inline constexpr std::int16_t kRegControl = static_cast<std::int16_t>(kRegControlAddress - 0x10000);
+
+// The calibration request word (command 0x51): what the device is to measure. A temperature
+// request names its sensors; the board offset is both low bits.
+inline constexpr std::uint16_t kReqCcOffset = 0x0001;
+inline constexpr std::uint16_t kReqBoardOffset = 0x0003;
+inline constexpr std::uint16_t kReqTemperature = 0x0004;
+inline constexpr std::uint16_t kReqIntSensor = 0x0008;
+inline constexpr std::uint16_t kReqExt1Sensor = 0x0010;
+inline constexpr std::uint16_t kReqExt2Sensor = 0x0020;
+inline constexpr std::uint16_t kReqCurrent = 0x0040;
+inline constexpr std::uint16_t kReqPackVoltage = 0x0100;
+// The FET control word (command 0x46): the bit that switches the FETs on.
+inline constexpr std::uint16_t kFetsOn = 0x0004;
 
 inline constexpr std::uint8_t kSigHi = 0x4C;  // "L"
 inline constexpr std::uint8_t kSigLo = 0x7A;  // "z"

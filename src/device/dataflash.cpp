@@ -1,5 +1,7 @@
 #include "device/dataflash.h"
 
+#include <stdexcept>
+
 #include "device/commands.h"
 #include "device/utils.h"
 
@@ -23,14 +25,25 @@ Status WriteDataFlashBlock(SMBusAdapter& a, std::int16_t addr, const BlockBuffer
   return a.WriteSMBusBlock(cmd::kDFBlock, block, length, addr);
 }
 
-std::int16_t BlockWord(const BlockBuffer& block, int offset) {
-  auto i = static_cast<std::size_t>(offset);
-  return JoinBytes(block.at(i), block.at(i + 1));
+namespace {
+
+std::size_t WordAt(std::size_t size, int offset) {
+  if (offset < 0 || static_cast<std::size_t>(offset) + 1 >= size) {
+    throw std::out_of_range("a block word beyond the block");
+  }
+  return static_cast<std::size_t>(offset);
 }
 
-void PutBlockWord(BlockBuffer& block, int offset, std::int16_t w) {
-  auto i = static_cast<std::size_t>(offset);
-  SplitWord(w, block.at(i), block.at(i + 1));
+}  // namespace
+
+std::int16_t BlockWord(std::span<const std::uint8_t> block, int offset) {
+  std::size_t i = WordAt(block.size(), offset);
+  return JoinBytes(block[i], block[i + 1]);
+}
+
+void PutBlockWord(std::span<std::uint8_t> block, int offset, std::int16_t w) {
+  std::size_t i = WordAt(block.size(), offset);
+  SplitWord(w, block[i], block[i + 1]);
 }
 
 Status WriteWordReadWord(SMBusAdapter& a, std::int16_t addr, std::uint8_t cmdA, std::int16_t wordA,

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "device/smbus_adapter.h"
 
@@ -20,9 +21,11 @@ Status SelectSubclass(SMBusAdapter& a, std::int16_t addr, std::int16_t subclass)
 Status WriteDataFlashBlock(SMBusAdapter& a, std::int16_t addr, const BlockBuffer& block,
                            std::int16_t length);
 
-// Word k of a block (byte k high, byte k+1 low) and its write-back.
-std::int16_t BlockWord(const BlockBuffer& block, int offset);
-void PutBlockWord(BlockBuffer& block, int offset, std::int16_t w);
+// The word at offset of a block (byte offset high, byte offset+1 low) and its write-back: in a
+// read or written block, a simulator's data flash, a record's image. std::out_of_range when the
+// word lies beyond the block.
+std::int16_t BlockWord(std::span<const std::uint8_t> block, int offset);
+void PutBlockWord(std::span<std::uint8_t> block, int offset, std::int16_t w);
 
 // wordA to cmdA, then cmdB read into wordB.
 Status WriteWordReadWord(SMBusAdapter& a, std::int16_t addr, std::uint8_t cmdA, std::int16_t wordA,

@@ -2,8 +2,11 @@
 // the simulator and the Linux i2c-dev backend implement it.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string_view>
 
 namespace vx {
 
@@ -12,11 +15,47 @@ using Status = std::int32_t;
 
 // The status of a block with the wrong number of bytes ("VB_WRONG_NUM_BYTES").
 inline constexpr Status kStatusWrongNumBytes = 5;
+// Nobody acknowledged the transfer ("VB_T2H_NACK").
+inline constexpr Status kStatusNack = 772;
 
 // Callers hand ReadSMBusBlock_ a buffer of at least this many bytes.
 inline constexpr std::size_t kBlockBufferSize = 33;
 // The most data bytes one SMBus block transfer carries.
 inline constexpr int kSmbusBlockMax = 32;
+
+// The adapter's methods, by the names the host's adapter object answers to.
+enum class AdapterMethod {
+  kReadSMBusWord,
+  kReadSMBusWord_,
+  kWriteSMBusWord,
+  kWriteSMBusWord_,
+  kReadSMBusBlock_,
+  kWriteSMBusBlock,
+  kWriteSMBusCommand,
+  kCheckForError,
+  kDelay
+};
+inline constexpr std::array<std::string_view, 9> kAdapterMethodNames = {
+    "ReadSMBusWord",     "ReadSMBusWord_",  "WriteSMBusWord",
+    "WriteSMBusWord_",   "ReadSMBusBlock_", "WriteSMBusBlock",
+    "WriteSMBusCommand", "CheckForError",   "Delay"};
+constexpr std::string_view NameOf(AdapterMethod m) {
+  return kAdapterMethodNames[static_cast<std::size_t>(m)];
+}
+constexpr std::optional<AdapterMethod> AdapterMethodNamed(std::string_view name) {
+  for (std::size_t i = 0; i < kAdapterMethodNames.size(); ++i) {
+    if (kAdapterMethodNames[i] == name) return static_cast<AdapterMethod>(i);
+  }
+  return std::nullopt;
+}
+// A transfer on the bus: every method but the error query and the delay.
+constexpr bool IsBusTransfer(AdapterMethod m) {
+  return m != AdapterMethod::kCheckForError && m != AdapterMethod::kDelay;
+}
+constexpr bool IsWrite(AdapterMethod m) {
+  return m == AdapterMethod::kWriteSMBusWord || m == AdapterMethod::kWriteSMBusWord_ ||
+         m == AdapterMethod::kWriteSMBusBlock || m == AdapterMethod::kWriteSMBusCommand;
+}
 
 class SMBusAdapter {
  public:

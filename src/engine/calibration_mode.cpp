@@ -3,6 +3,7 @@
 #include "device/numeric.h"
 #include "device/utils.h"
 #include "engine/mod_calibrate_k40.h"
+#include "engine/status_codes.h"
 
 namespace vx {
 
@@ -20,7 +21,9 @@ Status EnterCalibrationMode(EngineContext& e, std::int16_t macCode, std::int16_t
   Status s = e.adapter.ReadSMBusWord(cmd::kCalModeSignature, hi, lo, addr);
   if (s != 0) return s;
   if (IsSignature(hi, lo)) return 0;
-  s = e.adapter.WriteSMBusWord(e.last_mac_code, 0x00, 0x40, addr);
+  std::uint8_t enter_hi = 0, enter_lo = 0;
+  SplitWord(cmd::kEnterCalWord, enter_hi, enter_lo);
+  s = e.adapter.WriteSMBusWord(e.last_mac_code, enter_hi, enter_lo, addr);
   if (s != 0) return s;
   s = e.adapter.ReadSMBusWord(cmd::kCalModeSignature, hi, lo, addr);
   if (s != 0) return s;
@@ -42,22 +45,6 @@ Status ExitCalibrationMode(EngineContext& e, std::int16_t addr) {
   }
   e.adapter.Delay(1000);
   return result;
-}
-
-Status CalStatusToError(std::uint8_t hi, std::uint8_t lo) {
-  const unsigned s = static_cast<unsigned>(hi) << 8 | lo;
-  struct Bit {
-    unsigned bit;
-    Status code;
-  };
-  // The lowest set bit of the table decides; bits 9 to 12 are not looked at.
-  static constexpr Bit kBits[] = {{0, 5031}, {1, 5030},  {2, 5029},  {3, 5028},
-                                  {4, 5027}, {5, 5026},  {6, 5025},  {7, 5024},
-                                  {8, 5023}, {13, 5022}, {14, 5021}, {15, 5020}};
-  for (const Bit& b : kBits) {
-    if (s & (1u << b.bit)) return b.code;
-  }
-  return kErrResultUnknownBits;
 }
 
 Status RunCalibration(EngineContext& e, std::uint8_t& hi, std::uint8_t lo, std::int16_t addr) {
@@ -85,7 +72,8 @@ Status RunCalibration(EngineContext& e, std::uint8_t& hi, std::uint8_t lo, std::
 }
 
 Status SetFetControl(EngineContext& e, bool on, std::int16_t addr) {
-  Status s = e.adapter.WriteSMBusWord(cmd::kFetControl, 0x00, on ? 0x04 : 0x00, addr);
+  Status s = e.adapter.WriteSMBusWord(cmd::kFetControl, 0x00,
+                                      on ? static_cast<std::uint8_t>(cmd::kFetsOn) : 0x00, addr);
   e.adapter.Delay(e.settings.LOAD_VI_SETTLE);
   DelayMs(e.platform, e.settings.LOAD_VI_SETTLE);
   return s;

@@ -28,7 +28,7 @@ Status CalibrateDevice(EngineContext& e, const CalRequest& r, std::int16_t addr)
   std::uint8_t calType = 0;
   std::uint8_t hi = 0;
   if (r.bCCOffset != 0) {
-    calType = 0x01;
+    calType = cmd::kReqCcOffset;
   } else if (r.bTemperature == 0 && r.bCurrent == 0) {
     return kErrNothingRequested;
   }
@@ -38,14 +38,14 @@ Status CalibrateDevice(EngineContext& e, const CalRequest& r, std::int16_t addr)
     std::int16_t t = TemperatureWord(r.sngTemperature);
     params[4] = static_cast<std::uint8_t>(t & 0xFF);
     params[5] = static_cast<std::uint8_t>((t & 0xFF00) / 256);
-    if (r.bExtSensor1 != 0) calType |= 0x14;
-    if (r.bExtSensor2 != 0) calType |= 0x24;
-    if (r.bIntSensor != 0) calType |= 0x0C;
+    if (r.bExtSensor1 != 0) calType |= cmd::kReqTemperature | cmd::kReqExt1Sensor;
+    if (r.bExtSensor2 != 0) calType |= cmd::kReqTemperature | cmd::kReqExt2Sensor;
+    if (r.bIntSensor != 0) calType |= cmd::kReqTemperature | cmd::kReqIntSensor;
   }
   if (r.bCurrent != 0) {
     if (r.nCurrent == 0) return kErrCurrentZero;
     SplitWord(r.nCurrent, params[1], params[0]);
-    calType |= 0x40;
+    calType |= cmd::kReqCurrent;
   }
   if (r.bTemperature != 0 || r.bCurrent != 0) {
     params[6] = ToByte(r.nCapCount);
@@ -66,7 +66,7 @@ Status CalibrateDevice(EngineContext& e, const CalRequest& r, std::int16_t addr)
 
 Status CalibratePackVoltage(EngineContext& e, std::int16_t addr) {
   SetFetControl(e, true, addr);  // its status is not looked at; the FETs stay on
-  std::uint8_t hi = 0x01;
+  std::uint8_t hi = cmd::kReqPackVoltage >> 8;
   return RunCalibration(e, hi, 0x00, addr);
 }
 
@@ -79,7 +79,7 @@ Status CalibrateBoardOffset(EngineContext& e, std::int16_t addr) {
   s = e.adapter.WriteSMBusBlock(cmd::kCalParams, params, 7, addr);
   if (s != 0) return s;
   std::uint8_t hi = 0x00;
-  Status r = RunCalibration(e, hi, 0x03, addr);
+  Status r = RunCalibration(e, hi, cmd::kReqBoardOffset, addr);
   if (r == 5024) r = 0;  // the device flags a finished board offset with result bit 7
   if (r != 0) return r;
   r = e.adapter.WriteSMBusCommand(cmd::kCalStore, addr);

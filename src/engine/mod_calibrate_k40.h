@@ -7,7 +7,7 @@
 
 #include "config/mod_delays.h"
 #include "device/smbus_adapter.h"
-#include "engine/records.h"
+#include "engine/cal_request.h"
 #include "platform/platform.h"
 
 namespace vx {
@@ -40,7 +40,6 @@ Status EnterCalibrationMode(EngineContext& e, std::int16_t macCode, std::int16_t
 Status ExitCalibrationMode(EngineContext& e, std::int16_t addr);
 // hi is the request word's high byte; it is updated in place (OR 0xC0).
 Status RunCalibration(EngineContext& e, std::uint8_t& hi, std::uint8_t lo, std::int16_t addr);
-Status CalStatusToError(std::uint8_t hi, std::uint8_t lo);
 Status SetFetControl(EngineContext& e, bool on, std::int16_t addr);
 
 Status CalibrateDevice(EngineContext& e, const CalRequest& request, std::int16_t addr);

@@ -3,7 +3,7 @@
 // raises RunTimeError for the run's trap.
 #pragma once
 
-#include "engine/records.h"
+#include "engine/cal_request.h"
 #include "runs/page_host.h"
 
 namespace vx {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/records.h"
+#include "engine/cal_request.h"
 #include "form/form_model.h"
 #include "platform/platform.h"
 #include "runs/module_state.h"

@@ -234,7 +234,8 @@ class DesktopTest : public QObject {
     bool asked = false, gone_in_mode = false;
     int requests_after = 0;
     dev->on_transfer = [&](const sim::Transfer& t) {
-      if (!asked && t.method == "WriteSMBusWord" && t.bytes == std::vector<std::uint8_t>{0, 0x40}) {
+      if (!asked && t.method == AdapterMethod::kWriteSMBusWord &&
+          t.bytes == std::vector<std::uint8_t>{0, 0x40}) {
         asked = true;  // calibration mode entered: the user closes the window
         QMetaObject::invokeMethod(w.get(), "close", Qt::QueuedConnection);
       }

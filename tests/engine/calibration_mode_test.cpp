@@ -1,4 +1,5 @@
 #include "device/utils.h"
+#include "engine/status_codes.h"
 #include "engine_fixture.h"
 
 using namespace std::chrono_literals;

@@ -124,7 +124,7 @@ TEST_F(StackVoltage, ArithmeticFailuresAndShortBlocksWriteNothing) {
   SetGain(18, cmd::kGainMarker);
   EXPECT_EQ(Block(), original);
   for (const auto& t : dev.log())
-    EXPECT_NE(t.method, "WriteSMBusBlock");
+    EXPECT_NE(t.method, AdapterMethod::kWriteSMBusBlock);
   dev.SetShortBlock(24);  // up to the stack gain is enough
   EXPECT_EQ(CalibrateStackVoltage(ctx, v, kAddr), 0);
 }

@@ -17,7 +17,8 @@ class CalibrateDevice : public RunTest {
   }
   void ExpectNothingWritten() {
     for (const auto& t : dev().log()) {
-      EXPECT_TRUE(t.method != "WriteSMBusBlock" && t.cmd != 0x51 && t.cmd != 0x00) << t.cmd;
+      EXPECT_TRUE(t.method != AdapterMethod::kWriteSMBusBlock && t.cmd != 0x51 && t.cmd != 0x00)
+          << t.cmd;
     }
   }
 };
@@ -60,7 +61,7 @@ TEST_F(CalibrateDevice, CcOffsetOnlyEntersRunsExitsAndRefreshesOnce) {
   // One scan at the end: nine reads after the exit.
   int reads_after = 0;
   for (std::size_t i = Last(0x73) + 1; i < dev().log().size(); ++i)
-    reads_after += dev().log()[i].method.rfind("Read", 0) == 0;
+    reads_after += IsBusTransfer(dev().log()[i].method) && !IsWrite(dev().log()[i].method);
   EXPECT_EQ(reads_after, 9);
   EXPECT_EQ(dev().state().cal.cc_offset_cal_mA, dev().state().cal.cc_offset_raw_mA);
   ExpectIdlePanel();

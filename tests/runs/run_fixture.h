@@ -39,7 +39,7 @@ class RunTest : public PageTest {
   void Calibrate() { ASSERT_TRUE(form().Click("btnCalibrate")); }
   bool Sent(int command) {
     for (const auto& t : dev().log()) {
-      if (t.cmd == command && t.method != "ReadSMBusWord" && t.method != "ReadSMBusWord_") {
+      if (t.cmd == command && IsWrite(t.method)) {
         return true;
       }
     }

@@ -5,15 +5,17 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 namespace vx::win {
 
 namespace {
 
-constexpr std::array<const wchar_t*, 9> kMethods = {
-    L"ReadSMBusWord",     L"ReadSMBusWord_",  L"WriteSMBusWord",
-    L"WriteSMBusWord_",   L"ReadSMBusBlock_", L"WriteSMBusBlock",
-    L"WriteSMBusCommand", L"CheckForError",   L"Delay"};
+constexpr const auto& kMethods = kAdapterMethodNames;
+
+bool SameName(const wchar_t* asked, std::string_view name) {
+  return _wcsicmp(asked, std::wstring(name.begin(), name.end()).c_str()) == 0;
+}
 
 // Argument i in call order (DISPPARAMS holds them last first).
 VARIANTARG* Arg(DISPPARAMS& p, UINT i) {
@@ -86,7 +88,7 @@ STDMETHODIMP AdapterObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, L
   for (UINT i = 0; i < count; ++i)
     ids[i] = DISPID_UNKNOWN;
   for (std::size_t m = 0; m < kMethods.size(); ++m) {
-    if (_wcsicmp(names[0], kMethods[m]) == 0) {
+    if (SameName(names[0], kMethods[m])) {
       ids[0] = static_cast<DISPID>(m + 1);
       return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
     }
@@ -99,7 +101,7 @@ STDMETHODIMP AdapterObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARA
   if (id < 1 || id > static_cast<DISPID>(kMethods.size())) return DISP_E_MEMBERNOTFOUND;
   if (!(flags & DISPATCH_METHOD) || !params) return DISP_E_MEMBERNOTFOUND;
   const int m = static_cast<int>(id - 1);
-  Calls& c = calls_[Narrow(kMethods[static_cast<std::size_t>(m)])];
+  Calls& c = calls_[std::string(kMethods[static_cast<std::size_t>(m)])];
   for (UINT i = 0; i < params->cArgs; ++i) {
     VARTYPE t = V_VT(Arg(*params, i));
     if (!(t & VT_BYREF)) c.all_by_reference = false;

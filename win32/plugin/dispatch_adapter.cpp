@@ -3,15 +3,18 @@
 #include "plugin/automation.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace vx::win {
 
 namespace {
 
-constexpr const wchar_t* kNames[] = {L"ReadSMBusWord",     L"ReadSMBusWord_",  L"WriteSMBusWord",
-                                     L"WriteSMBusWord_",   L"ReadSMBusBlock_", L"WriteSMBusBlock",
-                                     L"WriteSMBusCommand", L"CheckForError",   L"Delay"};
+// The method's name as the object's late binding takes it.
+std::wstring WideName(std::size_t m) {
+  const std::string_view name = kAdapterMethodNames[m];
+  return std::wstring(name.begin(), name.end());
+}
 
 // A one-dimensional byte array, index 0 first, as the adapter methods take their data.
 class ByteArray {
@@ -44,10 +47,12 @@ DispatchAdapter::~DispatchAdapter() {
   if (object_) object_->Release();
 }
 
-Status DispatchAdapter::Call(Method m, VARIANTARG* args, UINT count) {
+Status DispatchAdapter::Call(AdapterMethod method, VARIANTARG* args, UINT count) {
   if (!object_) return static_cast<Status>(E_POINTER);
+  const auto m = static_cast<std::size_t>(method);
   if (!looked_up_[m]) {
-    LPOLESTR name = const_cast<LPOLESTR>(kNames[m]);
+    std::wstring wide = WideName(m);
+    LPOLESTR name = wide.data();
     HRESULT hr = object_->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &ids_[m]);
     if (FAILED(hr)) return static_cast<Status>(hr);
     looked_up_[m] = true;
@@ -83,7 +88,7 @@ Status DispatchAdapter::ReadSMBusWord(std::uint8_t cmd, std::uint8_t& hi, std::u
   BYTE c = cmd, h = hi, l = lo;
   SHORT a = addr;
   VARIANTARG args[] = {ByRef(&c), ByRef(&h), ByRef(&l), ByRef(&a)};
-  Status s = Call(kReadWord, args, 4);
+  Status s = Call(AdapterMethod::kReadSMBusWord, args, 4);
   hi = h;
   lo = l;
   return s;
@@ -93,7 +98,7 @@ Status DispatchAdapter::ReadSMBusWord_(std::uint8_t cmd, std::int16_t& value, st
   BYTE c = cmd;
   SHORT v = value, a = addr;
   VARIANTARG args[] = {ByRef(&c), ByRef(&v), ByRef(&a)};
-  Status s = Call(kReadWord_, args, 3);
+  Status s = Call(AdapterMethod::kReadSMBusWord_, args, 3);
   value = v;
   return s;
 }
@@ -103,14 +108,14 @@ Status DispatchAdapter::WriteSMBusWord(std::uint8_t cmd, std::uint8_t hi, std::u
   BYTE c = cmd, h = hi, l = lo;
   SHORT a = addr;
   VARIANTARG args[] = {ByRef(&c), ByRef(&h), ByRef(&l), ByRef(&a)};
-  return Call(kWriteWord, args, 4);
+  return Call(AdapterMethod::kWriteSMBusWord, args, 4);
 }
 
 Status DispatchAdapter::WriteSMBusWord_(std::uint8_t cmd, std::int16_t value, std::int16_t addr) {
   BYTE c = cmd;
   SHORT v = value, a = addr;
   VARIANTARG args[] = {ByRef(&c), ByRef(&v), ByRef(&a)};
-  return Call(kWriteWord_, args, 3);
+  return Call(AdapterMethod::kWriteSMBusWord_, args, 3);
 }
 
 Status DispatchAdapter::ReadSMBusBlock_(std::uint8_t cmd, std::span<std::uint8_t> data,
@@ -120,7 +125,7 @@ Status DispatchAdapter::ReadSMBusBlock_(std::uint8_t cmd, std::span<std::uint8_t
   BYTE c = cmd;
   SHORT n = length, a = addr;
   VARIANTARG args[] = {ByRef(&c), ByRef(array.slot()), ByRef(&n), ByRef(&a)};
-  Status s = Call(kReadBlock_, args, 4);
+  Status s = Call(AdapterMethod::kReadSMBusBlock_, args, 4);
   CopyFromArray(array.get(), data);
   length = n;
   return s;
@@ -134,24 +139,24 @@ Status DispatchAdapter::WriteSMBusBlock(std::uint8_t cmd, std::span<const std::u
   BYTE c = cmd;
   SHORT n = length, a = addr;
   VARIANTARG args[] = {ByRef(&c), ByRef(array.slot()), ByRef(&n), ByRef(&a)};
-  return Call(kWriteBlock, args, 4);
+  return Call(AdapterMethod::kWriteSMBusBlock, args, 4);
 }
 
 Status DispatchAdapter::WriteSMBusCommand(std::uint8_t cmd, std::int16_t addr) {
   BYTE c = cmd;
   SHORT a = addr;
   VARIANTARG args[] = {ByRef(&c), ByRef(&a)};
-  return Call(kWriteCommand, args, 2);
+  return Call(AdapterMethod::kWriteSMBusCommand, args, 2);
 }
 
 Status DispatchAdapter::CheckForError() {
-  return Call(kCheckForError, nullptr, 0);
+  return Call(AdapterMethod::kCheckForError, nullptr, 0);
 }
 
 Status DispatchAdapter::Delay(std::int32_t ms) {
   LONG m = ms;
   VARIANTARG args[] = {ByRef(&m)};
-  return Call(kDelay, args, 1);
+  return Call(AdapterMethod::kDelay, args, 1);
 }
 
 }  // namespace vx::win

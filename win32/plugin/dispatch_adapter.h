@@ -34,22 +34,11 @@ class DispatchAdapter final : public SMBusAdapter {
   Status Delay(std::int32_t ms) override;
 
  private:
-  enum Method {
-    kReadWord,
-    kReadWord_,
-    kWriteWord,
-    kWriteWord_,
-    kReadBlock_,
-    kWriteBlock,
-    kWriteCommand,
-    kCheckForError,
-    kDelay,
-    kMethodCount
-  };
+  static constexpr std::size_t kMethodCount = kAdapterMethodNames.size();
   // Calls the method with args in call order (reversed into DISPPARAMS here). A failed call
   // (unknown name, an exception in the object, a result that is not a number) comes back as
   // its HRESULT, which is non-zero and so stops the caller like any adapter error.
-  Status Call(Method m, VARIANTARG* args, UINT count);
+  Status Call(AdapterMethod m, VARIANTARG* args, UINT count);
 
   IDispatch* object_;
   std::array<DISPID, kMethodCount> ids_{};
