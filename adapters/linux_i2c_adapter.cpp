@@ -40,14 +40,16 @@ Status StatusFromErrno(int err) {
   }
 }
 
+std::string NodePath(const std::string& bus) {
+  const bool number = !bus.empty() && std::all_of(bus.begin(), bus.end(),
+                                                  [](char c) { return c >= '0' && c <= '9'; });
+  return number ? "/dev/i2c-" + bus : bus;
+}
+
 std::unique_ptr<LinuxI2cAdapter> LinuxI2cAdapter::Open(const std::string& device, int address7,
                                                        bool pec, Platform& platform,
                                                        std::string& error) {
-  std::string path = device;
-  if (!path.empty() &&
-      std::all_of(path.begin(), path.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    path = "/dev/i2c-" + path;
-  }
+  const std::string path = NodePath(device);
   if (address7 < 0x03 || address7 > 0x77) {
     error = "address " + std::to_string(address7) + " is not a 7-bit device address (0x03..0x77)";
     return nullptr;

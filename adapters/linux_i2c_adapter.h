@@ -13,6 +13,9 @@ namespace vx {
 // Adapter status for an errno of the i2c-dev interface (see docs/i2c-dev.md).
 Status StatusFromErrno(int err);
 
+// The node of a bus as users name it: "7" is /dev/i2c-7, anything else a path as it stands.
+std::string NodePath(const std::string& bus);
+
 class LinuxI2cAdapter : public SMBusAdapter {
  public:
   // device: "/dev/i2c-N" or the bus number N. address7: the device's 7-bit address, used when a

@@ -9,7 +9,7 @@
 
 #include "control/cal.h"
 #include "control/module.h"
-#include "hosts/common/simple_container.h"
+#include "hosts/station/simple_container.h"
 #include "platform/console_platform.h"
 #include "sim/sim_device.h"
 #include "sim/sim_state.h"
@@ -35,7 +35,7 @@ Outcome RunOnce(bool virtual_time) {
   vx::sim::SimState state = vx::sim::MiscalibratedState(5);  // no gain marker yet
   vx::SimpleContainer box(platform, std::make_shared<vx::sim::SimDevice>(platform, state));
   vx::Cal* cal = new vx::Cal();
-  vx::PlaceAndShow(*cal, box, {0x16, "800.1.02", "/nonexistent"});
+  vx::PlaceAndShow(*cal, box, {0x16, "800.1.02", "/nonexistent", std::nullopt});
   vx::FormModel& f = cal->Form();
   f.Tick("tmrScan");
   const char* taps[] = {"2050", "4160", "6240", "8360", "10455"};

@@ -6,7 +6,7 @@
 #include "adapters/linux_i2c_adapter.h"
 #include "control/cal.h"
 #include "control/module.h"
-#include "hosts/common/simple_container.h"
+#include "hosts/station/simple_container.h"
 #include "platform/virtual_platform.h"
 #include "sim/sim_device.h"
 
@@ -17,7 +17,7 @@ struct Page {
   vx::SimpleContainer box;
   vx::Cal* cal = new vx::Cal();
   explicit Page(std::shared_ptr<vx::SMBusAdapter> a) : box(platform, std::move(a)) {
-    vx::PlaceAndShow(*cal, box, {0x16, "800.1.02", "/nonexistent"});
+    vx::PlaceAndShow(*cal, box, {0x16, "800.1.02", "/nonexistent", std::nullopt});
   }
   ~Page() { cal->Release(); }
 };

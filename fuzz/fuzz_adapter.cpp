@@ -7,7 +7,7 @@
 
 #include "control/cal.h"
 #include "control/module.h"
-#include "hosts/common/simple_container.h"
+#include "hosts/station/simple_container.h"
 #include "platform/virtual_platform.h"
 #include "runs/separate_runs.h"
 
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vx::VirtualPlatform platform;
   vx::SimpleContainer box(platform, std::make_shared<FuzzAdapter>(p, platform));
   vx::Cal* cal = new vx::Cal();
-  vx::PlaceAndShow(*cal, box, {0x16, "800.1.02", "/nonexistent"});
+  vx::PlaceAndShow(*cal, box, {0x16, "800.1.02", "/nonexistent", std::nullopt});
   vx::FormModel& f = cal->Form();
   f.Tick("tmrScan");
   for (const char* c :

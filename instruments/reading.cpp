@@ -7,16 +7,6 @@
 
 namespace vx::instruments {
 
-std::optional<Expect> ExpectFor(const std::string& label) {
-  if (label.rfind("Capacitor ", 0) == 0 || label == "Stack Voltage" ||
-      label == "actual system voltage") {
-    return Expect{"voltage", "DC", "V", 1000, 0, 0.5, 0.0005};
-  }
-  if (label == "actual current") return Expect{"current", "DC", "A", 1000, 0, 0.5, 0.0005};
-  if (label == "actual temperature") return Expect{"temperature", "", "°C", 1, 1, 0.1, 0};
-  return std::nullopt;
-}
-
 std::optional<Settled> Settler::Add(const Reading& r) {
   if (r.quantity != e_.quantity || (!e_.flag.empty() && r.flags != e_.flag)) {
     throw MeterError("the meter measures " + r.Words() + ", not " + e_.Words() + ": set it to " +

@@ -37,11 +37,6 @@ struct Expect {
   std::string Words() const { return flag.empty() ? quantity : flag + " " + quantity; }
 };
 
-// The reference behind a page label: the voltage rows and the actual system voltage in mV
-// from DC volts (0.5 mV or 0.05 %), the actual current in mA from DC amperes, the actual
-// temperature in degrees C to a tenth (0.1 degree). nullopt for a label without one.
-std::optional<Expect> ExpectFor(const std::string& label);
-
 struct Settled {
   double value = 0;              // the median of the settled readings, in the page's unit
   double spread = 0;             // their largest minus their smallest

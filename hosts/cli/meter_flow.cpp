@@ -9,7 +9,7 @@
 #include <iostream>
 
 #include "device/numeric.h"
-#include "hosts/common/page_state.h"
+#include "hosts/station/references.h"
 #include "instruments/meter.h"
 
 namespace vx::cli {
@@ -56,11 +56,12 @@ int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::stri
     s.out().Print("Meter: " + id.vendor + " " + id.model + " (serial " + id.serial + ")",
                   Json{{"meter", id.ToJson()}});
     for (const std::string& key : keys) {
-      label = LabelOf(key);
-      auto expect = instruments::ExpectFor(label);
+      const ReferenceBox& box = *BoxOf(key);
+      label = std::string(box.label);
+      auto expect = MeterExpectation(box);
       if (!expect) throw MeterError("is not a reference a meter gives");
       if (m.tolerance > 0) expect->abs_tol = m.tolerance;
-      const std::string where = ProbePosition(label);
+      const std::string where(box.probe);
       if (!m.fixture.empty()) {
         RunFixture(m.fixture, label);
       } else if (!s.options().yes && isatty(0)) {
@@ -84,8 +85,8 @@ int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::stri
       const auto settled_at = std::chrono::steady_clock::now();
       if (terminal) std::fprintf(stderr, "\r\033[K");
       FormModel& f = s.form();
-      Control* box = f.Find(key);
-      if (static_cast<int>(got->text.size()) > box->max_length || !f.Type(key, got->text)) {
+      Control* typed = f.Find(key);
+      if (static_cast<int>(got->text.size()) > typed->max_length || !f.Type(key, got->text)) {
         throw MeterError("the reading " + got->text + " does not fit the page's box");
       }
       const double to_page_ms =
@@ -95,8 +96,8 @@ int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::stri
                   {"readings", got->readings},
                   {"median", got->value},
                   {"spread", got->spread},
-                  {"unit", expect->unit == "°C" ? "°C" : "m" + expect->unit}};
-      s.SetReferenceSource(label, source);
+                  {"unit", PageUnit(box)}};
+      s.station().SetReferenceSource(label, got->text, source);
       s.out().Print(label + " = " + got->text + " from the meter (" +
                         std::to_string(got->readings.size()) + " readings, spread " +
                         FormatDouble(RoundHalfEven(got->spread * 100) / 100) + " " +

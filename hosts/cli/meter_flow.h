@@ -11,13 +11,6 @@
 
 namespace vx::cli {
 
-struct MeterOptions {
-  std::string address;   // libsigrok driver and options; empty: no meter
-  std::string fixture;   // a program run with each position's label before its reading
-  int window = 5;        // readings that must agree
-  double tolerance = 0;  // in the page's unit; 0: the reference's default
-};
-
 // The page keys to take from the meter, in the order a user moves the probes. Each settled
 // value is typed into its box and its readings are kept for the run's record. An exit code:
 // 0, or 4 with the reason printed when the meter could not give a reference.

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "hosts/common/recording_adapter.h"
+#include "hosts/station/recording_adapter.h"
 #include "platform/platform.h"
 
 namespace vx::cli {

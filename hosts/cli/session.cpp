@@ -7,11 +7,8 @@
 #include <filesystem>
 #include <iostream>
 
-#include "config/plugin_folder.h"
+#include "device/numeric.h"
 #include "engine/status_codes.h"
-#include "hosts/common/simple_container.h"
-#include "sim/sim_device.h"
-#include "sim/sim_state.h"
 
 namespace vx::cli {
 
@@ -63,38 +60,48 @@ Json TraceLine(std::uint64_t seq, double t_ms, const BusEvent& e) {
 
 }  // namespace
 
-Session::Session(Options o) : o_(std::move(o)), platform_(o_.fast), out_(o_.json) {
+Session::Session(Options o)
+    : o_(std::move(o)),
+      platform_(o_.fast),
+      out_(o_.json),
+      station_(platform_, platform_.interrupt) {
+  station_.info = o_.station;
+  station_.limits = o_.limits;
+  station_.properties = {o_.target_address(), o_.target_info, o_.config_dir, std::nullopt};
   platform_.shown = [this](const std::string& text, const std::string& caption, Buttons b,
                            Answer a) { PrintMessage(text, caption, b, a); };
-  platform_.confirm = [this](const std::string&) {
-    if (o_.yes) return Answer::kOk;
-    if (isatty(0) && !o_.json) {
-      if (progress_) progress_->Pause();
-      std::cout << "OK to go on? [y/N] " << std::flush;
-      // Waits for the answer, or for a signal: a stop asked for at the prompt is a Cancel.
-      pollfd in{0, POLLIN, 0};
-      while (!interrupted() && ::poll(&in, 1, 200) <= 0) {
-      }
-      std::string line;
-      if (!interrupted()) std::getline(std::cin, line);
-      return (!line.empty() && (line[0] == 'y' || line[0] == 'Y')) ? Answer::kOk : Answer::kCancel;
-    }
-    return Answer::kCancel;  // nobody to ask: the safe answer
-  };
+  platform_.confirm = [this](const std::string&) { return Confirm(); };
   platform_.idle = [this] {
     if (progress_) progress_->Update();
   };
+  station_.on_run_start = [this](const RunKind& kind) {
+    progress_.emplace(platform_, station_.device().account(), isatty(2) != 0);
+    progress_->Start(std::string(kind.title));
+  };
+  station_.on_run_end = [this] {
+    if (progress_) progress_->Stop();
+    progress_.reset();
+  };
 }
 
-Session::~Session() {
-  if (cal_) cal_->Release();
-  cal_ = nullptr;
+Answer Session::Confirm() {
+  if (o_.yes) return Answer::kOk;
+  if (!isatty(0) || o_.json) return Answer::kCancel;  // nobody to ask: the safe answer
+  if (progress_) progress_->Pause();
+  std::cout << "OK to go on? [y/N] " << std::flush;
+  // Waits for the answer, or for a signal: a stop asked for at the prompt is a Cancel.
+  pollfd in{0, POLLIN, 0};
+  while (!interrupted() && ::poll(&in, 1, 200) <= 0) {
+  }
+  std::string line;
+  if (!interrupted()) std::getline(std::cin, line);
+  return (!line.empty() && (line[0] == 'y' || line[0] == 'Y')) ? Answer::kOk : Answer::kCancel;
 }
 
 void Session::PrintMessage(const std::string& text, const std::string& caption, Buttons b,
                            Answer a) {
   if (progress_) progress_->Pause();
-  messages_.push_back(text);
+  station_.NoteMessage(text);
   if (b == Buttons::kOkCancel && a == Answer::kCancel) cancelled_ = true;
   const std::string title = caption.empty() ? "vx58420Cal" : caption;
   const std::string note = NoteForMessage(text);
@@ -115,35 +122,21 @@ void Session::PrintMessage(const std::string& text, const std::string& caption, 
 
 int Session::OpenDevice() {
   if (!o_.trace.empty() && !FolderWritable(o_.trace, "trace")) return kExitFile;
-  if (!o_.save_state.empty()) {
-    if (!o_.device.use_sim) {
-      Out::Error("--save-state needs the simulator");
-      return kExitUsage;
-    }
-    if (!FolderWritable(o_.save_state, "simulator state")) return kExitFile;
+  if (!o_.save_state.empty() && !FolderWritable(o_.save_state, "simulator state")) {
+    return kExitFile;
   }
   std::string error;
-  std::string lock_path = LockPath(o_.device);
-  if (!lock_path.empty() && (!o_.device.use_sim || std::filesystem::exists(lock_path))) {
-    lock_ = BusLock::Acquire(
-        lock_path, std::chrono::milliseconds(static_cast<std::int64_t>(o_.bus_wait_s * 1000)),
-        error);
-    if (!lock_) {
-      Out::Error(error);
-      return kExitSetup;
-    }
-  }
-  OpenedDevice d = vx::OpenDevice(o_.device, platform_, error);
-  if (!d.adapter) {
+  Connection& device = station_.device();
+  if (!device.Open(o_.device, error)) {
     Out::Error(error);
     return o_.device.use_sim ? kExitFile : kExitSetup;
   }
-  sim_ = d.sim;
-  bus_ = std::make_shared<RecordingAdapter>(d.adapter, platform_);
-  bus_->Listen([this](const BusEvent& e) {
-    account_.Note(e);
-    if (progress_) progress_->Update();
-  });
+  // The device is this program's until it ends: another program waits, or is told who has it.
+  hold_ = device.Lock(std::chrono::seconds(o_.bus_wait_s), error);
+  if (!hold_) {
+    Out::Error(error);
+    return kExitSetup;
+  }
   if (!o_.trace.empty()) {
     trace_.open(o_.trace, std::ios::trunc);
     if (!trace_) {
@@ -152,107 +145,80 @@ int Session::OpenDevice() {
     }
     // Line by line as the transfers happen: a crash or a kill leaves every transfer up to it.
     const TimePoint origin = platform_.Now();
-    bus_->Listen([this, origin](const BusEvent& e) {
+    device.Listen([this, origin](const BusEvent& e) {
       double t = std::chrono::duration<double, std::milli>(e.start - origin).count();
       trace_ << Dump(TraceLine(++trace_seq_, t, e)) << std::endl;
     });
   }
+  device.Listen([this](const BusEvent&) {
+    if (progress_) progress_->Update();
+  });
   return kExitOk;
 }
 
-std::shared_ptr<SMBusAdapter> Session::GetObjectProperty(const std::string& name) {
-  return name == "Parent" ? std::static_pointer_cast<SMBusAdapter>(bus_) : nullptr;
-}
-
-std::string ConfigFolder(const Options& o) {
-  if (!o.config_dir.empty()) return o.config_dir;
-  std::string lib = o.plugin.empty() ? DefaultPluginPath() : o.plugin;
-  return std::filesystem::path(lib).parent_path().string();
-}
-
 bool Session::ShowControl() {
+  HostedControl& control = station_.control();
   std::string error;
   if (o_.make_cal) {
-    cal_ = o_.make_cal();
-    return cal_ && (Show(), true);
-  }
-  std::string path = o_.plugin.empty() ? DefaultPluginPath() : o_.plugin;
-  plugin_ = Plugin::Open(path, error);
-  if (!plugin_ && o_.plugin.empty()) plugin_ = Plugin::Open("", error);  // the registered one
-  if (!plugin_) {
+    control.Adopt(o_.make_cal());
+  } else if (!control.Load(o_.plugin, error)) {
     Out::Error(error);
     return false;
   }
-  cal_ = plugin_->CreateCal(error);
-  if (!cal_) {
-    Out::Error(error);
-    return false;
-  }
-  Show();
+  station_.Show();
+  form().AddObserver([this](const Control& c) {
+    if (progress_ && c.kind == Kind::kProgressBar && c.visible()) progress_->Percent(c.value());
+  });
   return true;
 }
 
-void Session::Show() {
-  PlaceAndShow(*cal_, *this, {target_address(), o_.target_info, o_.config_dir});
-  cal_->Form().AddObserver([this](const Control& c) {
-    if (progress_ && c.kind == Kind::kProgressBar && c.visible()) progress_->Percent(c.value());
-  });
+void Session::WarnAboutConfig() {
+  const std::string folder =
+      ConfigFolder(o_.config_dir,
+                   station_.control().library().empty() ? o_.plugin : station_.control().library());
+  for (const std::string& w : ConfigWarnings(folder, o_.target_info))
+    Out::Error("warning: Config.ini: " + w);
 }
 
-Session::RunResult Session::Run(const std::string& run, const std::string& title,
-                                const std::function<void()>& action,
-                                const std::function<bool()>& done,
-                                const std::function<records::Json()>& extra) {
-  RunResult result;
-  if (interrupted()) {  // stopped before the run began: nothing of it starts
-    result.interrupted = true;
-    ReportInterruption();
-    return result;
+RunResult Session::Run(const RunKind& kind, const std::function<void()>& act,
+                       const std::function<bool()>& done,
+                       const std::function<records::Json()>& extra) {
+  RunResult r = station_.Run(kind, act, done, extra);
+  if (!r.store_warning.empty()) Out::Error("warning: " + r.store_warning);
+  if (interrupted()) ReportInterruption();
+  return r;
+}
+
+int Session::Outcome(const RunKind& kind, const RunResult& r) {
+  if (r.interrupted) return kExitInterrupted;
+  if (cancelled_ && !o_.yes) {
+    Out::Error("the confirmation was answered Cancel; --yes answers it with OK");
   }
-  RunRecorder recorder(o_.station, bus_->inner(), target_address(), cal_ ? &form() : nullptr);
-  const bool keep = o_.station.records != "none";
-  if (keep || cal_) {
-    std::string device = o_.device.use_sim ? "simulator" : LockPath(o_.device);
-    if (o_.device.use_sim && !o_.device.sim_state.empty()) device += " " + o_.device.sim_state;
-    recorder.Begin(run, device, o_.target_info);
-    for (auto& ref : recorder.record().references) {
-      auto it = sources_.find(ref.label);
-      if (it != sources_.end()) ref.source = it->second;
+  const bool out = r.outcome == "out of limits";
+  const std::string name(kind.outcome);
+  Json j{{"run", name}, {"done", r.done}, {"outcome", r.outcome}};
+  if (r.record.id > 0) j["record"] = r.record.id;
+  if (!r.record.limits.is_null()) j["limits"] = r.record.limits;
+  std::string text = name + (r.done ? " done." : " not done.");
+  if (out) {
+    text += " The unit is outside its limits:";
+    for (const auto& c : r.record.limits["checks"]) {
+      if (!c["passed"].get<bool>()) {
+        text += " " + c["reading"].get<std::string>() + " " + c["residual"].dump() + " (at most " +
+                FormatDouble(c["limit"].get<double>()) + ")";
+      }
     }
   }
-  const std::size_t first_message = messages_.size();
-  account_.Restart();
-  progress_.emplace(platform_, account_, isatty(2) != 0);
-  progress_->Start(title);
-  action();
-  progress_->Stop();
-  progress_.reset();
-  result.interrupted = platform_.interrupt.raised();
-  result.done = !result.interrupted && done();
-  result.outcome = OutcomeOf(result.done, result.interrupted, account_);
-  recorder.Observe();
-  records::RunRecord& r = recorder.record();
-  if (extra) r.extra = extra();
-  if (result.done && o_.limits) {
-    r.limits = Judge(*o_.limits, r.residuals);
-    if (!r.limits["passed"].get<bool>()) result.outcome = "out of limits";
-  }
-  if (keep) {
-    std::string warning = recorder.Store(
-        result.outcome,
-        {messages_.begin() + static_cast<std::ptrdiff_t>(first_message), messages_.end()});
-    if (!warning.empty()) Out::Error("warning: " + warning);
-  }
-  result.record = r;
-  if (interrupted()) ReportInterruption();
-  return result;
+  out_.Print(text, j);
+  return out ? kExitOutOfLimits : r.done ? kExitOk : kExitFailed;
 }
 
 void Session::ReportInterruption() {
   const char* sig = SignalName(platform_.interrupt.reason());
+  const DeviceAccount& account = station_.device().account();
   std::string what =
-      account_.Summary() + (platform_.interrupt.raised() ? "; the rest of the run was not done"
-                                                         : "; the run had already ended");
+      account.Summary() + (platform_.interrupt.raised() ? "; the rest of the run was not done"
+                                                        : "; the run had already ended");
   if (platform_.interrupt.requests() > 1) {
     what += " (" + std::to_string(platform_.interrupt.requests() - 1) +
             " further signal(s) during the clean-up were noted)";
@@ -266,9 +232,9 @@ void Session::ReportInterruption() {
 
 bool Session::Finish() {
   if (progress_) progress_->Stop();
-  if (!o_.save_state.empty() && sim_) {
+  if (!o_.save_state.empty() && station_.device().simulator()) {
     try {
-      sim::SaveStateFile(sim_->state(), o_.save_state);
+      station_.device().SaveState(o_.save_state);
     } catch (const std::exception& e) {
       Out::Error(e.what());
       return false;

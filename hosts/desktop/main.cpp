@@ -50,10 +50,13 @@ int main(int argc, char** argv) {
     QCommandLineOption oper("operator", "Who runs it (default: the login name).", "name");
     QCommandLineOption meter("meter", "A bench meter through libsigrok: DRIVER:KEY=VALUE...",
                              "meter");
+    QCommandLineOption limits(
+        "limits", "JSON file of the largest residual each reading may keep after a calibration.",
+        "file");
     QCommandLineOption startup("measure-startup",
                                "Print the time to the first readings painted, then quit.");
     p.addOptions({plugin, sim, bus, address, pec, config, info, shot, startup, records, station,
-                  unit, oper, meter});
+                  unit, oper, meter, limits});
     if (!p.parse(QCoreApplication::arguments())) return Fail(p.errorText().toStdString(), 2);
     if (p.isSet(help)) {
       std::cout << p.helpText().toStdString();
@@ -84,6 +87,13 @@ int main(int argc, char** argv) {
     o.station.unit = p.value(unit).toStdString();
     o.station.operator_name = p.value(oper).toStdString();
     o.meter = p.value(meter).toStdString();
+    if (p.isSet(limits)) {
+      try {
+        o.limits = vx::LoadLimits(p.value(limits).toStdString());
+      } catch (const std::invalid_argument& e) {
+        return Fail(e.what(), 2);
+      }
+    }
     shot_file = p.value(shot);
     measure_startup = p.isSet(startup);
   }

@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "hosts/common/page_state.h"
+#include "hosts/station/references.h"
 
 namespace vx {
 
@@ -15,20 +15,6 @@ constexpr int kPollMs = 50;
 constexpr double kSilentLimitMs = 5000;
 
 }  // namespace
-
-std::vector<std::string> MeteredReferences(FormModel& page) {
-  std::vector<std::string> keys;
-  auto ticked = [&](const char* box) { return page.At(box).value() == 1; };
-  if (ticked("chkVoltageCal")) {
-    int n = ConfiguredCount(page).value_or(0);
-    for (int k = 0; k < n; ++k)
-      keys.push_back("txtVoltage(" + std::to_string(k) + ")");
-  }
-  if (ticked("chkSystemVoltage")) keys.push_back("txtActualSystemVoltage");
-  if (ticked("chkTempCal")) keys.push_back("txtTemperature");
-  if (ticked("chkCurrentCal")) keys.push_back("txtCurrent");
-  return keys;
-}
 
 MeterAssistant::MeterAssistant(std::unique_ptr<instruments::Meter> meter, FormModel& page,
                                std::vector<std::string> keys, QWidget* parent)
@@ -67,14 +53,14 @@ void MeterAssistant::ShowPosition() {
     connect(take_, &QPushButton::clicked, this, &QDialog::accept);
     return;
   }
-  const std::string label = LabelOf(keys_[at_]);
-  position_->setText(QString::fromStdString(ProbePosition(label) + ", then take the reading."));
+  position_->setText(
+      QString::fromStdString(std::string(BoxOf(keys_[at_])->probe) + ", then take the reading."));
   take_->setEnabled(true);
 }
 
 void MeterAssistant::Take() {
   meter_->Discard();
-  settler_ = std::make_unique<instruments::Settler>(*instruments::ExpectFor(LabelOf(keys_[at_])));
+  settler_ = std::make_unique<instruments::Settler>(*MeterExpectation(*BoxOf(keys_[at_])));
   take_->setEnabled(false);
 }
 
@@ -99,18 +85,18 @@ void MeterAssistant::Tick() {
       return;
     }
     const std::string key = keys_[at_];
-    const std::string label = LabelOf(key);
+    const ReferenceBox& box = *BoxOf(key);
+    const std::string label(box.label);
     if (!page_.Type(key, got->text)) {
       throw instruments::MeterError(label + " cannot be typed into now");
     }
-    auto expect = instruments::ExpectFor(label);
     if (on_taken) {
-      on_taken(label, {{"meter", meter_->identity().ToJson()},
-                       {"readings", got->readings},
-                       {"median", got->value},
-                       {"spread", got->spread},
-                       {"unit", expect->unit == "°C" ? "°C" : "m" + expect->unit},
-                       {"text", got->text}});
+      on_taken(label, got->text,
+               {{"meter", meter_->identity().ToJson()},
+                {"readings", got->readings},
+                {"median", got->value},
+                {"spread", got->spread},
+                {"unit", PageUnit(box)}});
     }
     ++at_;
     ShowPosition();

@@ -28,8 +28,11 @@ class MeterAssistant : public QDialog {
                  std::vector<std::string> keys, QWidget* parent = nullptr);
   ~MeterAssistant() override;
 
-  // Called with each reference taken: its label and how (the meter, its readings).
-  std::function<void(const std::string& label, const records::Json& source)> on_taken;
+  // Called with each reference taken: its label, the text typed, and how (the meter, its
+  // readings).
+  std::function<void(const std::string& label, const std::string& text,
+                     const records::Json& source)>
+      on_taken;
   QPushButton* take_button() const { return take_; }
   QLabel* position_label() const { return position_; }
   QLabel* live_label() const { return live_; }
@@ -50,8 +53,5 @@ class MeterAssistant : public QDialog {
   QPushButton* take_ = nullptr;
   QTimer* timer_ = nullptr;
 };
-
-// The boxes the page's ticked calibrations need references in, in probe order.
-std::vector<std::string> MeteredReferences(FormModel& page);
 
 }  // namespace vx

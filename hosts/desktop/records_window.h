@@ -1,9 +1,14 @@
-// The recent records of the current database, newest first, in a window of their own.
+// The records of the station's store, newest first, in a window of their own: a selected
+// record can be restored to the connected device (after a question), and the records exported
+// as CSV.
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
+#include <functional>
 #include <string>
 
+class QLabel;
 class QTableWidget;
 
 namespace vx {
@@ -14,11 +19,20 @@ class RecordsWindow : public QDialog {
   RecordsWindow(std::string where, QWidget* parent = nullptr);
   // Reads the newest records again; false (with the reason shown) when the store cannot be read.
   bool Reload();
+  // Writes every record to a CSV file; what happened, in a sentence (also shown).
+  std::string Export(const std::string& file);
+  // The selected record's id, 0 when none is.
+  std::int64_t Selected() const;
   QTableWidget* table() const { return table_; }
+  QLabel* said() const { return said_; }
+
+  // Restores a record to the connected device; what happened, in a sentence.
+  std::function<std::string(std::int64_t id)> restore;
 
  private:
   std::string where_;
   QTableWidget* table_ = nullptr;
+  QLabel* said_ = nullptr;
 };
 
 }  // namespace vx

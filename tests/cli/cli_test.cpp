@@ -69,7 +69,7 @@ TEST_F(Cli, RefusalsNameTheProblemAndSendNothing) {
            {"calibrate --voltages 2050,4160,6240,8360,104550", "at most 5 characters"},
            {"system-voltage", "system-voltage needs --actual"},
            {"board-offset --software --seconds 0 --yes", "1 to 99 seconds"},
-           {"board-offset --hardware --software", "exactly one of"},
+           {"board-offset --hardware --software", "--hardware excludes --software"},
            {"calibarte", "unknown command 'calibarte'"},
            {"read --ticks x", "--ticks: \"x\" is not a number"},
            {"--config-dir /nonexistent config", "/nonexistent does not exist"},

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "control/registration.h"
-#include "hosts/common/plugin_loader.h"
+#include "hosts/station/plugin_loader.h"
 #include "page_fixture.h"
 
 namespace vx::testing {

@@ -24,10 +24,10 @@
 #include <fstream>
 
 #include "device/utils.h"
-#include "hosts/common/bus_lock.h"
 #include "hosts/desktop/main_window.h"
 #include "hosts/desktop/meter_assistant.h"
 #include "hosts/desktop/records_window.h"
+#include "hosts/station/bus_lock.h"
 #include "records/store.h"
 #include "sim/sim_device.h"
 #include "sim/sim_meter.h"
@@ -119,7 +119,7 @@ class DesktopTest : public QObject {
     std::ofstream(dir_ / "Config.ini") << "[D800]\nDVMAC=70000\n";
     auto w = Window("");
     std::ofstream(dir_ / "Config.ini") << "";
-    QVERIFY2(w->StatusText().contains("DVMAC = 70000 does not fit 16 bits, its default 0 is used"),
+    QVERIFY2(w->StatusText().contains("DVMAC = 70000 does not fit 16 bits; its default 0 is used"),
              qPrintable(w->StatusText()));
     FormModel& f = w->cal()->Form();
     int checked = 0;
@@ -342,7 +342,7 @@ class DesktopTest : public QObject {
 
   void waitKeepsTheEventLoopLiveWithoutBurningACore() {
     auto w = Window("", /*virtual_time=*/false);
-    QtPlatform& p = static_cast<QtPlatform&>(w->AmbientPlatform());
+    QtPlatform& p = w->platform();
     QElapsedTimer clock;
     clock.start();
     qint64 fired_at = -1;

@@ -1,10 +1,10 @@
-#include "hosts/common/limits.h"
+#include "hosts/station/limits.h"
 
 #include <cmath>
 #include <fstream>
 #include <stdexcept>
 
-#include "hosts/common/page_state.h"
+#include "hosts/station/references.h"
 
 namespace vx {
 
@@ -23,9 +23,9 @@ Limits LoadLimits(const std::string& path) {
   }
   Limits l{path, {}};
   for (auto& [name, value] : j.items()) {
-    bool known = name == "System voltage" || name == "Temperature" || name == "Current";
-    for (const char* row : kVoltageRowNames)
-      known = known || name == row;
+    bool known = false;
+    for (const PageReading& r : PageReadings())
+      known = known || name == r.name;
     if (!known) {
       throw std::invalid_argument("the limits file " + path + " names \"" + name +
                                   "\", which is not a reading (Capacitor 1 ... Stack Voltage, "

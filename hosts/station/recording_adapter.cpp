@@ -1,4 +1,4 @@
-#include "hosts/common/recording_adapter.h"
+#include "hosts/station/recording_adapter.h"
 
 #include <algorithm>
 

@@ -1,31 +1,29 @@
-#include "hosts/cli/bus_commands.h"
-
+// `bus TRANSFER...`: raw SMBus transfers at the target address, in order (as i2ctransfer takes
+// them), each printed with its result and its status text. A sequence that writes is a
+// recorded run like the page's.
 #include <cstdio>
 #include <stdexcept>
 
 #include "config/err_codes.h"
 #include "device/dataflash.h"
 #include "device/numeric.h"
+#include "hosts/cli/commands.h"
 
 namespace vx::cli {
 
-std::int64_t ParseInteger(const std::string& text, std::int64_t min, std::int64_t max) {
-  std::size_t used = 0;
-  long long v = 0;
-  try {
-    bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    v = hex ? std::stoll(text.substr(2), &used, 16) : std::stoll(text, &used, 10);
-    if (hex) used += 2;
-  } catch (const std::exception&) {
-    throw std::invalid_argument("\"" + text + "\" is not a number");
-  }
-  if (used != text.size()) throw std::invalid_argument("\"" + text + "\" is not a number");
-  if (v < min || v > max) {
-    throw std::invalid_argument("\"" + text + "\" is outside " + std::to_string(min) + " to " +
-                                std::to_string(max));
-  }
-  return v;
-}
+namespace {
+
+enum class BusOp { kReadWord, kWriteWord, kReadBlock, kWriteBlock, kCommand };
+
+struct BusRequest {
+  BusOp op = BusOp::kReadWord;
+  std::uint8_t cmd = 0;
+  std::int16_t value = 0;           // write-word
+  std::vector<std::uint8_t> bytes;  // write-block
+};
+
+// "read-word 0x09 write-word 0x77 104 read-block 0x78": the transfers in order. Throws
+// std::invalid_argument saying what is wrong.
 
 std::vector<BusRequest> ParseBusSequence(const std::vector<std::string>& words) {
   static const char* const kOps[] = {"read-word", "write-word", "read-block", "write-block",
@@ -67,16 +65,13 @@ std::vector<BusRequest> ParseBusSequence(const std::vector<std::string>& words) 
   return out;
 }
 
-namespace {
-
 std::string Hex2(unsigned v) {
   char buf[8];
   std::snprintf(buf, sizeof buf, "0x%02X", v & 0xFFu);
   return buf;
 }
 
-}  // namespace
-
+// Runs one transfer and prints it; returns the adapter status.
 Status RunBus(SMBusAdapter& adapter, std::int16_t addr, const BusRequest& req, const Out& out) {
   Json j;
   Status s = 0;
@@ -130,6 +125,56 @@ Status RunBus(SMBusAdapter& adapter, std::int16_t addr, const BusRequest& req, c
   if (s == 0 && !detail.empty()) text += " " + detail;
   out.Print(text, j);
   return s;
+}
+
+int BusCommand(Session& s, const std::vector<BusRequest>& sequence,
+               const std::vector<std::string>& words) {
+  bool ok = true;
+  auto transfers = [&] {
+    for (const BusRequest& r : sequence) {
+      if (s.interrupted()) break;  // no new transfer once a stop is asked for
+      if (RunBus(s.adapter(), s.options().target_address(), r, s.out()) != 0) {
+        ok = false;
+        break;
+      }
+    }
+  };
+  // Raw writes change the device like a run: they are recorded with its data flash.
+  bool writes = std::any_of(sequence.begin(), sequence.end(), [](const BusRequest& r) {
+    return r.op != BusOp::kReadWord && r.op != BusOp::kReadBlock;
+  });
+  if (!writes) {
+    transfers();
+    if (s.interrupted()) s.ReportInterruption();
+    return s.interrupted() ? kExitInterrupted : ok ? kExitOk : kExitFailed;
+  }
+  auto r = s.Run(
+      *RunNamed("bus"), transfers, [&] { return ok; },
+      [&] {
+        return Json{{"transfers", words}};
+      });
+  return r.interrupted ? kExitInterrupted : ok ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+void AddBusCommand(CLI::App& app, Options&, std::vector<Command>& out) {
+  auto* cmd = app.add_subcommand("bus",
+                                 "raw SMBus transfers in order: read-word CMD, "
+                                 "write-word CMD VALUE, read-block CMD, "
+                                 "write-block CMD BYTES..., command CMD");
+  auto words = std::make_shared<std::vector<std::string>>();
+  auto sequence = std::make_shared<std::vector<BusRequest>>();
+  cmd->add_option("TRANSFER", *words)->required();
+  cmd->parse_complete_callback([words, sequence] {
+    try {
+      *sequence = ParseBusSequence(*words);
+    } catch (const std::invalid_argument& e) {
+      throw CLI::ValidationError(e.what());
+    }
+  });
+  out.emplace_back(cmd, Command::Needs::kDevice,
+                   [sequence, words](Session& s) { return BusCommand(s, *sequence, *words); });
 }
 
 }  // namespace vx::cli

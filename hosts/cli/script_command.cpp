@@ -1,11 +1,11 @@
 // `script FILE`: JSON lines of page actions in; JSON lines of messages, results, snapshots and
 // refusals (with the reason) out.
 #include <algorithm>
+#include <fstream>
 #include <iostream>
-#include <map>
 
-#include "hosts/cli/page_commands.h"
-#include "hosts/common/page_state.h"
+#include "hosts/cli/commands.h"
+#include "hosts/station/page_state.h"
 
 namespace vx::cli {
 
@@ -60,18 +60,10 @@ class Script {
           WhyNot(f_, key, {Kind::kCommandButton, Kind::kCheckBox, Kind::kOptionButton});
       if (!why.empty()) return why;
       // A run's button: recorded, its progress shown, a signal taken at its next safe point.
-      static const std::map<std::string, std::pair<const char*, const char*>> kRuns = {
-          {"btnCalibrate", {"calibrate", "imgCalDoneBox"}},
-          {"btnCalPackVolt", {"pack-voltage", "imgPackDoneBox"}},
-          {"btnBoardOffsett", {"board-offset-hardware", "imgBoardOffDone"}},
-          {"cmdSWBrdOffsetCal", {"board-offset-software", "imgBoardOffDone"}}};
-      auto run = kRuns.find(key);
-      if (run == kRuns.end()) {
-        f_.Click(key);
+      if (const RunKind* run = RunStartedBy(key)) {
+        s_.Run(*run);
       } else {
-        s_.Run(
-            run->second.first, key, [&] { f_.Click(key); },
-            [&] { return f_.At(run->second.second).visible(); });
+        f_.Click(key);
       }
       return "";
     }
@@ -111,11 +103,8 @@ class Script {
     if (m == "ReadNumberofConfiguredCapacitors") {
       r["result"] = s_.cal().ReadNumberofConfiguredCapacitors();
       r["count"] = Number(f_.At("txtCellCount").text());
-    } else if (m == "CalSystemVoltage") {
-      f_.At("imgCalDoneBox").SetVisible(false);
-      s_.Run(
-          "system-voltage", m, [&] { r["result"] = s_.cal().CalSystemVoltage(); },
-          [&] { return f_.At("imgCalDoneBox").visible(); });
+    } else if (const RunKind* run = RunStartedBy(m); run && run->method) {
+      r["result"] = s_.Run(*run).returned;
     } else if (m == "PrintProperties") {
       s_.cal().PrintProperties();
     } else {
@@ -128,8 +117,6 @@ class Script {
   Session& s_;
   FormModel& f_;
 };
-
-}  // namespace
 
 int ScriptCommand(Session& s, std::istream& in) {
   Script script(s);
@@ -155,6 +142,27 @@ int ScriptCommand(Session& s, std::istream& in) {
   }
   if (s.interrupted()) return kExitInterrupted;
   return refused == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+void AddScriptCommand(CLI::App& app, Options& o, std::vector<Command>& out) {
+  auto* cmd = app.add_subcommand("script", "page actions from JSON lines (- for stdin)");
+  auto file = std::make_shared<std::string>();
+  auto in = std::make_shared<std::ifstream>();
+  cmd->add_option("FILE", *file)->required();
+  // A script's output is JSON lines, message boxes included.
+  cmd->parse_complete_callback([&o] { o.json = true; });
+  Command c{cmd, Command::Needs::kControl,
+            [file, in](Session& s) { return ScriptCommand(s, *file == "-" ? std::cin : *in); }};
+  c.prepare = [file, in] {
+    if (*file == "-") return kExitOk;
+    in->open(*file);
+    if (*in) return kExitOk;
+    Out::Error("cannot read the script " + *file);
+    return kExitFile;
+  };
+  out.push_back(std::move(c));
 }
 
 }  // namespace vx::cli

@@ -1,4 +1,4 @@
-#include "hosts/common/bus_lock.h"
+#include "hosts/station/bus_lock.h"
 
 #include <dirent.h>
 #include <fcntl.h>

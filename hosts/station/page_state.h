@@ -1,5 +1,5 @@
-// The page as the hosts read it around a run, in the page's own words: its labels, the count
-// of capacitors it works with, its measured values, and what a user ticked and typed.
+// The page as the hosts read it around a run, in the page's own words: the count of capacitors
+// it works with, its measured values, and what a user ticked and typed for a run.
 #pragma once
 
 #include <optional>
@@ -7,19 +7,10 @@
 #include <vector>
 
 #include "form/form_model.h"
+#include "hosts/station/run_kinds.h"
 #include "records/record.h"
 
 namespace vx {
-
-// The six voltage rows: "Capacitor 1" ... "Capacitor 1 through 5", "Stack Voltage".
-extern const char* const kVoltageRowNames[6];
-
-// "Capacitor 1 + 2" for "txtVoltage(1)", "actual system voltage" for "txtActualSystemVoltage".
-std::string LabelOf(const std::string& key);
-
-// Where the meter's probes go for a reference, in the page's words ("Put the meter across ground
-// and the top of Capacitor 1 + 2").
-std::string ProbePosition(const std::string& label);
 
 // The series capacitor count the page works with after its set-up: 2 to 5, or nullopt when the
 // device's Operation Cfg holds a count the page does not support (it has said so).
@@ -29,16 +20,21 @@ std::optional<int> ConfiguredCount(FormModel& f);
 // else null ("Err_Rd", an empty box).
 records::Json Number(const std::string& text);
 
-// The measured boxes as JSON: numbers, or null for "Err_Rd" and empty boxes.
+// The measured boxes as JSON: {"capacitors_mV": [6], "system_mV", "temperature_C",
+// "current_mA"}: numbers, or null for "Err_Rd" and empty boxes.
 records::Json ReadingsJson(FormModel& f);
+// Reading i of PageReadings() in such an object (null when absent).
+records::Json ReadingIn(const records::Json& readings, int i);
 
 // What a user chose for a run (by the controls' captions) and the references typed for it.
-// run: calibrate, system-voltage, pack-voltage, board-offset-hardware, board-offset-software.
 struct RunInputs {
   std::vector<std::string> ticked;
   std::vector<records::Reference> references;
 };
-RunInputs InputsFor(FormModel& f, const std::string& run);
+RunInputs InputsFor(FormModel& f, const RunKind& run);
+// The reference boxes a run of the page will use as it stands: for a calibrate-device run the
+// boxes of the ticked calibrations (capacitor rows up to the configured count), in probe order.
+std::vector<std::string> ReferenceKeysFor(FormModel& f, const RunKind& run);
 
 // Each reading that was calibrated against a reference: measured after the run minus the
 // reference (null when the reading failed); the stack against the top capacitor's voltage.

@@ -1,9 +1,10 @@
-// A container that hands out one platform and one adapter as "Parent": what a host without a
-// window of its own needs to show the control.
+// The container the control is placed in: it hands out the host's platform and one adapter as
+// "Parent" (the station's open device, or a program's own adapter).
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "control/cal_api.h"
@@ -29,7 +30,8 @@ class SimpleContainer : public IContainer {
 struct HostProperties {
   std::int16_t target_address = 0x16;
   std::string target_info = "800.1.02";
-  std::string config_folder;  // empty: the plug-in's own folder
+  std::string config_folder;          // empty: the plug-in's own folder
+  std::optional<std::int16_t> dvmac;  // written when the host sets it
 };
 
 // What a host does to put the control on screen: give it its site, write the properties, show.
@@ -39,6 +41,10 @@ inline void PlaceAndShow(ICal& cal, IContainer& site, const HostProperties& p) {
   std::int16_t addr = p.target_address;
   std::string info = p.target_info;
   cal.TargetAddress(addr);
+  if (p.dvmac) {
+    std::int16_t mac = *p.dvmac;
+    cal.DVMAC(mac);
+  }
   cal.TargetInfo(info);
   cal.OnShow();
 }

@@ -1,26 +1,28 @@
-// The record of a run, as a host keeps it around the page: before the run it reads the data
-// flash blocks the run may change and takes one scan; afterwards the same again, the outcome,
-// and into the store (or, when the store cannot take it, a file beside it).
+// The record of a run, as a station keeps it around the page: before the run it reads the data
+// flash blocks the run may change and takes one scan; afterwards the same again, each
+// calibrated reading's residual, the outcome, and into the store (or, when the store cannot
+// take it, a file beside it).
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "device/smbus_adapter.h"
 #include "form/form_model.h"
-#include "hosts/common/recording_adapter.h"
+#include "hosts/station/recording_adapter.h"
+#include "hosts/station/run_kinds.h"
 #include "records/record.h"
 
 namespace vx {
 
 // Who and where, as the host knows them.
-struct Station {
+struct StationInfo {
   std::string records;        // where records go (records::OpenStore); "none": no records
   std::string station;        // empty: the host name
   std::string operator_name;  // empty: the login name
   std::string unit;
   std::string program;  // "vx58420cal 0.0.2"
+  bool keeps_records() const { return records != "none"; }
 };
 
 // The blocks a run may change: CalibrationData (104), and Operation Cfg (64), which it reads.
@@ -32,13 +34,12 @@ std::string OutcomeOf(bool done, bool interrupted, const DeviceAccount& account)
 
 class RunRecorder {
  public:
-  // device: the host's own way to the device, which the trace does not list. page: the page
+  // device: the station's own way to the device, which the trace does not list. page: the page
   // whose scan gives the readings, or none (raw bus access, a restore).
-  RunRecorder(const Station& station, SMBusAdapter& device, std::int16_t addr, FormModel* page);
+  RunRecorder(const StationInfo& info, SMBusAdapter& device, std::int16_t addr, FormModel* page);
 
   // Before the run: images, one scan, what was ticked and typed for it.
-  void Begin(const std::string& run, const std::string& device_name,
-             const std::string& target_info);
+  void Begin(const RunKind& run, const std::string& device_name, const std::string& target_info);
   // After the run: one scan, the images again, each calibrated reading's residual.
   void Observe();
   records::RunRecord& record() { return r_; }
@@ -46,7 +47,7 @@ class RunRecorder {
   std::string Store(const std::string& outcome, const std::vector<std::string>& messages);
 
  private:
-  Station station_;
+  StationInfo info_;
   SMBusAdapter& device_;
   std::int16_t addr_;
   FormModel* page_;

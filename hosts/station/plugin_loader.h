@@ -14,6 +14,9 @@ class Plugin {
   // Opens the library at path, or the registered one when path is empty. On failure returns
   // nullptr and says why in error.
   static std::unique_ptr<Plugin> Open(const std::string& path, std::string& error);
+  // The plug-in a host uses: the library named, else the one beside the program
+  // (DefaultPluginPath), else the registered one.
+  static std::unique_ptr<Plugin> Find(const std::string& library, std::string& error);
   ~Plugin();
   Plugin(const Plugin&) = delete;
   Plugin& operator=(const Plugin&) = delete;

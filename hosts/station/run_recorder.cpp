@@ -1,11 +1,11 @@
-#include "hosts/common/run_recorder.h"
+#include "hosts/station/run_recorder.h"
 
 #include <pwd.h>
 #include <unistd.h>
 
 #include "device/commands.h"
 #include "device/dataflash.h"
-#include "hosts/common/page_state.h"
+#include "hosts/station/page_state.h"
 #include "records/store.h"
 
 namespace vx {
@@ -44,23 +44,23 @@ std::string OutcomeOf(bool done, bool interrupted, const DeviceAccount& account)
   return account.failed_transfers() > 0 || account.wrote() ? "failed" : "refused";
 }
 
-RunRecorder::RunRecorder(const Station& station, SMBusAdapter& device, std::int16_t addr,
+RunRecorder::RunRecorder(const StationInfo& info, SMBusAdapter& device, std::int16_t addr,
                          FormModel* page)
-    : station_(station), device_(device), addr_(addr), page_(page) {}
+    : info_(info), device_(device), addr_(addr), page_(page) {}
 
-void RunRecorder::Begin(const std::string& run, const std::string& device_name,
+void RunRecorder::Begin(const RunKind& run, const std::string& device_name,
                         const std::string& target_info) {
   r_ = records::RunRecord{};
   r_.time_utc = records::NowUtc();
-  r_.station = station_.station.empty() ? HostName() : station_.station;
-  r_.operator_name = station_.operator_name.empty() ? LoginName() : station_.operator_name;
-  r_.unit = station_.unit;
+  r_.station = info_.station.empty() ? HostName() : info_.station;
+  r_.operator_name = info_.operator_name.empty() ? LoginName() : info_.operator_name;
+  r_.unit = info_.unit;
   r_.device = device_name;
   r_.address = addr_;
   r_.target_info = target_info;
-  r_.run = run;
-  r_.program = station_.program;
-  if (station_.records != "none") r_.before = ReadImages(device_, addr_);
+  r_.run = std::string(run.id);
+  r_.program = info_.program;
+  if (info_.keeps_records()) r_.before = ReadImages(device_, addr_);
   if (!page_) return;
   RunInputs in = InputsFor(*page_, run);
   r_.ticked = in.ticked;
@@ -75,15 +75,15 @@ void RunRecorder::Observe() {
     r_.readings_after = ReadingsJson(*page_);
     r_.residuals = Residuals(r_.references, r_.readings_after);
   }
-  if (station_.records != "none") r_.after = ReadImages(device_, addr_);
+  if (info_.keeps_records()) r_.after = ReadImages(device_, addr_);
 }
 
 std::string RunRecorder::Store(const std::string& outcome,
                                const std::vector<std::string>& messages) {
   r_.outcome = outcome;
   r_.messages = messages;
-  if (station_.records == "none") return "";
-  return records::StoreOrKeep(station_.records, r_);
+  if (!info_.keeps_records()) return "";
+  return records::StoreOrKeep(info_.records, r_);
 }
 
 }  // namespace vx

@@ -1,4 +1,4 @@
-#include "hosts/common/plugin_loader.h"
+#include "hosts/station/plugin_loader.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -43,6 +43,12 @@ std::unique_ptr<Plugin> Plugin::Open(const std::string& path, std::string& error
     return nullptr;  // the destructor closes the handle
   }
   return p;
+}
+
+std::unique_ptr<Plugin> Plugin::Find(const std::string& library, std::string& error) {
+  if (!library.empty()) return Open(library, error);
+  auto p = Open(DefaultPluginPath(), error);
+  return p ? std::move(p) : Open("", error);
 }
 
 Plugin::~Plugin() {

@@ -1,0 +1,84 @@
+#include "hosts/cli/app.h"
+
+#include "hosts/cli/commands.h"
+#include "hosts/cli/signals.h"
+#include "records/store.h"
+#include "version.h"
+
+namespace vx::cli {
+
+namespace {
+
+// The device, and the control on it when the command needs it, then the command.
+int RunOnDevice(const Command& c, Options& o) {
+  Session s(o);
+  CatchStopSignals(s.platform().interrupt);
+  if (int opened = s.OpenDevice(); opened != kExitOk) return opened;
+  if (c.needs == Command::Needs::kControl && !s.ShowControl()) return kExitSetup;
+  int code = c.run(s);
+  if (!s.Finish()) return kExitFile;
+  return s.interrupted() ? kExitInterrupted : code;
+}
+
+int Dispatch(CLI::App& app, const std::vector<Command>& commands, Options& o) {
+  for (const Command& c : commands) {
+    if (!c.app->parsed()) continue;
+    FinishOptions(app, o);
+    o.station.program = std::string("vx58420cal ") + VX_VERSION;
+    if (c.prepare) {
+      if (int code = c.prepare(); code != kExitOk) return code;
+    }
+    return c.needs == Command::Needs::kNothing ? c.run_alone(o) : RunOnDevice(c, o);
+  }
+  return kExitUsage;
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv) {
+  CLI::App app{"vx58420 supercapacitor calibration: the calibration page without a window",
+               "vx58420cal"};
+  app.set_version_flag("--version", std::string("vx58420cal ") + VX_VERSION);
+  app.require_subcommand(0, 1);
+  app.fallthrough();  // global options may also follow the command
+  Options o;
+  AddGlobalOptions(app, o);
+  std::vector<Command> commands;
+  for (auto add : {AddReadCommand, AddCalibrateCommand, AddSeparateRunCommands, AddScriptCommand,
+                   AddBusCommand, AddRecordsCommands, AddToolCommands}) {
+    add(app, o, commands);
+  }
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::vector<std::string> rest = app.remaining();
+    if (app.get_subcommands().empty() && !rest.empty() && rest.front().rfind("-", 0) != 0) {
+      Out::Error("unknown command '" + rest.front() + "' (vx58420cal --help lists them)");
+    } else {
+      Out::Error(e.what());
+    }
+    return kExitUsage;
+  }
+  if (app.get_subcommands().empty()) {
+    std::cerr << app.help();
+    return kExitUsage;
+  }
+  try {
+    return Dispatch(app, commands, o);
+  } catch (const Interrupted&) {
+    return kExitInterrupted;  // a wait of the command line's own (between scans)
+  } catch (const records::StoreError& e) {
+    Out::Error(e.what());
+    return kExitFile;
+  } catch (const std::invalid_argument& e) {
+    Out::Error(e.what());
+    return kExitUsage;
+  } catch (const std::exception& e) {
+    Out::Error(e.what());
+    return kExitFailed;
+  }
+}
+
+}  // namespace vx::cli

@@ -1,0 +1,127 @@
+// `calibrate`: the page's "Calibrate device as indicated below". Each reference ticks its
+// calibration and is typed into its box; nothing is calibrated against a value nobody gave.
+#include <optional>
+
+#include "hosts/cli/commands.h"
+#include "hosts/cli/meter_flow.h"
+#include "hosts/cli/page_input.h"
+#include "hosts/station/page_state.h"
+#include "hosts/station/references.h"
+
+namespace vx::cli {
+
+namespace {
+
+struct CalibrateArgs {
+  std::vector<std::string> voltages;  // cumulative mV, from capacitor 1 up
+  std::optional<std::string> system_voltage;
+  std::optional<std::string> temperature;
+  std::vector<std::string> sensors;  // int, ext1, ext2; empty: as the page has them
+  std::optional<std::string> current;
+  std::optional<std::string> charge_fet;  // on, off
+  bool cc_offset = false;
+  bool verify = false;
+};
+
+// Each reading that was calibrated against its reference, after the run.
+void PrintResiduals(Session& s, const records::RunRecord& r) {
+  if (s.out().json()) {
+    s.out().Object(Json{{"verify", r.residuals}, {"readings", r.readings_after}});
+    return;
+  }
+  s.out().Text("Residuals (measured - reference):");
+  for (auto& [name, v] : r.residuals.items()) {
+    std::string row = name;
+    row.resize(std::max<std::size_t>(row.size(), 24), ' ');
+    s.out().Text("  " + row + (v.is_null() ? "n/a" : v.dump()));
+  }
+}
+
+// The capacitor rows: exactly one value for each configured capacitor ("meter" for all).
+bool GiveVoltages(FormModel& f, std::vector<std::string> voltages, const MeterOptions& m,
+                  std::vector<std::string>& metered) {
+  auto n = ConfiguredCount(f);
+  if (n && voltages == std::vector<std::string>{kFromMeter}) {
+    voltages.assign(static_cast<std::size_t>(*n), kFromMeter);
+  }
+  // (With a count the page does not support it refuses the run itself.)
+  if (n && static_cast<int>(voltages.size()) != *n) {
+    const auto rows = ReferenceBoxes();
+    Out::Error("this device is configured for " + std::to_string(*n) +
+               " series capacitors: --voltages takes " + std::to_string(*n) + " values (" +
+               std::string(rows[0].label) + " to " +
+               std::string(rows[static_cast<std::size_t>(*n - 1)].label) + "), not " +
+               std::to_string(voltages.size()));
+    return false;
+  }
+  for (std::size_t k = 0; k < voltages.size() && k < 5; ++k) {
+    const std::string key(ReferenceBoxes()[k].key);
+    if (!f.At(key).enabled() || !GiveReference(f, key, voltages[k], "--voltages", m, metered)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+int CalibrateCommand(Session& s, const CalibrateArgs& a) {
+  FormModel& f = s.form();
+  const MeterOptions& m = s.options().meter;
+  std::vector<std::string> metered;
+  if (!a.voltages.empty() && !GiveVoltages(f, a.voltages, m, metered)) return kExitUsage;
+  const std::pair<const std::optional<std::string>&, const char*> singles[] = {
+      {a.system_voltage, "--system-voltage"},
+      {a.temperature, "--temperature"},
+      {a.current, "--current"}};
+  const char* boxes[] = {"txtActualSystemVoltage", "txtTemperature", "txtCurrent"};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const auto& [value, option] = singles[i];
+    if (value && !GiveReference(f, boxes[i], *value, option, m, metered)) return kExitUsage;
+  }
+  if (!a.sensors.empty()) {
+    auto has = [&](const char* name) {
+      return std::find(a.sensors.begin(), a.sensors.end(), name) != a.sensors.end();
+    };
+    SetTicked(f, "chkIntTS", has("int"));
+    SetTicked(f, "chkExtTS1", has("ext1"));
+    SetTicked(f, "chkExtTS2", has("ext2"));
+  }
+  if (a.charge_fet) f.Click(*a.charge_fet == "on" ? "OptionUse" : "OptionByPass");
+  SetTicked(f, "chkVoltageCal", !a.voltages.empty());
+  SetTicked(f, "chkSystemVoltage", a.system_voltage.has_value());
+  SetTicked(f, "chkTempCal", a.temperature.has_value());
+  SetTicked(f, "chkCurrentCal", a.current.has_value());
+  // The CC offset box is hidden on the page; the command line ticks it for the user.
+  f.At("chkCCOffset").SetValue(a.cc_offset ? 1 : 0);
+
+  if (int code = TakeFromMeter(s, m, metered); code != kExitOk) return code;
+  s.WarnAboutConfig();
+  const RunKind& kind = *RunNamed("calibrate");
+  RunResult r = s.Run(kind);
+  if (a.verify && r.done) PrintResiduals(s, r.record);
+  return s.Outcome(kind, r);
+}
+
+}  // namespace
+
+void AddCalibrateCommand(CLI::App& app, Options& o, std::vector<Command>& out) {
+  auto* cmd = app.add_subcommand("calibrate", "the page's calibrate-device run");
+  auto a = std::make_shared<CalibrateArgs>();
+  cmd->add_option("--voltages", a->voltages,
+                  "cumulative actual voltages in mV, one per configured capacitor")
+      ->delimiter(',');
+  cmd->add_option("--system-voltage", a->system_voltage, "actual system voltage in mV");
+  cmd->add_option("--temperature", a->temperature, "actual temperature in degrees C");
+  cmd->add_option("--sensors", a->sensors, "sensors to calibrate: int,ext1,ext2")
+      ->delimiter(',')
+      ->check(CLI::IsMember({"int", "ext1", "ext2"}));
+  cmd->add_option("--current", a->current, "actual current in mA, discharge negative");
+  cmd->add_option("--charge-fet", a->charge_fet, "charge FET during current calibration: on or off")
+      ->check(CLI::IsMember({"on", "off"}));
+  cmd->add_flag("--cc-offset", a->cc_offset, "CC offset calibration");
+  cmd->add_flag("--yes", o.yes, "answer OK to confirmations");
+  cmd->add_flag("--verify", a->verify, "after a done run, read again and print residuals");
+  out.emplace_back(cmd, Command::Needs::kControl,
+                   [a](Session& s) { return CalibrateCommand(s, *a); });
+}
+
+}  // namespace vx::cli

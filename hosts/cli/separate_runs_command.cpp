@@ -1,0 +1,115 @@
+// The page's other runs from the command line: the capacitor count, the host's system voltage
+// method, and the separate runs whose frame the page hides at every show (a production line
+// opens it on purpose).
+#include <optional>
+
+#include "device/numeric.h"
+#include "hosts/cli/commands.h"
+#include "hosts/cli/meter_flow.h"
+#include "hosts/cli/page_input.h"
+#include "hosts/station/page_state.h"
+
+namespace vx::cli {
+
+namespace {
+
+int CapacitorsCommand(Session& s) {
+  std::size_t before = s.messages().size();
+  std::int32_t r = s.cal().ReadNumberofConfiguredCapacitors();
+  // A failed read leaves the count at 5 with the page's message; it is no count of the device.
+  bool read = r == 0 && s.messages().size() == before;
+  const std::string count = s.form().At("txtCellCount").text();
+  s.out().Print(read ? "Series capacitor count: " + count
+                     : "The series capacitor count could not be read or is not supported.",
+                Json{{"result", r}, {"count", read ? Number(count) : Json(nullptr)}});
+  return read ? kExitOk : kExitFailed;
+}
+
+int SystemVoltageCommand(Session& s, const std::string& actual) {
+  std::vector<std::string> metered;
+  if (!GiveReference(s.form(), "txtActualSystemVoltage", actual, "--actual", s.options().meter,
+                     metered)) {
+    return kExitUsage;
+  }
+  if (int code = TakeFromMeter(s, s.options().meter, metered); code != kExitOk) return code;
+  s.WarnAboutConfig();
+  const RunKind& kind = *RunNamed("system-voltage");
+  RunResult r = s.Run(kind);
+  if (!r.done && !r.interrupted) {
+    s.out().Text("CalSystemVoltage returned " + std::to_string(r.returned) + ".");
+  }
+  return s.Outcome(kind, r);
+}
+
+// A separate run: its frame (and a hidden button) made visible, then clicked as a user would.
+int SeparateRun(Session& s, const RunKind& kind) {
+  FormModel& f = s.form();
+  f.At("Frame1", 4).SetVisible(true);
+  if (kind.hidden_button) f.At(std::string(kind.trigger)).SetVisible(true);
+  s.WarnAboutConfig();
+  return s.Outcome(kind, s.Run(kind));
+}
+
+int BoardOffsetCommand(Session& s, bool hardware, const std::optional<std::string>& seconds) {
+  if (seconds) {
+    Control& box = s.form().At("txtBrdOffTime");
+    double v = 0;
+    try {
+      v = TextToDouble(*seconds);
+    } catch (const std::exception&) {
+      Out::Error("--seconds: \"" + *seconds + "\" is not a number");
+      return kExitUsage;
+    }
+    if (seconds->size() > static_cast<std::size_t>(box.max_length) || v < 1 || v > 99) {
+      Out::Error("--seconds: \"" + *seconds + "\" does not fit the page's board offset time " +
+                 "in seconds, which takes 1 to 99 seconds");
+      return kExitUsage;
+    }
+    s.form().Type("txtBrdOffTime", *seconds);
+  }
+  return SeparateRun(s, *RunNamed(hardware ? "board-offset-hardware" : "board-offset-software"));
+}
+
+}  // namespace
+
+void AddSeparateRunCommands(CLI::App& app, Options& o, std::vector<Command>& out) {
+  auto* caps = app.add_subcommand("capacitors", "read the series capacitor count");
+  out.emplace_back(caps, Command::Needs::kControl, CapacitorsCommand);
+
+  auto* sysv = app.add_subcommand("system-voltage", "the host's CalSystemVoltage method");
+  auto actual = std::make_shared<std::string>();
+  sysv->add_option("--actual", *actual, "actual system voltage in mV (required)");
+  sysv->parse_complete_callback([sysv] {
+    if (sysv->count("--actual") == 0) {
+      throw CLI::ValidationError(
+          "system-voltage needs --actual MV: the actual system voltage your meter shows");
+    }
+  });
+  out.emplace_back(sysv, Command::Needs::kControl,
+                   [actual](Session& s) { return SystemVoltageCommand(s, *actual); });
+
+  auto* pack = app.add_subcommand("pack-voltage", "the pack voltage run");
+  pack->add_flag("--yes", o.yes, "answer OK to the confirmation");
+  out.emplace_back(pack, Command::Needs::kControl,
+                   [](Session& s) { return SeparateRun(s, *RunNamed("pack-voltage")); });
+
+  auto* board = app.add_subcommand("board-offset", "a board offset run");
+  auto hardware = std::make_shared<bool>(false);
+  auto seconds = std::make_shared<std::optional<std::string>>();
+  auto* hw = board->add_flag("--hardware", *hardware, "in the device's calibration mode");
+  auto software = std::make_shared<bool>(false);
+  auto* sw = board->add_flag("--software", *software, "sampled by the host");
+  hw->excludes(sw);
+  board->add_option("--seconds", *seconds, "sampling time for --software, 1 to 99 (default 2)");
+  board->add_flag("--yes", o.yes, "answer OK to the confirmation");
+  board->parse_complete_callback([board] {
+    if (board->count("--hardware") + board->count("--software") == 0) {
+      throw CLI::ValidationError("board-offset needs one of --hardware and --software");
+    }
+  });
+  out.emplace_back(board, Command::Needs::kControl, [hardware, seconds](Session& s) {
+    return BoardOffsetCommand(s, *hardware, *seconds);
+  });
+}
+
+}  // namespace vx::cli

@@ -1,0 +1,43 @@
+#include "hosts/station/hosted_control.h"
+
+#include <filesystem>
+
+#include "config/mod_delays.h"
+#include "config/plugin_folder.h"
+
+namespace vx {
+
+HostedControl::~HostedControl() {
+  if (cal_) cal_->Release();
+}
+
+bool HostedControl::Load(const std::string& library, std::string& error) {
+  plugin_ = Plugin::Find(library, error);
+  if (!plugin_) return false;
+  cal_ = plugin_->CreateCal(error);
+  return cal_ != nullptr;
+}
+
+void HostedControl::Show(const HostProperties& p) {
+  site_.SetAdapter(device_.bus());
+  PlaceAndShow(*cal_, site_, p);
+}
+
+std::string ConfigFolder(const std::string& config_dir, const std::string& library) {
+  if (!config_dir.empty()) return config_dir;
+  std::string lib = library.empty() ? DefaultPluginPath() : library;
+  return std::filesystem::path(lib).parent_path().string();
+}
+
+std::vector<std::string> ConfigWarnings(const std::string& folder, const std::string& target_info) {
+  Settings s;
+  ReadConfigIni(s, target_info, ConfigPathIn(folder));
+  std::vector<std::string> out;
+  for (const auto& r : s.out_of_range) {
+    out.push_back(r.key + " = " + std::to_string(r.value) + " does not fit 16 bits; its default " +
+                  std::to_string(r.fallback) + " is used");
+  }
+  return out;
+}
+
+}  // namespace vx

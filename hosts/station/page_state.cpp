@@ -1,0 +1,148 @@
+#include "hosts/station/page_state.h"
+
+#include <cmath>
+
+#include "device/numeric.h"
+#include "hosts/station/references.h"
+
+namespace vx {
+
+using records::Json;
+
+namespace {
+
+// The calibrations of the calibrate-device run in the page's order, with the options that
+// belong to each.
+struct Calibration {
+  const char* box;
+  std::vector<const char*> options;
+};
+const Calibration kCalibrations[] = {{"chkVoltageCal", {}},
+                                     {"chkSystemVoltage", {}},
+                                     {"chkTempCal", {"chkIntTS", "chkExtTS1", "chkExtTS2"}},
+                                     {"chkCurrentCal", {"OptionUse", "OptionByPass"}},
+                                     {"chkCCOffset", {}}};
+
+bool On(FormModel& f, std::string_view key) {
+  return f.At(std::string(key)).value() == 1;
+}
+
+// The boxes a ticked calibration takes its references from.
+void BoxesOf(FormModel& f, std::string_view calibration, std::vector<std::string>& keys) {
+  const int rows = ConfiguredCount(f).value_or(0);
+  for (const ReferenceBox& b : ReferenceBoxes()) {
+    if (b.calibration != calibration) continue;
+    if (b.quantity == Quantity::kVoltage && b.reading < kStackReading && b.reading >= rows) {
+      continue;
+    }
+    keys.emplace_back(b.key);
+  }
+}
+
+}  // namespace
+
+Json Number(const std::string& text) {
+  try {
+    double v = TextToDouble(text);
+    if (v == std::floor(v) && std::fabs(v) < 1e15) return static_cast<std::int64_t>(v);
+    return v;
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+std::optional<int> ConfiguredCount(FormModel& f) {
+  // The set-up leaves the rows of the configured capacitors as they were and disables every row
+  // above them: 2 to 5 usable rows with the stack row disabled is a count the page supports.
+  int n = 0;
+  while (n < 6 && f.At("txtVoltage", n).enabled())
+    ++n;
+  if (n < 2 || n > 5) return std::nullopt;
+  return n;
+}
+
+Json ReadingsJson(FormModel& f) {
+  auto reading = [&](std::size_t i) {
+    return Number(f.At(std::string(PageReadings()[i].measured)).text());
+  };
+  Json caps = Json::array();
+  for (std::size_t i = 0; i <= kStackReading; ++i)
+    caps.push_back(reading(i));
+  return Json{{"capacitors_mV", caps},
+              {"system_mV", reading(6)},
+              {"temperature_C", reading(7)},
+              {"current_mA", reading(8)}};
+}
+
+Json ReadingIn(const Json& readings, int i) {
+  static const char* const kFields[] = {"system_mV", "temperature_C", "current_mA"};
+  if (!readings.is_object() || i < 0) return nullptr;
+  if (i <= kStackReading) {
+    const Json* caps = readings.contains("capacitors_mV") ? &readings["capacitors_mV"] : nullptr;
+    return caps && caps->is_array() && caps->size() > static_cast<std::size_t>(i)
+               ? (*caps)[static_cast<std::size_t>(i)]
+               : Json();
+  }
+  const char* field = i - kStackReading - 1 < 3 ? kFields[i - kStackReading - 1] : "";
+  return readings.contains(field) ? readings[field] : Json();
+}
+
+std::vector<std::string> ReferenceKeysFor(FormModel& f, const RunKind& run) {
+  std::vector<std::string> keys;
+  if (run.id == "calibrate") {
+    for (const Calibration& c : kCalibrations) {
+      if (On(f, c.box)) BoxesOf(f, c.box, keys);
+    }
+  } else if (!run.box.empty()) {
+    keys.emplace_back(run.box);
+  }
+  return keys;
+}
+
+RunInputs InputsFor(FormModel& f, const RunKind& run) {
+  RunInputs in;
+  if (run.id == "calibrate") {
+    for (const Calibration& c : kCalibrations) {
+      if (!On(f, c.box)) continue;
+      in.ticked.push_back(f.At(c.box).text());
+      for (const char* o : c.options) {
+        if (On(f, o)) in.ticked.push_back(f.At(o).text());
+      }
+    }
+  } else if (run.method) {
+    in.ticked.push_back(f.At(std::string(BoxOf(run.box)->calibration)).text());
+  } else if (!run.trigger.empty()) {
+    in.ticked.push_back(f.At(std::string(run.trigger)).text());
+  }
+  for (const std::string& key : ReferenceKeysFor(f, run))
+    in.references.push_back({LabelOf(key), f.At(key).text(), Json()});
+  return in;
+}
+
+Json Residuals(const std::vector<records::Reference>& references, const Json& readings) {
+  Json out = Json::object();
+  auto residual = [&](int reading, const std::string& ref) {
+    Json measured = ReadingIn(readings, reading);
+    Json r = Number(ref);
+    out[std::string(PageReadings()[static_cast<std::size_t>(reading)].name)] =
+        (measured.is_number() && r.is_number())
+            ? Number(FormatDouble(measured.get<double>() - r.get<double>()))
+            : Json(nullptr);
+  };
+  const records::Reference* top = nullptr;
+  for (const auto& ref : references) {
+    const ReferenceBox* b = BoxLabelled(ref.label);
+    if (b && b->quantity == Quantity::kVoltage && b->reading < kStackReading) {
+      residual(b->reading, ref.value);
+      top = &ref;
+    }
+  }
+  if (top) residual(kStackReading, top->value);
+  for (const auto& ref : references) {
+    const ReferenceBox* b = BoxLabelled(ref.label);
+    if (b && b->reading > kStackReading) residual(b->reading, ref.value);
+  }
+  return out;
+}
+
+}  // namespace vx

@@ -1,0 +1,31 @@
+// The runs a station records: the page's calibrations (by the button or host method that
+// starts them and the done mark that says they succeeded) and the host's own runs that write
+// the device (raw transfers, a restore). The command line, script mode, the desktop, records
+// and limits all take a run's names and its effects from this one table.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace vx {
+
+struct RunKind {
+  std::string_view id;         // as records name it: "calibrate"
+  std::string_view trigger;    // the page's button or the host method; "" for a host's own run
+  std::string_view done_mark;  // the page's done mark; "" when the host judges the run itself
+  std::string_view title;      // while it runs: "Calibrate device"
+  std::string_view outcome;    // how its end is said: "Calibration" done / not done
+  std::string_view box;        // the one box a run other than calibrate-device takes, or ""
+  bool separate = false;       // its button sits in the frame the page hides at every show
+  bool hidden_button = false;  // ... and is itself hidden there
+  bool method = false;         // the trigger is a host method, which leaves the done mark as it is
+  bool writes_dataflash = false;  // it may write CalibrationData on the host's side
+  bool device_side = false;       // the device may store calibrations of its own
+};
+
+std::span<const RunKind> RunKinds();
+// nullptr when no run has that id, or no run starts at that button or method.
+const RunKind* RunNamed(std::string_view id);
+const RunKind* RunStartedBy(std::string_view trigger);
+
+}  // namespace vx

@@ -1,0 +1,60 @@
+#include "hosts/station/station.h"
+
+namespace vx {
+
+void Station::SetReferenceSource(const std::string& label, const std::string& text,
+                                 records::Json source) {
+  source["text"] = text;
+  sources_[label] = std::move(source);
+}
+
+RunResult Station::Run(const RunKind& kind, const std::function<void()>& act,
+                       const std::function<bool()>& done,
+                       const std::function<records::Json()>& extra) {
+  RunResult result;
+  if (interrupt_.requested()) {  // stopped before the run began: nothing of it starts
+    result.interrupted = true;
+    result.outcome = "interrupted";
+    return result;
+  }
+  FormModel* page = control_.loaded() ? &control_.form() : nullptr;
+  RunRecorder recorder(info, device_.direct(), properties.target_address, page);
+  recorder.Begin(kind, device_.Name(), properties.target_info);
+  for (auto& ref : recorder.record().references) {  // what a meter gave, if still unchanged
+    auto it = sources_.find(ref.label);
+    if (it != sources_.end() && it->second["text"] == ref.value) ref.source = it->second;
+  }
+  // A host method shows the done mark without hiding it first; the run starts from none.
+  if (page && kind.method) page->At(std::string(kind.done_mark)).SetVisible(false);
+  const std::size_t first_message = messages_.size();
+  device_.account().Restart();
+  if (on_run_start) on_run_start(kind);
+  if (act) {
+    act();
+  } else if (kind.method) {
+    result.returned = control_.cal().CalSystemVoltage();
+  } else if (page && !kind.trigger.empty()) {
+    page->Click(std::string(kind.trigger));
+  }
+  if (on_run_end) on_run_end();
+  result.interrupted = interrupt_.raised();
+  if (!result.interrupted) {
+    const bool marked = page && !kind.done_mark.empty();
+    result.done = marked ? page->At(std::string(kind.done_mark)).visible() : done && done();
+  }
+  result.outcome = OutcomeOf(result.done, result.interrupted, device_.account());
+  recorder.Observe();
+  records::RunRecord& r = recorder.record();
+  if (extra) r.extra = extra();
+  if (result.done && limits) {
+    r.limits = Judge(*limits, r.residuals);
+    if (!r.limits["passed"].get<bool>()) result.outcome = "out of limits";
+  }
+  result.store_warning = recorder.Store(
+      result.outcome,
+      {messages_.begin() + static_cast<std::ptrdiff_t>(first_message), messages_.end()});
+  result.record = r;
+  return result;
+}
+
+}  // namespace vx
