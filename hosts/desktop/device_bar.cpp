@@ -47,6 +47,7 @@ DeviceBar::DeviceBar(QMainWindow& window, const DeviceBarValues& v)
   QToolBar* bar = Bar(window, "Device", true);
   bar->addWidget(new QLabel(" Device: "));
   kind_ = new QComboBox;
+  kind_->setObjectName("kind");
   kind_->addItems({"Simulator", "Linux SMBus"});
   bar->addWidget(kind_);
   path_ = new QLineEdit;

@@ -124,10 +124,14 @@ Json Residuals(const std::vector<records::Reference>& references, const Json& re
   auto residual = [&](int reading, const std::string& ref) {
     Json measured = ReadingIn(readings, reading);
     Json r = Number(ref);
+    // The page's values have at most a tenth; the difference is kept to that, without the
+    // binary fraction's noise (25.3 - 25 is 0.3, not 0.300000000000001).
+    const auto difference = [&] {
+      return RoundHalfEven((measured.get<double>() - r.get<double>()) * 1000) / 1000;
+    };
     out[std::string(PageReadings()[static_cast<std::size_t>(reading)].name)] =
-        (measured.is_number() && r.is_number())
-            ? Number(FormatDouble(measured.get<double>() - r.get<double>()))
-            : Json(nullptr);
+        (measured.is_number() && r.is_number()) ? Number(FormatDouble(difference()))
+                                                : Json(nullptr);
   };
   const records::Reference* top = nullptr;
   for (const auto& ref : references) {

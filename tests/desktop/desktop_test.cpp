@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -313,6 +314,52 @@ class DesktopTest : public QObject {
     QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
     QVERIFY(w->simulator()->log().empty());
     QVERIFY(w->StatusText().startsWith("The run did not start"));
+  }
+
+  // What the window adds around the page, from the station core it shares with the command
+  // line: limits judged, restore and export in the records window, a device switch that fails
+  // leaves the device that is connected (and the bar says so).
+  void limitsRestoreExportAndAFailedSwitch() {
+    const std::string state = (dir_ / "window.json").string();
+    sim::SaveStateFile(sim::MiscalibratedState(5), state);
+    const auto original = sim::LoadStateFile(state).dataflash;
+    auto w = Window(state);
+    w->station().limits = Limits{"strict.json", {{"System voltage", 0.5}}};
+    FormModel& f = w->cal()->Form();
+    f.Tick("tmrScan");
+    Retype(*w, "txtActualSystemVoltage", "12255");
+    QTest::mouseClick(Box(*w, "chkSystemVoltage"), Qt::LeftButton);
+    QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
+    QVERIFY2(w->StatusText().contains("out of limits; System voltage 1 (at most 0.5)"),
+             qPrintable(w->StatusText()));
+    QVERIFY(sim::LoadStateFile(state).dataflash != original);  // the window saved the device
+
+    RecordsWindow* records = w->OpenRecords();
+    QCOMPARE(records->table()->item(0, 6)->text(), QString("out of limits"));
+    records->table()->selectRow(0);
+    BoxAnswerer answer;
+    answer.Arm();
+    records->findChild<QPushButton*>("restore")->click();
+    QVERIFY2(records->said()->text().startsWith("Restored and verified"),
+             qPrintable(records->said()->text()));
+    QCOMPARE(sim::LoadStateFile(state).dataflash, original);
+    QCOMPARE(records->table()->item(0, 5)->text(), QString("restore"));
+    const std::string csv = (dir_ / "export.csv").string();
+    QVERIFY(records->Export(csv).find(" records written to ") != std::string::npos);
+    std::ifstream in(csv);
+    std::string header;
+    std::getline(in, header);
+    QVERIFY(header.rfind("id,time_utc,station,operator,unit,run,outcome,Capacitor 1 residual", 0) ==
+            0);
+
+    w->findChild<QComboBox*>("kind")->setCurrentIndex(1);
+    w->findChild<QLineEdit*>("device")->setText("/dev/i2c-77");
+    w->findChild<QPushButton*>("connect")->click();
+    QVERIFY2(
+        w->StatusText().contains("still connected to simulator " + QString::fromStdString(state)),
+        qPrintable(w->StatusText()));
+    QCOMPARE(w->findChild<QComboBox*>("kind")->currentIndex(), 0);
+    QCOMPARE(w->findChild<QLineEdit*>("device")->text().toStdString(), state);
   }
 
   // Help without a display, and a one-shot run that cannot do its job ends with an error.

@@ -1,0 +1,234 @@
+// The station core in one process, in virtual time: the recorded-run procedure, the tables of
+// runs and reference boxes, the device connection, restore.
+#include <gtest/gtest.h>
+
+#include "control/cal.h"
+#include "control/module.h"
+#include "hosts/station/page_state.h"
+#include "hosts/station/references.h"
+#include "hosts/station/restore.h"
+#include "platform/console_platform.h"
+#include "records/store.h"
+#include "sim/sim_device.h"
+#include "test_files.h"
+
+namespace vx::testing {
+
+namespace {
+
+const char* const kTaps[] = {"2050", "4160", "6240", "8360", "10455"};
+
+}  // namespace
+
+class StationTest : public ::testing::Test {
+ protected:
+  StationTest() {
+    ResetThisThreadModule();
+    dir.Write("Config.ini", "");
+    station.info.records = dir.path() + "/records.sqlite";
+    station.info.unit = "U1";
+    station.properties = {0x16, "800.1.02", dir.path(), std::nullopt};
+    platform.shown = [this](const std::string& text, const std::string&, Buttons, Answer) {
+      station.NoteMessage(text);
+    };
+  }
+  ~StationTest() override {
+    station.control().Adopt(nullptr);
+    ResetThisThreadModule();
+  }
+  // The device from a state file, the control linked in and shown on it.
+  void Open(const sim::SimState& s) {
+    state = dir.path() + "/state.json";
+    sim::SaveStateFile(s, state);
+    std::string error;
+    ASSERT_TRUE(station.device().Open({true, state, "", 0x0B, false}, error)) << error;
+    cal.reset(new Cal());
+    station.control().Adopt(cal.get());
+    station.Show();
+  }
+  FormModel& f() { return station.control().form(); }
+  void Tick(const char* box) { f().At(box).SetValue(1); }
+  sim::SimDevice& dev() { return *station.device().simulator(); }
+  std::vector<records::RunRecord> Stored() {
+    return records::OpenStore(station.info.records)->List({});
+  }
+
+  struct Release {
+    void operator()(Cal* c) const { c->Release(); }
+  };
+  ConsolePlatform platform{true};
+  Station station{platform, platform.interrupt};
+  TempDir dir;
+  std::string state;
+  std::unique_ptr<Cal, Release> cal;
+};
+
+TEST_F(StationTest, ARunIsRecordedWithWhatItChangedAndJudged) {
+  Open(sim::MiscalibratedState(5));
+  for (int k = 0; k < 5; ++k)
+    f().Type("txtVoltage(" + std::to_string(k) + ")", kTaps[k]);
+  f().Type("txtActualSystemVoltage", "12255");
+  Tick("chkVoltageCal");
+  Tick("chkSystemVoltage");
+  station.limits = Limits{"strict.json", {{"System voltage", 0.5}, {"Stack Voltage", 5}}};
+  RunResult r = station.Run(*RunNamed("calibrate"));
+  EXPECT_TRUE(r.done);
+  EXPECT_EQ(r.outcome, "out of limits");  // the system voltage lands 1 mV off
+  const records::RunRecord& rec = r.record;
+  EXPECT_EQ(rec.run, "calibrate");
+  EXPECT_EQ(rec.device, "simulator " + state);
+  EXPECT_EQ(rec.unit, "U1");
+  ASSERT_EQ(rec.references.size(), 6u);
+  EXPECT_EQ(rec.references[4].label, "Capacitor 1 through 5");
+  EXPECT_EQ(rec.references[5].label, "actual system voltage");
+  EXPECT_EQ(rec.ticked, (std::vector<std::string>{"Capacitor Stack Voltage Calibration",
+                                                  "System Voltage Calibration"}));
+  EXPECT_EQ(rec.residuals["System voltage"], 1);
+  EXPECT_EQ(rec.residuals["Stack Voltage"], 0);
+  EXPECT_EQ(rec.limits["checks"].size(), 2u);
+  EXPECT_EQ(rec.before[0].bytes[8], 0x28);  // capacitor 1's gain 10300 before, 9998 after
+  EXPECT_EQ(rec.after[0].bytes[8], 0x27);
+  ASSERT_EQ(Stored().size(), 1u);
+  EXPECT_EQ(Stored()[0].outcome, "out of limits");
+
+  // The page refuses: nothing written, the page's message kept.
+  f().Type("txtActualSystemVoltage", "1999");
+  f().At("chkVoltageCal").SetValue(0);
+  r = station.Run(*RunNamed("calibrate"));
+  EXPECT_EQ(r.outcome, "refused");
+  EXPECT_EQ(r.record.before[0].bytes, r.record.after[0].bytes);
+  ASSERT_EQ(r.record.messages.size(), 1u);
+  EXPECT_EQ(r.record.messages[0].rfind("Actual system voltage entered appears low", 0), 0u);
+
+  // A host method: the done mark of the run before does not count.
+  f().Type("txtActualSystemVoltage", "12255");
+  f().At("imgCalDoneBox").SetVisible(true);
+  dev().AddFault({0, 0x78, "ReadSMBusBlock_", kStatusNack, 0, 0});
+  r = station.Run(*RunNamed("system-voltage"));
+  EXPECT_FALSE(r.done);
+  EXPECT_EQ(r.outcome, "failed");
+  EXPECT_EQ(r.record.ticked, std::vector<std::string>{"System Voltage Calibration"});
+  EXPECT_EQ(Stored().size(), 3u);
+}
+
+TEST_F(StationTest, AStopAskedForBeforeARunKeepsItFromStarting) {
+  Open(sim::MiscalibratedState(5));
+  f().Type("txtTemperature", "25");
+  Tick("chkTempCal");
+  platform.interrupt.Request(2);
+  dev().ClearLog();
+  RunResult r = station.Run(*RunNamed("calibrate"));
+  EXPECT_TRUE(r.interrupted);
+  EXPECT_TRUE(dev().log().empty());
+  EXPECT_TRUE(Stored().empty());
+}
+
+TEST_F(StationTest, TheReferenceTableFollowsThePage) {
+  Open(sim::DefaultState(3));
+  Tick("chkVoltageCal");
+  Tick("chkTempCal");
+  Tick("chkCurrentCal");
+  const RunKind& calibrate = *RunNamed("calibrate");
+  EXPECT_EQ(ReferenceKeysFor(f(), calibrate),
+            (std::vector<std::string>{"txtVoltage(0)", "txtVoltage(1)", "txtVoltage(2)",
+                                      "txtTemperature", "txtCurrent"}));
+  EXPECT_EQ(ReferenceKeysFor(f(), *RunNamed("board-offset-software")),
+            std::vector<std::string>{"txtBrdOffTime"});
+  EXPECT_TRUE(ReferenceKeysFor(f(), *RunNamed("pack-voltage")).empty());
+  EXPECT_EQ(*ConfiguredCount(f()), 3);
+  // What a meter must give, and where its probes go.
+  EXPECT_EQ(MeterExpectation(*BoxOf("txtVoltage(2)"))->scale, 1000);
+  EXPECT_EQ(MeterExpectation(*BoxOf("txtCurrent"))->quantity, "current");
+  EXPECT_EQ(MeterExpectation(*BoxOf("txtTemperature"))->decimals, 1);
+  EXPECT_FALSE(MeterExpectation(*BoxOf("txtBrdOffTime")));
+  EXPECT_EQ(BoxLabelled("Capacitor 1 + 2 + 3")->probe,
+            "Put the meter across ground and the top of Capacitor 1 + 2 + 3");
+  EXPECT_EQ(LabelOf("txtCurrent"), "actual current");
+  EXPECT_EQ(LabelOf("txtNothing"), "txtNothing");
+  // Residuals: each reading against its reference; the stack against the top capacitor.
+  records::Json readings = {{"capacitors_mV", {2051, 4160, 6239, 0, 0, 6241}},
+                            {"system_mV", nullptr},
+                            {"temperature_C", 25.3},
+                            {"current_mA", -499}};
+  auto residuals = Residuals({{"Capacitor 1", "2050", {}},
+                              {"Capacitor 1 + 2", "4160", {}},
+                              {"Capacitor 1 + 2 + 3", "6240", {}},
+                              {"actual system voltage", "12255", {}},
+                              {"actual temperature", "25", {}},
+                              {"actual current", "-500", {}}},
+                             readings);
+  EXPECT_EQ(residuals, (records::Json{{"Capacitor 1", 1},
+                                      {"Capacitor 1 + 2", 0},
+                                      {"Capacitor 1 + 2 + 3", -1},
+                                      {"Stack Voltage", 1},
+                                      {"System voltage", nullptr},
+                                      {"Temperature", 0.3},
+                                      {"Current", 1}}));
+}
+
+// A device that cannot be opened never takes the place of the one that is: the run, the name
+// and the record stay with the device that was open.
+TEST_F(StationTest, AFailedSwitchKeepsTheDeviceThatWasOpen) {
+  Open(sim::MiscalibratedState(5));
+  auto before = station.device().bus();
+  std::string error;
+  EXPECT_FALSE(station.device().Open({false, "", "/dev/i2c-77", 0x0B, false}, error));
+  EXPECT_NE(error.find("/dev/i2c-77"), std::string::npos);
+  EXPECT_EQ(station.device().bus(), before);
+  EXPECT_EQ(station.device().Name(), "simulator " + state);
+  f().Type("txtTemperature", "25");
+  Tick("chkTempCal");
+  RunResult r = station.Run(*RunNamed("calibrate"));
+  EXPECT_TRUE(r.done);
+  EXPECT_EQ(r.record.device, "simulator " + state);
+  // While a run of this program holds the device, it is not switched under it.
+  auto hold = station.device().Lock(std::chrono::milliseconds(0), error);
+  ASSERT_TRUE(hold);
+  auto again = station.device().Lock(std::chrono::milliseconds(0), error);
+  EXPECT_TRUE(again);  // the program's own runs share the hold
+  EXPECT_FALSE(station.device().Open({true, "", "", 0x0B, false}, error));
+  EXPECT_EQ(station.device().bus(), before);
+  // Another program (another lock on the file) waits for it.
+  auto other = BusLock::Acquire(state, std::chrono::milliseconds(0), error);
+  EXPECT_FALSE(other);
+  EXPECT_NE(error.find("is in use by"), std::string::npos);
+}
+
+// The state file is the device: another program's calibration is seen when this program takes
+// the device again.
+TEST_F(StationTest, AStateFileWrittenElsewhereIsReadAgainUnderTheLock) {
+  Open(sim::MiscalibratedState(5));
+  sim::SimState elsewhere = sim::DefaultState(5);
+  elsewhere.truth.system_mV = 13000;
+  sim::SaveStateFile(elsewhere, state);
+  std::string error;
+  auto hold = station.device().Lock(std::chrono::milliseconds(0), error);
+  ASSERT_TRUE(hold) << error;
+  EXPECT_EQ(dev().state().truth.system_mV, 13000);
+  dev().state().truth.system_mV = 12000;
+  station.device().SaveState(state);
+  EXPECT_EQ(sim::LoadStateFile(state).truth.system_mV, 12000);
+}
+
+TEST_F(StationTest, RestoreWritesBackOnlyWhatDiffersAndVerifies) {
+  Open(sim::MiscalibratedState(5));
+  const auto original = dev().state().dataflash;
+  f().Type("txtActualSystemVoltage", "12255");
+  Tick("chkSystemVoltage");
+  RunResult r = station.Run(*RunNamed("calibrate"));
+  ASSERT_TRUE(r.done);
+  ASSERT_NE(dev().state().dataflash, original);
+  RestorePlan plan = PlanRestore(r.record);
+  ASSERT_TRUE(plan.refused.empty());
+  RestoreResult back = Restore(station, plan);
+  EXPECT_TRUE(back.verified);
+  EXPECT_EQ(back.written, std::vector<int>{104});  // 64 was unchanged
+  EXPECT_EQ(dev().state().dataflash, original);
+  EXPECT_EQ(back.run.record.run, "restore");
+  EXPECT_EQ(back.run.record.extra["restored_record"], r.record.id);
+  records::RunRecord empty = r.record;
+  empty.before.clear();
+  EXPECT_NE(PlanRestore(empty).refused.find("holds no data flash image"), std::string::npos);
+}
+
+}  // namespace vx::testing
