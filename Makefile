@@ -35,7 +35,7 @@ FUZZ_SECONDS ?= 20
 fuzz-smoke: deps
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
-	@for t in fuzz_ini fuzz_text fuzz_sim_state fuzz_script fuzz_adapter; do \
+	@for t in fuzz_ini fuzz_text fuzz_sim_state fuzz_script fuzz_adapter fuzz_record; do \
 	  mkdir -p build/fuzz/corpus/$$t; \
 	  echo "== $$t"; \
 	  build/fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \

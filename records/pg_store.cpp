@@ -1,27 +1,51 @@
 // Records on a PostgreSQL server: many stations write into one database at once. Each record
-// is one INSERT; the schema is created under an advisory lock so that stations starting
-// together do not race.
+// is one row. The schema is created or migrated only when it is missing or older, in a
+// transaction under an advisory lock so that stations starting together do not race; a
+// station's user then needs only SELECT, INSERT and UPDATE on vx_runs (docs/records.md).
+// Rows are read one at a time (single-row mode), never a whole result in memory.
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "records/sql_store.h"
 
 namespace vx::records {
 
+std::string PgDisplayName(const std::string& url);
+
 namespace {
 
-constexpr const char* kSchemaLock = "SELECT pg_advisory_lock(58420)";
-constexpr const char* kSchemaUnlock = "SELECT pg_advisory_unlock(58420)";
+// An address with '@' more than once before its host: a password holding an unencoded '@' that
+// libpq would take in part for the host (and print in its messages).
+bool AmbiguousAt(const std::string& url) {
+  auto start = url.find("://");
+  if (start == std::string::npos) return false;
+  std::string netloc = url.substr(start + 3, url.find_first_of("/?", start + 3) - start - 3);
+  return std::count(netloc.begin(), netloc.end(), '@') > 1;
+}
+
+constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(58420)";
 
 std::string DefaultDataFolder() {
   auto db = DefaultDatabase();
   return db.substr(0, db.find_last_of('/'));
 }
 
+std::string Trim(std::string s) {
+  while (!s.empty() && (s.back() == '\n' || s.back() == ' '))
+    s.pop_back();
+  return s;
+}
+
 class PgStore : public SqlStore {
  public:
-  explicit PgStore(std::string url) : url_(std::move(url)) {
+  PgStore(std::string url, Access access) : url_(std::move(url)) {
+    if (AmbiguousAt(url_)) {
+      throw StoreError(
+          "the records database's address holds '@' more than once: a password's '@' is "
+          "written %40");
+    }
     // Owned at once: a constructor that throws runs no destructor.
     conn_.reset(PQconnectdb(url_.c_str()));
     if (PQstatus(conn_.get()) != CONNECTION_OK) {
@@ -29,31 +53,36 @@ class PgStore : public SqlStore {
       throw StoreError("cannot reach the records database " + Where() + ": " + Trim(why));
     }
     PQsetNoticeProcessor(
-        conn_.get(), [](void*, const char*) {}, nullptr);  // "already exists"
-    Exec(kSchemaLock, {});
-    try {
-      CreateSchema();
-    } catch (...) {
-      PQclear(PQexec(conn_.get(), kSchemaUnlock));
-      throw;
-    }
-    Exec(kSchemaUnlock, {});
+        conn_.get(), [](void*, const char*) {}, nullptr);
+    if (access == Access::kRead) Exec("SET default_transaction_read_only = on", {});
+    Prepare(access);
   }
 
-  // The address without a password.
-  std::string Where() const override {
-    auto at = url_.find('@');
-    auto scheme = url_.find("://");
-    if (at == std::string::npos || scheme == std::string::npos) return url_;
-    std::string user = url_.substr(scheme + 3, at - scheme - 3);
-    return url_.substr(0, scheme + 3) + user.substr(0, user.find(':')) + url_.substr(at);
-  }
+  std::string Where() const override { return PgDisplayName(url_); }
   std::string FallbackFolder() const override { return DefaultDataFolder(); }
 
  protected:
   const char* IdColumn() const override { return "BIGSERIAL PRIMARY KEY"; }
 
-  std::vector<Row> Exec(const std::string& sql, const std::vector<std::string>& params) override {
+  bool TableExists(const std::string& name) override {
+    auto rows = Exec("SELECT to_regclass(?) IS NOT NULL", {name});
+    return !rows.empty() && rows[0][0] == std::optional<std::string>("t");
+  }
+
+  void SchemaTransaction(const std::function<void()>& fn) override {
+    Exec("BEGIN", {});
+    try {
+      Exec(kSchemaLock, {});
+      fn();
+      Exec("COMMIT", {});
+    } catch (...) {
+      PQclear(PQexec(conn_.get(), "ROLLBACK"));
+      throw;
+    }
+  }
+
+  void Stream(const std::string& sql, const std::vector<std::string>& params,
+              const std::function<void(const Row&)>& row) override {
     std::string text;
     int n = 0;
     for (char c : sql)
@@ -61,42 +90,75 @@ class PgStore : public SqlStore {
     std::vector<const char*> values;
     for (const auto& p : params)
       values.push_back(p.c_str());
-    PGresult* res = PQexecParams(conn_.get(), text.c_str(), static_cast<int>(values.size()),
-                                 nullptr, values.data(), nullptr, nullptr, 0);
-    ExecStatusType st = PQresultStatus(res);
-    if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
-      std::string why = PQresultErrorMessage(res);
-      PQclear(res);
-      throw StoreError("the records database " + Where() + ": " + Trim(why));
+    if (!PQsendQueryParams(conn_.get(), text.c_str(), static_cast<int>(values.size()), nullptr,
+                           values.data(), nullptr, nullptr, 0)) {
+      throw StoreError("the records database " + Where() + ": " +
+                       Trim(PQerrorMessage(conn_.get())));
     }
-    std::vector<Row> rows;
-    for (int r = 0; r < PQntuples(res); ++r) {
-      Row row;
-      for (int c = 0; c < PQnfields(res); ++c) {
-        row.push_back(PQgetisnull(res, r, c) ? std::nullopt
-                                             : std::optional<std::string>(PQgetvalue(res, r, c)));
+    PQsetSingleRowMode(conn_.get());
+    std::string failure;
+    Row r;
+    // Every result is taken, also after a failure, so that the connection is ready again.
+    while (PGresult* res = PQgetResult(conn_.get())) {
+      std::unique_ptr<PGresult, decltype(&PQclear)> owned(res, &PQclear);
+      ExecStatusType st = PQresultStatus(res);
+      if (st == PGRES_SINGLE_TUPLE && failure.empty()) {
+        r.clear();
+        for (int c = 0; c < PQnfields(res); ++c) {
+          r.push_back(PQgetisnull(res, 0, c) ? std::nullopt
+                                             : std::optional<std::string>(PQgetvalue(res, 0, c)));
+        }
+        try {
+          row(r);
+        } catch (...) {
+          while (PGresult* rest = PQgetResult(conn_.get()))
+            PQclear(rest);
+          throw;
+        }
+      } else if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK && st != PGRES_SINGLE_TUPLE &&
+                 failure.empty()) {
+        failure = Trim(PQresultErrorMessage(res));
       }
-      rows.push_back(std::move(row));
     }
-    PQclear(res);
-    return rows;
+    if (!failure.empty()) throw StoreError("the records database " + Where() + ": " + failure);
   }
 
  private:
-  static std::string Trim(std::string s) {
-    while (!s.empty() && (s.back() == '\n' || s.back() == ' '))
-      s.pop_back();
-    return s;
-  }
-
   std::string url_;
   std::unique_ptr<PGconn, decltype(&PQfinish)> conn_{nullptr, &PQfinish};
 };
 
 }  // namespace
 
-std::unique_ptr<Store> OpenPgStore(const std::string& url) {
-  return std::make_unique<PgStore>(url);
+std::string PgDisplayName(const std::string& url) {
+  // libpq reads the address in all its forms (user:password@, ?password=, percent-encoding);
+  // the name shown is rebuilt from what it read, without the password.
+  if (AmbiguousAt(url)) return "postgresql://(an address with '@' more than once)";
+  char* error = nullptr;
+  PQconninfoOption* options = PQconninfoParse(url.c_str(), &error);
+  if (!options) {
+    if (error) PQfreemem(error);
+    return "postgresql://(an address libpq cannot read)";
+  }
+  std::string user, host, port, dbname;
+  for (PQconninfoOption* o = options; o->keyword; ++o) {
+    if (!o->val) continue;
+    const std::string key = o->keyword;
+    if (key == "user") user = o->val;
+    if (key == "host") host = o->val;
+    if (key == "port") port = o->val;
+    if (key == "dbname") dbname = o->val;
+  }
+  PQconninfoFree(options);
+  const bool socket = host.find('/') != std::string::npos;
+  std::string out = "postgresql://" + (user.empty() ? "" : user + "@") + (socket ? "" : host) +
+                    (port.empty() ? "" : ":" + port) + "/" + dbname;
+  if (socket) out += "?host=" + host;
+  return out;
+}
+
+std::unique_ptr<Store> OpenPgStore(const std::string& url, Access access) {
+  return std::make_unique<PgStore>(url, access);
 }
 
 }  // namespace vx::records

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <map>
+#include <random>
 #include <stdexcept>
 
 #include "device/commands.h"
@@ -22,11 +24,21 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
   return s;
 }
 
-std::vector<std::uint8_t> Bytes(const std::string& hex) {
-  if (hex.size() % 2 != 0) throw std::runtime_error("an image's bytes are not hex pairs");
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::vector<std::uint8_t> Bytes(const std::string& hex, const std::string& field) {
+  if (hex.size() % 2 != 0) throw std::runtime_error(field + " is not hex pairs");
   std::vector<std::uint8_t> out;
-  for (std::size_t i = 0; i < hex.size(); i += 2)
-    out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    int hi = HexDigit(hex[i]), lo = HexDigit(hex[i + 1]);
+    if (hi < 0 || lo < 0) throw std::runtime_error(field + " is not hex pairs");
+    out.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
+  }
   return out;
 }
 
@@ -37,11 +49,60 @@ Json Images(const std::vector<Image>& images) {
   return a;
 }
 
-std::vector<Image> ImagesFrom(const Json& a) {
+// A field of the record as the type it must have; runtime_error naming it otherwise.
+const Json& Field(const Json& j, const char* key, Json::value_t type, const std::string& where) {
+  auto it = j.find(key);
+  const std::string name = where.empty() ? key : where + "." + key;
+  if (it == j.end()) throw std::runtime_error(name + " is missing");
+  const bool number = type == Json::value_t::number_integer;
+  if (number ? !it->is_number_integer() : it->type() != type) {
+    static const std::map<Json::value_t, const char*> kTypes = {
+        {Json::value_t::string, "a text"},
+        {Json::value_t::number_integer, "a whole number"},
+        {Json::value_t::array, "a list"},
+        {Json::value_t::object, "an object"}};
+    throw std::runtime_error(name + " is not " + kTypes.at(type));
+  }
+  return *it;
+}
+
+std::string Text(const Json& j, const char* key, const std::string& where = "") {
+  return Field(j, key, Json::value_t::string, where).get<std::string>();
+}
+
+std::int64_t Whole(const Json& j, const char* key, const std::string& where = "") {
+  const Json& v = Field(j, key, Json::value_t::number_integer, where);
+  if (v.is_number_unsigned() && v.get<std::uint64_t>() > INT64_MAX) {
+    throw std::runtime_error((where.empty() ? std::string(key) : where + "." + key) +
+                             " is too large");
+  }
+  return v.get<std::int64_t>();
+}
+
+std::vector<std::string> Texts(const Json& j, const char* key) {
+  std::vector<std::string> out;
+  for (const Json& t : Field(j, key, Json::value_t::array, "")) {
+    if (!t.is_string()) throw std::runtime_error(std::string(key) + " holds something not a text");
+    out.push_back(t.get<std::string>());
+  }
+  return out;
+}
+
+std::int32_t Int32(std::int64_t v, const std::string& name) {
+  if (v < INT32_MIN || v > INT32_MAX) throw std::runtime_error(name + " is out of range");
+  return static_cast<std::int32_t>(v);
+}
+
+std::vector<Image> ImagesFrom(const Json& j, const char* key) {
   std::vector<Image> out;
-  for (const Json& i : a)
-    out.push_back({i.at("subclass").get<int>(), Bytes(i.at("bytes").get<std::string>()),
-                   i.at("status").get<std::int32_t>()});
+  const Json& a = Field(j, key, Json::value_t::array, "");
+  for (std::size_t n = 0; n < a.size(); ++n) {
+    const std::string where = std::string(key) + "[" + std::to_string(n) + "]";
+    if (!a[n].is_object()) throw std::runtime_error(where + " is not an object");
+    out.push_back({Int32(Whole(a[n], "subclass", where), where + ".subclass"),
+                   Bytes(Text(a[n], "bytes", where), where + ".bytes"),
+                   Int32(Whole(a[n], "status", where), where + ".status")});
+  }
   return out;
 }
 
@@ -52,6 +113,7 @@ Json ToJson(const RunRecord& r) {
   for (const Reference& ref : r.references)
     refs.push_back(Json{{"label", ref.label}, {"value", ref.value}, {"source", ref.source}});
   return Json{{"id", r.id},
+              {"uid", r.uid},
               {"time_utc", r.time_utc},
               {"station", r.station},
               {"operator", r.operator_name},
@@ -76,31 +138,40 @@ Json ToJson(const RunRecord& r) {
 
 RunRecord FromJson(const Json& j) {
   try {
+    if (!j.is_object()) throw std::runtime_error("it is not a JSON object");
     RunRecord r;
-    r.id = j.at("id").get<std::int64_t>();
-    r.time_utc = j.at("time_utc").get<std::string>();
-    r.station = j.at("station").get<std::string>();
-    r.operator_name = j.at("operator").get<std::string>();
-    r.unit = j.at("unit").get<std::string>();
-    r.device = j.at("device").get<std::string>();
-    r.address = j.at("address").get<int>();
-    r.target_info = j.at("target_info").get<std::string>();
-    r.run = j.at("run").get<std::string>();
-    r.ticked = j.at("ticked").get<std::vector<std::string>>();
-    for (const Json& ref : j.at("references"))
-      r.references.push_back({ref.at("label"), ref.at("value"), ref.value("source", Json())});
-    r.readings_before = j.at("readings_before");
-    r.readings_after = j.at("readings_after");
-    r.residuals = j.at("residuals");
-    r.outcome = j.at("outcome").get<std::string>();
-    r.messages = j.at("messages").get<std::vector<std::string>>();
-    r.program = j.at("program").get<std::string>();
-    r.before = ImagesFrom(j.at("before"));
-    r.after = ImagesFrom(j.at("after"));
-    r.limits = j.at("limits");
-    r.extra = j.at("extra");
+    r.id = Whole(j, "id");
+    if (j.contains("uid")) r.uid = Text(j, "uid");  // records of before uids
+    r.time_utc = Text(j, "time_utc");
+    r.station = Text(j, "station");
+    r.operator_name = Text(j, "operator");
+    r.unit = Text(j, "unit");
+    r.device = Text(j, "device");
+    r.address = Int32(Whole(j, "address"), "address");
+    r.target_info = Text(j, "target_info");
+    r.run = Text(j, "run");
+    r.ticked = Texts(j, "ticked");
+    const Json& refs = Field(j, "references", Json::value_t::array, "");
+    for (std::size_t n = 0; n < refs.size(); ++n) {
+      const std::string where = "references[" + std::to_string(n) + "]";
+      if (!refs[n].is_object()) throw std::runtime_error(where + " is not an object");
+      r.references.push_back({Text(refs[n], "label", where), Text(refs[n], "value", where),
+                              refs[n].value("source", Json())});
+    }
+    r.readings_before = j.value("readings_before", Json());
+    r.readings_after = j.value("readings_after", Json());
+    r.residuals = j.value("residuals", Json());
+    r.outcome = Text(j, "outcome");
+    r.messages = Texts(j, "messages");
+    r.program = Text(j, "program");
+    r.before = ImagesFrom(j, "before");
+    r.after = ImagesFrom(j, "after");
+    r.limits = j.value("limits", Json());
+    r.extra = j.value("extra", Json());
     return r;
-  } catch (const nlohmann::json::exception& e) {
+  } catch (const nlohmann::json::exception&) {
+    throw std::runtime_error("not a run record: a field has the wrong type");
+  } catch (const std::runtime_error& e) {
     throw std::runtime_error(std::string("not a run record: ") + e.what());
   }
 }
@@ -116,6 +187,67 @@ std::string NowUtc() {
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900,
                 tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ms));
   return buf;
+}
+
+std::string NewUid() {
+  std::random_device rd;
+  std::string s;
+  static const char* kDigits = "0123456789abcdef";
+  for (int i = 0; i < 4; ++i) {
+    std::uint32_t v = rd();
+    for (int k = 0; k < 8; ++k, v >>= 4)
+      s += kDigits[v & 0xF];
+  }
+  return s;
+}
+
+std::string ContentUid(const RunRecord& r) {
+  RunRecord copy = r;
+  copy.id = 0;
+  copy.uid.clear();
+  const std::string text = ToJson(copy).dump(-1, ' ', false, Json::error_handler_t::replace);
+  std::string out;
+  for (std::uint64_t seed : {0xcbf29ce484222325ULL, 0x84222325cbf29ce4ULL}) {
+    std::uint64_t h = seed;  // FNV-1a
+    for (char c : text) {
+      h ^= static_cast<unsigned char>(c);
+      h *= 0x100000001b3ULL;
+    }
+    char part[17];
+    std::snprintf(part, sizeof part, "%016llx", static_cast<unsigned long long>(h));
+    out += part;
+  }
+  return out;
+}
+
+std::string CleanLabel(std::string& label) {
+  while (!label.empty() && (label.back() == '\n' || label.back() == '\r' || label.back() == ' ' ||
+                            label.back() == '\t')) {
+    label.pop_back();
+  }
+  std::size_t first = label.find_first_not_of(" \t");
+  label.erase(0, first == std::string::npos ? label.size() : first);
+  for (char c : label) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) return "holds a control character";
+  }
+  // Characters, not bytes: a UTF-8 character's continuation bytes do not count.
+  std::size_t characters = 0;
+  for (char c : label)
+    characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  if (characters > kMaxLabel) {
+    return "is longer than " + std::to_string(kMaxLabel) + " characters";
+  }
+  return "";
+}
+
+std::string Printable(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) c = '?';
+  }
+  return out;
 }
 
 std::vector<std::pair<std::string, int>> Gains(const std::vector<Image>& images) {

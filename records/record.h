@@ -28,6 +28,7 @@ struct Reference {
 
 struct RunRecord {
   std::int64_t id = 0;   // given by the store
+  std::string uid;       // 32 hex digits, the same in every store and file the record reaches
   std::string time_utc;  // ISO 8601, when the run started
   std::string station;
   std::string operator_name;
@@ -42,7 +43,8 @@ struct RunRecord {
   Json readings_before;  // the page's measured boxes after one scan (numbers, null for Err_Rd)
   Json readings_after;
   Json residuals;       // each calibrated reading after the run minus its reference
-  std::string outcome;  // done, refused, failed, interrupted, out of limits
+  std::string outcome;  // incomplete (while it runs), done, refused, failed, interrupted,
+                        // out of limits
   std::vector<std::string> messages;
   std::string program;  // "vx58420cal 0.0.2"
   std::vector<Image> before, after;
@@ -50,12 +52,29 @@ struct RunRecord {
   Json extra;   // what a run kind adds (a restore names its record and its verification)
 };
 
+// What a run can end as, and "incomplete" for a record whose run has not (yet) ended.
+inline constexpr const char* kOutcomes[] = {"incomplete", "done",        "refused",
+                                            "failed",     "interrupted", "out of limits"};
+
 Json ToJson(const RunRecord& r);
-// Throws std::runtime_error on a record that is not one.
+// Throws std::runtime_error naming the field on a record that is not one.
 RunRecord FromJson(const Json& j);
 
 // "2026-12-06T12:34:56.789Z", now.
 std::string NowUtc();
+// A new record's uid: 32 random hex digits.
+std::string NewUid();
+// The uid of a record that has none (kept before records had uids): 32 hex digits from its
+// content, the same every time.
+std::string ContentUid(const RunRecord& r);
+
+// A label a person or a scanner gave (unit, station, operator): outer blanks and a trailing
+// CR/LF go; "" when it is fine, else why it is refused (a control character, longer than
+// kMaxLabel).
+inline constexpr std::size_t kMaxLabel = 64;
+std::string CleanLabel(std::string& label);
+// Text from a record for a terminal: control characters shown as "?".
+std::string Printable(const std::string& text);
 
 // The gains of CalibrationData (subclass 104) in an image, by name: "Capacitor 1 gain" ...,
 // "System voltage gain", "Stack voltage gain". Empty when the image holds no such block.

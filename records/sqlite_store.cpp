@@ -1,7 +1,14 @@
 // Records in an SQLite file: one station, nothing to start. Writers from several processes
-// take turns (write-ahead log, and a busy wait instead of a failure while another writes).
+// take turns (write-ahead log, and a busy wait instead of a failure while another writes). The
+// file and its folder are the user's alone; list, show and export open it read-only.
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -11,31 +18,52 @@ namespace vx::records {
 
 namespace {
 
+// A store is a regular file: a device, a FIFO or a folder would swallow or block the records.
+void CheckPlace(const std::string& path, Access access) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (access == Access::kRead)
+      throw StoreError("the records database " + path + " does not exist");
+    return;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    throw StoreError("the records database " + path +
+                     " is not a regular file (a folder, a device or a pipe)");
+  }
+}
+
+// A new database: its folder (when missing) and the file itself for this user alone.
+void CreateFile(const std::string& path) {
+  auto folder = std::filesystem::path(path).parent_path();
+  std::error_code ec;
+  if (!folder.empty() && !std::filesystem::exists(folder, ec)) {
+    std::filesystem::create_directories(folder, ec);
+    ::chmod(folder.c_str(), 0700);
+  }
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    ::close(fd);
+  } else if (errno != EEXIST) {
+    throw StoreError("cannot create the records database " + path + ": " + std::strerror(errno));
+  }
+}
+
 class SqliteStore : public SqlStore {
  public:
-  explicit SqliteStore(std::string path) : path_(std::move(path)) {
-    std::error_code ec;
-    auto folder = std::filesystem::path(path_).parent_path();
-    if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-    sqlite3* db = nullptr;
-    int opened =
-        sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    // Owned from here on: a constructor that throws runs no destructor, and a file that turns
-    // out to be no database only fails at the first statement.
-    db_.reset(db);
-    if (opened != SQLITE_OK) {
-      std::string why = db ? sqlite3_errmsg(db) : "out of memory";
-      throw StoreError("cannot open the records database " + path_ + ": " + why);
-    }
-    sqlite3_busy_timeout(db, 30000);
-    Exec("PRAGMA journal_mode=WAL", {});
-    Exec("BEGIN IMMEDIATE", {});
+  SqliteStore(std::string path, Access access) : path_(std::move(path)) {
+    CheckPlace(path_, access);
+    if (access == Access::kWrite) CreateFile(path_);
+    const int flags = access == Access::kRead ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    Open(path_, flags);
+    if (access == Access::kWrite) Exec("PRAGMA journal_mode=WAL", {});
     try {
-      CreateSchema();
-      Exec("COMMIT", {});
-    } catch (...) {
-      sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-      throw;
+      Prepare(access);
+    } catch (const StoreError&) {
+      // A database in write-ahead-log mode on a read-only file system cannot set up its shared
+      // memory: nobody can be writing it there, so it is read as it stands.
+      if (access != Access::kRead || sqlite3_errcode(db_.get()) != SQLITE_CANTOPEN) throw;
+      Open("file:" + UriPath(path_) + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+      Prepare(access);
     }
   }
 
@@ -48,7 +76,24 @@ class SqliteStore : public SqlStore {
  protected:
   const char* IdColumn() const override { return "INTEGER PRIMARY KEY AUTOINCREMENT"; }
 
-  std::vector<Row> Exec(const std::string& sql, const std::vector<std::string>& params) override {
+  bool TableExists(const std::string& name) override {
+    return !Exec("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?", {name})
+                .empty();
+  }
+
+  void SchemaTransaction(const std::function<void()>& fn) override {
+    Exec("BEGIN IMMEDIATE", {});
+    try {
+      fn();
+      Exec("COMMIT", {});
+    } catch (...) {
+      sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+      throw;
+    }
+  }
+
+  void Stream(const std::string& sql, const std::vector<std::string>& params,
+              const std::function<void(const Row&)>& row) override {
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) Fail();
     // Finalized however this ends: an unfinalized statement keeps the connection from closing.
@@ -57,23 +102,49 @@ class SqliteStore : public SqlStore {
       sqlite3_bind_text(st.get(), static_cast<int>(i + 1), params[i].c_str(),
                         static_cast<int>(params[i].size()), SQLITE_TRANSIENT);
     }
-    std::vector<Row> rows;
     int rc = 0;
+    Row r;
     while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-      Row row;
+      r.clear();
       for (int c = 0; c < sqlite3_column_count(st.get()); ++c) {
         const auto* text = sqlite3_column_text(st.get(), c);
-        row.push_back(text ? std::optional<std::string>(reinterpret_cast<const char*>(text))
-                           : std::nullopt);
+        r.push_back(text ? std::optional<std::string>(reinterpret_cast<const char*>(text))
+                         : std::nullopt);
       }
-      rows.push_back(std::move(row));
+      row(r);
     }
     st.reset();
     if (rc != SQLITE_DONE) Fail();
-    return rows;
   }
 
  private:
+  void Open(const std::string& name, int flags) {
+    sqlite3* db = nullptr;
+    int opened = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
+    // Owned from here on: a constructor that throws runs no destructor, and a file that turns
+    // out to be no database only fails at the first statement.
+    db_.reset(db);
+    if (opened != SQLITE_OK) {
+      std::string why = db ? sqlite3_errmsg(db) : "out of memory";
+      throw StoreError("cannot open the records database " + path_ + ": " + why);
+    }
+    sqlite3_busy_timeout(db, 30000);
+  }
+
+  static std::string UriPath(const std::string& path) {
+    std::string out;
+    for (char c : path) {
+      if (c == '%' || c == '?' || c == '#') {
+        char buf[4];
+        std::snprintf(buf, sizeof buf, "%%%02X", static_cast<unsigned char>(c));
+        out += buf;
+      } else {
+        out += c;
+      }
+    }
+    return out;
+  }
+
   [[noreturn]] void Fail() {
     throw StoreError("the records database " + path_ + ": " + sqlite3_errmsg(db_.get()));
   }
@@ -84,8 +155,8 @@ class SqliteStore : public SqlStore {
 
 }  // namespace
 
-std::unique_ptr<Store> OpenSqliteStore(const std::string& path) {
-  return std::make_unique<SqliteStore>(path);
+std::unique_ptr<Store> OpenSqliteStore(const std::string& path, Access access) {
+  return std::make_unique<SqliteStore>(path, access);
 }
 
 }  // namespace vx::records

@@ -1,16 +1,83 @@
 #include "records/store.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 namespace vx::records {
 
-std::unique_ptr<Store> OpenSqliteStore(const std::string& path);
-std::unique_ptr<Store> OpenPgStore(const std::string& url);
+std::unique_ptr<Store> OpenSqliteStore(const std::string& path, Access access);
+std::unique_ptr<Store> OpenPgStore(const std::string& url, Access access);
+std::string PgDisplayName(const std::string& url);
+
+namespace {
+
+bool IsServer(const std::string& where) {
+  return where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0;
+}
+
+// A folder for records: created for this user alone when missing.
+void MakeFolder(const std::filesystem::path& folder) {
+  std::error_code ec;
+  if (folder.empty() || std::filesystem::exists(folder, ec)) return;
+  std::filesystem::create_directories(folder, ec);
+  ::chmod(folder.c_str(), 0700);
+}
+
+// Writes the record whole or not at all, under a name no other writer can take (time, pid, a
+// counter and a random part; created exclusively); false when the folder takes no file.
+bool KeepAsFile(const std::string& folder, const RunRecord& r, std::string& file) {
+  static std::atomic<int> counter{0};
+  MakeFolder(folder);
+  std::string stamp = r.time_utc;
+  for (char& c : stamp) {
+    if (c == ':') c = '-';
+  }
+  file = folder + "/unstored-record-" + stamp + "-" + std::to_string(getpid()) + "-" +
+         std::to_string(++counter) + "-" + NewUid().substr(0, 8) + ".json";
+  const std::string tmp = file + ".tmp";
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  const std::string text = ToJson(r).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  bool ok = true;
+  for (std::size_t done = 0; ok && done < text.size();) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    ok = n > 0;
+    done += ok ? static_cast<std::size_t>(n) : 0;
+  }
+  ok = ::fsync(fd) == 0 && ok;
+  ok = ::close(fd) == 0 && ok;
+  if (!ok || ::rename(tmp.c_str(), file.c_str()) != 0) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+// The folder a record goes to when its store cannot take it: beside the database file, or the
+// default data folder (for a server, or a path that is no place for a file).
+std::string FallbackFolderFor(const std::string& where) {
+  std::string db = where.empty() || IsServer(where) ? DefaultDatabase() : where;
+  struct stat st {};
+  if (::stat(db.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) db = DefaultDatabase();
+  std::string folder = std::filesystem::path(db).parent_path().string();
+  return folder.empty() ? "." : folder;
+}
+
+int DaysIn(int year, int month) {
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+}  // namespace
 
 std::string DefaultDatabase() {
   const char* data = std::getenv("XDG_DATA_HOME");
@@ -25,63 +92,114 @@ std::string DefaultDatabase() {
   return base + "/vx58420/records.sqlite";
 }
 
-std::unique_ptr<Store> OpenStore(const std::string& where) {
-  if (where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0) {
-    return OpenPgStore(where);
-  }
-  return OpenSqliteStore(where.empty() ? DefaultDatabase() : where);
+std::string DisplayName(const std::string& where) {
+  if (IsServer(where)) return PgDisplayName(where);
+  return where.empty() ? DefaultDatabase() : where;
 }
 
-namespace {
+std::unique_ptr<Store> OpenStore(const std::string& where, Access access) {
+  if (IsServer(where)) return OpenPgStore(where, access);
+  return OpenSqliteStore(where.empty() ? DefaultDatabase() : where, access);
+}
 
-// Writes the record whole or not at all; false when the folder takes no file.
-bool KeepAsFile(const std::string& folder, const RunRecord& r, std::string& file) {
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  std::string stamp = r.time_utc;
-  for (char& c : stamp) {
-    if (c == ':') c = '-';
-  }
-  file = folder + "/unstored-record-" + stamp + "-" + std::to_string(getpid()) + ".json";
-  std::string tmp = file + ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::trunc);
-    out << ToJson(r).dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
-    out.close();
-    if (!out) {
-      std::filesystem::remove(tmp, ec);
-      return false;
+std::vector<RunRecord> Store::List(const Query& q) {
+  std::vector<RunRecord> out;
+  Each(
+      q, [&](RunRecord&& r) { out.push_back(std::move(r)); },
+      [](std::int64_t, const std::string&) {});
+  return out;
+}
+
+std::string QueryTime(const std::string& text) {
+  const std::string fits =
+      " is not a date or time: YYYY-MM-DD, or YYYY-MM-DDTHH:MM[:SS] in UTC (2026-12-06T08:30)";
+  std::string t = text;
+  if (!t.empty() && (t.back() == 'Z' || t.back() == 'z')) t.pop_back();
+  if (t.size() > 10 && t[10] == ' ') t[10] = 'T';
+  auto digits = [&](std::size_t at, std::size_t n) {
+    if (t.size() < at + n) return -1;
+    int v = 0;
+    for (std::size_t i = at; i < at + n; ++i) {
+      if (t[i] < '0' || t[i] > '9') return -1;
+      v = v * 10 + (t[i] - '0');
+    }
+    return v;
+  };
+  const int year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
+  bool ok = t.size() >= 10 && t[4] == '-' && t[7] == '-' && year >= 1970 && month >= 1 &&
+            month <= 12 && day >= 1 && day <= DaysIn(year, month);
+  if (ok && t.size() > 10) {
+    ok = t[10] == 'T' && t.size() >= 16 && t[13] == ':' && digits(11, 2) >= 0 &&
+         digits(11, 2) < 24 && digits(14, 2) >= 0 && digits(14, 2) < 60;
+    if (ok && t.size() > 16) {
+      ok = t[16] == ':' && t.size() >= 19 && digits(17, 2) >= 0 && digits(17, 2) < 60;
+      if (ok && t.size() > 19) {
+        ok = t[19] == '.' && t.size() > 20;
+        for (std::size_t i = 20; ok && i < t.size(); ++i)
+          ok = t[i] >= '0' && t[i] <= '9';
+      }
     }
   }
-  std::filesystem::rename(tmp, file, ec);
-  return !ec;
+  if (!ok) throw std::invalid_argument("\"" + text + "\"" + fits);
+  return t;
 }
 
-}  // namespace
-
 std::string StoreOrKeep(const std::string& where, RunRecord& r) {
-  std::string why, folder;
+  std::string why;
   try {
-    auto store = OpenStore(where);
-    folder = store->FallbackFolder();
-    r.id = store->Add(r);
+    r.id = OpenStore(where)->Add(r);
     return "";
   } catch (const std::exception& e) {
     why = e.what();
   }
-  if (folder.empty()) {
-    bool pg = where.rfind("postgres", 0) == 0;
-    std::string db = pg || where.empty() ? DefaultDatabase() : where;
-    folder = std::filesystem::path(db).parent_path().string();
-    if (folder.empty()) folder = ".";
-  }
   std::string file;
-  if (KeepAsFile(folder, r, file) || KeepAsFile(".", r, file)) {
-    return "the record could not be stored (" + why + "); it was written to " + file;
+  if (KeepAsFile(FallbackFolderFor(where), r, file) || KeepAsFile(".", r, file)) {
+    return "the record could not be stored (" + why + "); it was written to " + file +
+           " (vx58420cal records import brings it in)";
   }
   std::cerr << ToJson(r).dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
   return "the record could not be stored (" + why +
          ") nor written to a file; it was printed on standard error";
+}
+
+void Trail::Start(RunRecord& r) {
+  r.outcome = "incomplete";
+  try {
+    id_ = r.id = OpenStore(where_)->Add(r);
+  } catch (const std::exception&) {
+    id_ = r.id = 0;  // the store is not there now: the record is kept when the run ends
+  }
+}
+
+std::string Trail::Finish(RunRecord& r) {
+  if (id_ > 0) {
+    try {
+      r.id = id_;
+      OpenStore(where_)->Update(id_, r);
+      return "";
+    } catch (const std::exception&) {
+      r.id = 0;  // stored whole elsewhere below; the incomplete row stays as the start's trace
+    }
+  }
+  return StoreOrKeep(where_, r);
+}
+
+RunRecord ReadRecordFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    throw StoreError(path + " is not a record file");
+  }
+  if (st.st_size > 16 * 1024 * 1024) throw StoreError(path + " is too large for a record");
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  try {
+    return FromJson(Json::parse(text.str()));
+  } catch (const Json::exception&) {
+    throw std::runtime_error(path + " is not JSON");
+  } catch (const std::runtime_error& e) {
+    throw std::runtime_error(path + ": " + e.what());
+  }
 }
 
 }  // namespace vx::records

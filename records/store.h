@@ -1,8 +1,9 @@
 // Where records are kept: an embedded SQLite database by default, or a PostgreSQL server that
-// many stations share. Both hold the same table and answer the same queries; the schema is
-// versioned and created on first use.
+// many stations share. Both hold the same tables and answer the same queries; the schema is
+// versioned, created when missing and brought up to date once, in a transaction.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -20,9 +21,20 @@ class StoreError : public std::runtime_error {
 
 struct Query {
   std::string unit;     // empty: any
-  std::string since;    // an ISO date or time; empty: any
+  std::string since;    // a checked UTC date or time (QueryTime); empty: any
+  std::string until;    // the same, inclusive; empty: any
   std::string outcome;  // empty: any
   int limit = 0;        // the newest N; 0: all
+};
+
+// A date or time a user gave for --since/--until as the store compares it: "2026-12-06",
+// "2026-12-06T08:30", "2026-12-06T08:30:15Z" (UTC; a space may stand for the T). Throws
+// std::invalid_argument saying what fits.
+std::string QueryTime(const std::string& text);
+
+enum class Access {
+  kWrite,  // created when missing; the schema brought up to date
+  kRead,   // must exist; opened read-only, so a read-only file or a reader's rights will do
 };
 
 class Store {
@@ -30,25 +42,58 @@ class Store {
   virtual ~Store() = default;
   // Stores the record and returns its id. Throws StoreError.
   virtual std::int64_t Add(const RunRecord& r) = 0;
-  // Oldest first. Throws StoreError.
-  virtual std::vector<RunRecord> List(const Query& q) = 0;
+  // Completes a record stored while its run was going (outcome "incomplete"). Throws
+  // StoreError, also when the record is no longer incomplete.
+  virtual void Update(std::int64_t id, const RunRecord& r) = 0;
+  // Whether a record of this uid is stored (an import brings a record in once).
+  virtual bool Has(const std::string& uid) = 0;
+  // The records the query asks for, oldest first, one at a time. A row that is no record is
+  // handed to `broken` with its id and why, and the rest go on. Throws StoreError.
+  using Broken = std::function<void(std::int64_t id, const std::string& why)>;
+  virtual void Each(const Query& q, const std::function<void(RunRecord&&)>& row,
+                    const Broken& broken) = 0;
+  // nullopt when there is no such record; StoreError when the row is no record.
   virtual std::optional<RunRecord> Get(std::int64_t id) = 0;
-  // Where the records go, as a user names it.
+  // Where the records go, as a user names it (never with a password).
   virtual std::string Where() const = 0;
   // The folder for a record that could not be stored.
   virtual std::string FallbackFolder() const = 0;
+
+  // Each into a list; broken rows are left out.
+  std::vector<RunRecord> List(const Query& q);
 };
 
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 // "" is the default database ($XDG_DATA_HOME/vx58420/records.sqlite, else
 // ~/.local/share/vx58420/records.sqlite); "postgresql://..." or "postgres://..." a server;
 // anything else the path of an SQLite file. Throws StoreError.
-std::unique_ptr<Store> OpenStore(const std::string& where);
+std::unique_ptr<Store> OpenStore(const std::string& where, Access access = Access::kWrite);
 std::string DefaultDatabase();
+// The store as messages name it: a server's address without its password.
+std::string DisplayName(const std::string& where);
 
 // Stores the record; when that fails, writes it as a JSON file beside the database and returns
 // a warning naming the file (empty when the record was stored). Never throws.
 std::string StoreOrKeep(const std::string& where, RunRecord& r);
+
+// The trail of one run: its record stored as "incomplete" when the run starts (so that a
+// killed program still leaves it, with the data flash from before), and completed when the run
+// ends. Never throws.
+class Trail {
+ public:
+  explicit Trail(std::string where) : where_(std::move(where)) {}
+  // Stores the record as it is now, with the outcome "incomplete"; sets its id when stored.
+  void Start(RunRecord& r);
+  // The record complete: over its start, else as StoreOrKeep keeps it. A warning, or "".
+  std::string Finish(RunRecord& r);
+
+ private:
+  std::string where_;
+  std::int64_t id_ = 0;
+};
+// A record kept in a file (a fallback file, or one exported): throws StoreError when the file
+// cannot be read, std::runtime_error naming the file and the field when it holds no record.
+RunRecord ReadRecordFile(const std::string& path);
 
 }  // namespace vx::records

@@ -45,7 +45,7 @@ int RunCommandLine(int argc, char** argv) {
   AddGlobalOptions(app, o);
   std::vector<Command> commands;
   for (auto add : {AddReadCommand, AddCalibrateCommand, AddSeparateRunCommands, AddScriptCommand,
-                   AddBusCommand, AddRecordsCommands, AddToolCommands}) {
+                   AddBusCommand, AddRecordsCommands, AddRestoreCommand, AddToolCommands}) {
     add(app, o, commands);
   }
   try {

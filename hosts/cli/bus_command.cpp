@@ -127,13 +127,31 @@ Status RunBus(SMBusAdapter& adapter, std::int16_t addr, const BusRequest& req, c
   return s;
 }
 
-int BusCommand(Session& s, const std::vector<BusRequest>& sequence,
-               const std::vector<std::string>& words) {
+// The words of the first n transfers of a sequence.
+Json WordsOf(const std::vector<BusRequest>& sequence, std::size_t n) {
+  static const char* const kOps[] = {"read-word", "write-word", "read-block", "write-block",
+                                     "command"};
+  Json words = Json::array();
+  for (std::size_t i = 0; i < n; ++i) {
+    const BusRequest& r = sequence[i];
+    words.push_back(kOps[static_cast<int>(r.op)]);
+    words.push_back(Hex2(r.cmd));
+    if (r.op == BusOp::kWriteWord) words.push_back(std::to_string(r.value));
+    for (std::uint8_t b : r.bytes)
+      words.push_back(std::to_string(b));
+  }
+  return words;
+}
+
+int BusCommand(Session& s, const std::vector<BusRequest>& sequence) {
   bool ok = true;
+  std::size_t done = 0;
   auto transfers = [&] {
     for (const BusRequest& r : sequence) {
       if (s.interrupted()) break;  // no new transfer once a stop is asked for
-      if (RunBus(s.adapter(), s.options().target_address(), r, s.out()) != 0) {
+      const Status st = RunBus(s.adapter(), s.options().target_address(), r, s.out());
+      ++done;
+      if (st != 0) {
         ok = false;
         break;
       }
@@ -148,10 +166,11 @@ int BusCommand(Session& s, const std::vector<BusRequest>& sequence,
     if (s.interrupted()) s.ReportInterruption();
     return s.interrupted() ? kExitInterrupted : ok ? kExitOk : kExitFailed;
   }
+  // The record holds the transfers that were made, and how many were asked for.
   auto r = s.Run(
-      *RunNamed("bus"), transfers, [&] { return ok; },
+      *RunNamed("bus"), transfers, [&] { return ok && done == sequence.size(); },
       [&] {
-        return Json{{"transfers", words}};
+        return Json{{"transfers", WordsOf(sequence, done)}, {"planned", sequence.size()}};
       });
   return r.interrupted ? kExitInterrupted : ok ? kExitOk : kExitFailed;
 }
@@ -174,7 +193,7 @@ void AddBusCommand(CLI::App& app, Options&, std::vector<Command>& out) {
     }
   });
   out.emplace_back(cmd, Command::Needs::kDevice,
-                   [sequence, words](Session& s) { return BusCommand(s, *sequence, *words); });
+                   [sequence](Session& s) { return BusCommand(s, *sequence); });
 }
 
 }  // namespace vx::cli

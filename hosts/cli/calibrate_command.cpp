@@ -93,9 +93,10 @@ int CalibrateCommand(Session& s, const CalibrateArgs& a) {
   // The CC offset box is hidden on the page; the command line ticks it for the user.
   f.At("chkCCOffset").SetValue(a.cc_offset ? 1 : 0);
 
+  const RunKind& kind = *RunNamed("calibrate");
+  if (!s.LimitsCheckSomething(kind)) return kExitUsage;
   if (int code = TakeFromMeter(s, m, metered); code != kExitOk) return code;
   s.WarnAboutConfig();
-  const RunKind& kind = *RunNamed("calibrate");
   RunResult r = s.Run(kind);
   if (a.verify && r.done) PrintResiduals(s, r.record);
   return s.Outcome(kind, r);

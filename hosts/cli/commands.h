@@ -37,6 +37,7 @@ void AddSeparateRunCommands(CLI::App& app, Options& o, std::vector<Command>& out
 void AddScriptCommand(CLI::App& app, Options& o, std::vector<Command>& out);
 void AddBusCommand(CLI::App& app, Options& o, std::vector<Command>& out);
 void AddRecordsCommands(CLI::App& app, Options& o, std::vector<Command>& out);
+void AddRestoreCommand(CLI::App& app, Options& o, std::vector<Command>& out);
 void AddToolCommands(CLI::App& app, Options& o, std::vector<Command>& out);
 
 }  // namespace vx::cli

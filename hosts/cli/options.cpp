@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "records/record.h"
+
 namespace vx::cli {
 
 std::int64_t ParseInteger(const std::string& text, std::int64_t min, std::int64_t max) {
@@ -52,6 +54,19 @@ CLI::Validator Folder() {
       "FOLDER");
 }
 
+// A label a person or a scanner gave: cleaned (outer blanks, a trailing CR/LF), or refused.
+CLI::Validator Label() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        std::string why = records::CleanLabel(text);
+        return why.empty()
+                   ? ""
+                   : "\"" + records::Printable(text) + "\" " + why + " (a label: at most " +
+                         std::to_string(records::kMaxLabel) + " characters, no control characters)";
+      },
+      "LABEL");
+}
+
 }  // namespace
 
 void AddGlobalOptions(CLI::App& app, Options& o) {
@@ -76,9 +91,11 @@ void AddGlobalOptions(CLI::App& app, Options& o) {
   app.add_option("--records", o.station.records,
                  "where run records go: an SQLite file, postgresql://..., or none "
                  "(default: $XDG_DATA_HOME/vx58420/records.sqlite)");
-  app.add_option("--station", o.station.station, "the station's name (default: the host name)");
-  app.add_option("--operator", o.station.operator_name, "who runs it (default: the login name)");
-  app.add_option("--unit", o.station.unit, "the unit's serial number or label");
+  app.add_option("--station", o.station.station, "the station's name (default: the host name)")
+      ->transform(Label());
+  app.add_option("--operator", o.station.operator_name, "who runs it (default: the login name)")
+      ->transform(Label());
+  app.add_option("--unit", o.station.unit, "the unit's serial number or label")->transform(Label());
   app.add_option("--limits", o.limits_file,
                  "JSON file of the largest residual each reading may keep after a calibration");
   app.add_flag("--json", o.json, "JSON lines output");

@@ -1,22 +1,26 @@
-// `records list|show|export` on the records of the runs, and `restore RECORD`, which writes a
-// record's "before" data flash back as a recorded run of its own.
-#include <fstream>
+// `records list|show|export|import` on the records of the runs. Queries open the store
+// read-only and never create it; a row that is no record is named and left out; what a record
+// holds reaches a terminal without its control characters.
 #include <iomanip>
 #include <sstream>
 
 #include "hosts/cli/commands.h"
 #include "hosts/station/csv_export.h"
-#include "hosts/station/restore.h"
 #include "records/store.h"
 
 namespace vx::cli {
 
 namespace {
 
+using records::Printable;
 using records::RunRecord;
 
-std::unique_ptr<records::Store> Open(const Options& o) {
-  return records::OpenStore(o.station.records == "none" ? "" : o.station.records);
+std::string Where(const Options& o) {
+  return o.station.records == "none" ? "" : o.station.records;
+}
+
+void ReportBroken(std::int64_t id, const std::string& why) {
+  Out::Error("record " + std::to_string(id) + " is damaged (" + Printable(why) + "); left out");
 }
 
 Json Summary(const RunRecord& r) {
@@ -28,27 +32,32 @@ Json Summary(const RunRecord& r) {
 
 std::string Field(const std::string& name, const std::string& value) {
   std::ostringstream line;
-  line << "  " << std::left << std::setw(22) << name << value;
+  line << "  " << std::left << std::setw(22) << name << Printable(value);
   return line.str();
 }
 
 int RecordsList(const Options& o, const records::Query& q) {
   Out out(o.json);
-  auto list = Open(o)->List(q);
-  for (const RunRecord& r : list) {
-    std::ostringstream line;
-    line << std::setw(5) << r.id << "  " << r.time_utc << "  " << std::left << std::setw(12)
-         << r.station << " " << std::setw(14) << (r.unit.empty() ? "-" : r.unit) << " "
-         << std::setw(22) << r.run << " " << r.outcome;
-    out.Print(line.str(), Summary(r));
-  }
-  if (list.empty()) out.Text("No records.");
+  std::size_t n = 0;
+  records::OpenStore(Where(o), records::Access::kRead)
+      ->Each(
+          q,
+          [&](RunRecord&& r) {
+            ++n;
+            std::ostringstream line;
+            line << std::setw(5) << r.id << "  " << r.time_utc << "  " << std::left << std::setw(12)
+                 << r.station << " " << std::setw(14) << (r.unit.empty() ? "-" : r.unit) << " "
+                 << std::setw(22) << r.run << " " << r.outcome;
+            out.Print(Printable(line.str()), Summary(r));
+          },
+          ReportBroken);
+  if (n == 0) out.Text("No records.");
   return kExitOk;
 }
 
 int RecordsShow(const Options& o, std::int64_t id) {
   Out out(o.json);
-  auto r = Open(o)->Get(id);
+  auto r = records::OpenStore(Where(o), records::Access::kRead)->Get(id);
   if (!r) {
     Out::Error("there is no record " + std::to_string(id));
     return kExitFailed;
@@ -66,7 +75,7 @@ int RecordsShow(const Options& o, std::int64_t id) {
     out.Object(j);
     return kExitOk;
   }
-  out.Text("Record " + std::to_string(r->id) + ": " + r->run + ", " + r->outcome);
+  out.Text(Printable("Record " + std::to_string(r->id) + ": " + r->run + ", " + r->outcome));
   out.Text(Field("time (UTC)", r->time_utc));
   out.Text(Field("station", r->station));
   out.Text(Field("operator", r->operator_name));
@@ -78,11 +87,13 @@ int RecordsShow(const Options& o, std::int64_t id) {
     out.Text(Field("ticked", t));
   for (const auto& ref : r->references)
     out.Text(Field("reference", ref.label + " = " + ref.value +
-                                    (ref.source.is_null() ? "" : " (" + ref.source.dump() + ")")));
-  out.Text(Field("readings before", r->readings_before.dump()));
-  out.Text(Field("readings after", r->readings_after.dump()));
-  for (auto& [name, v] : r->residuals.items())
-    out.Text(Field("residual", name + " " + v.dump()));
+                                    (ref.source.is_null() ? "" : " (" + Dump(ref.source) + ")")));
+  out.Text(Field("readings before", Dump(r->readings_before)));
+  out.Text(Field("readings after", Dump(r->readings_after)));
+  if (r->residuals.is_object()) {
+    for (auto& [name, v] : r->residuals.items())
+      out.Text(Field("residual", name + " " + Dump(v)));
+  }
   for (const Json& g : gains) {
     std::string change = g["old"] == g["new"] ? "unchanged " + g["old"].dump()
                                               : g["old"].dump() + " -> " + g["new"].dump();
@@ -90,93 +101,100 @@ int RecordsShow(const Options& o, std::int64_t id) {
   }
   for (const auto& m : r->messages)
     out.Text(Field("message", m));
-  if (!r->limits.is_null()) out.Text(Field("limits", r->limits.dump()));
-  if (!r->extra.is_null()) out.Text(Field("also", r->extra.dump()));
+  if (!r->limits.is_null()) out.Text(Field("limits", Dump(r->limits)));
+  if (!r->extra.is_null()) out.Text(Field("also", Dump(r->extra)));
   return kExitOk;
 }
 
 int RecordsExport(const Options& o, const std::string& csv_file) {
   std::size_t n = 0;
   try {
-    n = ExportCsv(o.station.records == "none" ? "" : o.station.records, csv_file);
+    n = ExportCsv(Where(o), csv_file, ReportBroken);
   } catch (const records::StoreError&) {
     throw;
   } catch (const std::runtime_error& e) {
     Out::Error(e.what());
     return kExitFile;
   }
-  Out(o.json).Print(std::to_string(n) + " records written to " + csv_file,
-                    Json{{"exported", n}, {"file", csv_file}});
+  if (csv_file != "-") {
+    Out(o.json).Print(std::to_string(n) + " records written to " + csv_file,
+                      Json{{"exported", n}, {"file", csv_file}});
+  }
   return kExitOk;
 }
 
-int RestoreCommand(Session& s, std::int64_t id) {
-  auto r = Open(s.options())->Get(id);
-  if (!r) {
-    Out::Error("there is no record " + std::to_string(id));
-    return kExitFailed;
+// Records kept in files (a store that could not take them) into the store, each once.
+int RecordsImport(const Options& o, const std::vector<std::string>& files) {
+  Out out(o.json);
+  auto store = records::OpenStore(Where(o));
+  int code = kExitOk;
+  for (const std::string& file : files) {
+    try {
+      RunRecord r = records::ReadRecordFile(file);
+      if (r.uid.empty()) r.uid = records::ContentUid(r);  // a file of before uids
+      if (store->Has(r.uid)) {
+        out.Print(file + ": already in the store", Json{{"file", file}, {"imported", false}});
+        continue;
+      }
+      std::int64_t id = store->Add(r);
+      out.Print(file + ": record " + std::to_string(id),
+                Json{{"file", file}, {"imported", true}, {"record", id}});
+    } catch (const records::StoreError& e) {
+      Out::Error(e.what());
+      code = kExitFile;
+    } catch (const std::runtime_error& e) {  // a file that holds no record
+      Out::Error(records::Printable(e.what()));
+      code = code == kExitOk ? kExitFailed : code;
+    }
   }
-  RestorePlan plan = PlanRestore(*r);
-  if (!plan.refused.empty()) {
-    Out::Error(plan.refused);
-    return kExitFailed;
-  }
-  // The same unit, unless named.
-  if (s.options().station.unit.empty()) s.station().info.unit = r->unit;
-  if (s.platform().MessageBox(RestoreQuestion(*r), "vx58420cal", Buttons::kOkCancel) !=
-      Answer::kOk) {
-    if (!s.options().yes) Out::Error("not restored; --yes answers the confirmation with OK");
-    return kExitFailed;
-  }
-  RestoreResult result = Restore(s.station(), plan);
-  if (!result.run.store_warning.empty()) Out::Error("warning: " + result.run.store_warning);
-  if (result.run.interrupted) {
-    s.ReportInterruption();
-    return kExitInterrupted;
-  }
-  const bool verified = result.verified;
-  s.out().Print(verified ? "Restored and verified: the data flash reads back as before record " +
-                               std::to_string(id) + "."
-                         : "Restore not verified: the data flash does not read back as before "
-                           "record " +
-                               std::to_string(id) + ".",
-                Json{{"run", "restore"},
-                     {"record", result.run.record.id},
-                     {"verified", verified},
-                     {"written", result.written}});
-  return verified ? kExitOk : kExitFailed;
+  return code;
 }
 
 }  // namespace
 
-void AddRecordsCommands(CLI::App& app, Options& o, std::vector<Command>& out) {
+void AddRecordsCommands(CLI::App& app, Options&, std::vector<Command>& out) {
   auto* recs = app.add_subcommand("records", "the records of the runs");
   recs->require_subcommand(1);
   auto query = std::make_shared<records::Query>();
   auto* list = recs->add_subcommand("list", "the runs, oldest first");
+  auto time = CLI::Validator(
+      [](std::string& text) -> std::string {
+        try {
+          text = records::QueryTime(text);
+          return "";
+        } catch (const std::invalid_argument& e) {
+          return e.what();
+        }
+      },
+      "DATE");
   list->add_option("--unit", query->unit, "only this unit's");
-  list->add_option("--since", query->since, "only from this date or time on (2026-12-06)");
-  list->add_option("--outcome", query->outcome,
-                   "only runs that ended so: done, refused, failed, interrupted, out of limits");
+  list->add_option("--since", query->since, "only from this date or time on (2026-12-06)")
+      ->transform(time);
+  list->add_option("--until", query->until, "only up to this date or time (2026-12-06)")
+      ->transform(time);
+  list->add_option("--outcome", query->outcome, "only runs that ended so")
+      ->check(CLI::IsMember(
+          std::vector<std::string>(std::begin(records::kOutcomes), std::end(records::kOutcomes))));
   out.emplace_back(list, [query](Options& opts) { return RecordsList(opts, *query); });
+
   auto id = std::make_shared<std::int64_t>(0);
   auto* show = recs->add_subcommand("show", "one record whole, with the gains before and after");
   show->add_option("ID", *id)->required()->transform(Whole(1, INT64_MAX));
   out.emplace_back(show, [id](Options& opts) { return RecordsShow(opts, *id); });
+
   auto csv = std::make_shared<std::string>();
   auto* exp = recs->add_subcommand("export",
                                    "one row per run: unit, time, station, run, "
                                    "outcome and each reading's residual");
-  exp->add_option("--csv", *csv, "the CSV file to write")->required();
+  exp->add_option("--csv", *csv, "the CSV file to write, - for standard output")->required();
   out.emplace_back(exp, [csv](Options& opts) { return RecordsExport(opts, *csv); });
 
-  auto* restore = app.add_subcommand("restore",
-                                     "write a record's data flash from before its "
-                                     "run back to the device");
-  restore->add_option("RECORD", *id)->required()->transform(Whole(1, INT64_MAX));
-  restore->add_flag("--yes", o.yes, "answer OK to the confirmation");
-  out.emplace_back(restore, Command::Needs::kControl,
-                   [id](Session& s) { return RestoreCommand(s, *id); });
+  auto files = std::make_shared<std::vector<std::string>>();
+  auto* import = recs->add_subcommand("import",
+                                      "bring records kept in files (unstored-record-*.json) "
+                                      "into the store, each once");
+  import->add_option("FILE", *files)->required();
+  out.emplace_back(import, [files](Options& opts) { return RecordsImport(opts, *files); });
 }
 
 }  // namespace vx::cli

@@ -31,9 +31,10 @@ int SystemVoltageCommand(Session& s, const std::string& actual) {
                      metered)) {
     return kExitUsage;
   }
+  const RunKind& kind = *RunNamed("system-voltage");
+  if (!s.LimitsCheckSomething(kind)) return kExitUsage;
   if (int code = TakeFromMeter(s, s.options().meter, metered); code != kExitOk) return code;
   s.WarnAboutConfig();
-  const RunKind& kind = *RunNamed("system-voltage");
   RunResult r = s.Run(kind);
   if (!r.done && !r.interrupted) {
     s.out().Text("CalSystemVoltage returned " + std::to_string(r.returned) + ".");
@@ -46,6 +47,7 @@ int SeparateRun(Session& s, const RunKind& kind) {
   FormModel& f = s.form();
   f.At("Frame1", 4).SetVisible(true);
   if (kind.hidden_button) f.At(std::string(kind.trigger)).SetVisible(true);
+  if (!s.LimitsCheckSomething(kind)) return kExitUsage;
   s.WarnAboutConfig();
   return s.Outcome(kind, s.Run(kind));
 }

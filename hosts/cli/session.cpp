@@ -9,6 +9,7 @@
 
 #include "device/numeric.h"
 #include "engine/status_codes.h"
+#include "hosts/station/page_state.h"
 
 namespace vx::cli {
 
@@ -178,6 +179,21 @@ void Session::WarnAboutConfig() {
                    station_.control().library().empty() ? o_.plugin : station_.control().library());
   for (const std::string& w : ConfigWarnings(folder, o_.target_info))
     Out::Error("warning: Config.ini: " + w);
+}
+
+bool Session::LimitsCheckSomething(const RunKind& kind) {
+  if (!o_.limits) return true;
+  const auto calibrated = ReadingsCalibratedBy(form(), kind);
+  for (const std::string& name : calibrated) {
+    if (o_.limits->max_residual.count(name)) return true;
+  }
+  std::string readings;
+  for (const std::string& name : calibrated)
+    readings += (readings.empty() ? "" : ", ") + name;
+  Out::Error(
+      "--limits: " + o_.limits->file + " checks none of the readings this run calibrates" +
+      (readings.empty() ? " (it calibrates none that a limit can check)" : " (" + readings + ")"));
+  return false;
 }
 
 RunResult Session::Run(const RunKind& kind, const std::function<void()>& act,

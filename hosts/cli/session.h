@@ -41,6 +41,9 @@ class Session {
   void ReportInterruption();
   // One warning line per Config.ini value that was out of range and replaced by its default.
   void WarnAboutConfig();
+  // Whether the run may go on with the --limits given: a limits file that checks none of the
+  // readings the run calibrates would pass any unit (false, said on stderr).
+  bool LimitsCheckSomething(const RunKind& kind);
 
   Station& station() { return station_; }
   SMBusAdapter& adapter() { return *station_.device().bus(); }

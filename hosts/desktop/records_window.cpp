@@ -55,7 +55,7 @@ RecordsWindow::RecordsWindow(std::string where, QWidget* parent)
 bool RecordsWindow::Reload() {
   std::vector<records::RunRecord> list;
   try {
-    list = records::OpenStore(where_)->List({"", "", "", 50});
+    list = records::OpenStore(where_, records::Access::kRead)->List({"", "", "", "", 50});
   } catch (const std::exception& e) {
     table_->setRowCount(0);
     said_->setText(QString::fromStdString(e.what()));
@@ -77,8 +77,12 @@ bool RecordsWindow::Reload() {
 
 std::string RecordsWindow::Export(const std::string& file) {
   std::string said;
+  int broken = 0;
   try {
-    said = std::to_string(ExportCsv(where_, file)) + " records written to " + file + ".";
+    said = std::to_string(
+               ExportCsv(where_, file, [&](std::int64_t, const std::string&) { ++broken; })) +
+           " records written to " + file + "." +
+           (broken ? " " + std::to_string(broken) + " damaged records were left out." : "");
   } catch (const std::exception& e) {
     said = std::string("Not exported: ") + e.what();
   }

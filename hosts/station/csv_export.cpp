@@ -1,48 +1,82 @@
 #include "hosts/station/csv_export.h"
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <stdexcept>
 
 #include "hosts/station/references.h"
-#include "records/store.h"
 
 namespace vx {
 
-namespace {
-
-std::string Csv(const std::string& text) {
-  if (text.find_first_of(",\"\n") == std::string::npos) return text;
+std::string CsvCell(const std::string& text) {
+  std::string cell = text;
+  if (!cell.empty() && std::string("=+-@\t\r").find(cell[0]) != std::string::npos) {
+    cell = "'" + cell;
+  }
+  if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
   std::string q = "\"";
-  for (char c : text)
+  for (char c : cell)
     q += c == '"' ? std::string("\"\"") : std::string(1, c);
   return q + "\"";
 }
 
-}  // namespace
-
-std::size_t ExportCsv(const std::string& where, const std::string& file) {
-  std::ofstream csv(file, std::ios::trunc);
-  if (!csv) throw std::runtime_error("cannot write " + file);
-  csv << "id,time_utc,station,operator,unit,run,outcome";
+std::size_t WriteCsv(records::Store& store, std::ostream& out,
+                     const records::Store::Broken& broken) {
+  out << "id,time_utc,station,operator,unit,run,outcome";
   for (const PageReading& r : PageReadings())
-    csv << "," << Csv(std::string(r.name) + " residual");
-  csv << "\n";
-  auto list = records::OpenStore(where)->List({});
-  for (const records::RunRecord& r : list) {
-    csv << r.id << "," << Csv(r.time_utc) << "," << Csv(r.station) << "," << Csv(r.operator_name)
-        << "," << Csv(r.unit) << "," << Csv(r.run) << "," << Csv(r.outcome);
-    for (const PageReading& reading : PageReadings()) {
-      const std::string c(reading.name);
-      csv << ",";
-      if (r.residuals.is_object() && r.residuals.contains(c) && !r.residuals[c].is_null()) {
-        csv << r.residuals[c].dump();
-      }
-    }
-    csv << "\n";
+    out << "," << CsvCell(std::string(r.name) + " residual");
+  out << "\n";
+  std::size_t n = 0;
+  store.Each(
+      {},
+      [&](records::RunRecord&& r) {
+        out << r.id;
+        for (const std::string* text :
+             {&r.time_utc, &r.station, &r.operator_name, &r.unit, &r.run, &r.outcome})
+          out << "," << CsvCell(*text);
+        for (const PageReading& reading : PageReadings()) {
+          const std::string c(reading.name);
+          out << ",";
+          // Numbers the program wrote itself, never a text: they go out as they are.
+          if (r.residuals.is_object() && r.residuals.contains(c) && r.residuals[c].is_number()) {
+            out << r.residuals[c].dump();
+          }
+        }
+        out << "\n";
+        if (!out) throw std::runtime_error("the CSV could not be written");
+        ++n;
+      },
+      broken);
+  return n;
+}
+
+std::size_t ExportCsv(const std::string& where, const std::string& file,
+                      const records::Store::Broken& broken) {
+  auto store = records::OpenStore(where, records::Access::kRead);
+  if (file == "-") {
+    std::size_t n = WriteCsv(*store, std::cout, broken);
+    std::cout.flush();
+    if (!std::cout) throw std::runtime_error("writing the CSV to standard output failed");
+    return n;
   }
-  csv.close();
-  if (!csv) throw std::runtime_error("writing " + file + " failed");
-  return list.size();
+  const std::string tmp = file + ".tmp-" + std::to_string(getpid());
+  std::size_t n = 0;
+  try {
+    std::ofstream csv(tmp, std::ios::trunc);
+    if (!csv) throw std::runtime_error("cannot write " + file);
+    n = WriteCsv(*store, csv, broken);
+    csv.close();
+    if (!csv) throw std::runtime_error("writing " + file + " failed");
+    std::filesystem::rename(tmp, file);
+  } catch (...) {
+    std::remove(tmp.c_str());
+    throw;
+  }
+  return n;
 }
 
 }  // namespace vx

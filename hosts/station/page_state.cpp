@@ -99,6 +99,19 @@ std::vector<std::string> ReferenceKeysFor(FormModel& f, const RunKind& run) {
   return keys;
 }
 
+std::vector<std::string> ReadingsCalibratedBy(FormModel& f, const RunKind& run) {
+  std::vector<std::string> names;
+  bool rows = false;
+  for (const std::string& key : ReferenceKeysFor(f, run)) {
+    const ReferenceBox& b = *BoxOf(key);
+    if (b.reading < 0) continue;
+    names.emplace_back(PageReadings()[static_cast<std::size_t>(b.reading)].name);
+    rows = rows || b.reading < kStackReading;
+  }
+  if (rows) names.emplace_back(PageReadings()[kStackReading].name);
+  return names;
+}
+
 RunInputs InputsFor(FormModel& f, const RunKind& run) {
   RunInputs in;
   if (run.id == "calibrate") {

@@ -36,6 +36,10 @@ RunInputs InputsFor(FormModel& f, const RunKind& run);
 // boxes of the ticked calibrations (capacitor rows up to the configured count), in probe order.
 std::vector<std::string> ReferenceKeysFor(FormModel& f, const RunKind& run);
 
+// The readings a run of the page will calibrate as it stands, by their names (PageReadings()):
+// what its residuals and a limits file can speak of.
+std::vector<std::string> ReadingsCalibratedBy(FormModel& f, const RunKind& run);
+
 // Each reading that was calibrated against a reference: measured after the run minus the
 // reference (null when the reading failed); the stack against the top capacitor's voltage.
 records::Json Residuals(const std::vector<records::Reference>& references,

@@ -46,7 +46,7 @@ std::string OutcomeOf(bool done, bool interrupted, const DeviceAccount& account)
 
 RunRecorder::RunRecorder(const StationInfo& info, SMBusAdapter& device, std::int16_t addr,
                          FormModel* page)
-    : info_(info), device_(device), addr_(addr), page_(page) {}
+    : info_(info), device_(device), addr_(addr), page_(page), trail_(info.records) {}
 
 void RunRecorder::Begin(const RunKind& run, const std::string& device_name,
                         const std::string& target_info) {
@@ -59,6 +59,7 @@ void RunRecorder::Begin(const RunKind& run, const std::string& device_name,
   r_.address = addr_;
   r_.target_info = target_info;
   r_.run = std::string(run.id);
+  r_.uid = records::NewUid();
   r_.program = info_.program;
   if (info_.keeps_records()) r_.before = ReadImages(device_, addr_);
   if (!page_) return;
@@ -78,12 +79,16 @@ void RunRecorder::Observe() {
   if (info_.keeps_records()) r_.after = ReadImages(device_, addr_);
 }
 
+void RunRecorder::StartTrail() {
+  if (info_.keeps_records()) trail_.Start(r_);
+}
+
 std::string RunRecorder::Store(const std::string& outcome,
                                const std::vector<std::string>& messages) {
   r_.outcome = outcome;
   r_.messages = messages;
   if (!info_.keeps_records()) return "";
-  return records::StoreOrKeep(info_.records, r_);
+  return trail_.Finish(r_);
 }
 
 }  // namespace vx

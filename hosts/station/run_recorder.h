@@ -12,6 +12,7 @@
 #include "hosts/station/recording_adapter.h"
 #include "hosts/station/run_kinds.h"
 #include "records/record.h"
+#include "records/store.h"
 
 namespace vx {
 
@@ -38,8 +39,11 @@ class RunRecorder {
   // whose scan gives the readings, or none (raw bus access, a restore).
   RunRecorder(const StationInfo& info, SMBusAdapter& device, std::int16_t addr, FormModel* page);
 
-  // Before the run: images, one scan, what was ticked and typed for it.
+  // Before the run: images, one scan, what was ticked and typed for it; the record stored as
+  // "incomplete" at once.
   void Begin(const RunKind& run, const std::string& device_name, const std::string& target_info);
+  // Stores the record as "incomplete" now, with what it holds (after Begin).
+  void StartTrail();
   // After the run: one scan, the images again, each calibrated reading's residual.
   void Observe();
   records::RunRecord& record() { return r_; }
@@ -52,6 +56,7 @@ class RunRecorder {
   std::int16_t addr_;
   FormModel* page_;
   records::RunRecord r_;
+  records::Trail trail_;
 };
 
 }  // namespace vx

@@ -24,23 +24,30 @@ RunResult Station::Run(const RunKind& kind, const std::function<void()>& act,
     auto it = sources_.find(ref.label);
     if (it != sources_.end() && it->second["text"] == ref.value) ref.source = it->second;
   }
+  recorder.StartTrail();
   // A host method shows the done mark without hiding it first; the run starts from none.
   if (page && kind.method) page->At(std::string(kind.done_mark)).SetVisible(false);
   const std::size_t first_message = messages_.size();
   device_.account().Restart();
   if (on_run_start) on_run_start(kind);
-  if (act) {
-    act();
-  } else if (kind.method) {
-    result.returned = control_.cal().CalSystemVoltage();
-  } else if (page && !kind.trigger.empty()) {
-    page->Click(std::string(kind.trigger));
+  try {
+    if (act) {
+      act();
+    } else if (kind.method) {
+      result.returned = control_.cal().CalSystemVoltage();
+    } else if (page && !kind.trigger.empty()) {
+      page->Click(std::string(kind.trigger));
+    }
+  } catch (const Interrupted&) {
+    // A host's own run stopped at the end of one of its waits: the record says what was done.
   }
   if (on_run_end) on_run_end();
+  const bool marked = page && !kind.done_mark.empty();
   result.interrupted = interrupt_.raised();
   if (!result.interrupted) {
-    const bool marked = page && !kind.done_mark.empty();
     result.done = marked ? page->At(std::string(kind.done_mark)).visible() : done && done();
+    // A host's own run that saw the stop before its next step and left the rest undone.
+    result.interrupted = !marked && !result.done && interrupt_.requested();
   }
   result.outcome = OutcomeOf(result.done, result.interrupted, device_.account());
   recorder.Observe();

@@ -281,8 +281,7 @@ class DesktopTest : public QObject {
     QVERIFY(a->position_label()->text().startsWith("Every reference is on the page"));
     QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
     QVERIFY(W(*w, "imgCalDoneBox")->isVisible());
-    auto record =
-        records::OpenStore((dir_ / "records.sqlite").string())->List({"", "", "", 0}).back();
+    auto record = records::OpenStore((dir_ / "records.sqlite").string())->List({}).back();
     QCOMPARE(record.references.size(), std::size_t{2});
     QCOMPARE(record.references[0].source["meter"]["model"].get<std::string>(),
              std::string("34405A"));

@@ -123,7 +123,7 @@ TEST(MeterFlow, GuidedCalibrationFromTheMeterReadsTrueAfterwards) {
   }
   EXPECT_NEAR(after.SystemReading(), truth.truth.system_mV, 1);
   auto record =
-      records::OpenStore(dir.path() + "/vx58420/records.sqlite")->List({"M1", "", "", 0}).at(0);
+      records::OpenStore(dir.path() + "/vx58420/records.sqlite")->List({"M1", "", "", "", 0}).at(0);
   ASSERT_EQ(record.references.size(), 6u);
   const auto& source = record.references[0].source;
   EXPECT_EQ(source["meter"]["model"], "34405A");
