@@ -39,7 +39,7 @@ fuzz-smoke: deps
 	  mkdir -p build/fuzz/corpus/$$t; \
 	  echo "== $$t"; \
 	  build/fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-	    -artifact_prefix=build/fuzz/ build/fuzz/corpus/$$t 2>&1 \
+	    -artifact_prefix=build/fuzz/ build/fuzz/corpus/$$t $$(ls -d fuzz/seeds/$$t 2>/dev/null) 2>&1 \
 	    | grep -E "stat::number_of_executed_units|ERROR|SUMMARY" || exit 1; \
 	  ! ls build/fuzz/crash-* build/fuzz/leak-* build/fuzz/timeout-* 2>/dev/null | grep -q . || exit 1; \
 	done

@@ -7,8 +7,7 @@
 
 #include "control/cal.h"
 #include "control/module.h"
-#include "hosts/cli/page_commands.h"
-#include "hosts/cli/session.h"
+#include "hosts/cli/commands.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static bool quiet = [] {

@@ -32,6 +32,7 @@ constexpr Range kInt16{-32768, 32767};
 constexpr Range kByte{0, 255};
 constexpr Range kMilliVolts{0, 100000};
 constexpr Range kAny{-1e9, 1e9};
+constexpr Range kFinite{-1e308, 1e308};
 
 template <typename V>
 void Fields(V& v, Truth& t) {
@@ -41,19 +42,21 @@ void Fields(V& v, Truth& t) {
   v("current_mA", t.current_mA, Range{-32768, 32767});
 }
 
+// What a calibration stores is whatever its reference made it: a sign error, 0, a far-off
+// value. The state keeps any finite number there, so that it loads every state it saved.
 template <typename V>
 void Fields(V& v, DeviceCalibration& c) {
   v("temp_error_dK", c.temp_error_dK, Range{-1000, 1000});
-  v("temp_offset_dK", c.temp_offset_dK, Range{-1000, 1000});
+  v("temp_offset_dK", c.temp_offset_dK, kFinite);
   v("temperature_sensor", c.temperature_sensor, Range{0, 2});
   v("current_sense_error", c.current_sense_error, Range{0.01, 100});
-  v("cc_gain", c.cc_gain, Range{0.01, 100});
+  v("cc_gain", c.cc_gain, kFinite);
   v("cc_offset_raw_mA", c.cc_offset_raw_mA, kAny);
   v("cc_offset_cal_mA", c.cc_offset_cal_mA, kAny);
   v("board_offset_raw_mA", c.board_offset_raw_mA, kAny);
   v("board_offset_cal_mA", c.board_offset_cal_mA, kAny);
   v("pack_sense_error", c.pack_sense_error, Range{0.01, 100});
-  v("pack_gain", c.pack_gain, Range{0.01, 100});
+  v("pack_gain", c.pack_gain, kFinite);
   v("sample_idle", c.sample_idle, kInt16);
   v("sample_active", c.sample_active, kInt16);
   v("word71", c.word71, kInt16);
@@ -321,14 +324,23 @@ SimState FromJson(const std::string& text) {
   json j;
   try {
     j = json::parse(text);
-  } catch (const json::exception& e) {
-    throw std::runtime_error(std::string("not JSON: ") + e.what());
+  } catch (const json::parse_error& e) {
+    throw std::runtime_error("is not JSON (at byte " + std::to_string(e.byte) + ")");
+  } catch (const json::exception&) {
+    throw std::runtime_error("is not JSON that can be read (a number out of range?)");
   }
   Reader::Read(j, "", s);
   return s;
 }
 
 SimState LoadStateFile(const std::string& path) {
+  // A folder, a device or a pipe is no state file: a pipe would wait for a writer for ever.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    throw std::runtime_error(
+        "simulator state " + path +
+        (std::filesystem::exists(path, ec) ? " is not a regular file" : " does not exist"));
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot open simulator state file " + path);
   std::stringstream ss;

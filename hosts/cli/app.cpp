@@ -44,15 +44,18 @@ int RunCommandLine(int argc, char** argv) {
   Options o;
   AddGlobalOptions(app, o);
   std::vector<Command> commands;
-  for (auto add : {AddReadCommand, AddCalibrateCommand, AddSeparateRunCommands, AddScriptCommand,
-                   AddBusCommand, AddRecordsCommands, AddRestoreCommand, AddToolCommands}) {
+  for (auto add :
+       {AddReadCommand, AddCalibrateCommand, AddSeparateRunCommands, AddScriptCommand,
+        AddBusCommand, AddRecordsCommands, AddRestoreCommand, AddToolCommands, AddBenchCommands}) {
     add(app, o, commands);
   }
   try {
     app.parse(argc, argv);
+    Out::ErrorsAsJson(o.json);
   } catch (const CLI::Success& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
+    Out::ErrorsAsJson(o.json);
     std::vector<std::string> rest = app.remaining();
     if (app.get_subcommands().empty() && !rest.empty() && rest.front().rfind("-", 0) != 0) {
       Out::Error("unknown command '" + rest.front() + "' (vx58420cal --help lists them)");

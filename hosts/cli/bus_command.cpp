@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "config/err_codes.h"
+#include "device/commands.h"
 #include "device/dataflash.h"
 #include "device/numeric.h"
 #include "hosts/cli/commands.h"
@@ -143,7 +144,27 @@ Json WordsOf(const std::vector<BusRequest>& sequence, std::size_t n) {
   return words;
 }
 
+// Whether the sequence changes data flash (a subclass selected, then a block written to it) or
+// stores a calibration: what i2cset asks about before it writes.
+bool WritesDataFlash(const std::vector<BusRequest>& sequence) {
+  bool selected = false;
+  for (const BusRequest& r : sequence) {
+    selected = selected || (r.op == BusOp::kWriteWord && r.cmd == cmd::kDFSubclass);
+    if ((selected && r.op == BusOp::kWriteBlock && r.cmd == cmd::kDFBlock) ||
+        (r.op == BusOp::kCommand && r.cmd == cmd::kCalStore)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 int BusCommand(Session& s, const std::vector<BusRequest>& sequence) {
+  if (WritesDataFlash(sequence) &&
+      s.platform().MessageBox("These transfers write the device's data flash. Send them?",
+                              "Supercapacitor Calibration", Buttons::kOkCancel) != Answer::kOk) {
+    if (!s.options().yes) Out::Error("nothing was sent; --yes answers the confirmation with OK");
+    return kExitFailed;
+  }
   bool ok = true;
   std::size_t done = 0;
   auto transfers = [&] {
@@ -177,7 +198,7 @@ int BusCommand(Session& s, const std::vector<BusRequest>& sequence) {
 
 }  // namespace
 
-void AddBusCommand(CLI::App& app, Options&, std::vector<Command>& out) {
+void AddBusCommand(CLI::App& app, Options& o, std::vector<Command>& out) {
   auto* cmd = app.add_subcommand("bus",
                                  "raw SMBus transfers in order: read-word CMD, "
                                  "write-word CMD VALUE, read-block CMD, "
@@ -185,6 +206,7 @@ void AddBusCommand(CLI::App& app, Options&, std::vector<Command>& out) {
   auto words = std::make_shared<std::vector<std::string>>();
   auto sequence = std::make_shared<std::vector<BusRequest>>();
   cmd->add_option("TRANSFER", *words)->required();
+  cmd->add_flag("--yes", o.yes, "answer OK when the transfers write data flash");
   cmd->parse_complete_callback([words, sequence] {
     try {
       *sequence = ParseBusSequence(*words);

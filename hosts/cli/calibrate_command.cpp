@@ -38,8 +38,9 @@ void PrintResiduals(Session& s, const records::RunRecord& r) {
 }
 
 // The capacitor rows: exactly one value for each configured capacitor ("meter" for all).
-bool GiveVoltages(FormModel& f, std::vector<std::string> voltages, const MeterOptions& m,
+bool GiveVoltages(Station& s, std::vector<std::string> voltages, const MeterOptions& m,
                   std::vector<std::string>& metered) {
+  FormModel& f = s.control().form();
   auto n = ConfiguredCount(f);
   if (n && voltages == std::vector<std::string>{kFromMeter}) {
     voltages.assign(static_cast<std::size_t>(*n), kFromMeter);
@@ -56,7 +57,7 @@ bool GiveVoltages(FormModel& f, std::vector<std::string> voltages, const MeterOp
   }
   for (std::size_t k = 0; k < voltages.size() && k < 5; ++k) {
     const std::string key(ReferenceBoxes()[k].key);
-    if (!f.At(key).enabled() || !GiveReference(f, key, voltages[k], "--voltages", m, metered)) {
+    if (!f.At(key).enabled() || !GiveReference(s, key, voltages[k], "--voltages", m, metered)) {
       return false;
     }
   }
@@ -67,7 +68,7 @@ int CalibrateCommand(Session& s, const CalibrateArgs& a) {
   FormModel& f = s.form();
   const MeterOptions& m = s.options().meter;
   std::vector<std::string> metered;
-  if (!a.voltages.empty() && !GiveVoltages(f, a.voltages, m, metered)) return kExitUsage;
+  if (!a.voltages.empty() && !GiveVoltages(s.station(), a.voltages, m, metered)) return kExitUsage;
   const std::pair<const std::optional<std::string>&, const char*> singles[] = {
       {a.system_voltage, "--system-voltage"},
       {a.temperature, "--temperature"},
@@ -75,7 +76,9 @@ int CalibrateCommand(Session& s, const CalibrateArgs& a) {
   const char* boxes[] = {"txtActualSystemVoltage", "txtTemperature", "txtCurrent"};
   for (std::size_t i = 0; i < 3; ++i) {
     const auto& [value, option] = singles[i];
-    if (value && !GiveReference(f, boxes[i], *value, option, m, metered)) return kExitUsage;
+    if (value && !GiveReference(s.station(), boxes[i], *value, option, m, metered)) {
+      return kExitUsage;
+    }
   }
   if (!a.sensors.empty()) {
     auto has = [&](const char* name) {
@@ -96,6 +99,7 @@ int CalibrateCommand(Session& s, const CalibrateArgs& a) {
   const RunKind& kind = *RunNamed("calibrate");
   if (!s.LimitsCheckSomething(kind)) return kExitUsage;
   if (int code = TakeFromMeter(s, m, metered); code != kExitOk) return code;
+  if (!s.Cleared(kind)) return kExitUsage;
   s.WarnAboutConfig();
   RunResult r = s.Run(kind);
   if (a.verify && r.done) PrintResiduals(s, r.record);

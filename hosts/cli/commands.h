@@ -30,6 +30,9 @@ struct Command {
   std::function<int()> prepare;
 };
 
+// The script's page actions, one JSON object a line, on a session with the control shown.
+int ScriptCommand(Session& s, std::istream& in);
+
 // Each adds its subcommand(s) to app; options land in o or in the command's own state.
 void AddReadCommand(CLI::App& app, Options& o, std::vector<Command>& out);
 void AddCalibrateCommand(CLI::App& app, Options& o, std::vector<Command>& out);
@@ -39,5 +42,6 @@ void AddBusCommand(CLI::App& app, Options& o, std::vector<Command>& out);
 void AddRecordsCommands(CLI::App& app, Options& o, std::vector<Command>& out);
 void AddRestoreCommand(CLI::App& app, Options& o, std::vector<Command>& out);
 void AddToolCommands(CLI::App& app, Options& o, std::vector<Command>& out);
+void AddBenchCommands(CLI::App& app, Options& o, std::vector<Command>& out);
 
 }  // namespace vx::cli

@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "device/numeric.h"
+#include "hosts/cli/fixture.h"
 #include "hosts/station/references.h"
 #include "instruments/meter.h"
 
@@ -31,23 +32,19 @@ bool WaitForEnter(Session& s) {
   return false;
 }
 
-// The fixture moves the probes: its program is run with the position's label.
-void RunFixture(const std::string& program, const std::string& label) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    execlp(program.c_str(), program.c_str(), label.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    throw MeterError("the fixture " + program + " did not put the probes at " + label);
-  }
-}
-
 }  // namespace
 
 int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::string>& keys) {
   if (keys.empty()) return kExitOk;
+  // The probes move between references: a person at a terminal says when, a fixture moves them,
+  // or --yes says they are where each reference needs them. Nobody else can.
+  if (m.fixture.empty() && !s.options().yes && !isatty(0)) {
+    Out::Error(
+        "the meter's probes move between references, and there is no terminal to ask: "
+        "--fixture PROGRAM moves them, or --yes says each is in place when it is read; nothing "
+        "was read or written");
+    return kExitUsage;
+  }
   const bool terminal = isatty(2) != 0;
   std::string label;
   try {
@@ -63,7 +60,13 @@ int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::stri
       if (m.tolerance > 0) expect->abs_tol = m.tolerance;
       const std::string where(box.probe);
       if (!m.fixture.empty()) {
-        RunFixture(m.fixture, label);
+        const std::string why = RunFixture(
+            m.fixture, label, std::chrono::seconds(m.fixture_timeout_s), s.platform().interrupt);
+        if (s.interrupted()) return kExitInterrupted;
+        if (!why.empty()) {
+          throw MeterError("the fixture " + m.fixture + " " + why +
+                           " (it was to put the probes at " + label + ")");
+        }
       } else if (!s.options().yes && isatty(0)) {
         std::cerr << where << ", then press Enter " << std::flush;
         if (!WaitForEnter(s)) return kExitInterrupted;
@@ -89,6 +92,7 @@ int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::stri
       if (static_cast<int>(got->text.size()) > typed->max_length || !f.Type(key, got->text)) {
         throw MeterError("the reading " + got->text + " does not fit the page's box");
       }
+      s.station().NoteGiven(key, got->text);
       const double to_page_ms =
           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - settled_at)
               .count();

@@ -98,6 +98,10 @@ void AddGlobalOptions(CLI::App& app, Options& o) {
   app.add_option("--unit", o.station.unit, "the unit's serial number or label")->transform(Label());
   app.add_option("--limits", o.limits_file,
                  "JSON file of the largest residual each reading may keep after a calibration");
+  app.add_option("--max-correction", o.max_correction_pct,
+                 "how far a reference may be from the reading it corrects, in percent (default: "
+                 "Config.ini's [Host] MaxCorrectionPct, else 10)")
+      ->transform(Whole(1, 100));
   app.add_flag("--json", o.json, "JSON lines output");
   app.add_flag("--fast", o.fast, "simulator only: waits take no real time")->excludes(bus);
   app.add_option("--meter", o.meter.address,
@@ -105,6 +109,9 @@ void AddGlobalOptions(CLI::App& app, Options& o) {
                  "\"meter\" is read from it");
   app.add_option("--fixture", o.meter.fixture,
                  "a program that puts the probes at the position it is given, before each reading");
+  app.add_option("--fixture-timeout", o.meter.fixture_timeout_s,
+                 "seconds the fixture may take to move the probes, else it is killed (default 60)")
+      ->transform(Whole(1, 3600));
   app.add_option("--meter-readings", o.meter.window,
                  "readings that must agree before a reference is taken (default 5)")
       ->transform(Whole(2, 100));

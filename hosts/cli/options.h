@@ -25,10 +25,11 @@ inline constexpr int kExitInterrupted = 130;  // a signal stopped the run at a s
 
 // How a bench meter gives references.
 struct MeterOptions {
-  std::string address;   // libsigrok driver and options; empty: no meter
-  std::string fixture;   // a program run with each position's label before its reading
-  int window = 5;        // readings that must agree
-  double tolerance = 0;  // in the page's unit; 0: the reference's default
+  std::string address;         // libsigrok driver and options; empty: no meter
+  std::string fixture;         // a program run with each position's label before its reading
+  int fixture_timeout_s = 60;  // how long the fixture may take to move the probes
+  int window = 5;              // readings that must agree
+  double tolerance = 0;        // in the page's unit; 0: the reference's default
 };
 
 struct Options {
@@ -44,6 +45,7 @@ struct Options {
   int bus_wait_s = 10;
   StationInfo station;  // where records go, and who and what they name
   std::string limits_file;
+  int max_correction_pct = 0;  // 0: Config.ini's [Host] MaxCorrectionPct, else 10
   std::optional<Limits> limits;
   MeterOptions meter;
   // Creates the control instead of loading the plug-in (programs that link the control).

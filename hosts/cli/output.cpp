@@ -21,7 +21,11 @@ void Out::Object(const Json& j) const {
 }
 
 void Out::Error(const std::string& text) {
-  std::cerr << "vx58420cal: " << text << "\n" << std::flush;
+  if (errors_as_json_) {
+    std::cerr << Dump(Json{{"error", text}}) << "\n" << std::flush;
+  } else {
+    std::cerr << "vx58420cal: " << text << "\n" << std::flush;
+  }
 }
 
 std::string Dump(const Json& j) {

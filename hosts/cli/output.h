@@ -17,9 +17,12 @@ class Out {
   void Print(const std::string& text, const Json& j) const;
   void Text(const std::string& text) const;  // text mode only
   void Object(const Json& j) const;          // JSON mode only
+  // On standard error: "vx58420cal: text", or with --json a JSON object {"error": text}.
   static void Error(const std::string& text);
+  static void ErrorsAsJson(bool on) { errors_as_json_ = on; }
 
  private:
+  static inline bool errors_as_json_ = false;
   bool json_;
 };
 

@@ -6,8 +6,9 @@
 
 namespace vx::cli {
 
-bool TypeReference(FormModel& f, const std::string& key, const std::string& text,
+bool TypeReference(Station& s, const std::string& key, const std::string& text,
                    const std::string& option) {
+  FormModel& f = s.control().form();
   Control* box = f.Find(key);
   const std::string label = LabelOf(key);
   try {
@@ -26,13 +27,14 @@ bool TypeReference(FormModel& f, const std::string& key, const std::string& text
     Out::Error(label + " cannot be typed into now");
     return false;
   }
+  s.NoteGiven(key, text);
   return true;
 }
 
-bool GiveReference(FormModel& f, const std::string& key, const std::string& value,
+bool GiveReference(Station& s, const std::string& key, const std::string& value,
                    const std::string& option, const MeterOptions& m,
                    std::vector<std::string>& metered) {
-  if (value != kFromMeter) return TypeReference(f, key, value, option);
+  if (value != kFromMeter) return TypeReference(s, key, value, option);
   if (m.address.empty()) {
     Out::Error(option +
                " meter takes the value from a bench meter: name it with --meter "

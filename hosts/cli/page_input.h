@@ -8,18 +8,20 @@
 
 #include "form/form_model.h"
 #include "hosts/cli/options.h"
+#include "hosts/station/station.h"
 
 namespace vx::cli {
 
 // A reference value "meter" is taken from the bench meter instead.
 inline constexpr const char kFromMeter[] = "meter";
 
-// Types the reference into its box; false with the reason on stderr (naming the option).
-bool TypeReference(FormModel& f, const std::string& key, const std::string& text,
+// Types the reference into its box, as given for this unit; false with the reason on stderr
+// (naming the option).
+bool TypeReference(Station& s, const std::string& key, const std::string& text,
                    const std::string& option);
 // A reference given for a box: typed now, or, given as "meter", added to `metered` (which
 // needs --meter). false with the reason on stderr.
-bool GiveReference(FormModel& f, const std::string& key, const std::string& value,
+bool GiveReference(Station& s, const std::string& key, const std::string& value,
                    const std::string& option, const MeterOptions& m,
                    std::vector<std::string>& metered);
 // Sets a check box to the wanted state the way a user does: by clicking it.

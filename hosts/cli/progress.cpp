@@ -1,5 +1,6 @@
 #include "hosts/cli/progress.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -21,7 +22,8 @@ double Progress::Elapsed() const {
 }
 
 void Progress::Percent(int value) {
-  percent_ = value;
+  // The page's bar may step back within a run (a step that failed); the display does not.
+  percent_ = std::max(percent_, value);
   Update();
 }
 

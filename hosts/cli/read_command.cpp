@@ -1,10 +1,12 @@
 // `read [--ticks N]`: the page's scan, N ticks apart by its timer's interval.
+#include <cstdio>
 #include <iomanip>
 #include <sstream>
 
 #include "hosts/cli/commands.h"
 #include "hosts/station/page_state.h"
 #include "hosts/station/references.h"
+#include "records/record.h"
 
 namespace vx::cli {
 
@@ -18,31 +20,56 @@ std::string Row(std::string_view name, const std::string& value, std::string_vie
   return line.str();
 }
 
-void PrintReadings(Session& s) {
+struct ReadArgs {
+  int ticks = 1;
+  bool watch = false;   // until a signal, one timestamped line a scan
+  double interval = 0;  // seconds between scans; 0: the page's timer's
+};
+
+void PrintReadings(Session& s, bool watch) {
   FormModel& f = s.form();
   if (s.out().json()) {
-    s.out().Object(ReadingsJson(f));
+    Json j = ReadingsJson(f);
+    if (watch) j["time_utc"] = records::NowUtc();
+    s.out().Object(j);
+    return;
+  }
+  if (watch) {  // one line a scan, for a log
+    std::string line = records::NowUtc();
+    for (const PageReading& r : PageReadings())
+      line += "  " + f.At(std::string(r.measured)).text();
+    s.out().Text(line);
     return;
   }
   for (const PageReading& r : PageReadings())
     s.out().Text(Row(r.name, f.At(std::string(r.measured)).text(), r.unit));
 }
 
-int ReadCommand(Session& s, int ticks) {
+int ReadCommand(Session& s, const ReadArgs& a) {
   FormModel& f = s.form();
+  const auto interval =
+      a.interval > 0 ? std::chrono::milliseconds(static_cast<std::int64_t>(a.interval * 1000))
+                     : std::chrono::milliseconds(f.At("tmrScan").interval_ms);
+  if (a.watch && !s.out().json()) {
+    std::string head = "time (UTC)              ";
+    for (const PageReading& r : PageReadings())
+      head += "  " + std::string(r.name) + " (" + std::string(r.unit) + ")";
+    s.out().Text(head);
+  }
   int code = kExitOk;
-  for (int i = 0; i < ticks; ++i) {
+  for (int i = 0; a.watch || i < a.ticks; ++i) {
     if (i > 0) {
       try {
-        s.platform().Sleep(std::chrono::milliseconds(f.At("tmrScan").interval_ms));
+        s.platform().Sleep(interval);
       } catch (const Interrupted&) {
+        if (a.watch) return code;  // the way a watch ends
         s.ReportInterruption();
         return kExitInterrupted;
       }
-      s.out().Text("");
+      if (!a.watch) s.out().Text("");
     }
     f.Tick("tmrScan");
-    PrintReadings(s);
+    PrintReadings(s, a.watch);
     // Every box "Err_Rd": the device does not answer at all; some: a read failed.
     int failed = 0;
     for (int r : {0, 6, 7, 8})
@@ -54,7 +81,15 @@ int ReadCommand(Session& s, int ticks) {
       code = kExitFailed;
     }
   }
-  if (code == kExitSetup) Out::Error("the device does not answer");
+  if (code == kExitSetup) {
+    const int address = s.options().device.address7;
+    char hint[160];
+    std::snprintf(hint, sizeof hint,
+                  " at 7-bit address 0x%02X (the page's 8-bit address 0x%02X); --address takes "
+                  "the 7-bit address, the 8-bit one shifted right by one (0x16 is 0x0B)",
+                  address, address << 1);
+    Out::Error(std::string("the device does not answer") + hint);
+  }
   return code;
 }
 
@@ -62,11 +97,13 @@ int ReadCommand(Session& s, int ticks) {
 
 void AddReadCommand(CLI::App& app, Options&, std::vector<Command>& out) {
   auto* read = app.add_subcommand("read", "live readings: scan ticks");
-  auto ticks = std::make_shared<int>(1);
-  read->add_option("--ticks", *ticks, "number of scans, 600 ms apart (default 1)")
-      ->transform(Whole(1, 100000));
-  out.emplace_back(read, Command::Needs::kControl,
-                   [ticks](Session& s) { return ReadCommand(s, *ticks); });
+  auto a = std::make_shared<ReadArgs>();
+  auto* ticks = read->add_option("--ticks", a->ticks, "number of scans, 600 ms apart (default 1)")
+                    ->transform(Whole(1, 100000));
+  read->add_flag("--watch", a->watch, "one timestamped line a scan until Ctrl-C")->excludes(ticks);
+  read->add_option("--interval", a->interval, "seconds between scans (default: the page's 0.6)")
+      ->check(CLI::Range(0.1, 3600.0));
+  out.emplace_back(read, Command::Needs::kControl, [a](Session& s) { return ReadCommand(s, *a); });
 }
 
 }  // namespace vx::cli

@@ -56,7 +56,7 @@ int RestoreCommand(Session& s, const RestoreArgs& a) {
   }
   // The same unit, unless named.
   if (s.options().station.unit.empty()) s.station().info.unit = r->unit;
-  if (s.platform().MessageBox(records::Printable(RestoreQuestion(*r)), "vx58420cal",
+  if (s.platform().MessageBox(records::Printable(RestoreQuestion(*r)), "Supercapacitor Calibration",
                               Buttons::kOkCancel) != Answer::kOk) {
     if (!s.options().yes) Out::Error("not restored; --yes answers the confirmation with OK");
     return kExitFailed;
@@ -64,7 +64,7 @@ int RestoreCommand(Session& s, const RestoreArgs& a) {
   RestoreResult result = Restore(s.station(), plan, differences);
   if (!result.run.store_warning.empty()) Out::Error("warning: " + result.run.store_warning);
   if (result.run.interrupted) {
-    s.ReportInterruption();
+    s.ReportInterruption(&result.run);
     return kExitInterrupted;
   }
   const std::string id = std::to_string(r->id);

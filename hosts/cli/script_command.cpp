@@ -50,8 +50,10 @@ class Script {
     const std::string action = Str(a, "action");
     if (action == "type") {
       std::string key = Str(a, "control");
+      const std::string text = Str(a, "text");
       std::string why = WhyNot(f_, key, {Kind::kTextBox});
-      if (why.empty() && !f_.Type(key, Str(a, "text"))) why = "locked";
+      if (why.empty() && !f_.Type(key, text)) why = "locked";
+      if (why.empty()) s_.station().NoteGiven(key, text);  // given by the script for this unit
       return why;
     }
     if (action == "click" || action == "choose") {
@@ -60,11 +62,8 @@ class Script {
           WhyNot(f_, key, {Kind::kCommandButton, Kind::kCheckBox, Kind::kOptionButton});
       if (!why.empty()) return why;
       // A run's button: recorded, its progress shown, a signal taken at its next safe point.
-      if (const RunKind* run = RunStartedBy(key)) {
-        s_.Run(*run);
-      } else {
-        f_.Click(key);
-      }
+      if (const RunKind* run = RunStartedBy(key)) return Start(*run, nullptr);
+      f_.Click(key);
       return "";
     }
     if (action == "tick") {
@@ -104,7 +103,7 @@ class Script {
       r["result"] = s_.cal().ReadNumberofConfiguredCapacitors();
       r["count"] = Number(f_.At("txtCellCount").text());
     } else if (const RunKind* run = RunStartedBy(m); run && run->method) {
-      r["result"] = s_.Run(*run).returned;
+      if (std::string why = Start(*run, &r); !why.empty()) return why;
     } else if (m == "PrintProperties") {
       s_.cal().PrintProperties();
     } else {
@@ -114,9 +113,50 @@ class Script {
     return "";
   }
 
+  // Starts a run of the page unless its references speak against it (the reason, then).
+  std::string Start(const RunKind& run, Json* call) {
+    std::string why;
+    for (const std::string& o : s_.station().Objections(run))
+      why += (why.empty() ? "" : "; ") + o;
+    if (!why.empty()) {
+      runs_.push_back(Json{{"run", run.id}, {"outcome", "refused"}, {"why", why}});
+      return why;
+    }
+    RunResult r = s_.Run(run);
+    if (call) (*call)["result"] = r.returned;
+    Json ended{{"run", run.id}, {"outcome", r.outcome}};
+    if (r.record.id > 0) ended["record"] = r.record.id;
+    runs_.push_back(ended);
+    return "";
+  }
+
+ public:
+  // How each run the script started ended; the exit code of the worst.
+  const Json& runs() const { return runs_; }
+  int Worst() const {
+    // interrupted, then outside limits, then failed or refused, then done
+    auto rank = [](int code) {
+      return code == kExitInterrupted ? 3 : code == kExitOutOfLimits ? 2 : code;
+    };
+    int code = kExitOk;
+    for (const Json& r : runs_) {
+      const std::string o = r["outcome"];
+      const int c = o == "done"            ? kExitOk
+                    : o == "out of limits" ? kExitOutOfLimits
+                    : o == "interrupted"   ? kExitInterrupted
+                                           : kExitFailed;
+      if (rank(c) > rank(code)) code = c;
+    }
+    return code;
+  }
+
+ private:
   Session& s_;
   FormModel& f_;
+  Json runs_ = Json::array();
 };
+
+}  // namespace
 
 int ScriptCommand(Session& s, std::istream& in) {
   Script script(s);
@@ -127,7 +167,14 @@ int ScriptCommand(Session& s, std::istream& in) {
     ++number;
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     try {
-      Json a = Json::parse(line);
+      Json a;
+      try {
+        a = Json::parse(line);
+      } catch (const Json::parse_error& e) {
+        throw std::invalid_argument("not JSON (at byte " + std::to_string(e.byte) + ")");
+      } catch (const Json::exception&) {
+        throw std::invalid_argument("not JSON that can be read (a number out of range?)");
+      }
       if (!a.is_object()) throw std::invalid_argument("a line is one JSON object");
       std::string why = script.Act(a);
       if (!why.empty()) {
@@ -140,11 +187,12 @@ int ScriptCommand(Session& s, std::istream& in) {
       return kExitUsage;
     }
   }
-  if (s.interrupted()) return kExitInterrupted;
-  return refused == 0 ? kExitOk : kExitFailed;
+  // The last line says how each run ended, with its record.
+  const int worst = s.interrupted() ? kExitInterrupted : script.Worst();
+  const int code = worst != kExitOk ? worst : refused == 0 ? kExitOk : kExitFailed;
+  s.out().Object(Json{{"runs", script.runs()}, {"exit", code}});
+  return code;
 }
-
-}  // namespace
 
 void AddScriptCommand(CLI::App& app, Options& o, std::vector<Command>& out) {
   auto* cmd = app.add_subcommand("script", "page actions from JSON lines (- for stdin)");

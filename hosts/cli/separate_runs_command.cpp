@@ -27,13 +27,14 @@ int CapacitorsCommand(Session& s) {
 
 int SystemVoltageCommand(Session& s, const std::string& actual) {
   std::vector<std::string> metered;
-  if (!GiveReference(s.form(), "txtActualSystemVoltage", actual, "--actual", s.options().meter,
+  if (!GiveReference(s.station(), "txtActualSystemVoltage", actual, "--actual", s.options().meter,
                      metered)) {
     return kExitUsage;
   }
   const RunKind& kind = *RunNamed("system-voltage");
   if (!s.LimitsCheckSomething(kind)) return kExitUsage;
   if (int code = TakeFromMeter(s, s.options().meter, metered); code != kExitOk) return code;
+  if (!s.Cleared(kind)) return kExitUsage;
   s.WarnAboutConfig();
   RunResult r = s.Run(kind);
   if (!r.done && !r.interrupted) {
@@ -43,16 +44,23 @@ int SystemVoltageCommand(Session& s, const std::string& actual) {
 }
 
 // A separate run: its frame (and a hidden button) made visible, then clicked as a user would.
-int SeparateRun(Session& s, const RunKind& kind) {
+int SeparateRun(Session& s, const RunKind& kind, const Json& extra = nullptr) {
   FormModel& f = s.form();
   f.At("Frame1", 4).SetVisible(true);
   if (kind.hidden_button) f.At(std::string(kind.trigger)).SetVisible(true);
   if (!s.LimitsCheckSomething(kind)) return kExitUsage;
   s.WarnAboutConfig();
-  return s.Outcome(kind, s.Run(kind));
+  return s.Outcome(kind, s.Run(kind, nullptr, nullptr, [&] { return extra; }));
 }
 
-int BoardOffsetCommand(Session& s, bool hardware, const std::optional<std::string>& seconds) {
+// The software board offset writes its result into the word of CalibrationData that also holds
+// the stack voltage gain (bytes 22-23): the stack reads wrong until it is calibrated again.
+constexpr const char kOverwrites[] =
+    "the software board offset is written into the word of CalibrationData that holds the stack "
+    "voltage gain (bytes 22-23): the stack voltage reads wrong until it is calibrated again";
+
+int BoardOffsetCommand(Session& s, bool hardware, const std::optional<std::string>& seconds,
+                       bool overwrite) {
   if (seconds) {
     Control& box = s.form().At("txtBrdOffTime");
     double v = 0;
@@ -69,7 +77,17 @@ int BoardOffsetCommand(Session& s, bool hardware, const std::optional<std::strin
     }
     s.form().Type("txtBrdOffTime", *seconds);
   }
-  return SeparateRun(s, *RunNamed(hardware ? "board-offset-hardware" : "board-offset-software"));
+  if (!hardware && !overwrite) {
+    Out::Error(std::string(kOverwrites) +
+               "; --overwrite-stack-gain runs it knowing that; nothing was sent to the device");
+    return kExitUsage;
+  }
+  if (hardware) return SeparateRun(s, *RunNamed("board-offset-hardware"));
+  Out::Error(std::string("note: ") + kOverwrites);
+  const int code = SeparateRun(s, *RunNamed("board-offset-software"),
+                               Json{{"overwrites", "Stack voltage gain"}, {"note", kOverwrites}});
+  if (code == kExitOk) Out::Error("calibrate the stack voltage again now (calibrate --voltages)");
+  return code;
 }
 
 }  // namespace
@@ -102,16 +120,25 @@ void AddSeparateRunCommands(CLI::App& app, Options& o, std::vector<Command>& out
   auto software = std::make_shared<bool>(false);
   auto* sw = board->add_flag("--software", *software, "sampled by the host");
   hw->excludes(sw);
-  board->add_option("--seconds", *seconds, "sampling time for --software, 1 to 99 (default 2)");
+  auto* time =
+      board->add_option("--seconds", *seconds, "sampling time for --software, 1 to 99 (default 2)");
+  time->excludes(hw);
+  auto overwrite = std::make_shared<bool>(false);
+  board
+      ->add_flag("--overwrite-stack-gain", *overwrite,
+                 "--software writes into the stack voltage gain's word: run it all the same")
+      ->excludes(hw);
   board->add_flag("--yes", o.yes, "answer OK to the confirmation");
   board->parse_complete_callback([board] {
     if (board->count("--hardware") + board->count("--software") == 0) {
       throw CLI::ValidationError("board-offset needs one of --hardware and --software");
     }
   });
-  out.emplace_back(board, Command::Needs::kControl, [hardware, seconds](Session& s) {
-    return BoardOffsetCommand(s, *hardware, *seconds);
-  });
+  // The flags' own values live as long as the command (CLI11 writes them when it parses).
+  out.emplace_back(board, Command::Needs::kControl,
+                   [hardware, software, seconds, overwrite](Session& s) {
+                     return BoardOffsetCommand(s, *hardware, *seconds, *overwrite);
+                   });
 }
 
 }  // namespace vx::cli

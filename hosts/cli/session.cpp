@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "config/plugin_folder.h"
 #include "device/numeric.h"
 #include "engine/status_codes.h"
 #include "hosts/station/page_state.h"
@@ -69,6 +70,8 @@ Session::Session(Options o)
   station_.info = o_.station;
   station_.limits = o_.limits;
   station_.properties = {o_.target_address(), o_.target_info, o_.config_dir, std::nullopt};
+  station_.guard = ReadGuardSettings(ConfigPathIn(ConfigFolder(o_.config_dir, o_.plugin)));
+  if (o_.max_correction_pct > 0) station_.guard.max_correction_pct = o_.max_correction_pct;
   platform_.shown = [this](const std::string& text, const std::string& caption, Buttons b,
                            Answer a) { PrintMessage(text, caption, b, a); };
   platform_.confirm = [this](const std::string&) { return Confirm(); };
@@ -126,6 +129,12 @@ int Session::OpenDevice() {
   if (!o_.save_state.empty() && !FolderWritable(o_.save_state, "simulator state")) {
     return kExitFile;
   }
+  std::error_code ec;
+  if (!o_.save_state.empty() && std::filesystem::exists(o_.save_state, ec) &&
+      !std::filesystem::is_regular_file(o_.save_state, ec)) {
+    Out::Error("--save-state: " + o_.save_state + " is not a regular file (a folder?)");
+    return kExitFile;
+  }
   std::string error;
   Connection& device = station_.device();
   if (!device.Open(o_.device, error)) {
@@ -181,6 +190,18 @@ void Session::WarnAboutConfig() {
     Out::Error("warning: Config.ini: " + w);
 }
 
+bool Session::Cleared(const RunKind& kind) {
+  const auto objections = station_.Objections(kind);
+  for (const std::string& o : objections)
+    Out::Error("refused: " + o);
+  if (!objections.empty()) {
+    Out::Error(
+        "the run did not start, nothing was sent to the device (--max-correction PCT sets how far "
+        "a reference may be from its reading)");
+  }
+  return objections.empty();
+}
+
 bool Session::LimitsCheckSomething(const RunKind& kind) {
   if (!o_.limits) return true;
   const auto calibrated = ReadingsCalibratedBy(form(), kind);
@@ -201,7 +222,7 @@ RunResult Session::Run(const RunKind& kind, const std::function<void()>& act,
                        const std::function<records::Json()>& extra) {
   RunResult r = station_.Run(kind, act, done, extra);
   if (!r.store_warning.empty()) Out::Error("warning: " + r.store_warning);
-  if (interrupted()) ReportInterruption();
+  if (interrupted()) ReportInterruption(&r);
   return r;
 }
 
@@ -225,16 +246,39 @@ int Session::Outcome(const RunKind& kind, const RunResult& r) {
       }
     }
   }
+  // A run that did not finish may still have changed the device: each change, and what undoes
+  // the data flash.
+  const auto effects =
+      r.done ? std::vector<std::string>{} : TookEffect(r.record, station_.device().account());
+  if (!effects.empty()) {
+    text += " It changed the device all the same: ";
+    for (std::size_t i = 0; i < effects.size(); ++i)
+      text += (i ? "; " : "") + effects[i];
+    text += "." + Undo(r);
+    j["took_effect"] = effects;
+  }
   out_.Print(text, j);
   return out ? kExitOutOfLimits : r.done ? kExitOk : kExitFailed;
 }
 
-void Session::ReportInterruption() {
+std::string Session::Undo(const RunResult& r) const {
+  if (r.record.id <= 0) return "";
+  return " vx58420cal restore " + std::to_string(r.record.id) +
+         " brings back the data flash from before it.";
+}
+
+void Session::ReportInterruption(const RunResult* r) {
   const char* sig = SignalName(platform_.interrupt.reason());
   const DeviceAccount& account = station_.device().account();
   std::string what =
       account.Summary() + (platform_.interrupt.raised() ? "; the rest of the run was not done"
                                                         : "; the run had already ended");
+  if (r) {
+    const auto effects = TookEffect(r->record, account);
+    for (std::size_t i = 0; i < effects.size(); ++i)
+      what += (i ? ", " : "; it changed: ") + effects[i];
+    if (!effects.empty()) what += ";" + Undo(*r);
+  }
   if (platform_.interrupt.requests() > 1) {
     what += " (" + std::to_string(platform_.interrupt.requests() - 1) +
             " further signal(s) during the clean-up were noted)";

@@ -37,10 +37,13 @@ class Session {
   // The line a run ends with, and its exit code.
   int Outcome(const RunKind& kind, const RunResult& r);
   bool interrupted() const { return platform_.interrupt.requested(); }
-  // The line an interruption ends with.
-  void ReportInterruption();
+  // The line an interruption ends with (with what the run changed, when its record is known).
+  void ReportInterruption(const RunResult* r = nullptr);
   // One warning line per Config.ini value that was out of range and replaced by its default.
   void WarnAboutConfig();
+  // Whether the run's references were given for this unit and are plausible against their
+  // readings (false with each objection on stderr).
+  bool Cleared(const RunKind& kind);
   // Whether the run may go on with the --limits given: a limits file that checks none of the
   // readings the run calibrates would pass any unit (false, said on stderr).
   bool LimitsCheckSomething(const RunKind& kind);
@@ -58,6 +61,8 @@ class Session {
 
  private:
   void PrintMessage(const std::string& text, const std::string& caption, Buttons b, Answer a);
+  // " vx58420cal restore N brings back ..." for a run with a record, else "".
+  std::string Undo(const RunResult& r) const;
   Answer Confirm();
 
   Options o_;

@@ -8,6 +8,8 @@
 #include "config/err_codes.h"
 #include "config/mod_delays.h"
 #include "config/plugin_folder.h"
+#include "control/registration.h"
+#include "engine/status_codes.h"
 #include "hosts/cli/commands.h"
 #include "hosts/station/hosted_control.h"
 #include "sim/sim_state.h"
@@ -56,9 +58,14 @@ int Registration(const Options& o, bool add) {
     return kExitSetup;
   }
   HResult hr = add ? plugin->Register() : plugin->Unregister();
+  const std::string where = RegistrationPath(kProgID);
   Out(o.json).Print(std::string(add ? "DllRegisterServer" : "DllUnregisterServer") +
-                        (hr == kS_OK ? " succeeded." : " failed."),
-                    Json{{add ? "register" : "unregister", hr == kS_OK}, {"hresult", hr}});
+                        (hr == kS_OK ? " succeeded: " : " failed: ") + where +
+                        (add ? " names " + plugin->path() : ""),
+                    Json{{add ? "register" : "unregister", hr == kS_OK},
+                         {"hresult", hr},
+                         {"registration", where},
+                         {"library", plugin->path()}});
   return hr == kS_OK ? kExitOk : kExitFailed;
 }
 
@@ -91,7 +98,11 @@ void AddToolCommands(CLI::App& app, Options&, std::vector<Command>& out) {
   auto code = std::make_shared<std::int32_t>(0);
   errtext->add_option("CODE", *code)->required()->transform(Whole(INT32_MIN, INT32_MAX));
   out.emplace_back(errtext, [code](Options& o) {
-    Out(o.json).Print(GetErrorText(*code), Json{{"code", *code}, {"text", GetErrorText(*code)}});
+    // An engine status (5001 and up) is explained as a run explains it.
+    const std::string note = StatusNote(*code);
+    Json j{{"code", *code}, {"text", GetErrorText(*code)}};
+    if (!note.empty()) j["note"] = note;
+    Out(o.json).Print(GetErrorText(*code) + (note.empty() ? "" : "\n  (" + note + ")"), j);
     return kExitOk;
   });
 

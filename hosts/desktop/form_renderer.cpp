@@ -200,6 +200,8 @@ void FormRenderer::Build(const Control& c) {
       connect(e, &QLineEdit::textEdited, this, [this, key, e](const QString& text) {
         if (!form_.Type(key, text.toStdString())) {
           e->setText(QString::fromStdString(form_.Find(key)->text()));
+        } else if (on_typed) {
+          on_typed(key, text.toStdString());
         }
       });
       Paint(e, c.back_color);

@@ -33,6 +33,8 @@ class FormRenderer : public QObject {
   // What the host does around a button's click and a timer's tick (a run holds the bus, a
   // tick skips while another program has it): it calls act, or not.
   std::function<void(const std::string& key, const std::function<void()>& act)> around;
+  // A user typed into a text box (not the page's own writes): the key and the text now.
+  std::function<void(const std::string& key, const std::string& text)> on_typed;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

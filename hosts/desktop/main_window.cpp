@@ -9,10 +9,12 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "config/plugin_folder.h"
 #include "device/numeric.h"
 #include "hosts/desktop/meter_assistant.h"
 #include "hosts/desktop/records_window.h"
 #include "hosts/station/page_state.h"
+#include "hosts/station/references.h"
 #include "hosts/station/restore.h"
 #include "records/store.h"
 #include "sim/sim_device.h"
@@ -115,6 +117,9 @@ bool MainWindow::LoadPlugin(std::string& error) {
   renderer_->around = [this](const std::string& key, const std::function<void()>& act) {
     AroundPageAction(key, act);
   };
+  renderer_->on_typed = [this](const std::string& key, const std::string& text) {
+    station_.NoteGiven(key, text);
+  };
   scroll->setWidget(page_);
   scroll->setWidgetResizable(false);
   tabs_->addTab(scroll, QString::fromStdString(station_.control().cal().Caption()));
@@ -140,6 +145,7 @@ bool MainWindow::ConnectAndShow(std::string& error) {
   }
   if (device.simulator()) device.simulator()->SetDelayProcessesEvents(true);  // a live window
   station_.properties = bar_->Properties(o_.config_dir);
+  station_.guard = ReadGuardSettings(ConfigPathIn(ConfigFolder()));
   station_.Show();
   std::string said = device.Name();
   if (device.simulator()) {
@@ -176,17 +182,42 @@ void MainWindow::AroundPageAction(const std::string& key, const std::function<vo
     scan_paused_ = false;
     Status("Scan resumed: " + device.Name() + " is free again");
   }
-  if (run) {
-    RecordedRun(*run, act);
-  } else {
+  if (!run) {
     act();
+    return;
   }
+  // What speaks against the run is put to the user, Cancel the default answer; the answer goes
+  // into the record.
+  const auto objections = station_.Objections(*run);
+  if (!objections.empty()) {
+    std::string question = "Before the run starts:";
+    for (const std::string& o : objections)
+      question += "\n- " + records::Printable(o);
+    question += "\n\nStart the run all the same?";
+    if (QMessageBox::question(this, "Supercapacitor Calibration", QString::fromStdString(question),
+                              QMessageBox::Ok | QMessageBox::Cancel,
+                              QMessageBox::Cancel) != QMessageBox::Ok) {
+      Status("The run did not start: " + records::Printable(objections.front()));
+      return;
+    }
+  }
+  RecordedRun(*run, act, objections);
 }
 
-void MainWindow::RecordedRun(const RunKind& kind, const std::function<void()>& act) {
+void MainWindow::RecordedRun(const RunKind& kind, const std::function<void()>& act,
+                             const std::vector<std::string>& confirmed) {
   station_.info.unit = bar_->unit();
   station_.info.operator_name = bar_->operator_name();
-  RunResult r = station_.Run(kind, act);
+  std::string why = records::CleanLabel(station_.info.unit);
+  if (why.empty()) why = records::CleanLabel(station_.info.operator_name);
+  if (!why.empty()) {
+    Status("The run did not start: the unit or operator label " + why +
+           " (at most 64 characters, no control characters)");
+    return;
+  }
+  RunResult r = station_.Run(kind, act, nullptr, [&] {
+    return confirmed.empty() ? records::Json() : records::Json{{"confirmed", confirmed}};
+  });
   std::string said;
   if (!r.store_warning.empty()) said = "Warning: " + r.store_warning;
   if (Connection& device = station_.device();
@@ -299,6 +330,7 @@ MeterAssistant* MainWindow::OpenMeterAssistant() {
   assistant->on_taken = [this](const std::string& label, const std::string& text,
                                const records::Json& source) {
     station_.SetReferenceSource(label, text, source);
+    station_.NoteGiven(std::string(BoxLabelled(label)->key), text);
   };
   assistant->show();
   return assistant;

@@ -76,7 +76,8 @@ class MainWindow : public QMainWindow {
   // A page action that may touch the device: a run holds the device's lock for its duration
   // and is recorded; a scan tick skips while another program holds it.
   void AroundPageAction(const std::string& key, const std::function<void()>& act);
-  void RecordedRun(const RunKind& kind, const std::function<void()>& act);
+  void RecordedRun(const RunKind& kind, const std::function<void()>& act,
+                   const std::vector<std::string>& confirmed);
   std::string ConfigFolder() const;
   void FitPage();
 

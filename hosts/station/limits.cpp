@@ -1,6 +1,7 @@
 #include "hosts/station/limits.h"
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -9,13 +10,20 @@
 namespace vx {
 
 Limits LoadLimits(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    throw std::invalid_argument("the limits file " + path + " is not a regular file");
+  }
   std::ifstream in(path);
   if (!in) throw std::invalid_argument("cannot read the limits file " + path);
   records::Json j;
   try {
     j = records::Json::parse(in);
-  } catch (const std::exception& e) {
-    throw std::invalid_argument("the limits file " + path + " is not JSON: " + e.what());
+  } catch (const records::Json::parse_error& e) {
+    throw std::invalid_argument("the limits file " + path + " is not JSON (at byte " +
+                                std::to_string(e.byte) + ")");
+  } catch (const records::Json::exception&) {
+    throw std::invalid_argument("the limits file " + path + " holds a number out of range");
   }
   if (!j.is_object()) {
     throw std::invalid_argument("the limits file " + path +

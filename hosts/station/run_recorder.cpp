@@ -44,6 +44,31 @@ std::string OutcomeOf(bool done, bool interrupted, const DeviceAccount& account)
   return account.failed_transfers() > 0 || account.wrote() ? "failed" : "refused";
 }
 
+std::vector<std::string> TookEffect(const records::RunRecord& r, const DeviceAccount& account) {
+  std::vector<std::string> out;
+  const auto before = records::Gains(r.before), after = records::Gains(r.after);
+  for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
+    if (before[i].second != after[i].second) {
+      out.push_back(before[i].first + " " + std::to_string(before[i].second) + " -> " +
+                    std::to_string(after[i].second));
+    }
+  }
+  for (const auto& b : r.before) {
+    for (const auto& a : r.after) {
+      if (b.subclass == cmd::kSubclassOperationCfg && a.subclass == b.subclass && b.status == 0 &&
+          a.status == 0 && a.bytes != b.bytes) {
+        out.emplace_back("Operation Cfg");
+      }
+    }
+  }
+  if (account.stores() > 0) {
+    out.push_back("the device stored " +
+                  std::string(account.stores() == 1 ? "a calibration" : "calibrations") +
+                  " of its own");
+  }
+  return out;
+}
+
 RunRecorder::RunRecorder(const StationInfo& info, SMBusAdapter& device, std::int16_t addr,
                          FormModel* page)
     : info_(info), device_(device), addr_(addr), page_(page), trail_(info.records) {}

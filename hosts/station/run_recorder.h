@@ -33,6 +33,11 @@ std::vector<records::Image> ReadImages(SMBusAdapter& adapter, std::int16_t addr)
 // stopped on its own checks before the device was touched).
 std::string OutcomeOf(bool done, bool interrupted, const DeviceAccount& account);
 
+// What a run changed on the device, each in a few words: every gain of CalibrationData that its
+// images show changed ("System voltage gain 20500 -> 20098"), Operation Cfg, and the
+// calibrations the device stored itself. Empty when nothing took effect.
+std::vector<std::string> TookEffect(const records::RunRecord& r, const DeviceAccount& account);
+
 class RunRecorder {
  public:
   // device: the station's own way to the device, which the trace does not list. page: the page

@@ -8,6 +8,16 @@ void Station::SetReferenceSource(const std::string& label, const std::string& te
   sources_[label] = std::move(source);
 }
 
+std::vector<std::string> Station::Objections(const RunKind& kind) {
+  if (!control_.loaded() || kind.trigger.empty()) return {};
+  FormModel& f = control_.form();
+  f.Tick("tmrScan");
+  std::vector<std::string> out = Untyped(f, kind, given_);
+  for (std::string& s : Implausible(f, kind, guard))
+    out.push_back(std::move(s));
+  return out;
+}
+
 RunResult Station::Run(const RunKind& kind, const std::function<void()>& act,
                        const std::function<bool()>& done,
                        const std::function<records::Json()>& extra) {

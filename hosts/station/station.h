@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hosts/station/connection.h"
+#include "hosts/station/guards.h"
 #include "hosts/station/hosted_control.h"
 #include "hosts/station/limits.h"
 #include "hosts/station/run_kinds.h"
@@ -44,6 +45,8 @@ class Station {
   std::optional<Limits> limits;
   // The properties the control is shown with (the page's 8-bit address, target info, ...).
   HostProperties properties;
+  // How far a reference may be from its reading before a host objects.
+  GuardSettings guard;
   // Called when a run starts and when it has ended (a host's progress display).
   std::function<void(const RunKind&)> on_run_start;
   std::function<void()> on_run_end;
@@ -54,6 +57,12 @@ class Station {
   // How a reference was taken (a meter's readings): recorded with the next runs that use the
   // box while it still holds this text.
   void SetReferenceSource(const std::string& label, const std::string& text, records::Json source);
+
+  // A reference a person or an instrument gave for this unit, as it was typed into its box.
+  void NoteGiven(const std::string& key, const std::string& text) { given_[key] = text; }
+  // What speaks against starting the run now, each in a sentence: references nobody gave for
+  // this unit, and references too far from the readings they correct (after a fresh scan).
+  std::vector<std::string> Objections(const RunKind& kind);
 
   // Shows the control with the station's properties (after a device switch: on the new one).
   void Show() { control_.Show(properties); }
@@ -74,6 +83,7 @@ class Station {
   HostedControl control_;
   std::vector<std::string> messages_;
   std::map<std::string, records::Json> sources_;  // by label, with the text they gave
+  std::map<std::string, std::string> given_;      // box -> the text given for it
 };
 
 }  // namespace vx

@@ -1,5 +1,6 @@
 #include "config/ini_reader.h"
 
+#include <filesystem>
 #include <fstream>
 
 namespace vx {
@@ -45,6 +46,13 @@ std::optional<std::string> GetPrivateProfileText(std::string_view section, std::
   // as the system's reader has it.
   section = Trim(section);
   key = Trim(key);
+  // Only a regular file of a settings file's size is read: a pipe would wait for a writer and a
+  // device or an endless file would never end; such a file counts as missing.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec) ||
+      std::filesystem::file_size(path, ec) > kMaxIniBytes || ec) {
+    return std::nullopt;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   bool in_section = false;

@@ -107,9 +107,26 @@ double ParsePrefix(std::string_view s, std::size_t n) {
   double v = 0;
   auto r = std::from_chars(s.data(), s.data() + s.size(), v);
   if (r.ec == std::errc::result_out_of_range) {
-    // Beyond a double: too large is an overflow (caught by the callers), too small is 0.
+    // Beyond a double: too large is an overflow (caught by the callers), too small is 0. Which
+    // one is the number's decimal magnitude: its leading digit's place, moved by the exponent
+    // ("1000...0e-5" with 400 digits is large, ".000...01" with 400 zeros is small).
+    std::int64_t place = 0;  // the leading significant digit is 10^(place - 1)
+    std::size_t i = 0;
+    while (i < s.size() && s[i] == '0')
+      ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+      ++i, ++place;
+    if (place == 0 && i < s.size() && s[i] == '.') {
+      for (++i; i < s.size() && s[i] == '0'; ++i)
+        --place;
+    }
     auto e = s.find_first_of("eE");
-    v = (e != std::string_view::npos && e + 1 < s.size() && s[e + 1] == '-') ? 0.0 : HUGE_VAL;
+    std::int64_t exponent = 0;
+    for (std::size_t j = e == std::string_view::npos ? s.size() : e + 1; j < s.size(); ++j) {
+      if (s[j] >= '0' && s[j] <= '9' && exponent < 100000) exponent = exponent * 10 + (s[j] - '0');
+    }
+    if (e != std::string_view::npos && e + 1 < s.size() && s[e + 1] == '-') exponent = -exponent;
+    v = place + exponent > 0 ? HUGE_VAL : 0.0;
   }
   return negative ? -v : v;
 }

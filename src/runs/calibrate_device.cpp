@@ -144,9 +144,11 @@ class CalibrateDeviceRun {
     Status s = EnterCalibrationMode(e, h_.Fields().nDVMAC, addr);
     if (s != 0) {
       // The entry word may have reached the device even though its confirmation did not come
-      // back; leaving sends the exit command only if the device shows the signature.
-      ExitCalibrationMode(e, addr);
+      // back; leaving sends the exit command only if the device shows the signature. This is
+      // the way out: a stop during it does not send it again, nor the FET-off command (no
+      // current calibration ran).
       in_mode_ = false;
+      ExitCalibrationMode(e, addr);
       Message("Could not enter calibration mode.", "Calibration");
       Timer(true);
       h_.EnableButtons();

@@ -60,11 +60,13 @@ void CalibrationModeRun(PageHost& h, const Texts& t, Routine routine) {
     adapter = RequireAdapter(h);
     EngineContext e{*adapter, p, h.Module().settings, h.Module().last_mac_code};
     const std::int16_t addr = h.Fields().nTargetAddr;
-    in_mode = true;  // from the entry word on, every way out leaves calibration mode
+    ToByte(h.Fields().nDVMAC);  // a code that fails does so before any transfer, as in the main run
+    in_mode = true;             // from the entry word on, every way out leaves calibration mode
     Status s = EnterCalibrationMode(e, h.Fields().nDVMAC, addr);
     if (s != 0) {
-      ExitCalibrationMode(e, addr);  // sends the exit command only if the device is in the mode
+      // This is the way out: a stop during it does not send it again.
       in_mode = false;
+      ExitCalibrationMode(e, addr);  // sends the exit command only if the device is in the mode
       p.MessageBox("Error setting Calibration mode. Error code = " + GetErrorText(s), kCaption,
                    Buttons::kOk);
       f.At("tmrScan").SetEnabled(true);

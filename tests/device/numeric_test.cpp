@@ -61,6 +61,13 @@ TEST(TextConversions, WholeNumbersAndFailures) {
       EXPECT_FALSE(std::string(e.what()).empty());
     }
   }
+  // Beyond a double by its length, with or without an exponent: the magnitude decides.
+  const std::string zeros(400, '0');
+  EXPECT_EQ(TextToInt16("." + zeros + "1"), 0);
+  EXPECT_EQ(TextToInt16("0." + zeros + "1e-5"), 0);
+  EXPECT_THROW(TextToInt16("1" + zeros + "e-5"), RunTimeError);
+  EXPECT_EQ(TextToInt16("0." + zeros + "1e300"), 0);
+  EXPECT_THROW(TextToInt16("0." + zeros + "1e500"), RunTimeError);
   EXPECT_THROW(TextToSingle("1e39"), RunTimeError);
   EXPECT_FLOAT_EQ(TextToSingle(" 25.3 "), 25.3f);
 }

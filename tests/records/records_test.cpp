@@ -10,7 +10,8 @@ namespace vx::testing {
 
 TEST_P(Records, EveryRunKindAndOutcomeLeavesARecord) {
   EXPECT_EQ(Run(sim + " calibrate " + kVoltages + " --temperature 25 --operator ann").code, 0);
-  EXPECT_EQ(Run(sim + " calibrate --system-voltage 1999").code, 1);  // the page refuses
+  EXPECT_EQ(Run(sim + " --max-correction 100 calibrate --system-voltage 1999").code,
+            1);  // the page
   sim::SimState s = sim::DefaultState(5);
   s.faults = {{0, 0x78, "ReadSMBusBlock_", 772, 0, 0}};
   EXPECT_EQ(Run("--fast --sim " + Save("f.json", s) + " system-voltage --actual 12255").code, 1);
@@ -168,7 +169,7 @@ TEST(RecordsFallback, RecordsKeptInFilesComeBackOnce) {
   for (const std::string& where : {db, std::string("postgresql:///x?host=/nonexistent")}) {
     for (int i = 0; i < 3; ++i) {
       auto r = Process(dir.path(), "--records '" + where + "' --unit U1 --fast --sim " + state +
-                                       " calibrate --system-voltage 1999")
+                                       " --max-correction 100 calibrate --system-voltage 1999")
                    .Wait();
       EXPECT_EQ(r.code, 1);
       EXPECT_TRUE(r.Says("warning: the record could not be stored")) << r.err;

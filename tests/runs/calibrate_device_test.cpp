@@ -210,6 +210,25 @@ TEST_F(CalibrateDevice, ValuesThatCannotReachTheDeviceAreCaughtBeforeIt) {
   }
 }
 
+// A stop that comes while the run leaves after a failed entry: that way out is not taken twice,
+// and no FET command follows (no current calibration ran).
+TEST_F(CalibrateDevice, AStopWhileLeavingAfterAFailedEntryLeavesItAtThat) {
+  Tick("chkCurrentCal");
+  form().Type("txtCurrent", "-500");
+  dev().state().mac_command = 0x44;  // the entry word goes nowhere
+  int signature_reads = 0;
+  dev().on_transfer = [&](const sim::Transfer& t) {
+    if (t.cmd == 0x00 && t.status != 0) signature_reads = 0;           // the entry failed
+    if (t.cmd == 0x50 && ++signature_reads == 2) throw Interrupted();  // inside the way out
+  };
+  Calibrate();
+  dev().on_transfer = nullptr;
+  EXPECT_EQ(signature_reads, 2);
+  EXPECT_FALSE(Sent(0x46));
+  EXPECT_TRUE(Messages().empty());
+  ExpectIdlePanel();
+}
+
 // An adapter that throws inside calibration mode: the trap reports it, leaves the mode with the
 // FETs off and brings the page back without progress or done mark.
 TEST_F(CalibrateDevice, ARunTimeFailureInsideCalibrationModeIsTrapped) {

@@ -97,7 +97,7 @@ TEST_F(CalibrationModeRuns, RunTimeFailuresAreTrapped) {
     r.click(*cal);
     ASSERT_EQ(Messages().size(), 2u);
     EXPECT_EQ(Messages()[1].first.rfind("Invalid value entered! Error description:", 0), 0u);
-    EXPECT_EQ(Count(0x00) + Count(0x51) + Count(0x73), 0);
+    EXPECT_TRUE(dev().log().empty());  // not even the signature is read
     EXPECT_FALSE(At(r.done).visible());
     ExpectIdlePanel();
     dvmac = 0;

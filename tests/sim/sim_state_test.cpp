@@ -28,6 +28,11 @@ TEST(SimState, MissingFieldsKeepTheBuiltInDeviceAndWrongOnesAreNamed) {
       EXPECT_NE(std::string(e.what()).find(field), std::string::npos) << e.what();
     }
   }
+  // Whatever a calibration stored (a sign error, 0, far off), the state saved loads again.
+  s.cal.cc_gain = -1.04e12;
+  s.cal.pack_gain = 0;
+  s.cal.temp_offset_dK = {6553.5, -3000, 0};
+  EXPECT_EQ(ToJson(FromJson(ToJson(s))), ToJson(s));
 }
 
 }  // namespace vx::sim

@@ -1,0 +1,142 @@
+// What the command line checks before a value reaches the page, and what it says after a run:
+// each refusal leaves the device untouched (reads only in the trace, the state file as it was).
+#include <gtest/gtest.h>
+
+#include "process.h"
+#include "sim_folder.h"
+
+namespace vx::testing {
+
+class Guards : public ::testing::Test, protected SimFolder {
+ protected:
+  // The command, refused with exit `code` before anything was written to the device.
+  void Refused(const std::string& args, int code, const std::string& says) {
+    const auto before = ReadFile(state);
+    auto r = Process(dir.path(), "--fast --sim " + state + " --save-state " + state + " --trace " +
+                                     Path("t.jsonl") + " " + args)
+                 .Wait();
+    EXPECT_EQ(r.code, code) << args << ": " << r.err;
+    EXPECT_TRUE(r.Says(says)) << args << ": " << r.err << r.out;
+    for (const auto& t : JsonLines(Path("t.jsonl"))) {
+      EXPECT_TRUE(t["method"].get<std::string>().rfind("Read", 0) == 0 || t["cmd"] == 0x77)
+          << args << ": " << t;
+    }
+    EXPECT_EQ(ReadFile(state), before) << args;
+  }
+  Result Run(const std::string& args) {
+    return Process(dir.path(), "--fast --sim " + state + " --save-state " + state + " " + args)
+        .Wait();
+  }
+};
+
+// The miscalibrated device reads Capacitor 1 2112 mV, the system 12561 mV, 22.7 degrees C and
+// -519 mA: references far from those are refused with the reading and what fits.
+TEST_F(Guards, ImplausibleReferencesNeverReachThePage) {
+  struct Case {
+    std::string args, says;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"calibrate --voltages 1e3,4160,6240,8360,10455",
+            "Capacitor 1 1e3 mV against the reading 2112 mV is a correction of more than 10 %; "
+            "1901 to 2323 mV fit"},
+           {"calibrate --system-voltage 6000", "against the reading 12561 mV"},
+           {"calibrate --temperature 45", "actual temperature 45 deg C against the reading 22.7"},
+           {"calibrate --temperature -5", "is not above 0 degrees C"},
+           {"calibrate --current 500",
+            "actual current 500 mA against the reading -519 mA is of "
+            "the other sign"},
+           {"calibrate --current -1", "a correction of more than 10 %"},
+           {"system-voltage --actual 0", "actual system voltage 0 mV is not above 0"},
+           {"--max-correction 1 calibrate --system-voltage 12255", "more than 1 %"}}) {
+    Refused(c.args, 2, c.says);
+  }
+  // Within the share the run goes on.
+  EXPECT_EQ(Run("--max-correction 30 calibrate --voltages 2500,4160,6240,8360,10455").code, 0);
+}
+
+// A script's run uses only references the script typed; the meter needs someone at the probes.
+TEST_F(Guards, NothingUntypedNoMeterUnattended) {
+  const std::string script = dir.Write("s.jsonl",
+                                       "{\"action\":\"tick\",\"control\":\"chkVoltageCal\"}\n"
+                                       "{\"action\":\"click\",\"control\":\"btnCalibrate\"}\n"
+                                       "{\"action\":\"call\",\"method\":\"CalSystemVoltage\"}\n");
+  Refused("script " + script, 1, "Capacitor 1 holds 2100, which nobody gave for this unit");
+  auto r = Run("script " + script);
+  auto lines = r.Json();
+  ASSERT_EQ(lines.size(), 3u) << r.out;
+  EXPECT_NE(lines[1]["why"].get<std::string>().find("actual system voltage holds 12300"),
+            std::string::npos);
+  EXPECT_EQ(lines[2]["runs"].size(), 2u);
+  EXPECT_EQ(lines[2]["exit"], 1);
+  Refused("--meter scpi-dmm:conn=tcp-raw/127.0.0.1/9 calibrate --system-voltage meter", 2,
+          "there is no terminal to ask: --fixture PROGRAM moves them, or --yes");
+}
+
+// A script exits with the worst outcome of its runs, and its last line says how each ended.
+TEST_F(Guards, AScriptSaysHowEachRunEnded) {
+  const std::string limits = dir.Write("l.json", "{\"System voltage\": 0.5}");
+  const std::string script =
+      dir.Write("s.jsonl",
+                "{\"action\":\"tick\",\"control\":\"chkSystemVoltage\"}\n"
+                "{\"action\":\"type\",\"control\":\"txtActualSystemVoltage\",\"text\":\"12255\"}\n"
+                "{\"action\":\"click\",\"control\":\"btnCalibrate\"}\n");
+  auto r = Run("--limits " + limits + " script " + script);
+  EXPECT_EQ(r.code, 5);
+  auto last = r.Json().back();
+  EXPECT_EQ(last["runs"][0]["outcome"], "out of limits");
+  EXPECT_GT(last["runs"][0]["record"].get<int>(), 0);
+  EXPECT_EQ(last["exit"], 5);
+}
+
+// The software board offset writes into the stack gain's word: only knowingly, and said.
+TEST_F(Guards, TheSoftwareBoardOffsetOnlyKnowingly) {
+  Refused("board-offset --software --yes", 2, "holds the stack voltage gain (bytes 22-23)");
+  Refused("board-offset --hardware --seconds 3 --yes", 2, "--hardware excludes --seconds");
+  auto r = Run("board-offset --software --overwrite-stack-gain --yes");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(r.Says("calibrate the stack voltage again now"));
+  auto shown = Process(dir.path(), "records show 1").Wait();
+  EXPECT_TRUE(shown.Says("\"overwrites\":\"Stack voltage gain\"")) << shown.out;
+}
+
+// A run that did not finish says what it changed all the same, and what undoes it.
+TEST_F(Guards, WhatTookEffectIsSaid) {
+  sim::SimState rejects = sim::LoadStateFile(state);
+  rejects.forced_result = 4;  // the device rejects the temperature calibration
+  Save("mis.json", rejects);
+  auto r = Run("calibrate --system-voltage 12255 --temperature 25");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(
+      r.Says("Calibration not done. It changed the device all the same: System voltage "
+             "gain 20500 -> 20001. vx58420cal restore 1 brings back"))
+      << r.out;
+}
+
+// Small words: what a new user meets first.
+TEST_F(Guards, WordsForANewUser) {
+  struct Case {
+    std::string args;
+    int code;
+    std::string says;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"", 2, "Usage: vx58420cal"},
+           {"--config-dir " + state + " config", 2, "is a file, not a folder"},
+           {"--address 0x16 read", 4, "the 8-bit one shifted right by one (0x16 is 0x0B)"},
+           {"--save-state " + dir.path() + " read", 3, "is not a regular file"},
+           {"--sim " + dir.path() + " read", 3, "is not a regular file"},
+           {"--meter-readings 101 read", 2, "--meter-readings: \"101\" is outside 2 to 100"},
+           {"--json --limits " + dir.Write("bad.json", "{") + " read", 2,
+            "{\"error\":\"the limits file"},
+           {"errtext 5029", 0, "(the device rejected the calibration (result word bit 2))"}}) {
+    auto r = Process(dir.path(), "--fast " + c.args).Wait();
+    EXPECT_EQ(r.code, c.code) << c.args << r.err;
+    EXPECT_TRUE(r.Says(c.says)) << c.args << ": " << r.err << r.out;
+    EXPECT_FALSE(r.Says("json.exception")) << c.args;
+  }
+  auto probe = Process(dir.path(), "--fast --json probe").Wait();
+  EXPECT_EQ(probe.code, 0);
+  EXPECT_EQ(probe.Json()[1]["page_address"], 0x17);
+}
+
+}  // namespace vx::testing
