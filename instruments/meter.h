@@ -22,17 +22,26 @@ struct Identity {
 
 class Meter {
  public:
-  // Finds and opens the meter; throws MeterError saying why it could not.
-  static std::unique_ptr<Meter> Open(const std::string& address);
+  // Finds, identifies and opens the meter within `limit`; throws MeterError saying why it could
+  // not (also when nothing answered within the limit, or a stop was asked for meanwhile:
+  // Outside()). A meter left unanswering is let go of without waiting for it.
+  static std::unique_ptr<Meter> Open(const std::string& address,
+                                     std::chrono::milliseconds limit = std::chrono::seconds(5));
+  // Stops the meter; never waits more than about two seconds for a meter that does not answer.
   virtual ~Meter() = default;
   virtual const Identity& identity() const = 0;
-  // The next reading, waiting at most `timeout`; MeterError when none comes or the meter
-  // has gone (unplugged, connection dropped).
+  // The next reading, waiting at most `timeout`; MeterError when none comes, the meter has gone
+  // (unplugged, connection dropped), or a stop is asked for meanwhile.
   virtual Reading Next(std::chrono::milliseconds timeout) = 0;
   // A reading if one has come, without waiting; MeterError when the meter has gone.
   virtual std::optional<Reading> Poll() = 0;
   // Forgets the readings taken so far and the one on its way (the probes are being moved).
   virtual void Discard() = 0;
 };
+
+// Whether a meter that did not answer was left behind in a thread of its own (it ends by itself
+// once libsigrok gives up). A program ends then without running its static destructors under
+// that thread (std::_Exit, after flushing what it wrote).
+bool MeterLeftBehind();
 
 }  // namespace vx::instruments

@@ -1,15 +1,23 @@
 // The meter through libsigrok's C++ bindings: scan with the given driver options, open, and run
-// an acquisition session in a thread until the meter is closed or stops.
+// an acquisition session in a thread until the meter is closed or stops. libsigrok waits on a
+// network meter without a limit of its own (a blocking recv()); every wait here has one: the
+// thread does the talking, the caller waits within its limit, and a meter that does not answer
+// is cut off by shutting its sockets down, or at worst left behind with all it uses.
+#include <dirent.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <libsigrokcxx/libsigrokcxx.hpp>
 
+#include <atomic>
 #include <condition_variable>
 #include <csignal>
 #include <deque>
-#include <future>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "instruments/meter.h"
+#include "platform/outside_wait.h"
 
 namespace vx::instruments {
 
@@ -46,20 +54,85 @@ void Parse(const std::string& address, std::string& driver,
   }
 }
 
-class SigrokMeter : public Meter {
- public:
-  explicit SigrokMeter(const std::string& address) {
-    // A meter whose connection drops must end a reference step, not the program: writes to a
-    // closed connection fail instead of raising SIGPIPE.
-    std::signal(SIGPIPE, SIG_IGN);
-    id_.address = address;
+// The program's sockets now, as (descriptor, inode).
+std::set<std::pair<int, ino_t>> Sockets() {
+  std::set<std::pair<int, ino_t>> out;
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (dirent* e = readdir(d)) {
+      struct stat st {};
+      const int fd = std::atoi(e->d_name);
+      if (e->d_name[0] != '.' && fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode)) {
+        out.insert({fd, st.st_ino});
+      }
+    }
+    closedir(d);
+  }
+  return out;
+}
+
+// What the meter's thread and the caller share. Held by both, so that a thread left behind
+// with a meter that never answers keeps all it uses.
+struct Core {
+  std::string address;
+  Identity id;
+  std::shared_ptr<sigrok::Context> context;
+  std::shared_ptr<sigrok::HardwareDevice> device;
+  std::shared_ptr<sigrok::Session> session;
+  std::mutex m;
+  std::condition_variable cv;
+  bool ready = false;     // the meter is open and its session runs
+  std::string failure;    // why it could not be opened
+  bool ended = false;     // the session ended (the meter went away)
+  bool finished = false;  // the thread is done
+  std::deque<Reading> queue;
+  int skip = 0;
+  std::set<std::pair<int, ino_t>> sockets;  // the meter's own, once it is open
+
+  void Feed(const std::shared_ptr<sigrok::Packet>& p);
+  void Run(std::set<std::pair<int, ino_t>> before);
+};
+
+void Core::Feed(const std::shared_ptr<sigrok::Packet>& p) {
+  if (p->type() != sigrok::PacketType::ANALOG) return;
+  auto analog = std::dynamic_pointer_cast<sigrok::Analog>(p->payload());
+  if (!analog || analog->num_samples() == 0) return;
+  Reading r;
+  if (analog->unitsize() == sizeof(double) && analog->is_float()) {
+    r.value = *static_cast<const double*>(analog->data_pointer());
+  } else {
+    std::vector<float> f(analog->num_samples());
+    analog->get_data_as_float(f.data());
+    r.value = static_cast<double>(f[0]);
+  }
+  r.quantity = analog->mq() ? Lower(analog->mq()->name()) : "";
+  for (const sigrok::QuantityFlag* f : analog->mq_flags()) {
+    if (f == sigrok::QuantityFlag::AC || f == sigrok::QuantityFlag::DC) r.flags = f->name();
+  }
+  r.unit = UnitText(analog->unit());
+  r.overload = !std::isfinite(r.value);
+  std::lock_guard<std::mutex> lock(m);
+  if (skip > 0) {
+    --skip;
+    return;
+  }
+  queue.push_back(r);
+  if (queue.size() > 1000) queue.pop_front();
+  cv.notify_all();
+}
+
+void Core::Run(std::set<std::pair<int, ino_t>> before) {
+  // The session lives in this thread with a main context of its own: a host's event loop (Qt's
+  // runs on GLib's default context) must never dispatch the meter's sources.
+  GMainContext* own = g_main_context_new();
+  g_main_context_push_thread_default(own);
+  try {
     std::map<std::string, std::string> options;
-    Parse(address, id_.driver, options);
-    context_ = sigrok::Context::create();
-    context_->set_log_level(sigrok::LogLevel::NONE);
-    auto drivers = context_->drivers();
-    auto d = drivers.find(id_.driver);
-    if (d == drivers.end()) throw MeterError("libsigrok has no driver \"" + id_.driver + "\"");
+    Parse(address, id.driver, options);
+    context = sigrok::Context::create();
+    context->set_log_level(sigrok::LogLevel::NONE);
+    auto drivers = context->drivers();
+    auto d = drivers.find(id.driver);
+    if (d == drivers.end()) throw MeterError("libsigrok has no driver \"" + id.driver + "\"");
     std::map<const sigrok::ConfigKey*, Glib::VariantBase> scan;
     for (const auto& [key, value] : options) {
       const sigrok::ConfigKey* k = sigrok::ConfigKey::get_by_identifier(key);
@@ -67,147 +140,208 @@ class SigrokMeter : public Meter {
     }
     auto found = d->second->scan(scan);
     if (found.empty()) throw MeterError("no meter answers at " + address);
-    device_ = found.front();
-    id_.vendor = device_->vendor();
-    id_.model = device_->model();
-    id_.serial = device_->serial_number();
-    id_.version = device_->version();
-    device_->open();
-    // The session lives in its own thread with a main context of its own: a host's event loop
-    // (Qt's runs on GLib's default context) must never dispatch the meter's sources.
-    std::promise<void> started;
-    auto ready = started.get_future();
-    thread_ = std::thread([this, &started] {
-      GMainContext* own = g_main_context_new();
-      g_main_context_push_thread_default(own);
-      try {
-        session_ = context_->create_session();
-        session_->add_device(device_);
-        session_->add_datafeed_callback([this](std::shared_ptr<sigrok::Device>,
-                                               std::shared_ptr<sigrok::Packet> p) { Feed(p); });
-        session_->set_stopped_callback([this] { Ended(); });
-        session_->start();
-        started.set_value();
-        session_->run();
-      } catch (...) {
-        started.set_exception(std::current_exception());
-      }
-      g_main_context_pop_thread_default(own);
-      g_main_context_unref(own);
+    device = found.front();
+    id.vendor = device->vendor();
+    id.model = device->model();
+    id.serial = device->serial_number();
+    id.version = device->version();
+    device->open();
+    auto s = context->create_session();
+    {
+      std::lock_guard<std::mutex> lock(m);
+      session = s;
+    }
+    session->add_device(device);
+    session->add_datafeed_callback(
+        [this](std::shared_ptr<sigrok::Device>, std::shared_ptr<sigrok::Packet> p) { Feed(p); });
+    session->set_stopped_callback([this] {
+      std::lock_guard<std::mutex> lock(m);
+      ended = true;
+      cv.notify_all();
     });
-    try {
-      ready.get();
-    } catch (...) {
-      thread_.join();
-      throw;
+    session->start();
+    {
+      std::lock_guard<std::mutex> lock(m);
+      auto now = Sockets();
+      for (const auto& s : now) {
+        if (!before.count(s)) sockets.insert(s);
+      }
+      ready = true;
+      cv.notify_all();
     }
+    session->run();
+  } catch (const MeterError& e) {
+    std::lock_guard<std::mutex> lock(m);
+    failure = e.what();
+  } catch (const std::exception& e) {
+    std::lock_guard<std::mutex> lock(m);
+    failure = "the meter " + address + " cannot be opened: " + e.what();
+  }
+  try {
+    if (device && ready) device->close();
+  } catch (...) {
+  }
+  g_main_context_pop_thread_default(own);
+  g_main_context_unref(own);
+  std::lock_guard<std::mutex> lock(m);
+  finished = true;
+  ended = true;
+  cv.notify_all();
+}
+
+std::atomic<int> g_left_behind{0};
+
+// Cuts a meter that does not answer off: its sockets are shut down (a blocked recv() returns),
+// then the thread gets a second to end; else it is left behind, keeping the core it holds.
+void LetGo(const std::shared_ptr<Core>& core, std::thread& thread,
+           const std::set<std::pair<int, ino_t>>& before) {
+  auto finished = [&] {
+    std::lock_guard<std::mutex> lock(core->m);
+    return core->finished;
+  };
+  auto wait = [&](std::chrono::milliseconds d) {
+    std::unique_lock<std::mutex> lock(core->m);
+    core->cv.wait_for(lock, d, [&] { return core->finished; });
+  };
+  bool opened = false;
+  {
+    std::lock_guard<std::mutex> lock(core->m);
+    opened = core->ready;
+  }
+  // A running session was asked to stop and gets half a second for it; a meter still being
+  // opened is not answering at all.
+  if (opened) wait(std::chrono::milliseconds(500));
+  if (!finished()) {
+    std::set<std::pair<int, ino_t>> mine;
+    {
+      std::lock_guard<std::mutex> lock(core->m);
+      mine = core->sockets;
+    }
+    if (mine.empty()) {  // still opening: the sockets made since it began are its own
+      for (const auto& s : Sockets()) {
+        if (!before.count(s)) mine.insert(s);
+      }
+    }
+    for (const auto& [fd, inode] : mine) {
+      struct stat st {};
+      if (fstat(fd, &st) == 0 && st.st_ino == inode) ::shutdown(fd, SHUT_RDWR);
+    }
+    wait(std::chrono::milliseconds(300));
+  }
+  if (finished()) {
+    thread.join();
+  } else {
+    thread.detach();  // it ends on its own once libsigrok sees the closed socket
+    g_left_behind.fetch_add(1);
+  }
+}
+
+class SigrokMeter : public Meter {
+ public:
+  SigrokMeter(const std::string& address, std::chrono::milliseconds limit)
+      : core_(std::make_shared<Core>()) {
+    // A meter whose connection drops must end a reference step, not the program: writes to a
+    // closed connection fail instead of raising SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
+    core_->address = address;
+    core_->id.address = address;
+    before_ = Sockets();
+    thread_ = std::thread([core = core_, before = before_] { core->Run(before); });
+    const int mark = Outside().Mark();
+    const bool settled = Outside().Until(
+        [&] {
+          std::lock_guard<std::mutex> lock(core_->m);
+          return core_->ready || core_->finished;
+        },
+        std::chrono::steady_clock::now() + limit);
+    std::string failure;
+    {
+      std::lock_guard<std::mutex> lock(core_->m);
+      failure = core_->failure;
+    }
+    if (settled && failure.empty()) return;
+    if (failure.empty()) {
+      failure = Outside().StoppedSince(mark)
+                    ? "stopped while waiting for the meter at " + address
+                    : "no answer from the meter at " + address + " within " +
+                          std::to_string(limit.count() / 1000) + " s";
+    }
+    Stop();
+    throw MeterError(failure);
   }
 
-  ~SigrokMeter() override {
-    try {
-      if (session_ && session_->is_running()) session_->stop();
-    } catch (...) {
-    }
-    if (thread_.joinable()) thread_.join();
-    try {
-      device_->close();
-    } catch (...) {
-    }
-  }
+  ~SigrokMeter() override { Stop(); }
 
-  const Identity& identity() const override { return id_; }
+  const Identity& identity() const override { return core_->id; }
 
   Reading Next(std::chrono::milliseconds timeout) override {
-    std::unique_lock<std::mutex> lock(m_);
-    if (!cv_.wait_for(lock, timeout, [this] { return !queue_.empty() || ended_; })) {
-      throw MeterError("the meter gave no reading for " + std::to_string(timeout.count() / 1000) +
-                       " s");
+    const int mark = Outside().Mark();
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::unique_lock<std::mutex> lock(core_->m);
+    while (core_->queue.empty() && !core_->ended) {
+      if (Outside().StoppedSince(mark)) throw MeterError("stopped while waiting for the meter");
+      if (std::chrono::steady_clock::now() >= deadline) {
+        throw MeterError("the meter gave no reading for " + std::to_string(timeout.count() / 1000) +
+                         " s");
+      }
+      core_->cv.wait_for(lock, std::chrono::milliseconds(100));
     }
-    if (queue_.empty()) throw MeterError("the meter stopped answering (disconnected?)");
-    Reading r = queue_.front();
-    queue_.pop_front();
+    if (core_->queue.empty()) throw MeterError("the meter stopped answering (disconnected?)");
+    Reading r = core_->queue.front();
+    core_->queue.pop_front();
     return r;
   }
 
   std::optional<Reading> Poll() override {
-    std::lock_guard<std::mutex> lock(m_);
-    if (queue_.empty()) {
-      if (ended_) throw MeterError("the meter stopped answering (disconnected?)");
+    std::lock_guard<std::mutex> lock(core_->m);
+    if (core_->queue.empty()) {
+      if (core_->ended) throw MeterError("the meter stopped answering (disconnected?)");
       return std::nullopt;
     }
-    Reading r = queue_.front();
-    queue_.pop_front();
+    Reading r = core_->queue.front();
+    core_->queue.pop_front();
     return r;
   }
 
   void Discard() override {
-    std::lock_guard<std::mutex> lock(m_);
-    queue_.clear();
-    skip_ = 1;  // the reading on its way was asked for before the probes moved
+    std::lock_guard<std::mutex> lock(core_->m);
+    core_->queue.clear();
+    core_->skip = 1;  // the reading on its way was asked for before the probes moved
   }
 
  private:
-  void Feed(const std::shared_ptr<sigrok::Packet>& p) {
-    if (p->type() != sigrok::PacketType::ANALOG) return;
-    auto analog = std::dynamic_pointer_cast<sigrok::Analog>(p->payload());
-    if (!analog || analog->num_samples() == 0) return;
-    Reading r;
-    r.value = analog->unitsize() == sizeof(double) && analog->is_float()
-                  ? *static_cast<const double*>(analog->data_pointer())
-                  : [&] {
-                      std::vector<float> f(analog->num_samples());
-                      analog->get_data_as_float(f.data());
-                      return static_cast<double>(f[0]);
-                    }();
-    r.quantity = analog->mq() ? Lower(analog->mq()->name()) : "";
-    for (const sigrok::QuantityFlag* f : analog->mq_flags()) {
-      if (f == sigrok::QuantityFlag::AC || f == sigrok::QuantityFlag::DC) r.flags = f->name();
+  void Stop() {
+    if (!thread_.joinable()) return;
+    std::shared_ptr<sigrok::Session> session;
+    {
+      std::lock_guard<std::mutex> lock(core_->m);
+      session = core_->session;
     }
-    r.unit = UnitText(analog->unit());
-    r.overload = !std::isfinite(r.value);
-    std::lock_guard<std::mutex> lock(m_);
-    if (skip_ > 0) {
-      --skip_;
-      return;
+    try {
+      if (session && session->is_running()) session->stop();
+    } catch (...) {
     }
-    queue_.push_back(r);
-    if (queue_.size() > 1000) queue_.pop_front();
-    cv_.notify_all();
+    LetGo(core_, thread_, before_);
   }
 
-  void Ended() {
-    std::lock_guard<std::mutex> lock(m_);
-    ended_ = true;
-    cv_.notify_all();
-  }
-
-  Identity id_;
-  std::shared_ptr<sigrok::Context> context_;
-  std::shared_ptr<sigrok::HardwareDevice> device_;
-  std::shared_ptr<sigrok::Session> session_;
+  std::shared_ptr<Core> core_;
+  std::set<std::pair<int, ino_t>> before_;
   std::thread thread_;
-  std::mutex m_;
-  std::condition_variable cv_;
-  std::deque<Reading> queue_;
-  bool ended_ = false;
-  int skip_ = 0;
 };
 
 }  // namespace
+
+bool MeterLeftBehind() {
+  return g_left_behind.load() > 0;
+}
 
 records::Json Identity::ToJson() const {
   return {{"address", address}, {"driver", driver}, {"vendor", vendor},
           {"model", model},     {"serial", serial}, {"version", version}};
 }
 
-std::unique_ptr<Meter> Meter::Open(const std::string& address) {
-  try {
-    return std::make_unique<SigrokMeter>(address);
-  } catch (const MeterError&) {
-    throw;
-  } catch (const std::exception& e) {
-    throw MeterError("the meter " + address + " cannot be opened: " + e.what());
-  }
+std::unique_ptr<Meter> Meter::Open(const std::string& address, std::chrono::milliseconds limit) {
+  return std::make_unique<SigrokMeter>(address, limit);
 }
 
 }  // namespace vx::instruments

@@ -4,10 +4,12 @@
 // station's user then needs only SELECT, INSERT and UPDATE on vx_runs (docs/records.md).
 // Rows are read one at a time (single-row mode), never a whole result in memory.
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <memory>
 
+#include "platform/outside_wait.h"
 #include "records/sql_store.h"
 
 namespace vx::records {
@@ -46,12 +48,17 @@ class PgStore : public SqlStore {
           "the records database's address holds '@' more than once: a password's '@' is "
           "written %40");
     }
-    // Owned at once: a constructor that throws runs no destructor.
-    conn_.reset(PQconnectdb(url_.c_str()));
-    if (PQstatus(conn_.get()) != CONNECTION_OK) {
-      std::string why = PQerrorMessage(conn_.get());
-      throw StoreError("cannot reach the records database " + Where() + ": " + Trim(why));
+    // Owned at once: a constructor that throws runs no destructor. Connected step by step, so
+    // that a server that never answers, or a stop, ends the wait.
+    conn_.reset(PQconnectStart(url_.c_str()));
+    if (!conn_ || PQstatus(conn_.get()) == CONNECTION_BAD) Unreachable();
+    PostgresPollingStatusType st = PGRES_POLLING_WRITING;
+    const auto deadline = std::chrono::steady_clock::now() + WaitLimit();
+    while (st != PGRES_POLLING_OK && st != PGRES_POLLING_FAILED) {
+      Wait(st == PGRES_POLLING_READING ? POLLIN : POLLOUT, deadline, "answer");
+      st = PQconnectPoll(conn_.get());
     }
+    if (st == PGRES_POLLING_FAILED) Unreachable();
     PQsetNoticeProcessor(
         conn_.get(), [](void*, const char*) {}, nullptr);
     if (access == Access::kRead) Exec("SET default_transaction_read_only = on", {});
@@ -81,6 +88,41 @@ class PgStore : public SqlStore {
     }
   }
 
+  // Waits until the server's socket is ready or throws: no answer within the limit, or a stop.
+  void Wait(short events, std::chrono::steady_clock::time_point deadline, const char* what) {
+    const int fd = PQsocket(conn_.get());
+    for (;;) {
+      if (Outside().StoppedSince(mark_)) {
+        throw StoreError("stopped while waiting for the records database " + Where());
+      }
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= deadline) {
+        throw StoreError("the records database " + Where() + " did not " + what + " within " +
+                         std::to_string(WaitLimit().count() / 1000) + " s");
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+      pollfd p{fd, events, 0};
+      const int ready = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), 100)));
+      if (ready != 0) return;                                  // ready, or an error libpq will name
+      if (Outside().pause) Outside().pause(Duration::zero());  // a window's events go on
+    }
+  }
+
+  [[noreturn]] void Unreachable() {
+    std::string why = conn_ ? PQerrorMessage(conn_.get()) : "out of memory";
+    throw StoreError("cannot reach the records database " + Where() + ": " + Trim(why));
+  }
+
+  // The next result, waiting for it within the limit.
+  PGresult* NextResult() {
+    const auto deadline = std::chrono::steady_clock::now() + WaitLimit();
+    while (PQisBusy(conn_.get())) {
+      Wait(POLLIN, deadline, "answer");
+      if (!PQconsumeInput(conn_.get())) break;  // PQgetResult names the failure
+    }
+    return PQgetResult(conn_.get());
+  }
+
   void Stream(const std::string& sql, const std::vector<std::string>& params,
               const std::function<void(const Row&)>& row) override {
     std::string text;
@@ -99,7 +141,7 @@ class PgStore : public SqlStore {
     std::string failure;
     Row r;
     // Every result is taken, also after a failure, so that the connection is ready again.
-    while (PGresult* res = PQgetResult(conn_.get())) {
+    while (PGresult* res = NextResult()) {
       std::unique_ptr<PGresult, decltype(&PQclear)> owned(res, &PQclear);
       ExecStatusType st = PQresultStatus(res);
       if (st == PGRES_SINGLE_TUPLE && failure.empty()) {
@@ -108,13 +150,7 @@ class PgStore : public SqlStore {
           r.push_back(PQgetisnull(res, 0, c) ? std::nullopt
                                              : std::optional<std::string>(PQgetvalue(res, 0, c)));
         }
-        try {
-          row(r);
-        } catch (...) {
-          while (PGresult* rest = PQgetResult(conn_.get()))
-            PQclear(rest);
-          throw;
-        }
+        row(r);  // a throw gives the connection up with the store
       } else if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK && st != PGRES_SINGLE_TUPLE &&
                  failure.empty()) {
         failure = Trim(PQresultErrorMessage(res));
@@ -125,6 +161,7 @@ class PgStore : public SqlStore {
 
  private:
   std::string url_;
+  const int mark_ = Outside().Mark();  // a stop from here on ends this store's waits
   std::unique_ptr<PGconn, decltype(&PQfinish)> conn_{nullptr, &PQfinish};
 };
 

@@ -11,7 +11,9 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
+#include "platform/outside_wait.h"
 #include "records/sql_store.h"
 
 namespace vx::records {
@@ -128,7 +130,17 @@ class SqliteStore : public SqlStore {
       std::string why = db ? sqlite3_errmsg(db) : "out of memory";
       throw StoreError("cannot open the records database " + path_ + ": " + why);
     }
-    sqlite3_busy_timeout(db, 30000);
+    // Another writer's lock is waited for within the limit, and not past a stop.
+    sqlite3_busy_handler(db, &SqliteStore::Busy, this);
+  }
+
+  static int Busy(void* self, int count) {
+    auto* s = static_cast<SqliteStore*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (count == 0) s->busy_since_ = now;
+    if (Outside().StoppedSince(s->mark_) || now - s->busy_since_ >= WaitLimit()) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return 1;
   }
 
   static std::string UriPath(const std::string& path) {
@@ -150,6 +162,8 @@ class SqliteStore : public SqlStore {
   }
 
   std::string path_;
+  std::chrono::steady_clock::time_point busy_since_;
+  const int mark_ = Outside().Mark();  // a stop from here on ends this store's waits
   std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db_{nullptr, &sqlite3_close};
 };
 

@@ -79,6 +79,18 @@ int DaysIn(int year, int month) {
 
 }  // namespace
 
+namespace {
+std::chrono::milliseconds g_wait_limit{10000};
+}  // namespace
+
+void SetWaitLimit(std::chrono::milliseconds limit) {
+  g_wait_limit = limit;
+}
+
+std::chrono::milliseconds WaitLimit() {
+  return g_wait_limit;
+}
+
 std::string DefaultDatabase() {
   const char* data = std::getenv("XDG_DATA_HOME");
   std::string base;
@@ -144,14 +156,10 @@ std::string QueryTime(const std::string& text) {
   return t;
 }
 
-std::string StoreOrKeep(const std::string& where, RunRecord& r) {
-  std::string why;
-  try {
-    r.id = OpenStore(where)->Add(r);
-    return "";
-  } catch (const std::exception& e) {
-    why = e.what();
-  }
+namespace {
+
+// Keeps the record in a file because the store could not take it (why); the warning to give.
+std::string Keep(const std::string& where, RunRecord& r, const std::string& why) {
   std::string file;
   if (KeepAsFile(FallbackFolderFor(where), r, file) || KeepAsFile(".", r, file)) {
     return "the record could not be stored (" + why + "); it was written to " + file +
@@ -162,16 +170,31 @@ std::string StoreOrKeep(const std::string& where, RunRecord& r) {
          ") nor written to a file; it was printed on standard error";
 }
 
+}  // namespace
+
+std::string StoreOrKeep(const std::string& where, RunRecord& r) {
+  try {
+    r.id = OpenStore(where)->Add(r);
+    return "";
+  } catch (const std::exception& e) {
+    return Keep(where, r, e.what());
+  }
+}
+
 void Trail::Start(RunRecord& r) {
   r.outcome = "incomplete";
   try {
     id_ = r.id = OpenStore(where_)->Add(r);
-  } catch (const std::exception&) {
-    id_ = r.id = 0;  // the store is not there now: the record is kept when the run ends
+  } catch (const std::exception& e) {
+    // The store is not there now: the record is kept in a file when the run ends, without
+    // waiting on the store a second time.
+    id_ = r.id = 0;
+    unreachable_ = e.what();
   }
 }
 
 std::string Trail::Finish(RunRecord& r) {
+  if (!unreachable_.empty()) return Keep(where_, r, unreachable_);
   if (id_ > 0) {
     try {
       r.id = id_;

@@ -3,6 +3,7 @@
 // versioned, created when missing and brought up to date once, in a transaction.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -65,6 +66,12 @@ class Store {
 
 inline constexpr int kSchemaVersion = 2;
 
+// The longest a store waits on the database without progress (connecting, an answer, another
+// writer's lock) before it gives up; a stop the program is asked for (Outside()) ends any such
+// wait within a slice. 10 s unless a host sets it (--records-timeout).
+void SetWaitLimit(std::chrono::milliseconds limit);
+std::chrono::milliseconds WaitLimit();
+
 // "" is the default database ($XDG_DATA_HOME/vx58420/records.sqlite, else
 // ~/.local/share/vx58420/records.sqlite); "postgresql://..." or "postgres://..." a server;
 // anything else the path of an SQLite file. Throws StoreError.
@@ -91,6 +98,7 @@ class Trail {
  private:
   std::string where_;
   std::int64_t id_ = 0;
+  std::string unreachable_;  // why the store could not take the start
 };
 // A record kept in a file (a fallback file, or one exported): throws StoreError when the file
 // cannot be read, std::runtime_error naming the file and the field when it holds no record.

@@ -70,6 +70,7 @@ void SimMeter::Talk(int fd) {
       while (!cmd.empty() && (cmd.back() == '\r' || cmd.back() == ' '))
         cmd.pop_back();
       if (cmd.find('?') != std::string::npos && drop_.exchange(false)) return;
+      if (silent_after_ >= 0 && reads_ >= silent_after_) continue;  // hears, answers nothing
       std::string answer;
       if (cmd == "*IDN?") {
         answer = "Agilent Technologies,34405A,MY53100042,1.0.0";

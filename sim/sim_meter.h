@@ -31,6 +31,9 @@ class SimMeter {
   void SetReadings(std::function<double()> next);
   // Closes the connection at the next query, as an unplugged meter would.
   void Drop() { drop_ = true; }
+  // Answers nothing more once it has given this many readings (0: not even *IDN?), the
+  // connection left open: a meter that hangs.
+  void FallSilentAfter(int readings) { silent_after_ = readings; }
   int reads() const { return reads_; }
 
  private:
@@ -42,6 +45,7 @@ class SimMeter {
   std::atomic<bool> stop_{false};
   std::atomic<bool> drop_{false};
   std::atomic<int> reads_{0};
+  std::atomic<int> silent_after_{-1};
   std::mutex m_;
   std::string function_ = "VOLT";
   std::function<double()> next_ = [] { return 0.0; };

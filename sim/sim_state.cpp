@@ -354,9 +354,17 @@ SimState LoadStateFile(const std::string& path) {
 
 void SaveStateFile(const SimState& s, const std::string& path) {
   // A temporary file in the same folder, renamed over the target: a crash or a full disk
-  // leaves the old state, never half a new one.
+  // leaves the old state, never half a new one. A link is followed to the file it names, and
+  // the file keeps its rights.
   namespace fs = std::filesystem;
-  fs::path target(path);
+  std::error_code ec;
+  fs::path target = path;
+  if (fs::is_symlink(fs::symlink_status(path, ec))) {
+    target = fs::weakly_canonical(path, ec);
+    if (ec) throw std::runtime_error("cannot write simulator state file " + path);
+  }
+  const bool existed = fs::exists(target, ec);
+  const fs::perms rights = existed ? fs::status(target, ec).permissions() : fs::perms::none;
   fs::path tmp = target;
   tmp.replace_filename("." + target.filename().string() + "." +
                        std::to_string(std::random_device{}()) + ".tmp");
@@ -365,12 +373,11 @@ void SaveStateFile(const SimState& s, const std::string& path) {
     out << ToJson(s);
     out.close();
     if (!out) {
-      std::error_code ec;
       fs::remove(tmp, ec);
       throw std::runtime_error("cannot write simulator state file " + path);
     }
   }
-  std::error_code ec;
+  if (existed) fs::permissions(tmp, rights, ec);
   fs::rename(tmp, target, ec);
   if (ec) {
     fs::remove(tmp, ec);

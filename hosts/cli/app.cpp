@@ -17,7 +17,9 @@ int RunOnDevice(const Command& c, Options& o) {
   if (c.needs == Command::Needs::kControl && !s.ShowControl()) return kExitSetup;
   int code = c.run(s);
   if (!s.Finish()) return kExitFile;
-  return s.interrupted() ? kExitInterrupted : code;
+  // A failed output is a failure of its own when nothing else failed.
+  if (s.output_failed() && (code == kExitOk || code == kExitInterrupted)) return kExitFile;
+  return code;
 }
 
 int Dispatch(CLI::App& app, const std::vector<Command>& commands, Options& o) {

@@ -55,12 +55,13 @@ int MeterReadCommand(const Options& o, int samples) {
     return kExitUsage;
   }
   try {
-    auto meter = instruments::Meter::Open(o.meter.address);
+    const std::chrono::seconds limit(o.meter.timeout_s);
+    auto meter = instruments::Meter::Open(o.meter.address, limit);
     const auto& id = meter->identity();
     out.Print("Meter: " + id.vendor + " " + id.model + " (serial " + id.serial + ")",
               Json{{"meter", id.ToJson()}});
     for (int i = 0; i < samples; ++i) {
-      instruments::Reading r = meter->Next(std::chrono::seconds(5));
+      instruments::Reading r = meter->Next(limit);
       char value[32];
       std::snprintf(value, sizeof value, "%.6g", r.value);
       out.Print(

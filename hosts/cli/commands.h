@@ -32,6 +32,8 @@ struct Command {
 
 // The script's page actions, one JSON object a line, on a session with the control shown.
 int ScriptCommand(Session& s, std::istream& in);
+// The same from a source of lines (false: no more).
+int ScriptCommand(Session& s, const std::function<bool(std::string&)>& next_line);
 
 // Each adds its subcommand(s) to app; options land in o or in the command's own state.
 void AddReadCommand(CLI::App& app, Options& o, std::vector<Command>& out);

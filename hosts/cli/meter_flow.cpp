@@ -48,7 +48,8 @@ int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::stri
   const bool terminal = isatty(2) != 0;
   std::string label;
   try {
-    auto meter = instruments::Meter::Open(m.address);
+    const std::chrono::seconds limit(m.timeout_s);
+    auto meter = instruments::Meter::Open(m.address, limit);
     const auto& id = meter->identity();
     s.out().Print("Meter: " + id.vendor + " " + id.model + " (serial " + id.serial + ")",
                   Json{{"meter", id.ToJson()}});
@@ -78,7 +79,7 @@ int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::stri
       std::optional<instruments::Settled> got;
       while (!got) {
         if (s.interrupted()) return kExitInterrupted;
-        instruments::Reading r = meter->Next(std::chrono::seconds(5));
+        instruments::Reading r = meter->Next(limit);
         got = settler.Add(r);
         if (terminal) {
           std::fprintf(stderr, "\r  %s: %.6g %s, settling (%zu readings)\033[K", label.c_str(),
@@ -114,6 +115,7 @@ int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::stri
     }
   } catch (const MeterError& e) {
     if (terminal) std::fprintf(stderr, "\r\033[K");
+    if (s.interrupted()) return kExitInterrupted;
     Out::Error((label.empty() ? std::string() : label + ": ") + e.what() +
                "; nothing was written to the device");
     return kExitSetup;

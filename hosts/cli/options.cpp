@@ -91,6 +91,10 @@ void AddGlobalOptions(CLI::App& app, Options& o) {
   app.add_option("--records", o.station.records,
                  "where run records go: an SQLite file, postgresql://..., or none "
                  "(default: $XDG_DATA_HOME/vx58420/records.sqlite)");
+  app.add_option("--records-timeout", o.records_timeout_s,
+                 "seconds the records database may take to answer, else the record goes to a "
+                 "file (default 10)")
+      ->transform(Whole(1, 600));
   app.add_option("--station", o.station.station, "the station's name (default: the host name)")
       ->transform(Label());
   app.add_option("--operator", o.station.operator_name, "who runs it (default: the login name)")
@@ -112,6 +116,10 @@ void AddGlobalOptions(CLI::App& app, Options& o) {
   app.add_option("--fixture-timeout", o.meter.fixture_timeout_s,
                  "seconds the fixture may take to move the probes, else it is killed (default 60)")
       ->transform(Whole(1, 3600));
+  app.add_option("--meter-timeout", o.meter.timeout_s,
+                 "seconds the meter may take to answer, when opened and for each reading "
+                 "(default 5)")
+      ->transform(Whole(1, 600));
   app.add_option("--meter-readings", o.meter.window,
                  "readings that must agree before a reference is taken (default 5)")
       ->transform(Whole(2, 100));

@@ -28,6 +28,7 @@ struct MeterOptions {
   std::string address;         // libsigrok driver and options; empty: no meter
   std::string fixture;         // a program run with each position's label before its reading
   int fixture_timeout_s = 60;  // how long the fixture may take to move the probes
+  int timeout_s = 5;           // how long the meter may take to answer (opening, each reading)
   int window = 5;              // readings that must agree
   double tolerance = 0;        // in the page's unit; 0: the reference's default
 };
@@ -43,7 +44,8 @@ struct Options {
   bool yes = false;
   bool fast = false;  // virtual time (simulator only)
   int bus_wait_s = 10;
-  StationInfo station;  // where records go, and who and what they name
+  int records_timeout_s = 10;  // the longest wait on the records database without progress
+  StationInfo station;         // where records go, and who and what they name
   std::string limits_file;
   int max_correction_pct = 0;  // 0: Config.ini's [Host] MaxCorrectionPct, else 10
   std::optional<Limits> limits;

@@ -12,12 +12,24 @@ void Out::Print(const std::string& text, const Json& j) const {
   }
 }
 
+void Out::Failed(const std::string& stream) {
+  if (failed_) return;
+  failed_ = true;
+  if (on_failure) on_failure(stream);
+}
+
+void Out::Check(std::ostream& s, const char* name) {
+  if (!s) Failed(name);
+}
+
 void Out::Text(const std::string& text) const {
   if (!json_) std::cout << text << "\n" << std::flush;
+  Check(std::cout, "standard output");
 }
 
 void Out::Object(const Json& j) const {
   if (json_) std::cout << Dump(j) << "\n" << std::flush;
+  Check(std::cout, "standard output");
 }
 
 void Out::Error(const std::string& text) {
@@ -26,6 +38,7 @@ void Out::Error(const std::string& text) {
   } else {
     std::cerr << "vx58420cal: " << text << "\n" << std::flush;
   }
+  Check(std::cerr, "standard error");
 }
 
 std::string Dump(const Json& j) {

@@ -2,7 +2,9 @@
 // nothing else on standard output. Errors go to standard error with the program's name.
 #pragma once
 
+#include <functional>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <string>
 
 namespace vx::cli {
@@ -20,9 +22,17 @@ class Out {
   // On standard error: "vx58420cal: text", or with --json a JSON object {"error": text}.
   static void Error(const std::string& text);
   static void ErrorsAsJson(bool on) { errors_as_json_ = on; }
+  // Told once, with the stream's name, when a write to standard output or standard error (or
+  // another of the program's outputs, Failed()) did not go through: a full disk, a file size
+  // limit, a reader that went away.
+  static inline std::function<void(const std::string& stream)> on_failure;
+  static void Failed(const std::string& stream);
+  static bool failed() { return failed_; }
 
  private:
+  static void Check(std::ostream& s, const char* name);
   static inline bool errors_as_json_ = false;
+  static inline bool failed_ = false;
   bool json_;
 };
 

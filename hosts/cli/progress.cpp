@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include "hosts/cli/output.h"
+
 namespace vx::cli {
 
 void Progress::Start(const std::string& run) {
@@ -57,6 +59,7 @@ void Progress::Draw(bool force) {
     if (!force && what == shown_) return;
     std::cerr << time << "  " << what << "\n" << std::flush;
   }
+  if (!std::cerr) Out::Failed("standard error");
   shown_ = what;
   drawn_at_ = t;
 }

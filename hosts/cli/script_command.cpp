@@ -1,7 +1,11 @@
 // `script FILE`: JSON lines of page actions in; JSON lines of messages, results, snapshots and
 // refusals (with the reason) out.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
 #include <iostream>
 
 #include "hosts/cli/commands.h"
@@ -158,12 +162,53 @@ class Script {
 
 }  // namespace
 
+// Lines from a descriptor (a file, a pipe, a terminal), waited for in slices: a stop ends the
+// wait for a line that does not come, and a pipe nobody writes yet does not block the program.
+class LineReader {
+ public:
+  LineReader(int fd, const InterruptRequest& stop) : fd_(fd), stop_(stop) {}
+  bool Next(std::string& line) {
+    for (;;) {
+      if (auto nl = buffer_.find('\n'); nl != std::string::npos) {
+        line = buffer_.substr(0, nl);
+        buffer_.erase(0, nl + 1);
+        return true;
+      }
+      if (eof_ || stop_.requested()) {
+        if (buffer_.empty() || stop_.requested()) return false;
+        line.swap(buffer_);  // the last line, without its newline
+        buffer_.clear();
+        return true;
+      }
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, 200) <= 0) continue;
+      char chunk[4096];
+      const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+      if (n > 0) {
+        buffer_.append(chunk, static_cast<std::size_t>(n));
+      } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+        eof_ = true;
+      }
+    }
+  }
+
+ private:
+  int fd_;
+  const InterruptRequest& stop_;
+  std::string buffer_;
+  bool eof_ = false;
+};
+
 int ScriptCommand(Session& s, std::istream& in) {
+  return ScriptCommand(s, [&](std::string& line) { return !!std::getline(in, line); });
+}
+
+int ScriptCommand(Session& s, const std::function<bool(std::string&)>& next_line) {
   Script script(s);
   std::string line;
   int number = 0;
   int refused = 0;
-  while (!s.interrupted() && std::getline(in, line)) {
+  while (!s.interrupted() && next_line(line)) {
     ++number;
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     try {
@@ -197,16 +242,19 @@ int ScriptCommand(Session& s, std::istream& in) {
 void AddScriptCommand(CLI::App& app, Options& o, std::vector<Command>& out) {
   auto* cmd = app.add_subcommand("script", "page actions from JSON lines (- for stdin)");
   auto file = std::make_shared<std::string>();
-  auto in = std::make_shared<std::ifstream>();
+  auto fd = std::make_shared<int>(0);  // standard input for "-"
   cmd->add_option("FILE", *file)->required();
   // A script's output is JSON lines, message boxes included.
   cmd->parse_complete_callback([&o] { o.json = true; });
-  Command c{cmd, Command::Needs::kControl,
-            [file, in](Session& s) { return ScriptCommand(s, *file == "-" ? std::cin : *in); }};
-  c.prepare = [file, in] {
+  Command c{cmd, Command::Needs::kControl, [fd](Session& s) {
+              LineReader reader(*fd, s.platform().interrupt);
+              return ScriptCommand(s, [&](std::string& line) { return reader.Next(line); });
+            }};
+  c.prepare = [file, fd] {
     if (*file == "-") return kExitOk;
-    in->open(*file);
-    if (*in) return kExitOk;
+    // Not blocking at the open either: a pipe without a writer yet is waited for in slices.
+    *fd = ::open(file->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (*fd >= 0) return kExitOk;
     Out::Error("cannot read the script " + *file);
     return kExitFile;
   };

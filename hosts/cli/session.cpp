@@ -1,5 +1,6 @@
 #include "hosts/cli/session.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -10,7 +11,10 @@
 #include "config/plugin_folder.h"
 #include "device/numeric.h"
 #include "engine/status_codes.h"
+#include "hosts/cli/signals.h"
 #include "hosts/station/page_state.h"
+#include "platform/outside_wait.h"
+#include "records/store.h"
 
 namespace vx::cli {
 
@@ -28,6 +32,8 @@ const char* SignalName(int sig) {
       return "SIGTERM";
     case SIGHUP:
       return "SIGHUP";
+    case kOutputFailed:
+      return "a failed output";
     default:
       return "a signal";
   }
@@ -78,6 +84,14 @@ Session::Session(Options o)
   platform_.idle = [this] {
     if (progress_) progress_->Update();
   };
+  // Waits on what is outside the program end on a stop that comes while they wait.
+  Outside().stops = [this] { return platform_.interrupt.requests(); };
+  records::SetWaitLimit(std::chrono::seconds(o_.records_timeout_s));
+  // An output that fails stops the run at its next safe point, as a signal does.
+  Out::on_failure = [this](const std::string& stream) {
+    failed_output_ = stream;
+    platform_.interrupt.Request(kOutputFailed);
+  };
   station_.on_run_start = [this](const RunKind& kind) {
     progress_.emplace(platform_, station_.device().account(), isatty(2) != 0);
     progress_->Start(std::string(kind.title));
@@ -86,6 +100,32 @@ Session::Session(Options o)
     if (progress_) progress_->Stop();
     progress_.reset();
   };
+}
+
+void Session::WriteTraceLine(const std::string& line) {
+  if (trace_fd_ < 0 || output_failed()) return;
+  // A line goes in whole or not at all: a full disk or a size limit leaves the lines before it.
+  std::size_t done = 0;
+  while (done < line.size()) {
+    const ssize_t n = ::write(trace_fd_, line.data() + done, line.size() - done);
+    if (n <= 0) {
+      if (n < 0 && errno == EINTR) continue;
+      if (::ftruncate(trace_fd_, trace_size_) != 0) {
+        // nothing more to do: the failure is said below
+      }
+      Out::Failed("the trace " + o_.trace);
+      return;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  trace_size_ += static_cast<off_t>(line.size());
+}
+
+Session::~Session() {
+  if (trace_fd_ >= 0) ::close(trace_fd_);
+  // The program's hooks no longer reach this session.
+  Outside() = OutsideWait{};
+  Out::on_failure = nullptr;
 }
 
 Answer Session::Confirm() {
@@ -130,10 +170,18 @@ int Session::OpenDevice() {
     return kExitFile;
   }
   std::error_code ec;
-  if (!o_.save_state.empty() && std::filesystem::exists(o_.save_state, ec) &&
-      !std::filesystem::is_regular_file(o_.save_state, ec)) {
-    Out::Error("--save-state: " + o_.save_state + " is not a regular file (a folder?)");
-    return kExitFile;
+  if (!o_.save_state.empty() && std::filesystem::exists(o_.save_state, ec)) {
+    if (!std::filesystem::is_regular_file(o_.save_state, ec)) {
+      Out::Error("--save-state: " + o_.save_state + " is not a regular file (a folder?)");
+      return kExitFile;
+    }
+    // Read-only is meant so, also for root, who could write it.
+    using std::filesystem::perms;
+    if ((std::filesystem::status(o_.save_state, ec).permissions() &
+         (perms::owner_write | perms::group_write | perms::others_write)) == perms::none) {
+      Out::Error("--save-state: " + o_.save_state + " is read-only");
+      return kExitFile;
+    }
   }
   std::string error;
   Connection& device = station_.device();
@@ -145,11 +193,11 @@ int Session::OpenDevice() {
   hold_ = device.Lock(std::chrono::seconds(o_.bus_wait_s), error);
   if (!hold_) {
     Out::Error(error);
-    return kExitSetup;
+    return interrupted() ? kExitInterrupted : kExitSetup;
   }
   if (!o_.trace.empty()) {
-    trace_.open(o_.trace, std::ios::trunc);
-    if (!trace_) {
+    trace_fd_ = ::open(o_.trace.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (trace_fd_ < 0) {
       Out::Error("cannot write the trace " + o_.trace);
       return kExitFile;
     }
@@ -157,7 +205,7 @@ int Session::OpenDevice() {
     const TimePoint origin = platform_.Now();
     device.Listen([this, origin](const BusEvent& e) {
       double t = std::chrono::duration<double, std::milli>(e.start - origin).count();
-      trace_ << Dump(TraceLine(++trace_seq_, t, e)) << std::endl;
+      WriteTraceLine(Dump(TraceLine(++trace_seq_, t, e)) + "\n");
     });
   }
   device.Listen([this](const BusEvent&) {
@@ -270,9 +318,11 @@ std::string Session::Undo(const RunResult& r) const {
 void Session::ReportInterruption(const RunResult* r) {
   const char* sig = SignalName(platform_.interrupt.reason());
   const DeviceAccount& account = station_.device().account();
+  const bool started = !r || !r->record.run.empty();
   std::string what =
-      account.Summary() + (platform_.interrupt.raised() ? "; the rest of the run was not done"
-                                                        : "; the run had already ended");
+      account.Summary() + (!started                       ? "; the run did not start"
+                           : platform_.interrupt.raised() ? "; the rest of the run was not done"
+                                                          : "; the run had already ended");
   if (r) {
     const auto effects = TookEffect(r->record, account);
     for (std::size_t i = 0; i < effects.size(); ++i)
@@ -283,6 +333,7 @@ void Session::ReportInterruption(const RunResult* r) {
     what += " (" + std::to_string(platform_.interrupt.requests() - 1) +
             " further signal(s) during the clean-up were noted)";
   }
+  if (!failed_output_.empty()) what = failed_output_ + " could not be written; " + what;
   if (o_.json) {
     out_.Object(Json{{"interrupted", sig}, {"summary", what}});
   } else {

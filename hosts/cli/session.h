@@ -3,6 +3,8 @@
 // transfer trace, the progress display, and the one line that says how a run ended.
 #pragma once
 
+#include <sys/types.h>
+
 #include <fstream>
 #include <optional>
 #include <string>
@@ -19,6 +21,7 @@ namespace vx::cli {
 class Session {
  public:
   explicit Session(Options o);
+  ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
@@ -37,6 +40,9 @@ class Session {
   // The line a run ends with, and its exit code.
   int Outcome(const RunKind& kind, const RunResult& r);
   bool interrupted() const { return platform_.interrupt.requested(); }
+  // Whether an output of the program (standard output or error, the trace) could not be
+  // written.
+  bool output_failed() const { return !failed_output_.empty(); }
   // The line an interruption ends with (with what the run changed, when its record is known).
   void ReportInterruption(const RunResult* r = nullptr);
   // One warning line per Config.ini value that was out of range and replaced by its default.
@@ -61,6 +67,7 @@ class Session {
 
  private:
   void PrintMessage(const std::string& text, const std::string& caption, Buttons b, Answer a);
+  void WriteTraceLine(const std::string& line);
   // " vx58420cal restore N brings back ..." for a run with a record, else "".
   std::string Undo(const RunResult& r) const;
   Answer Confirm();
@@ -70,10 +77,12 @@ class Session {
   Out out_;
   Station station_;
   std::unique_ptr<Connection::Hold> hold_;
-  std::ofstream trace_;
+  int trace_fd_ = -1;
+  off_t trace_size_ = 0;  // what the trace holds in whole lines
   std::uint64_t trace_seq_ = 0;
   std::optional<Progress> progress_;
   bool cancelled_ = false;
+  std::string failed_output_;  // what could not be written, when an output failed
 };
 
 }  // namespace vx::cli

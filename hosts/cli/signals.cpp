@@ -22,6 +22,10 @@ void CatchStopSignals(InterruptRequest& request) {
   sa.sa_flags = SA_RESTART;  // output and file writes go on; waits end at their deadline
   for (int sig : {SIGINT, SIGTERM, SIGHUP})
     sigaction(sig, &sa, nullptr);
+  // A reader that went away or a file size limit is a failed write, which the program stops
+  // on as on a signal, not a death in the middle of a run.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace vx::cli

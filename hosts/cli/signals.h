@@ -9,4 +9,7 @@ namespace vx::cli {
 
 void CatchStopSignals(InterruptRequest& request);
 
+// The reason a stop has when an output could not be written (not a signal number).
+inline constexpr int kOutputFailed = -1;
+
 }  // namespace vx::cli

@@ -16,6 +16,7 @@
 #include "hosts/station/page_state.h"
 #include "hosts/station/references.h"
 #include "hosts/station/restore.h"
+#include "platform/outside_wait.h"
 #include "records/store.h"
 #include "sim/sim_device.h"
 #include "version.h"
@@ -63,11 +64,16 @@ MainWindow::MainWindow(DesktopOptions options, QWidget* parent)
   station_.info.program = std::string("vx58420-host ") + VX_VERSION;
   station_.limits = o_.limits;
   platform_.on_message = [this](const std::string& text) { station_.NoteMessage(text); };
+  // A wait on a meter or a database keeps the window's events going and ends when the window
+  // closes meanwhile.
+  Outside().stops = [this] { return platform_.interrupt.requests(); };
+  Outside().pause = [this](Duration d) { platform_.Pause(d); };
   BuildMenu();
 }
 
 MainWindow::~MainWindow() {
-  delete renderer_;  // stops observing the control's page before the control goes
+  Outside() = OutsideWait{};  // the waits no longer reach this window
+  delete renderer_;           // stops observing the control's page before the control goes
   renderer_ = nullptr;
 }
 

@@ -32,6 +32,18 @@ void QtPlatform::ProcessEventsUntil(TimePoint deadline) {
   if (Now() >= deadline) interrupt.RaiseOnce();
 }
 
+void QtPlatform::Pause(Duration d) {
+  Depth depth(depth_);
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(d).count();
+  if (ms <= 0) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return;
+  }
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(ms), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+  loop.exec(QEventLoop::AllEvents);
+}
+
 void QtPlatform::Yield() {
   Depth depth(depth_);
   QCoreApplication::processEvents(QEventLoop::AllEvents);

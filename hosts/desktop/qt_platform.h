@@ -29,6 +29,9 @@ class QtPlatform : public Platform {
   // A stop the host asks for (the window closes): raised as Interrupted at the end of the wait
   // in progress.
   InterruptRequest interrupt;
+  // Runs the window's events for up to d (waiting for them, not spinning), without a stop
+  // raised: how waits on a meter or a database keep the window live.
+  void Pause(Duration d);
   // Whether the control's code is running below the host's own event loop: inside one of this
   // platform's waits, yields or message boxes. A run is in progress then.
   bool InControlCode() const { return depth_ > 0; }

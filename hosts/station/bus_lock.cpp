@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "device/numeric.h"
+#include "platform/outside_wait.h"
 
 namespace vx {
 
@@ -60,36 +61,41 @@ std::string BusLock::Holders(const std::string& path) {
 }
 
 std::unique_ptr<BusLock> BusLock::Acquire(const std::string& path, std::chrono::milliseconds wait,
-                                          std::string& error) {
-  // Exclusive where the file can be written; a read-only state file is only ever read, so
-  // readers may share it.
-  short type = F_WRLCK;
-  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0 && (errno == EACCES || errno == EROFS)) {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    type = F_RDLCK;
-  }
+                                          std::string& error, bool create,
+                                          const std::string& shown) {
+  const std::string name = shown.empty() ? path : shown;
+  // Always exclusive: whoever holds it may write the device. A lock file is made when missing.
+  const short type = F_WRLCK;
+  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
   if (fd < 0) {
     error = "cannot open " + path + " to lock it: " + std::strerror(errno);
     return nullptr;
   }
-  const auto deadline = std::chrono::steady_clock::now() + wait;
-  while (!TryLock(fd, type)) {
-    if (errno != EAGAIN && errno != EACCES) {
-      error = "cannot lock " + path + ": " + std::strerror(errno);
-      ::close(fd);
-      return nullptr;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      std::string who = Holders(path);
-      error = path + " is in use by " + (who.empty() ? "another program" : who) + "; waited " +
-              FormatDouble(static_cast<double>(wait.count()) / 1000.0) + " s";
-      ::close(fd);
-      return nullptr;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  int failure = 0;
+  const int mark = Outside().Mark();
+  const bool locked = Outside().Until(
+      [&] {
+        if (TryLock(fd, type)) return true;
+        failure = errno == EAGAIN || errno == EACCES ? 0 : errno;
+        return failure != 0;
+      },
+      std::chrono::steady_clock::now() + wait);
+  if (locked && failure == 0) return std::unique_ptr<BusLock>(new BusLock(fd));
+  if (failure != 0) {
+    error = "cannot lock " + path + ": " + std::strerror(failure);
+  } else if (Outside().StoppedSince(mark)) {
+    error = "stopped while waiting for " + name;
+  } else {
+    std::string who = Holders(path);
+    error = name + " is in use by " + (who.empty() ? "another program" : who) + "; waited " +
+            FormatDouble(static_cast<double>(wait.count()) / 1000.0) + " s";
   }
-  return std::unique_ptr<BusLock>(new BusLock(fd));
+  ::close(fd);
+  return nullptr;
+}
+
+std::string BusLock::LockFileFor(const std::string& state_file) {
+  return state_file + ".lock";
 }
 
 BusLock::~BusLock() {

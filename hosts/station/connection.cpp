@@ -48,7 +48,7 @@ bool Connection::Open(const DeviceChoice& c, std::string& error) {
     adapter = LinuxI2cAdapter::Open(c.bus, c.address7, c.pec, platform_, error);
     if (!adapter) return false;
   }
-  auto bus = std::make_shared<RecordingAdapter>(adapter, platform_);
+  auto bus = std::make_shared<RecordingAdapter>(adapter, platform_, &stop_);
   bus->Listen([this](const BusEvent& e) {
     account_.Note(e);
     for (const auto& l : listeners_)
@@ -69,14 +69,16 @@ std::string Connection::Name() const {
 }
 
 std::string Connection::LockPath() const {
-  return choice_.use_sim ? choice_.sim_state : NodePath(choice_.bus);
+  if (!choice_.use_sim) return NodePath(choice_.bus);
+  return choice_.sim_state.empty() ? "" : BusLock::LockFileFor(choice_.sim_state);
 }
 
 std::unique_ptr<Connection::Hold> Connection::Lock(std::chrono::milliseconds wait,
                                                    std::string& error) {
   const std::string path = LockPath();
   if (holds_ == 0 && !path.empty()) {
-    lock_ = BusLock::Acquire(path, wait, error);
+    lock_ = BusLock::Acquire(path, wait, error, choice_.use_sim,
+                             choice_.use_sim ? choice_.sim_state : path);
     if (!lock_) return nullptr;
     ReloadIfChanged();  // another program may have written the state while we waited
   }

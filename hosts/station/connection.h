@@ -34,7 +34,9 @@ struct DeviceChoice {
 
 class Connection {
  public:
-  explicit Connection(Platform& platform) : platform_(platform) {}
+  // stop: the program's request to stop, honoured before every write and while waiting for
+  // another program's hold.
+  Connection(Platform& platform, InterruptRequest& stop) : platform_(platform), stop_(stop) {}
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
@@ -46,8 +48,9 @@ class Connection {
   const DeviceChoice& choice() const { return choice_; }
   // As records and windows name it: "simulator", "simulator mis.json", "/dev/i2c-1".
   std::string Name() const;
-  // What a run locks so that no other program interleaves with it: the bus node, or the state
-  // file the simulator came from; empty when nothing is shared (the built-in simulator).
+  // What a run locks so that no other program interleaves with it: the bus node, or the lock
+  // file beside the state file the simulator came from; empty when nothing is shared (the
+  // built-in simulator).
   std::string LockPath() const;
 
   // The adapter the control is given as its "Parent": every call is heard by the listeners.
@@ -75,6 +78,7 @@ class Connection {
 
  private:
   Platform& platform_;
+  InterruptRequest& stop_;
   DeviceChoice choice_;
   std::shared_ptr<sim::SimDevice> sim_;
   std::shared_ptr<RecordingAdapter> bus_;

@@ -28,6 +28,7 @@ std::string Times(int n, const char* what) {
 template <typename Call, typename Bytes>
 Status RecordingAdapter::Pass(AdapterMethod method, int addr, int cmd, Call&& call, Bytes&& bytes,
                               std::int32_t ms) {
+  if (stop_ && IsWrite(method)) stop_->RaiseOnce();
   BusEvent e{method, addr, cmd, {}, 0, ms, platform_.Now(), false};
   auto tell = [&] {
     e.bytes = bytes();

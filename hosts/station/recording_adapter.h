@@ -26,8 +26,12 @@ struct BusEvent {
 
 class RecordingAdapter : public SMBusAdapter {
  public:
-  RecordingAdapter(std::shared_ptr<SMBusAdapter> inner, Platform& platform)
-      : inner_(std::move(inner)), platform_(platform) {}
+  // stop: the program's request to stop. Asked for before a write, it is raised (Interrupted)
+  // instead of the write, as at the end of a wait: no new write starts once a stop is asked
+  // for, and the clean-up's writes after it go through.
+  RecordingAdapter(std::shared_ptr<SMBusAdapter> inner, Platform& platform,
+                   InterruptRequest* stop = nullptr)
+      : inner_(std::move(inner)), platform_(platform), stop_(stop) {}
 
   using Listener = std::function<void(const BusEvent&)>;
   void Listen(Listener l) { listeners_.push_back(std::move(l)); }
@@ -55,6 +59,7 @@ class RecordingAdapter : public SMBusAdapter {
 
   std::shared_ptr<SMBusAdapter> inner_;
   Platform& platform_;
+  InterruptRequest* stop_;
   std::vector<Listener> listeners_;
 };
 

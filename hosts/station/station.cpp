@@ -35,13 +35,16 @@ RunResult Station::Run(const RunKind& kind, const std::function<void()>& act,
     if (it != sources_.end() && it->second["text"] == ref.value) ref.source = it->second;
   }
   recorder.StartTrail();
+  const bool stopped_before = interrupt_.requested();  // while the record was being started
   // A host method shows the done mark without hiding it first; the run starts from none.
   if (page && kind.method) page->At(std::string(kind.done_mark)).SetVisible(false);
   const std::size_t first_message = messages_.size();
   device_.account().Restart();
   if (on_run_start) on_run_start(kind);
   try {
-    if (act) {
+    if (stopped_before) {
+      // nothing of the run starts
+    } else if (act) {
       act();
     } else if (kind.method) {
       result.returned = control_.cal().CalSystemVoltage();
@@ -53,7 +56,7 @@ RunResult Station::Run(const RunKind& kind, const std::function<void()>& act,
   }
   if (on_run_end) on_run_end();
   const bool marked = page && !kind.done_mark.empty();
-  result.interrupted = interrupt_.raised();
+  result.interrupted = interrupt_.raised() || stopped_before;
   if (!result.interrupted) {
     result.done = marked ? page->At(std::string(kind.done_mark)).visible() : done && done();
     // A host's own run that saw the stop before its next step and left the rest undone.

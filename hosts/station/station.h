@@ -33,7 +33,7 @@ class Station {
   Station(Platform& platform, InterruptRequest& interrupt)
       : platform_(platform),
         interrupt_(interrupt),
-        device_(platform),
+        device_(platform, interrupt),
         control_(platform, device_) {}
 
   Connection& device() { return device_; }

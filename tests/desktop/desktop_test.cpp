@@ -1,7 +1,9 @@
 // The desktop host under the offscreen platform: the page as widgets, both-way binding, a full
 // calibration by widget clicks, and waits that keep the event loop live.
+#include <netinet/in.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -305,7 +307,8 @@ class DesktopTest : public QObject {
     std::string held_by;
     w->simulator()->on_transfer = [&](const sim::Transfer&) {
       std::string error;
-      if (held_by.empty() && !BusLock::Acquire(state, std::chrono::milliseconds(0), error)) {
+      if (held_by.empty() &&
+          !BusLock::Acquire(BusLock::LockFileFor(state), std::chrono::milliseconds(0), error)) {
         held_by = error;
       }
     };
@@ -313,7 +316,7 @@ class DesktopTest : public QObject {
     QVERIFY2(held_by.find("in use by") != std::string::npos, held_by.c_str());
     w->simulator()->on_transfer = nullptr;
     std::string error;
-    auto mine = BusLock::Acquire(state, std::chrono::milliseconds(0), error);
+    auto mine = BusLock::Acquire(BusLock::LockFileFor(state), std::chrono::milliseconds(0), error);
     QVERIFY(mine);
     w->simulator()->ClearLog();
     QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
@@ -383,6 +386,42 @@ class DesktopTest : public QObject {
     for (const auto& t : w->simulator()->log())
       QVERIFY(!IsWrite(t.method) || t.cmd == 0x77);
     QVERIFY(w->StatusText().startsWith("The run did not start"));
+  }
+
+  // A database that never answers holds neither the window nor the device: the window stays
+  // live while it waits, and closing it ends the wait within a second, the record in a file.
+  void aSilentDatabaseDoesNotHoldTheWindow() {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    listen(listener, 4);
+    socklen_t n = sizeof a;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &n);
+    auto w = Window((dir_ / "mis.json").string());
+    w->station().info.records =
+        "postgresql://u@127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/r";
+    w->cal()->Form().Tick("tmrScan");
+    Retype(*w, "txtTemperature", "25.3");
+    QTest::mouseClick(Box(*w, "chkTempCal"), Qt::LeftButton);
+    w->simulator()->ClearLog();
+    int ticks = 0;
+    QTimer live;
+    connect(&live, &QTimer::timeout, [&] { ++ticks; });
+    live.start(50);
+    QElapsedTimer closing;
+    QTimer::singleShot(1000, [&] {
+      closing.start();
+      w->close();
+    });
+    QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 3000);
+    QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
+    QVERIFY(ticks >= 10);  // the window's events went on while it waited
+    for (const auto& t : w->simulator()->log())
+      QVERIFY(!IsWrite(t.method) || t.cmd == 0x77);
+    ::close(listener);
   }
 
   // Help without a display, and a one-shot run that cannot do its job ends with an error.

@@ -189,9 +189,24 @@ TEST_F(StationTest, AFailedSwitchKeepsTheDeviceThatWasOpen) {
   EXPECT_FALSE(station.device().Open({true, "", "", 0x0B, false}, error));
   EXPECT_EQ(station.device().bus(), before);
   // Another program (another lock on the file) waits for it.
-  auto other = BusLock::Acquire(state, std::chrono::milliseconds(0), error);
+  auto other = BusLock::Acquire(BusLock::LockFileFor(state), std::chrono::milliseconds(0), error);
   EXPECT_FALSE(other);
   EXPECT_NE(error.find("is in use by"), std::string::npos);
+}
+
+// A stop asked for is honoured before the next write, not only at the end of a wait; the
+// clean-up's writes after it go through.
+TEST_F(StationTest, AStopComesBeforeTheNextWrite) {
+  Open(sim::DefaultState(5));
+  platform.interrupt.Request(2);
+  dev().ClearLog();
+  SMBusAdapter& bus = *station.device().bus();
+  std::int16_t v = 0;
+  EXPECT_EQ(bus.ReadSMBusWord_(0x09, v, 0x16), 0);  // reads go on
+  EXPECT_THROW(bus.WriteSMBusWord_(0x77, 104, 0x16), Interrupted);
+  ASSERT_EQ(dev().log().size(), 1u);
+  EXPECT_EQ(bus.WriteSMBusCommand(0x73, 0x16), kStatusNack);  // the clean-up's write is sent
+  EXPECT_EQ(dev().log().size(), 2u);
 }
 
 // The state file is the device: another program's calibration is seen when this program takes

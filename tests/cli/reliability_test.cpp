@@ -1,0 +1,204 @@
+// Nothing outside the program can hold it: a silent meter or database, a fixture that never
+// ends, a reader that goes away, a full disk, another program on the device. Each wait ends at
+// its limit or within a second of a signal, and a stop leaves the device safe. Every test runs
+// with a time limit (ctest), so a hang fails the suite instead of stalling it.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "platform/virtual_platform.h"
+#include "process.h"
+#include "sim/sim_device.h"
+#include "sim/sim_meter.h"
+#include "sim_folder.h"
+
+namespace vx::testing {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point t) {
+  return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+// A server that takes connections and never says a word: a database or meter that hangs.
+class Silent {
+ public:
+  Silent() {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    listen(fd_, 16);
+    socklen_t n = sizeof a;
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n);
+    port_ = ntohs(a.sin_port);
+  }
+  ~Silent() { close(fd_); }  // the backlog holds the connections: nobody accepts, nobody answers
+  int port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+// Signals the process after `after`, then returns the seconds from the signal to its end.
+double SignalAndTime(Process& p, int sig, std::chrono::milliseconds after, Result& r) {
+  std::this_thread::sleep_for(after);
+  kill(p.pid(), sig);
+  const auto t = Clock::now();
+  r = p.Wait();
+  return Since(t);
+}
+
+}  // namespace
+
+class Reliability : public ::testing::Test, protected SimFolder {
+ protected:
+  Result Run(const std::string& args) { return Process(dir.path(), args).Wait(); }
+  int Shell(const std::string& script) {
+    return std::system(("cd " + dir.path() + " && timeout 60 sh -c '" + script + "'").c_str());
+  }
+};
+
+TEST_F(Reliability, ASilentMeterEndsAtItsLimitOrOnASignal) {
+  sim::SimMeter dmm;
+  dmm.FallSilentAfter(0);  // not even its identification
+  const std::string flow = "--fast --sim " + state + " --meter " + dmm.Address() +
+                           " calibrate --yes --system-voltage meter";
+  auto t = Clock::now();
+  auto limit = Run("--meter-timeout 1 " + flow);
+  EXPECT_EQ(limit.code, 4);
+  EXPECT_TRUE(limit.Says("no answer from the meter")) << limit.err;
+  EXPECT_LT(Since(t), 3.0);
+  Process waiting(dir.path(), flow);
+  Result r;
+  EXPECT_LT(SignalAndTime(waiting, SIGINT, std::chrono::milliseconds(500), r), 1.0);
+  EXPECT_EQ(r.code, 130) << r.err;
+  // A meter that falls silent in the middle of a reference.
+  sim::SimMeter fading;
+  fading.SetReadings([] { return 12.255; });
+  fading.FallSilentAfter(3);
+  t = Clock::now();
+  auto faded = Run("--fast --sim " + state + " --meter " + fading.Address() +
+                   " --meter-timeout 1 calibrate --yes --system-voltage meter");
+  EXPECT_EQ(faded.code, 4);
+  EXPECT_TRUE(faded.Says("the meter gave no reading for 1 s")) << faded.err;
+  EXPECT_LT(Since(t), 4.0);
+}
+
+TEST_F(Reliability, ASilentDatabaseKeepsTheRecordInAFile) {
+  Silent db;
+  const std::string where = "postgresql://u@127.0.0.1:" + std::to_string(db.port()) + "/records";
+  auto t = Clock::now();
+  auto r = Run("--records " + where + " --records-timeout 1 --fast --sim " + state +
+               " calibrate --temperature 25");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(r.Says("did not answer within 1 s")) << r.err;
+  EXPECT_TRUE(r.Says("it was written to " + dir.path() + "/vx58420/unstored-record-"));
+  EXPECT_LT(Since(t), 4.0);
+  Process waiting(dir.path(),
+                  "--records " + where + " --fast --sim " + state + " calibrate --temperature 25");
+  EXPECT_LT(SignalAndTime(waiting, SIGTERM, std::chrono::milliseconds(500), r), 1.0);
+  EXPECT_EQ(r.code, 130) << r.err;
+  EXPECT_TRUE(r.Says("it was written to")) << r.err;
+}
+
+// A reader that goes away, a file size limit, a full disk: the run stops at its next safe point
+// as on a signal, the device left safe, exit 3.
+TEST_F(Reliability, AnOutputThatFailsStopsTheRunSafely) {
+  const std::string run = std::string(VX_CLI_PATH) + " --sim " + state + " --save-state " + state +
+                          " calibrate --voltages 2050,4160,6240,8360,10455 --current -500";
+  EXPECT_EQ(Shell("(" + run + " 2>&1; echo $? > rc) | head -c 1 >/dev/null"), 0);
+  EXPECT_EQ(ReadFile(Path("rc")), "3\n");
+  EXPECT_FALSE(sim::LoadStateFile(state).fets_on);
+  EXPECT_EQ(
+      Shell("ulimit -f 8; exec " + std::string(VX_CLI_PATH) + " --sim " + state + " --save-state " +
+            state + " --trace t.jsonl calibrate --current -500 >/dev/null"),
+      3 << 8);
+  for (const auto& line : JsonLines(Path("t.jsonl")))
+    EXPECT_TRUE(line.contains("status")) << line;  // every line whole
+  EXPECT_FALSE(sim::LoadStateFile(state).fets_on);
+  auto full = Run("--fast --sim " + state + " --trace /dev/full calibrate --temperature 25");
+  EXPECT_EQ(full.code, 3);
+  EXPECT_TRUE(full.Says("the trace /dev/full could not be written")) << full.err;
+}
+
+TEST_F(Reliability, AFixtureThatNeverEndsIsKilled) {
+  sim::SimMeter dmm;
+  const std::string fixture = dir.Write("fixture.sh", "#!/bin/sh\nexec sleep 1000\n");
+  chmod(fixture.c_str(), 0755);
+  const std::string flow = "--fast --sim " + state + " --meter " + dmm.Address() + " --fixture " +
+                           fixture + " calibrate --system-voltage meter";
+  auto t = Clock::now();
+  auto limit = Run("--fixture-timeout 1 " + flow);
+  EXPECT_EQ(limit.code, 4);
+  EXPECT_TRUE(limit.Says("did not end within 1 s and was killed")) << limit.err;
+  EXPECT_LT(Since(t), 4.0);
+  Process waiting(dir.path(), flow);
+  Result r;
+  EXPECT_LT(SignalAndTime(waiting, SIGTERM, std::chrono::milliseconds(800), r), 1.5);
+  EXPECT_EQ(r.code, 130) << r.err;
+  EXPECT_NE(std::system("pgrep -f '[s]leep 1000' >/dev/null"), 0);
+}
+
+// Programs queued on one simulator state file take turns on the file, not on its inode: each
+// sees what the one before saved, and no calibration is lost.
+TEST_F(Reliability, ProgramsOnOneStateFileTakeTurns) {
+  const std::string sim = "--wait-bus 60 --sim " + state + " --save-state " + state;
+  Process p1(dir.path(), sim + " calibrate --temperature 25");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  Process p2(dir.path(), sim + " calibrate --current -500");
+  EXPECT_EQ(p1.Wait().code, 0);
+  Process p3(dir.path(), sim + " --fast calibrate --system-voltage 12255");
+  EXPECT_EQ(p2.Wait().code, 0);
+  EXPECT_EQ(p3.Wait().code, 0);
+  VirtualPlatform v;
+  sim::SimDevice after(v, sim::LoadStateFile(state));
+  EXPECT_NEAR((after.TemperatureWord() - 2732) * 0.1, 25.0, 0.1);
+  EXPECT_NEAR(after.CurrentReading(), -500, 1);
+  EXPECT_NEAR(after.SystemReading(), 12255, 1);
+  // A stop while waiting for the device ends the wait.
+  Process holder(dir.path(), sim + " calibrate --temperature 25");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  Process queued(dir.path(), "--wait-bus 20 --fast --sim " + state + " read");
+  Result r;
+  EXPECT_LT(SignalAndTime(queued, SIGINT, std::chrono::milliseconds(500), r), 1.0);
+  EXPECT_EQ(r.code, 130) << r.err;
+  holder.Wait();
+  // Saving keeps the file's rights and a link; a read-only file is not written.
+  const std::string link = Path("link.json");
+  std::filesystem::create_symlink(state, link);
+  chmod(state.c_str(), 0640);
+  EXPECT_EQ(Run("--fast --sim " + link + " --save-state " + link + " read").code, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(std::filesystem::status(state).permissions(), std::filesystem::perms(0640));
+  chmod(state.c_str(), 0444);
+  auto read_only = Run("--fast --sim " + state + " --save-state " + state + " read");
+  EXPECT_EQ(read_only.code, 3);
+  EXPECT_TRUE(read_only.Says("is read-only")) << read_only.err;
+}
+
+// Nothing that is no regular file holds the program: pipes as state, settings or script.
+TEST_F(Reliability, PipesDoNotHoldTheProgram) {
+  const std::string fifo = Path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  auto sim = Run("--fast --sim " + fifo + " read");
+  EXPECT_EQ(sim.code, 3);
+  EXPECT_TRUE(sim.Says("is not a regular file")) << sim.err;
+  std::filesystem::create_directories(Path("conf"));
+  ASSERT_EQ(mkfifo(Path("conf/Config.ini").c_str(), 0600), 0);
+  EXPECT_EQ(Run("--fast --config-dir " + Path("conf") + " --sim " + state + " read").code, 0);
+  Process script(dir.path(), "--fast --sim " + state + " script " + fifo);
+  Result r;
+  EXPECT_LT(SignalAndTime(script, SIGTERM, std::chrono::milliseconds(500), r), 1.0);
+  EXPECT_EQ(r.code, 130) << r.err;
+}
+
+}  // namespace vx::testing
