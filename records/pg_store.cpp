@@ -71,9 +71,14 @@ class PgStore : public SqlStore {
  protected:
   const char* IdColumn() const override { return "BIGSERIAL PRIMARY KEY"; }
 
+  // Read from the catalog as a table, with the statement's own snapshot: a lookup by name
+  // (to_regclass) may answer from the session's cache and miss a table that a station created
+  // while this one waited for the schema's lock.
   bool TableExists(const std::string& name) override {
-    auto rows = Exec("SELECT to_regclass(?) IS NOT NULL", {name});
-    return !rows.empty() && rows[0][0] == std::optional<std::string>("t");
+    return !Exec("SELECT 1 FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND "
+                 "tablename = ?",
+                 {name})
+                .empty();
   }
 
   void SchemaTransaction(const std::function<void()>& fn) override {
