@@ -1,6 +1,5 @@
 // The tables and queries that the SQLite and PostgreSQL stores share; each backend supplies its
-// connection, statement execution, the one column type that differs and how it takes the
-// schema's lock.
+// connection, statement execution, the one column type that differs and its transactions.
 #pragma once
 
 #include <functional>
@@ -14,27 +13,42 @@ namespace vx::records {
 
 class SqlStore : public Store {
  public:
+  using Row = std::vector<std::optional<std::string>>;
+  using Params = std::vector<std::optional<std::string>>;  // nullopt: NULL
+
   std::int64_t Add(const RunRecord& r) override;
+  void AddAll(const std::vector<RunRecord>& rs) override;
   void Update(std::int64_t id, const RunRecord& r) override;
   bool Has(const std::string& uid) override;
   void Each(const Query& q, const std::function<void(RunRecord&&)>& row,
             const Broken& broken) override;
+  void EachSummary(const Query& q, const std::function<void(const Summary&)>& row,
+                   const Broken& broken) override;
+  std::string Plan(const Query& q) override;
   std::optional<RunRecord> Get(std::int64_t id) override;
 
  protected:
-  using Row = std::vector<std::optional<std::string>>;
   // Runs one statement with `?` placeholders bound to text values, handing each row over as it
   // comes; throws StoreError.
-  virtual void Stream(const std::string& sql, const std::vector<std::string>& params,
+  virtual void Stream(const std::string& sql, const Params& params,
                       const std::function<void(const Row&)>& row) = 0;
   // The id column's type: an integer the database counts up by itself.
   virtual const char* IdColumn() const = 0;
+  // The collation that orders texts by their bytes ("" where that is the only one): times are
+  // compared as the ISO texts they are, whatever the database's locale.
+  virtual std::string BytewiseCollation() const { return ""; }
+  // The runs' table's storage parameters, "" for none.
+  virtual std::string TableOptions() const { return ""; }
   virtual bool TableExists(const std::string& name) = 0;
-  // Runs fn in a transaction that holds the schema's lock (stations starting at once do not
-  // race); rolled back when fn throws.
-  virtual void SchemaTransaction(const std::function<void()>& fn) = 0;
+  // Runs fn in a transaction, rolled back when fn throws.
+  virtual void Transaction(const std::function<void()>& fn) = 0;
+  // Within a transaction: holds the schema's lock until it ends, so that stations starting at
+  // once do not race to create or migrate it.
+  virtual void LockSchema() {}
+  // The statement that shows how the database would answer another.
+  virtual std::string ExplainPrefix() const = 0;
 
-  std::vector<Row> Exec(const std::string& sql, const std::vector<std::string>& params);
+  std::vector<Row> Exec(const std::string& sql, const Params& params);
   // Brings the schema up to date: created when missing, an older one migrated once. Only then
   // does the store need the rights to change tables; a store already up to date is only read
   // and written. A store opened read-only must already be up to date.
@@ -44,6 +58,7 @@ class SqlStore : public Store {
   int Version();
   void Create();
   void Migrate(int from);
+  void FillColumns();
 };
 
 }  // namespace vx::records

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "records/record.h"
+#include "records/readings.h"
 
 namespace vx::records {
 
@@ -21,11 +21,24 @@ class StoreError : public std::runtime_error {
 };
 
 struct Query {
-  std::string unit;     // empty: any
-  std::string since;    // a checked UTC date or time (QueryTime); empty: any
-  std::string until;    // the same, inclusive; empty: any
-  std::string outcome;  // empty: any
-  int limit = 0;        // the newest N; 0: all
+  std::string unit;            // empty: any
+  std::string since;           // a checked UTC date or time (QueryTime); empty: any
+  std::string until;           // the same, inclusive; empty: any
+  std::string outcome;         // empty: any
+  std::int64_t limit = 0;      // at most this many: the first after after_id when that is given,
+                               // else the newest; 0: all
+  std::int64_t after_id = 0;   // only records of a greater id; 0: any
+  std::int64_t before_id = 0;  // only records of a smaller id; 0: any
+  bool newest_first = false;   // handed over newest first (else oldest first)
+};
+
+// A record as lists, exports and statistics see it: what the store keeps in columns of their
+// own, without the record whole.
+struct Summary {
+  std::int64_t id = 0;
+  std::string time_utc, station, operator_name, unit, run, outcome;
+  std::string meter;  // "" when the references were typed
+  PerReading residuals, corrections;
 };
 
 // A date or time a user gave for --since/--until as the store compares it: "2026-12-06",
@@ -53,6 +66,14 @@ class Store {
   using Broken = std::function<void(std::int64_t id, const std::string& why)>;
   virtual void Each(const Query& q, const std::function<void(RunRecord&&)>& row,
                     const Broken& broken) = 0;
+  // The same as summaries, from the store's columns alone. A row whose columns are not what
+  // the store writes is handed to `broken`.
+  virtual void EachSummary(const Query& q, const std::function<void(const Summary&)>& row,
+                           const Broken& broken) = 0;
+  // Stores the records in one transaction: all of them or none (a bulk load). Throws StoreError.
+  virtual void AddAll(const std::vector<RunRecord>& rs) = 0;
+  // How the database answers the query's summaries: its own plan, as text.
+  virtual std::string Plan(const Query& q) = 0;
   // nullopt when there is no such record; StoreError when the row is no record.
   virtual std::optional<RunRecord> Get(std::int64_t id) = 0;
   // Where the records go, as a user names it (never with a password).
@@ -64,7 +85,7 @@ class Store {
   std::vector<RunRecord> List(const Query& q);
 };
 
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 
 // The longest a store waits on the database without progress (connecting, an answer, another
 // writer's lock) before it gives up; a stop the program is asked for (Outside()) ends any such

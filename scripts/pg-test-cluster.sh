@@ -4,6 +4,8 @@
 #   scripts/pg-test-cluster.sh start URL_FILE   writes the connection URL into URL_FILE
 #   scripts/pg-test-cluster.sh stop URL_FILE    stops the server and removes its folder
 #
+# The tests' cluster does not sync to disk; VX_PG_FSYNC=on starts one that does, for measuring.
+#
 # The cluster cannot outlive the test run that started it. ctest runs a fixture's stop step
 # only when the run gets that far (not after --stop-on-failure ends it, nor when ctest is
 # killed), so the start step leaves a guard (scripts/guard.sh): it watches the process that ran
@@ -57,7 +59,7 @@ case "$action" in
     "$guard" watch $owner "$0" remove "$dir"
     as_owner "$bin/initdb" -D "$dir/data" -A trust -U vx --no-sync >"$dir/initdb.log" 2>&1
     as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w start \
-      -o "-c listen_addresses='' -c unix_socket_directories='$dir' -c fsync=off" >/dev/null
+      -o "-c listen_addresses='' -c unix_socket_directories='$dir' -c fsync=${VX_PG_FSYNC:-off}" >/dev/null
     as_owner "$bin/createdb" -h "$dir" -U vx vx_records
     echo "postgresql:///vx_records?host=$dir&user=vx" >"$url_file"
     ;;

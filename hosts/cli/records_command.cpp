@@ -1,6 +1,8 @@
 // `records list|show|export|import` on the records of the runs. Queries open the store
 // read-only and never create it; a row that is no record is named and left out; what a record
 // holds reaches a terminal without its control characters.
+#include <unistd.h>
+
 #include <iomanip>
 #include <sstream>
 
@@ -23,11 +25,26 @@ void ReportBroken(std::int64_t id, const std::string& why) {
   Out::Error("record " + std::to_string(id) + " is damaged (" + Printable(why) + "); left out");
 }
 
-Json Summary(const RunRecord& r) {
-  return Json{{"id", r.id},           {"time_utc", r.time_utc},
-              {"station", r.station}, {"operator", r.operator_name},
-              {"unit", r.unit},       {"run", r.run},
-              {"outcome", r.outcome}, {"residuals", r.residuals}};
+// The values per reading a summary holds, by the readings' names; those it lacks left out.
+Json ByName(const records::PerReading& values) {
+  Json out = Json::object();
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (values[i]) out[std::string(records::kReadings[i].name)] = *values[i];
+  }
+  return out;
+}
+
+Json SummaryJson(const records::Summary& r) {
+  return Json{{"id", r.id},
+              {"time_utc", r.time_utc},
+              {"station", r.station},
+              {"operator", r.operator_name},
+              {"unit", r.unit},
+              {"run", r.run},
+              {"outcome", r.outcome},
+              {"meter", r.meter},
+              {"residuals", ByName(r.residuals)},
+              {"corrections", ByName(r.corrections)}};
 }
 
 std::string Field(const std::string& name, const std::string& value) {
@@ -36,22 +53,45 @@ std::string Field(const std::string& name, const std::string& value) {
   return line.str();
 }
 
-int RecordsList(const Options& o, const records::Query& q) {
+// On a terminal, a list without --limit is a page: the newest records (or the first after
+// --after-id), with how to see the rest. Scripts get everything they ask for.
+constexpr std::int64_t kTerminalPage = 50;
+
+int RecordsList(const Options& o, records::Query q, bool limit_given) {
   Out out(o.json);
-  std::size_t n = 0;
-  records::OpenStore(Where(o), records::Access::kRead)
-      ->Each(
-          q,
-          [&](RunRecord&& r) {
-            ++n;
-            std::ostringstream line;
-            line << std::setw(5) << r.id << "  " << r.time_utc << "  " << std::left << std::setw(12)
-                 << r.station << " " << std::setw(14) << (r.unit.empty() ? "-" : r.unit) << " "
-                 << std::setw(22) << r.run << " " << r.outcome;
-            out.Print(Printable(line.str()), Summary(r));
-          },
-          ReportBroken);
+  const bool paged = !limit_given && !o.json && isatty(STDOUT_FILENO) != 0;
+  if (paged) q.limit = kTerminalPage;
+  auto store = records::OpenStore(Where(o), records::Access::kRead);
+  std::int64_t n = 0, first = 0, last = 0;
+  store->EachSummary(
+      q,
+      [&](const records::Summary& r) {
+        if (n++ == 0) first = r.id;
+        last = r.id;
+        std::ostringstream line;
+        line << std::setw(5) << r.id << "  " << r.time_utc << "  " << std::left << std::setw(12)
+             << r.station << " " << std::setw(14) << (r.unit.empty() ? "-" : r.unit) << " "
+             << std::setw(22) << r.run << " " << r.outcome;
+        out.Print(Printable(line.str()), SummaryJson(r));
+      },
+      ReportBroken);
   if (n == 0) out.Text("No records.");
+  if (paged && n == q.limit) {
+    // Whether there is more beyond the page, asked of the index rather than counted.
+    records::Query beyond = q;
+    beyond.limit = 1;
+    (q.after_id > 0 ? beyond.after_id : beyond.before_id) = q.after_id > 0 ? last : first;
+    bool more = false;
+    store->EachSummary(
+        beyond, [&](const records::Summary&) { more = true; }, ReportBroken);
+    if (more) {
+      out.Text(q.after_id > 0
+                   ? "The first " + std::to_string(n) + " shown; later ones: --after-id " +
+                         std::to_string(last) + ", all: --limit 0"
+                   : "The newest " + std::to_string(n) + " shown; earlier ones: --before-id " +
+                         std::to_string(first) + ", all: --limit 0");
+    }
+  }
   return kExitOk;
 }
 
@@ -175,7 +215,17 @@ void AddRecordsCommands(CLI::App& app, Options&, std::vector<Command>& out) {
   list->add_option("--outcome", query->outcome, "only runs that ended so")
       ->check(CLI::IsMember(
           std::vector<std::string>(std::begin(records::kOutcomes), std::end(records::kOutcomes))));
-  out.emplace_back(list, [query](Options& opts) { return RecordsList(opts, *query); });
+  auto* limit = list->add_option("--limit", query->limit,
+                                 "at most this many, the newest (0: all; on a terminal " +
+                                     std::to_string(kTerminalPage) + " unless given)")
+                    ->transform(Whole(0, INT64_MAX));
+  list->add_option("--after-id", query->after_id, "only records after this one, the first first")
+      ->transform(Whole(1, INT64_MAX));
+  list->add_option("--before-id", query->before_id, "only records before this one")
+      ->transform(Whole(1, INT64_MAX));
+  out.emplace_back(list, [query, limit](Options& opts) {
+    return RecordsList(opts, *query, limit->count() > 0);
+  });
 
   auto id = std::make_shared<std::int64_t>(0);
   auto* show = recs->add_subcommand("show", "one record whole, with the gains before and after");

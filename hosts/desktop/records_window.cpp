@@ -5,9 +5,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
+#include "hosts/desktop/records_model.h"
 #include "hosts/station/csv_export.h"
 #include "records/store.h"
 
@@ -19,10 +20,12 @@ RecordsWindow::RecordsWindow(std::string where, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(QString::fromStdString(
       "Records in " + (where_.empty() ? records::DefaultDatabase() : where_))));
-  table_ = new QTableWidget(0, 7, this);
-  table_->setHorizontalHeaderLabels(
-      {"Record", "Time (UTC)", "Station", "Operator", "Unit", "Run", "Outcome"});
+  model_ = new RecordsModel;
+  model_->setParent(this);
+  table_ = new QTableView(this);
+  table_->setModel(model_);
   table_->horizontalHeader()->setStretchLastSection(true);
+  table_->verticalHeader()->hide();
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -30,6 +33,7 @@ RecordsWindow::RecordsWindow(std::string where, QWidget* parent)
   said_ = new QLabel;
   said_->setWordWrap(true);
   layout->addWidget(said_);
+  connect(model_, &RecordsModel::failed, said_, &QLabel::setText);
   auto* buttons = new QHBoxLayout;
   auto* reload = new QPushButton("Reload");
   connect(reload, &QPushButton::clicked, this, [this] { Reload(); });
@@ -37,9 +41,10 @@ RecordsWindow::RecordsWindow(std::string where, QWidget* parent)
   restore_button->setObjectName("restore");
   connect(restore_button, &QPushButton::clicked, this, [this] {
     std::int64_t id = Selected();
-    said_->setText(id == 0 || !restore ? "Select a record to restore first."
-                                       : QString::fromStdString(restore(id)));
+    const QString said = id == 0 || !restore ? "Select a record to restore first."
+                                             : QString::fromStdString(restore(id));
     Reload();
+    if (model_->why().empty()) said_->setText(said);
   });
   auto* export_button = new QPushButton("Export as CSV…");
   connect(export_button, &QPushButton::clicked, this, [this] {
@@ -53,26 +58,14 @@ RecordsWindow::RecordsWindow(std::string where, QWidget* parent)
 }
 
 bool RecordsWindow::Reload() {
-  std::vector<records::RunRecord> list;
-  try {
-    list = records::OpenStore(where_, records::Access::kRead)->List({"", "", "", "", 50});
-  } catch (const std::exception& e) {
-    table_->setRowCount(0);
-    said_->setText(QString::fromStdString(e.what()));
-    return false;
-  }
-  table_->setRowCount(static_cast<int>(list.size()));
-  int row = 0;
-  for (auto it = list.rbegin(); it != list.rend(); ++it, ++row) {
-    const records::RunRecord& r = *it;
-    int col = 0;
-    for (const std::string& text :
-         {std::to_string(r.id), r.time_utc, r.station, r.operator_name, r.unit, r.run, r.outcome}) {
-      table_->setItem(row, col++, new QTableWidgetItem(QString::fromStdString(text)));
-    }
-  }
-  table_->resizeColumnsToContents();
-  return true;
+  const bool read = model_->Open(where_);
+  said_->setText(QString::fromStdString(model_->why()));
+  if (read) table_->resizeColumnsToContents();
+  return read;
+}
+
+QString RecordsWindow::Cell(int row, int column) const {
+  return model_->index(row, column).data().toString();
 }
 
 std::string RecordsWindow::Export(const std::string& file) {
@@ -92,8 +85,7 @@ std::string RecordsWindow::Export(const std::string& file) {
 
 std::int64_t RecordsWindow::Selected() const {
   auto rows = table_->selectionModel()->selectedRows();
-  if (rows.empty()) return 0;
-  return table_->item(rows.front().row(), 0)->text().toLongLong();
+  return rows.empty() ? 0 : model_->IdAt(rows.front().row());
 }
 
 }  // namespace vx

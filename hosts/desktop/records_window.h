@@ -1,6 +1,6 @@
-// The records of the station's store, newest first, in a window of their own: a selected
-// record can be restored to the connected device (after a question), and the records exported
-// as CSV.
+// The records of the station's store, newest first, in a window of their own that reads more
+// as the user scrolls: a selected record can be restored to the connected device (after a
+// question), and the records exported as CSV.
 #pragma once
 
 #include <QDialog>
@@ -9,7 +9,7 @@
 #include <string>
 
 class QLabel;
-class QTableWidget;
+class QTableView;
 
 namespace vx {
 
@@ -19,11 +19,16 @@ class RecordsWindow : public QDialog {
   RecordsWindow(std::string where, QWidget* parent = nullptr);
   // Reads the newest records again; false (with the reason shown) when the store cannot be read.
   bool Reload();
+  // A cell's text as the table shows it ("" beyond the rows read).
+  QString Cell(int row, int column) const;
   // Writes every record to a CSV file; what happened, in a sentence (also shown).
   std::string Export(const std::string& file);
   // The selected record's id, 0 when none is.
   std::int64_t Selected() const;
-  QTableWidget* table() const { return table_; }
+  QTableView* table() const { return table_; }
+  class RecordsModel* model() const {
+    return model_;
+  }
   QLabel* said() const { return said_; }
 
   // Restores a record to the connected device; what happened, in a sentence.
@@ -31,7 +36,8 @@ class RecordsWindow : public QDialog {
 
  private:
   std::string where_;
-  QTableWidget* table_ = nullptr;
+  QTableView* table_ = nullptr;
+  class RecordsModel* model_ = nullptr;
   QLabel* said_ = nullptr;
 };
 

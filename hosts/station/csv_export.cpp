@@ -2,13 +2,14 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <stdexcept>
 
-#include "hosts/station/references.h"
+#include "records/readings.h"
 
 namespace vx {
 
@@ -27,26 +28,40 @@ std::string CsvCell(const std::string& text) {
 std::size_t WriteCsv(records::Store& store, std::ostream& out,
                      const records::Store::Broken& broken) {
   out << "id,time_utc,station,operator,unit,run,outcome";
-  for (const PageReading& r : PageReadings())
+  for (const records::RecordedReading& r : records::kReadings)
     out << "," << CsvCell(std::string(r.name) + " residual");
+  out << ",meter";
+  for (const records::RecordedReading& r : records::kReadings)
+    out << "," << CsvCell(std::string(r.name) + " correction");
   out << "\n";
   std::size_t n = 0;
-  store.Each(
+  // Each row is put together and written at once; numbers the store kept as numbers go out as
+  // they are, in the fewest digits that read back the same.
+  std::string line;
+  auto numbers = [&](const records::PerReading& values) {
+    for (const auto& v : values) {
+      line += ',';
+      if (!v) continue;
+      char buf[32];
+      auto [end, ec] = std::to_chars(buf, buf + sizeof buf, *v);
+      line.append(buf, end);
+    }
+  };
+  store.EachSummary(
       {},
-      [&](records::RunRecord&& r) {
-        out << r.id;
+      [&](const records::Summary& r) {
+        line = std::to_string(r.id);
         for (const std::string* text :
-             {&r.time_utc, &r.station, &r.operator_name, &r.unit, &r.run, &r.outcome})
-          out << "," << CsvCell(*text);
-        for (const PageReading& reading : PageReadings()) {
-          const std::string c(reading.name);
-          out << ",";
-          // Numbers the program wrote itself, never a text: they go out as they are.
-          if (r.residuals.is_object() && r.residuals.contains(c) && r.residuals[c].is_number()) {
-            out << r.residuals[c].dump();
-          }
+             {&r.time_utc, &r.station, &r.operator_name, &r.unit, &r.run, &r.outcome}) {
+          line += ',';
+          line += CsvCell(*text);
         }
-        out << "\n";
+        numbers(r.residuals);
+        line += ',';
+        line += CsvCell(r.meter);
+        numbers(r.corrections);
+        line += '\n';
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
         if (!out) throw std::runtime_error("the CSV could not be written");
         ++n;
       },

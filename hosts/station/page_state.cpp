@@ -1,13 +1,11 @@
 #include "hosts/station/page_state.h"
 
-#include <cmath>
-
-#include "device/numeric.h"
 #include "hosts/station/references.h"
 
 namespace vx {
 
 using records::Json;
+using records::Number;
 
 namespace {
 
@@ -41,16 +39,6 @@ void BoxesOf(FormModel& f, std::string_view calibration, std::vector<std::string
 
 }  // namespace
 
-Json Number(const std::string& text) {
-  try {
-    double v = TextToDouble(text);
-    if (v == std::floor(v) && std::fabs(v) < 1e15) return static_cast<std::int64_t>(v);
-    return v;
-  } catch (const std::exception&) {
-    return nullptr;
-  }
-}
-
 std::optional<int> ConfiguredCount(FormModel& f) {
   // The set-up leaves the rows of the configured capacitors as they were and disables every row
   // above them: 2 to 5 usable rows with the stack row disabled is a count the page supports.
@@ -72,19 +60,6 @@ Json ReadingsJson(FormModel& f) {
               {"system_mV", reading(6)},
               {"temperature_C", reading(7)},
               {"current_mA", reading(8)}};
-}
-
-Json ReadingIn(const Json& readings, int i) {
-  static const char* const kFields[] = {"system_mV", "temperature_C", "current_mA"};
-  if (!readings.is_object() || i < 0) return nullptr;
-  if (i <= kStackReading) {
-    const Json* caps = readings.contains("capacitors_mV") ? &readings["capacitors_mV"] : nullptr;
-    return caps && caps->is_array() && caps->size() > static_cast<std::size_t>(i)
-               ? (*caps)[static_cast<std::size_t>(i)]
-               : Json();
-  }
-  const char* field = i - kStackReading - 1 < 3 ? kFields[i - kStackReading - 1] : "";
-  return readings.contains(field) ? readings[field] : Json();
 }
 
 std::vector<std::string> ReferenceKeysFor(FormModel& f, const RunKind& run) {
@@ -130,36 +105,6 @@ RunInputs InputsFor(FormModel& f, const RunKind& run) {
   for (const std::string& key : ReferenceKeysFor(f, run))
     in.references.push_back({LabelOf(key), f.At(key).text(), Json()});
   return in;
-}
-
-Json Residuals(const std::vector<records::Reference>& references, const Json& readings) {
-  Json out = Json::object();
-  auto residual = [&](int reading, const std::string& ref) {
-    Json measured = ReadingIn(readings, reading);
-    Json r = Number(ref);
-    // The page's values have at most a tenth; the difference is kept to that, without the
-    // binary fraction's noise (25.3 - 25 is 0.3, not 0.300000000000001).
-    const auto difference = [&] {
-      return RoundHalfEven((measured.get<double>() - r.get<double>()) * 1000) / 1000;
-    };
-    out[std::string(PageReadings()[static_cast<std::size_t>(reading)].name)] =
-        (measured.is_number() && r.is_number()) ? Number(FormatDouble(difference()))
-                                                : Json(nullptr);
-  };
-  const records::Reference* top = nullptr;
-  for (const auto& ref : references) {
-    const ReferenceBox* b = BoxLabelled(ref.label);
-    if (b && b->quantity == Quantity::kVoltage && b->reading < kStackReading) {
-      residual(b->reading, ref.value);
-      top = &ref;
-    }
-  }
-  if (top) residual(kStackReading, top->value);
-  for (const auto& ref : references) {
-    const ReferenceBox* b = BoxLabelled(ref.label);
-    if (b && b->reading > kStackReading) residual(b->reading, ref.value);
-  }
-  return out;
 }
 
 }  // namespace vx

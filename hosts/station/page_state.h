@@ -8,7 +8,7 @@
 
 #include "form/form_model.h"
 #include "hosts/station/run_kinds.h"
-#include "records/record.h"
+#include "records/readings.h"
 
 namespace vx {
 
@@ -16,15 +16,13 @@ namespace vx {
 // device's Operation Cfg holds a count the page does not support (it has said so).
 std::optional<int> ConfiguredCount(FormModel& f);
 
-// A page text as a JSON number when it is one (whole numbers stay whole: 2050, not 2050.0),
-// else null ("Err_Rd", an empty box).
-records::Json Number(const std::string& text);
+using records::Number;
+using records::ReadingIn;
+using records::Residuals;
 
 // The measured boxes as JSON: {"capacitors_mV": [6], "system_mV", "temperature_C",
 // "current_mA"}: numbers, or null for "Err_Rd" and empty boxes.
 records::Json ReadingsJson(FormModel& f);
-// Reading i of PageReadings() in such an object (null when absent).
-records::Json ReadingIn(const records::Json& readings, int i);
 
 // What a user chose for a run (by the controls' captions) and the references typed for it.
 struct RunInputs {
@@ -39,10 +37,5 @@ std::vector<std::string> ReferenceKeysFor(FormModel& f, const RunKind& run);
 // The readings a run of the page will calibrate as it stands, by their names (PageReadings()):
 // what its residuals and a limits file can speak of.
 std::vector<std::string> ReadingsCalibratedBy(FormModel& f, const RunKind& run);
-
-// Each reading that was calibrated against a reference: measured after the run minus the
-// reference (null when the reading failed); the stack against the top capacitor's voltage.
-records::Json Residuals(const std::vector<records::Reference>& references,
-                        const records::Json& readings);
 
 }  // namespace vx

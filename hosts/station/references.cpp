@@ -6,34 +6,36 @@ namespace vx {
 
 namespace {
 
+// The names come from the records, which keep a residual and a correction per reading.
+constexpr auto& kRecorded = records::kReadings;
 constexpr std::array<PageReading, 9> kReadings = {{
-    {"Capacitor 1", "txtCalMeasVoltage(0)", "mV"},
-    {"Capacitor 1 + 2", "txtCalMeasVoltage(1)", "mV"},
-    {"Capacitor 1 + 2 + 3", "txtCalMeasVoltage(2)", "mV"},
-    {"Capacitor 1 through 4", "txtCalMeasVoltage(3)", "mV"},
-    {"Capacitor 1 through 5", "txtCalMeasVoltage(4)", "mV"},
-    {"Stack Voltage", "txtCalMeasVoltage(5)", "mV"},
-    {"System voltage", "txtMeasuredSystemVoltage", "mV"},
-    {"Temperature", "txtCalMeasTemperature", "deg C"},
-    {"Current", "txtCalMeasCurrent", "mA"},
+    {kRecorded[0].name, "txtCalMeasVoltage(0)", "mV"},
+    {kRecorded[1].name, "txtCalMeasVoltage(1)", "mV"},
+    {kRecorded[2].name, "txtCalMeasVoltage(2)", "mV"},
+    {kRecorded[3].name, "txtCalMeasVoltage(3)", "mV"},
+    {kRecorded[4].name, "txtCalMeasVoltage(4)", "mV"},
+    {kRecorded[5].name, "txtCalMeasVoltage(5)", "mV"},
+    {kRecorded[6].name, "txtMeasuredSystemVoltage", "mV"},
+    {kRecorded[7].name, "txtCalMeasTemperature", "deg C"},
+    {kRecorded[8].name, "txtCalMeasCurrent", "mA"},
 }};
 
 constexpr std::array<ReferenceBox, 9> kBoxes = {{
-    {"txtVoltage(0)", "Capacitor 1", "chkVoltageCal", 0,
+    {"txtVoltage(0)", kRecorded[0].reference, "chkVoltageCal", 0,
      "Put the meter across ground and the top of Capacitor 1", Quantity::kVoltage},
-    {"txtVoltage(1)", "Capacitor 1 + 2", "chkVoltageCal", 1,
+    {"txtVoltage(1)", kRecorded[1].reference, "chkVoltageCal", 1,
      "Put the meter across ground and the top of Capacitor 1 + 2", Quantity::kVoltage},
-    {"txtVoltage(2)", "Capacitor 1 + 2 + 3", "chkVoltageCal", 2,
+    {"txtVoltage(2)", kRecorded[2].reference, "chkVoltageCal", 2,
      "Put the meter across ground and the top of Capacitor 1 + 2 + 3", Quantity::kVoltage},
-    {"txtVoltage(3)", "Capacitor 1 through 4", "chkVoltageCal", 3,
+    {"txtVoltage(3)", kRecorded[3].reference, "chkVoltageCal", 3,
      "Put the meter across ground and the top of Capacitor 1 through 4", Quantity::kVoltage},
-    {"txtVoltage(4)", "Capacitor 1 through 5", "chkVoltageCal", 4,
+    {"txtVoltage(4)", kRecorded[4].reference, "chkVoltageCal", 4,
      "Put the meter across ground and the top of Capacitor 1 through 5", Quantity::kVoltage},
-    {"txtActualSystemVoltage", "actual system voltage", "chkSystemVoltage", 6,
+    {"txtActualSystemVoltage", kRecorded[6].reference, "chkSystemVoltage", 6,
      "Put the meter across the system power input", Quantity::kVoltage},
-    {"txtTemperature", "actual temperature", "chkTempCal", 7,
+    {"txtTemperature", kRecorded[7].reference, "chkTempCal", 7,
      "Put the meter's temperature probe at the device", Quantity::kTemperature},
-    {"txtCurrent", "actual current", "chkCurrentCal", 8,
+    {"txtCurrent", kRecorded[8].reference, "chkCurrentCal", 8,
      "Put the meter in series with the discharge load", Quantity::kCurrent},
     {"txtBrdOffTime", "board offset time in seconds", "", -1, "", Quantity::kSeconds},
 }};

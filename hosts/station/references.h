@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "instruments/reading.h"
+#include "records/readings.h"
 
 namespace vx {
 
@@ -35,7 +36,7 @@ struct ReferenceBox {
 // Capacitor 1 ... Capacitor 1 through 5, Stack Voltage, System voltage, Temperature, Current:
 // also the names of residuals and limits.
 std::span<const PageReading> PageReadings();
-inline constexpr int kStackReading = 5;
+using records::kStackReading;
 
 // The capacitor rows in order (their number is the configured count), then the actual system
 // voltage, temperature and current, then the software board offset's time.

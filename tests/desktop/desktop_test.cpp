@@ -18,7 +18,7 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QtTest/QtTest>
 #include <chrono>
@@ -29,6 +29,7 @@
 #include "device/utils.h"
 #include "hosts/desktop/main_window.h"
 #include "hosts/desktop/meter_assistant.h"
+#include "hosts/desktop/records_model.h"
 #include "hosts/desktop/records_window.h"
 #include "hosts/station/bus_lock.h"
 #include "records/store.h"
@@ -211,10 +212,10 @@ class DesktopTest : public QObject {
     // Both runs are recorded, the newest first in the records window.
     RecordsWindow records((dir_ / "records.sqlite").string());
     QVERIFY(records.Reload());
-    QCOMPARE(records.table()->rowCount(), 2);
-    QCOMPARE(records.table()->item(0, 4)->text(), QString("SN-7"));
-    QCOMPARE(records.table()->item(0, 6)->text(), QString("done"));
-    QCOMPARE(records.table()->item(1, 6)->text(), QString("refused"));
+    QCOMPARE(records.model()->rowCount(), 2);
+    QCOMPARE(records.Cell(0, 4), QString("SN-7"));
+    QCOMPARE(records.Cell(0, 6), QString("done"));
+    QCOMPARE(records.Cell(1, 6), QString("refused"));
     f.Tick("tmrScan");
     for (int k = 0; k < 5; ++k) {
       double v = W<QLineEdit>(*w, ("txtCalMeasVoltage(" + std::to_string(k) + ")").c_str())
@@ -343,7 +344,7 @@ class DesktopTest : public QObject {
     QVERIFY(sim::LoadStateFile(state).dataflash != original);  // the window saved the device
 
     RecordsWindow* records = w->OpenRecords();
-    QCOMPARE(records->table()->item(0, 6)->text(), QString("out of limits"));
+    QCOMPARE(records->Cell(0, 6), QString("out of limits"));
     records->table()->selectRow(0);
     BoxAnswerer answer;
     answer.Arm();
@@ -351,7 +352,7 @@ class DesktopTest : public QObject {
     QVERIFY2(records->said()->text().startsWith("Restored and verified"),
              qPrintable(records->said()->text()));
     QCOMPARE(sim::LoadStateFile(state).dataflash, original);
-    QCOMPARE(records->table()->item(0, 5)->text(), QString("restore"));
+    QCOMPARE(records->Cell(0, 5), QString("restore"));
     const std::string csv = (dir_ / "export.csv").string();
     QVERIFY(records->Export(csv).find(" records written to ") != std::string::npos);
     std::ifstream in(csv);

@@ -96,14 +96,18 @@ TEST_F(RecordInput, QueriesNameWhatIsBrokenAndKeepWhatIsThere) {
   ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(raw,
                          "INSERT INTO vx_runs (time_utc, station, operator, unit, run, outcome, "
-                         "record) VALUES ('t', 's', 'o', 'u', 'r', 'done', '{broken')",
+                         "record, res_cap1) VALUES ('t', 's', 'o', 'u', 'r', 'done', '{broken', "
+                         "'0.5x')",
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
   sqlite3_close(raw);
   AStoredRecord();
   auto list = Run("records list");
   EXPECT_EQ(list.code, 0);
-  EXPECT_TRUE(list.Says("record 2 is damaged (its record is not JSON); left out")) << list.err;
+  EXPECT_TRUE(
+      list.Says("record 2 is damaged (its residual of Capacitor 1 is not a number); left out"))
+      << list.err;
+  EXPECT_TRUE(Run("records show 2").Says("record 2 is damaged: not JSON"));
   EXPECT_EQ(list.out.find("    3  "), list.out.rfind("    3  "));  // record 3 is listed, once
   EXPECT_NE(list.out.find("    3  "), std::string::npos);
   auto to_stdout = Run("records export --csv -");
