@@ -71,10 +71,6 @@ class PgStore : public SqlStore {
  protected:
   const char* IdColumn() const override { return "BIGSERIAL PRIMARY KEY"; }
   std::string BytewiseCollation() const override { return " COLLATE \"C\""; }
-  // A record whole is kept out of its row (compressed, in the table's TOAST storage) whenever
-  // the row would pass 128 bytes: the rows themselves stay small, so that the lists, exports
-  // and statistics that read only the other columns read a tenth of the pages.
-  std::string TableOptions() const override { return "toast_tuple_target = 128"; }
 
   // Read from the catalog as a table, with the statement's own snapshot: a lookup by name
   // (to_regclass) may answer from the session's cache and miss a table that a station created
@@ -158,10 +154,14 @@ class PgStore : public SqlStore {
       std::unique_ptr<PGresult, decltype(&PQclear)> owned(res, &PQclear);
       ExecStatusType st = PQresultStatus(res);
       if (st == PGRES_SINGLE_TUPLE && failure.empty()) {
-        r.clear();
+        r.resize(static_cast<std::size_t>(PQnfields(res)));
         for (int c = 0; c < PQnfields(res); ++c) {
-          r.push_back(PQgetisnull(res, 0, c) ? std::nullopt
-                                             : std::optional<std::string>(PQgetvalue(res, 0, c)));
+          Value& v = r[static_cast<std::size_t>(c)];
+          if (PQgetisnull(res, 0, c)) {
+            v.reset();
+          } else {
+            v.emplace(PQgetvalue(res, 0, c), static_cast<std::size_t>(PQgetlength(res, 0, c)));
+          }
         }
         row(r);  // a throw gives the connection up with the store
       } else if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK && st != PGRES_SINGLE_TUPLE &&

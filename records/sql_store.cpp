@@ -2,17 +2,19 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
 
 namespace vx::records {
 
 namespace {
 
-// What a record fills besides its id: the fields queries select by, the record whole, and per
-// reading its residual and correction, in the order Values() gives them.
+// The runs' table holds what queries select by and read, one narrow row a record; the record
+// whole is in vx_records under the same id, so that a scan of the runs never reads it.
+// The runs' columns besides the id, in the order Values() gives them.
 const std::vector<std::string>& ColumnNames() {
   static const std::vector<std::string> kNames = [] {
-    std::vector<std::string> c = {"time_utc", "station", "operator", "unit", "run",
-                                  "outcome",  "record",  "uid",      "meter"};
+    std::vector<std::string> c = {"time_utc", "station", "operator", "unit",
+                                  "run",      "outcome", "uid",      "meter"};
     for (const char* prefix : {"res_", "cor_"}) {
       for (const RecordedReading& r : kReadings)
         c.push_back(prefix + std::string(r.column));
@@ -22,8 +24,8 @@ const std::vector<std::string>& ColumnNames() {
   return kNames;
 }
 
-constexpr std::size_t kUidColumn = 7;
-constexpr std::size_t kMeterColumn = 8;  // then the residuals and corrections
+constexpr std::size_t kUidColumn = 6;
+constexpr std::size_t kMeterColumn = 7;  // then the residuals and corrections
 
 // The names from `first` on, joined by ", ", each followed by `suffix`.
 std::string Joined(std::size_t first, const char* suffix = "", std::size_t skip = SIZE_MAX) {
@@ -54,16 +56,16 @@ std::optional<std::string> Text(const std::optional<double>& v) {
 // What the store derives from a record for its columns: the meter, the residuals, the
 // corrections.
 void AddDerived(const RunRecord& r, SqlStore::Params& out) {
-  out.emplace_back(MeterOf(r.references));
-  for (const auto& v : ByReading(r.residuals))
+  const Summary s = SummaryOf(r);
+  out.emplace_back(s.meter);
+  for (const auto& v : s.residuals)
     out.push_back(Text(v));
-  for (const auto& v : ByReading(Corrections(r.references, r.readings_before)))
+  for (const auto& v : s.corrections)
     out.push_back(Text(v));
 }
 
 SqlStore::Params Values(const RunRecord& r) {
-  SqlStore::Params p = {r.time_utc, r.station, r.operator_name, r.unit,
-                        r.run,      r.outcome, Dumped(r)};
+  SqlStore::Params p = {r.time_utc, r.station, r.operator_name, r.unit, r.run, r.outcome};
   p.push_back(r.uid.empty() ? std::nullopt : std::optional<std::string>(r.uid));
   AddDerived(r, p);
   return p;
@@ -76,8 +78,9 @@ std::string Placeholders(std::size_t n) {
   return s + ")";
 }
 
-// The filters given, each a condition an index can answer.
-std::string Select(const std::string& columns, const Query& q, SqlStore::Params& params) {
+// The filters given, each a condition an index can answer; `from` names vx_runs as "r".
+std::string Select(const std::string& columns, const std::string& from, const Query& q,
+                   SqlStore::Params& params) {
   std::string where;
   auto add = [&](const std::string& condition) {
     where += (where.empty() ? " WHERE " : " AND ") + condition;
@@ -87,21 +90,31 @@ std::string Select(const std::string& columns, const Query& q, SqlStore::Params&
     add(condition);
     params.emplace_back(value);
   };
-  add_text("unit = ?", q.unit);
-  add_text("time_utc >= ?", q.since);
+  add_text("r.unit = ?", q.unit);
+  add_text("r.time_utc >= ?", q.since);
   // A date or time given for "until" takes in all of it: "2026-12-06" is the whole day.
-  add_text("time_utc <= ?", q.until.empty() ? "" : q.until + "~");
-  add_text("outcome = ?", q.outcome);
-  if (q.after_id > 0) add("id > " + std::to_string(q.after_id));
-  if (q.before_id > 0) add("id < " + std::to_string(q.before_id));
-  const std::string sql = "SELECT " + columns + " FROM vx_runs" + where;
+  add_text("r.time_utc <= ?", q.until.empty() ? "" : q.until + "~");
+  add_text("r.outcome = ?", q.outcome);
+  if (q.after_id > 0) add("r.id > " + std::to_string(q.after_id));
+  if (q.before_id > 0) add("r.id < " + std::to_string(q.before_id));
+  const std::string sql = "SELECT " + columns + " FROM " + from + where;
   const std::string limit = q.limit > 0 ? " LIMIT " + std::to_string(q.limit) : "";
-  if (q.newest_first) return sql + " ORDER BY id DESC" + limit;
+  if (q.newest_first) return sql + " ORDER BY r.id DESC" + limit;
   if (q.limit > 0 && q.after_id == 0) {  // the newest, oldest first
-    return "SELECT * FROM (" + sql + " ORDER BY id DESC" + limit + ") AS newest ORDER BY id";
+    return "SELECT * FROM (" + sql + " ORDER BY r.id DESC" + limit + ") AS newest ORDER BY id";
   }
-  return sql + " ORDER BY id" + limit;
+  return sql + " ORDER BY r.id" + limit;
 }
+
+std::string Qualified(const std::string& columns) {
+  std::string out = "r.";
+  for (char c : columns)
+    out += c == ' ' ? std::string(" r.") : std::string(1, c);
+  return out;
+}
+
+const char* const kRuns = "vx_runs r";
+const char* const kWithRecords = "vx_runs r LEFT JOIN vx_records x ON x.id = r.id";
 
 }  // namespace
 
@@ -157,9 +170,8 @@ void SqlStore::Create() {
     for (const RecordedReading& r : kReadings)
       table += ", " + std::string(prefix) + std::string(r.column) + " DOUBLE PRECISION";
   }
-  // The record whole comes last: a row's other columns are read without stepping over it.
-  const std::string options = TableOptions();
-  Exec(table + ", record TEXT NOT NULL)" + (options.empty() ? "" : " WITH (" + options + ")"), {});
+  Exec(table + ")", {});
+  Exec("CREATE TABLE vx_records (id BIGINT PRIMARY KEY, record TEXT NOT NULL)", {});
   Exec("CREATE INDEX vx_runs_unit ON vx_runs (unit)", {});
   Exec("CREATE INDEX vx_runs_time ON vx_runs (time_utc)", {});
   Exec("CREATE UNIQUE INDEX vx_runs_uid ON vx_runs (uid)", {});
@@ -172,7 +184,7 @@ void SqlStore::Migrate(int from) {
     Exec("ALTER TABLE vx_runs ADD COLUMN uid TEXT", {});
     Exec("CREATE UNIQUE INDEX vx_runs_uid ON vx_runs (uid)", {});
   }
-  if (from < 3) {  // the columns that lists, exports and statistics read
+  if (from < 3) {  // the columns that lists, exports and statistics read; the records apart
     Exec("ALTER TABLE vx_runs ADD COLUMN meter TEXT NOT NULL DEFAULT ''", {});
     for (const char* prefix : {"res_", "cor_"}) {
       for (const RecordedReading& r : kReadings) {
@@ -182,10 +194,12 @@ void SqlStore::Migrate(int from) {
       }
     }
     Exec("CREATE INDEX vx_runs_outcome ON vx_runs (outcome)", {});
-    if (!TableOptions().empty()) Exec("ALTER TABLE vx_runs SET (" + TableOptions() + ")", {});
     if (!BytewiseCollation().empty()) {
       Exec("ALTER TABLE vx_runs ALTER COLUMN time_utc TYPE TEXT" + BytewiseCollation(), {});
     }
+    Exec("CREATE TABLE vx_records (id BIGINT PRIMARY KEY, record TEXT NOT NULL)", {});
+    Exec("INSERT INTO vx_records (id, record) SELECT id, record FROM vx_runs", {});
+    Exec("ALTER TABLE vx_runs DROP COLUMN record", {});
     FillColumns();
   }
   Exec("UPDATE vx_schema SET version = ?", {std::to_string(kSchemaVersion)});
@@ -196,7 +210,7 @@ void SqlStore::Migrate(int from) {
 void SqlStore::FillColumns() {
   const std::string update = "UPDATE vx_runs SET " + Joined(kMeterColumn, " = ?") + " WHERE id = ?";
   for (std::int64_t last = 0;;) {
-    auto rows = Exec("SELECT id, record FROM vx_runs WHERE id > " + std::to_string(last) +
+    auto rows = Exec("SELECT id, record FROM vx_records WHERE id > " + std::to_string(last) +
                          " ORDER BY id LIMIT 1000",
                      {});
     if (rows.empty()) return;
@@ -215,29 +229,50 @@ void SqlStore::FillColumns() {
 }
 
 std::int64_t SqlStore::Add(const RunRecord& r) {
+  std::int64_t id = 0;
+  Transaction([&] { id = AddOne(r); });
+  return id;
+}
+
+std::int64_t SqlStore::AddOne(const RunRecord& r) {
   auto rows = Exec("INSERT INTO vx_runs (" + Joined(0) + ") VALUES " +
                        Placeholders(ColumnNames().size()) + " RETURNING id",
                    Values(r));
   if (rows.empty() || !rows[0][0]) throw StoreError(Where() + " gave no id for the record");
+  Exec("INSERT INTO vx_records (id, record) VALUES (?, ?)", {*rows[0][0], Dumped(r)});
   return std::stoll(*rows[0][0]);
 }
 
 void SqlStore::AddAll(const std::vector<RunRecord>& rs) {
   // A few hundred rows a statement: far fewer round trips, within both databases' limits on
-  // the number of values in one statement.
+  // the number of values in one statement. The ids the runs' rows were given are matched to
+  // their records by uid; a record without one is stored on its own.
   constexpr std::size_t kBatch = 200;
   Transaction([&] {
     for (std::size_t first = 0; first < rs.size(); first += kBatch) {
-      const std::size_t n = std::min(kBatch, rs.size() - first);
+      const std::size_t end = std::min(rs.size(), first + kBatch);
       std::string sql = "INSERT INTO vx_runs (" + Joined(0) + ") VALUES ";
       Params p;
-      p.reserve(n * ColumnNames().size());
-      for (std::size_t i = 0; i < n; ++i) {
-        sql += (i ? ", " : "") + Placeholders(ColumnNames().size());
-        for (auto& v : Values(rs[first + i]))
+      std::map<std::string, const RunRecord*> by_uid;
+      for (std::size_t i = first; i < end; ++i) {
+        if (rs[i].uid.empty() || !by_uid.emplace(rs[i].uid, &rs[i]).second) continue;
+        sql += (by_uid.size() > 1 ? ", " : "") + Placeholders(ColumnNames().size());
+        for (auto& v : Values(rs[i]))
           p.push_back(std::move(v));
       }
-      Exec(sql, p);
+      Params records;
+      std::string insert = "INSERT INTO vx_records (id, record) VALUES ";
+      if (!by_uid.empty()) {
+        for (const Row& row : Exec(sql + " RETURNING id, uid", p)) {
+          insert += (records.empty() ? "(?, ?)" : ", (?, ?)");
+          records.push_back(row[0]);
+          records.emplace_back(Dumped(*by_uid.at(row[1].value_or(""))));
+        }
+        Exec(insert, records);
+      }
+      for (std::size_t i = first; i < end; ++i) {
+        if (rs[i].uid.empty()) AddOne(rs[i]);
+      }
     }
   });
 }
@@ -247,12 +282,15 @@ void SqlStore::Update(std::int64_t id, const RunRecord& r) {
   Params p = Values(r);
   p.erase(p.begin() + kUidColumn);  // the uid stays
   p.emplace_back(std::to_string(id));
-  auto rows = Exec("UPDATE vx_runs SET " + Joined(0, " = ?", kUidColumn) +
-                       " WHERE id = ? AND outcome = 'incomplete' RETURNING id",
-                   p);
-  if (rows.empty()) {
-    throw StoreError(Where() + ": record " + std::to_string(id) + " is not an incomplete record");
-  }
+  Transaction([&] {
+    auto rows = Exec("UPDATE vx_runs SET " + Joined(0, " = ?", kUidColumn) +
+                         " WHERE id = ? AND outcome = 'incomplete' RETURNING id",
+                     p);
+    if (rows.empty()) {
+      throw StoreError(Where() + ": record " + std::to_string(id) + " is not an incomplete record");
+    }
+    Exec("UPDATE vx_records SET record = ? WHERE id = ?", {Dumped(r), std::to_string(id)});
+  });
 }
 
 bool SqlStore::Has(const std::string& uid) {
@@ -262,12 +300,13 @@ bool SqlStore::Has(const std::string& uid) {
 void SqlStore::Each(const Query& q, const std::function<void(RunRecord&&)>& row,
                     const Broken& broken) {
   Params params;
-  const std::string sql = Select("id, record", q, params);
+  const std::string sql = Select("r.id AS id, x.record AS record", kWithRecords, q, params);
   Stream(sql, params, [&](const Row& r) {
     const std::int64_t id = std::stoll(r[0].value_or("0"));
     std::optional<RunRecord> rec;
     try {
-      rec = FromJson(Json::parse(r[1].value_or("null")));
+      if (!r[1]) throw std::runtime_error("its record is missing");
+      rec = FromJson(Json::parse(*r[1]));
     } catch (const Json::exception&) {
       broken(id, "its record is not JSON");
     } catch (const std::runtime_error& e) {
@@ -282,20 +321,29 @@ void SqlStore::Each(const Query& q, const std::function<void(RunRecord&&)>& row,
 void SqlStore::EachSummary(const Query& q, const std::function<void(const Summary&)>& row,
                            const Broken& broken) {
   Params params;
-  const std::string sql = Select(SummaryColumns(), q, params);
+  const std::string sql = Select(Qualified(SummaryColumns()), kRuns, q, params);
   Summary s;
   Stream(sql, params, [&](const Row& r) {
     s.id = std::stoll(r[0].value_or("0"));
     std::string* texts[] = {&s.time_utc, &s.station, &s.operator_name, &s.unit,
                             &s.run,      &s.outcome, &s.meter};
-    for (std::size_t i = 0; i < std::size(texts); ++i)
-      *texts[i] = r[i + 1].value_or("");
+    for (std::size_t i = 0; i < std::size(texts); ++i) {
+      if (r[i + 1]) {
+        texts[i]->assign(*r[i + 1]);
+      } else {
+        texts[i]->clear();
+      }
+    }
     constexpr std::size_t kFirst = std::size(texts) + 1;
     for (std::size_t i = 0; i < 2 * kReadings.size(); ++i) {
       auto& v = i < kReadings.size() ? s.residuals[i] : s.corrections[i - kReadings.size()];
       v.reset();
-      const auto& text = r[kFirst + i];
+      const Value& text = r[kFirst + i];
       if (!text) continue;
+      if (text.number) {
+        v = text.number;
+        continue;
+      }
       double d = 0;
       auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), d);
       if (ec != std::errc() || end != text->data() + text->size()) {
@@ -313,23 +361,26 @@ void SqlStore::EachSummary(const Query& q, const std::function<void(const Summar
 std::string SqlStore::Plan(const Query& q) {
   Params params;
   std::string plan;
-  for (const Row& r : Exec(ExplainPrefix() + Select(SummaryColumns(), q, params), params)) {
+  const std::string sql = Select(Qualified(SummaryColumns()), kRuns, q, params);
+  for (const Row& r : Exec(ExplainPrefix() + sql, params))
     plan += (plan.empty() ? "" : "\n") + r.back().value_or("");
-  }
   return plan;
 }
 
 std::optional<RunRecord> SqlStore::Get(std::int64_t id) {
-  auto rows = Exec("SELECT record FROM vx_runs WHERE id = ?", {std::to_string(id)});
+  auto rows = Exec("SELECT x.record FROM " + std::string(kWithRecords) + " WHERE r.id = ?",
+                   {std::to_string(id)});
   if (rows.empty()) return std::nullopt;
+  const std::string damaged = Where() + ": record " + std::to_string(id) + " is damaged: ";
+  if (!rows[0][0]) throw StoreError(damaged + "its record is missing");
   try {
-    RunRecord r = FromJson(Json::parse(rows[0][0].value_or("null")));
+    RunRecord r = FromJson(Json::parse(*rows[0][0]));
     r.id = id;
     return r;
   } catch (const Json::exception&) {
-    throw StoreError(Where() + ": record " + std::to_string(id) + " is damaged: not JSON");
+    throw StoreError(damaged + "not JSON");
   } catch (const std::runtime_error& e) {
-    throw StoreError(Where() + ": record " + std::to_string(id) + " is damaged: " + e.what());
+    throw StoreError(damaged + e.what());
   }
 }
 

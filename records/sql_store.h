@@ -13,7 +13,13 @@ namespace vx::records {
 
 class SqlStore : public Store {
  public:
-  using Row = std::vector<std::optional<std::string>>;
+  // A column's value: its text, nullopt for NULL. A backend that keeps a real number as such
+  // hands it over as `number` with an empty text, so that a scan of millions parses nothing.
+  struct Value : std::optional<std::string> {
+    using std::optional<std::string>::optional;
+    std::optional<double> number;
+  };
+  using Row = std::vector<Value>;
   using Params = std::vector<std::optional<std::string>>;  // nullopt: NULL
 
   std::int64_t Add(const RunRecord& r) override;
@@ -37,8 +43,6 @@ class SqlStore : public Store {
   // The collation that orders texts by their bytes ("" where that is the only one): times are
   // compared as the ISO texts they are, whatever the database's locale.
   virtual std::string BytewiseCollation() const { return ""; }
-  // The runs' table's storage parameters, "" for none.
-  virtual std::string TableOptions() const { return ""; }
   virtual bool TableExists(const std::string& name) = 0;
   // Runs fn in a transaction, rolled back when fn throws.
   virtual void Transaction(const std::function<void()>& fn) = 0;
@@ -55,6 +59,7 @@ class SqlStore : public Store {
   void Prepare(Access access);
 
  private:
+  std::int64_t AddOne(const RunRecord& r);  // within a transaction
   int Version();
   void Create();
   void Migrate(int from);

@@ -114,6 +114,21 @@ std::unique_ptr<Store> OpenStore(const std::string& where, Access access) {
   return OpenSqliteStore(where.empty() ? DefaultDatabase() : where, access);
 }
 
+Summary SummaryOf(const RunRecord& r) {
+  Summary s;
+  s.id = r.id;
+  s.time_utc = r.time_utc;
+  s.station = r.station;
+  s.operator_name = r.operator_name;
+  s.unit = r.unit;
+  s.run = r.run;
+  s.outcome = r.outcome;
+  s.meter = MeterOf(r.references);
+  s.residuals = ByReading(r.residuals);
+  s.corrections = ByReading(Corrections(r.references, r.readings_before));
+  return s;
+}
+
 std::vector<RunRecord> Store::List(const Query& q) {
   std::vector<RunRecord> out;
   Each(

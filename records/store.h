@@ -41,6 +41,9 @@ struct Summary {
   PerReading residuals, corrections;
 };
 
+// What a store keeps of a record in its columns.
+Summary SummaryOf(const RunRecord& r);
+
 // A date or time a user gave for --since/--until as the store compares it: "2026-12-06",
 // "2026-12-06T08:30", "2026-12-06T08:30:15Z" (UTC; a space may stand for the T). Throws
 // std::invalid_argument saying what fits.

@@ -96,8 +96,8 @@ TEST_F(RecordInput, QueriesNameWhatIsBrokenAndKeepWhatIsThere) {
   ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(raw,
                          "INSERT INTO vx_runs (time_utc, station, operator, unit, run, outcome, "
-                         "record, res_cap1) VALUES ('t', 's', 'o', 'u', 'r', 'done', '{broken', "
-                         "'0.5x')",
+                         "res_cap1) VALUES ('t', 's', 'o', 'u', 'r', 'done', '0.5x'); INSERT INTO "
+                         "vx_records VALUES (2, '{broken')",
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
   sqlite3_close(raw);
@@ -244,7 +244,8 @@ TEST(RecordsOnAServer, AStationUserWithoutOwnershipStoresRecords) {
   const std::string grants =
       "DO $$BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'station') THEN "
       "CREATE ROLE station LOGIN; END IF; END$$; "
-      "GRANT SELECT, INSERT, UPDATE ON vx_runs TO station; GRANT SELECT ON vx_schema TO station; "
+      "GRANT SELECT, INSERT, UPDATE ON vx_runs, vx_records TO station; "
+      "GRANT SELECT ON vx_schema TO station; "
       "GRANT USAGE ON SEQUENCE vx_runs_id_seq TO station;";
   const std::string sql = f.dir.Write("grants.sql", grants);
   ASSERT_EQ(std::system(("psql -q '" + owner + "' -f " + sql + " >/dev/null").c_str()), 0);
