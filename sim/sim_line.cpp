@@ -7,32 +7,11 @@
 #include "device/commands.h"
 #include "device/dataflash.h"
 #include "records/readings.h"
+#include "sim/random.h"
 
 namespace vx::sim {
 
 namespace {
-
-// A small, fast generator seeded per record: records come out the same in any order.
-class Random {
- public:
-  Random(std::uint64_t seed, std::uint64_t i) : s_(seed * 0x9E3779B97F4A7C15ULL ^ (i + 1)) {
-    Next();
-  }
-  std::uint64_t Next() {  // splitmix64
-    std::uint64_t z = (s_ += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  double Uniform() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
-  double Normal(double sd) {  // Box-Muller
-    const double u = Uniform(), v = Uniform();
-    return sd * std::sqrt(-2 * std::log(u > 0 ? u : 1e-300)) * std::cos(2 * M_PI * v);
-  }
-
- private:
-  std::uint64_t s_;
-};
 
 std::string TimeOf(const std::string& first_day, std::int64_t seconds) {
   std::tm tm{};
@@ -75,6 +54,37 @@ records::Image Block(const double gains[7]) {
 }
 
 }  // namespace
+
+SimState RandomUnit(std::uint64_t seed, int capacitors) {
+  Random rnd(seed, 0x5EED);
+  SimState s = DefaultState(capacitors);
+  double stack = 0;
+  for (std::size_t k = 0; k < s.truth.cell_mV.size(); ++k) {
+    if (static_cast<int>(k) >= capacitors) break;
+    s.truth.cell_mV[k] = std::round((2050 + rnd.Normal(15)) * 10) / 10;
+    stack += s.truth.cell_mV[k];
+  }
+  s.truth.system_mV = std::round(stack + 1800 + rnd.Normal(20));
+  s.truth.temperature_C = std::round((25 + rnd.Normal(2)) * 10) / 10;
+  s.truth.current_mA = std::round(-500 + rnd.Normal(10));
+  // Gains a fresh unit leaves the factory with, about 1 % off, and its sensors' errors.
+  DataFlashBlock& cal = s.dataflash[cmd::kSubclassCalibrationData];
+  auto gain = [&](int nominal) {
+    return static_cast<std::int16_t>(std::lround(nominal * (1 + rnd.Normal(0.01))));
+  };
+  for (int k = 0; k < 5; ++k)
+    PutBlockWord(cal, cmd::kCellGainOffset[k], gain(s.nominal.cell));
+  PutBlockWord(cal, cmd::kGainMarkerOffset, 0);
+  PutBlockWord(cal, cmd::kSystemGainOffset, gain(s.nominal.system));
+  PutBlockWord(cal, cmd::kStackGainOffset, gain(s.nominal.stack));
+  for (double& e : s.cal.temp_error_dK)
+    e = std::round(rnd.Normal(15));
+  s.cal.current_sense_error = 1 + rnd.Normal(0.01);
+  s.cal.cc_offset_raw_mA = std::round(rnd.Normal(2));
+  s.cal.board_offset_raw_mA = std::round(rnd.Normal(2));
+  s.cal.pack_sense_error = 1 + rnd.Normal(0.01);
+  return s;
+}
 
 records::RunRecord LineRecord(const LineSpec& spec, std::int64_t i) {
   Random rnd(spec.seed, static_cast<std::uint64_t>(i));
@@ -121,10 +131,12 @@ records::RunRecord LineRecord(const LineSpec& spec, std::int64_t i) {
                                Whole(truth[4] * meter), Whole(truth[6] * meter),
                                Tenth(truth[7]),         Whole(truth[8] * meter)};
   const int reading_of_ref[8] = {0, 1, 2, 3, 4, 6, 7, 8};
+  const records::Json source = {
+      {"meter", {{"vendor", "Sim"}, {"model", "DMM"}, {"serial", "M" + std::to_string(station)}}}};
   for (int k = 0; k < 8; ++k) {
     r.references.push_back(
         {std::string(records::kReadings[static_cast<std::size_t>(reading_of_ref[k])].reference),
-         refs[k], records::Json()});
+         refs[k], source});
   }
   auto readings = [&](auto value) {
     records::Json caps = records::Json::array();

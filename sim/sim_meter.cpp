@@ -101,13 +101,17 @@ void SimMeter::Talk(int fd) {
   }
 }
 
-std::function<double()> FixtureReadings(std::string position_file, const Truth& truth, int swing) {
+std::function<double()> FixtureReadings(std::string position_file, const Truth& truth, int swing,
+                                        double error, std::string state_file) {
   struct Follow {
     std::string last;
     int since_move = 0;
+    Truth truth;
   };
   auto follow = std::make_shared<Follow>();
-  return [position_file = std::move(position_file), truth, swing, follow] {
+  follow->truth = truth;
+  return [position_file = std::move(position_file), state_file = std::move(state_file), swing,
+          error, follow] {
     static const std::map<std::string, int> kTaps = {{"Capacitor 1", 1},
                                                      {"Capacitor 1 + 2", 2},
                                                      {"Capacitor 1 + 2 + 3", 3},
@@ -117,13 +121,20 @@ std::function<double()> FixtureReadings(std::string position_file, const Truth& 
     std::getline(std::ifstream(position_file), at);
     follow->since_move = at == follow->last ? follow->since_move + 1 : 0;
     follow->last = at;
-    double mV = at == "actual system voltage" ? truth.system_mV : 0;
+    if (follow->since_move == 0 && !state_file.empty()) {
+      try {
+        follow->truth = LoadStateFile(state_file).truth;
+      } catch (const std::exception&) {  // a unit being written: the last one's truth
+      }
+    }
+    const Truth& now = follow->truth;
+    double mV = at == "actual system voltage" ? now.system_mV : 0;
     auto tap = kTaps.find(at);
     for (int i = 0; tap != kTaps.end() && i < tap->second; ++i)
-      mV += truth.cell_mV[static_cast<std::size_t>(i)];
+      mV += now.cell_mV[static_cast<std::size_t>(i)];
     const int n = follow->since_move;
     const double settling = n < swing ? 3.0 / (n + 1) : 0.0;
-    return (mV + (n % 2 ? settling : -settling)) / 1000;
+    return (mV * (1 + error) + (n % 2 ? settling : -settling)) / 1000;
   };
 }
 

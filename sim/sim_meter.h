@@ -55,8 +55,11 @@ class SimMeter {
 // Readings that follow a test fixture: in volts, the true voltage of a device with this truth
 // at the position whose label the fixture wrote as the first line of position_file (0 V at
 // one the meter cannot measure), swinging by a few mV for `swing` readings after each move as
-// probes do while they settle.
+// probes do while they settle. A meter that reads off by `error` (0.01: 1 % high) reads
+// that much more. With a state file, the truth is that file's, read again at each move (the
+// unit on the fixture may have changed).
 std::function<double()> FixtureReadings(std::string position_file, const Truth& truth,
-                                        int swing = 0);
+                                        int swing = 0, double error = 0,
+                                        std::string state_file = "");
 
 }  // namespace vx::sim

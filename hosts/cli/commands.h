@@ -42,6 +42,10 @@ void AddSeparateRunCommands(CLI::App& app, Options& o, std::vector<Command>& out
 void AddScriptCommand(CLI::App& app, Options& o, std::vector<Command>& out);
 void AddBusCommand(CLI::App& app, Options& o, std::vector<Command>& out);
 void AddRecordsCommands(CLI::App& app, Options& o, std::vector<Command>& out);
+// `records stats` and `records report`, under `records`.
+void AddLineCommands(CLI::App& records, std::vector<Command>& out);
+// A UTC date or time for --since and --until, as the store compares it.
+CLI::Validator RecordsTime();
 void AddRestoreCommand(CLI::App& app, Options& o, std::vector<Command>& out);
 void AddToolCommands(CLI::App& app, Options& o, std::vector<Command>& out);
 void AddBenchCommands(CLI::App& app, Options& o, std::vector<Command>& out);

@@ -21,6 +21,7 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitFile = 3;           // a state, trace or script file
 inline constexpr int kExitSetup = 4;          // device, bus lock or plug-in could not be had
 inline constexpr int kExitOutOfLimits = 5;    // the run was done, the unit is outside its limits
+inline constexpr int kExitFlagged = 5;        // the line statistics flag a group
 inline constexpr int kExitInterrupted = 130;  // a signal stopped the run at a safe point
 
 // How a bench meter gives references.

@@ -192,12 +192,8 @@ int RecordsImport(const Options& o, const std::vector<std::string>& files) {
 
 }  // namespace
 
-void AddRecordsCommands(CLI::App& app, Options&, std::vector<Command>& out) {
-  auto* recs = app.add_subcommand("records", "the records of the runs");
-  recs->require_subcommand(1);
-  auto query = std::make_shared<records::Query>();
-  auto* list = recs->add_subcommand("list", "the runs, oldest first");
-  auto time = CLI::Validator(
+CLI::Validator RecordsTime() {
+  return CLI::Validator(
       [](std::string& text) -> std::string {
         try {
           text = records::QueryTime(text);
@@ -207,6 +203,14 @@ void AddRecordsCommands(CLI::App& app, Options&, std::vector<Command>& out) {
         }
       },
       "DATE");
+}
+
+void AddRecordsCommands(CLI::App& app, Options&, std::vector<Command>& out) {
+  auto* recs = app.add_subcommand("records", "the records of the runs");
+  recs->require_subcommand(1);
+  auto query = std::make_shared<records::Query>();
+  auto* list = recs->add_subcommand("list", "the runs, oldest first");
+  const CLI::Validator time = RecordsTime();
   list->add_option("--unit", query->unit, "only this unit's");
   list->add_option("--since", query->since, "only from this date or time on (2026-12-06)")
       ->transform(time);
@@ -245,6 +249,7 @@ void AddRecordsCommands(CLI::App& app, Options&, std::vector<Command>& out) {
                                       "into the store, each once");
   import->add_option("FILE", *files)->required();
   out.emplace_back(import, [files](Options& opts) { return RecordsImport(opts, *files); });
+  AddLineCommands(*recs, out);
 }
 
 }  // namespace vx::cli

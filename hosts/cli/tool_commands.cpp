@@ -12,6 +12,7 @@
 #include "engine/status_codes.h"
 #include "hosts/cli/commands.h"
 #include "hosts/station/hosted_control.h"
+#include "sim/sim_line.h"
 #include "sim/sim_state.h"
 
 namespace vx::cli {
@@ -69,9 +70,11 @@ int Registration(const Options& o, bool add) {
   return hr == kS_OK ? kExitOk : kExitFailed;
 }
 
-int SimStateCommand(const Options& o, bool miscalibrated, int capacitors) {
-  sim::SimState state =
-      miscalibrated ? sim::MiscalibratedState(capacitors) : sim::DefaultState(capacitors);
+int SimStateCommand(const Options& o, bool miscalibrated, int capacitors,
+                    std::optional<std::uint64_t> random_unit) {
+  sim::SimState state = random_unit     ? sim::RandomUnit(*random_unit, capacitors)
+                        : miscalibrated ? sim::MiscalibratedState(capacitors)
+                                        : sim::DefaultState(capacitors);
   if (!o.device.sim_state.empty()) {
     try {
       state = sim::LoadStateFile(o.device.sim_state);
@@ -112,8 +115,14 @@ void AddToolCommands(CLI::App& app, Options&, std::vector<Command>& out) {
   simstate->add_flag("--miscalibrated", *miscalibrated, "wrong gains, offsets and sensors");
   simstate->add_option("--capacitors", *capacitors, "configured series capacitors, 1 to 8")
       ->transform(Whole(1, 8));
-  out.emplace_back(simstate, [miscalibrated, capacitors](Options& o) {
-    return SimStateCommand(o, *miscalibrated, *capacitors);
+  auto random_unit = std::make_shared<std::optional<std::uint64_t>>();
+  simstate
+      ->add_option("--random-unit", *random_unit,
+                   "a unit of its own from a seed: true values, gains about 1 % off nominal, "
+                   "sensor errors (a simulated line's units)")
+      ->excludes("--miscalibrated");
+  out.emplace_back(simstate, [miscalibrated, capacitors, random_unit](Options& o) {
+    return SimStateCommand(o, *miscalibrated, *capacitors, *random_unit);
   });
 }
 

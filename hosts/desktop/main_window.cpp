@@ -1,18 +1,24 @@
 #include "hosts/desktop/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUrl>
 
 #include "config/plugin_folder.h"
 #include "device/numeric.h"
 #include "hosts/desktop/meter_assistant.h"
 #include "hosts/desktop/records_window.h"
+#include "hosts/station/line_report.h"
 #include "hosts/station/page_state.h"
 #include "hosts/station/references.h"
 #include "hosts/station/restore.h"
@@ -105,6 +111,7 @@ void MainWindow::BuildMenu() {
   meter->addAction("&Read references from the meter…", this, [this] { OpenMeterAssistant(); });
   auto* records = menuBar()->addMenu("&Records");
   records->addAction("&Recent records…", this, [this] { OpenRecords(); });
+  records->addAction("&Statistics…", this, [this] { OpenStatistics(); });
 }
 
 void MainWindow::Status(const std::string& text) {
@@ -285,6 +292,36 @@ std::string MainWindow::RestoreRecord(std::int64_t id, bool confirmed) {
                                      : "Restore not verified: the data flash does not read back "
                                        "as before record " +
                                            std::to_string(id) + ".";
+  Status(said);
+  return said;
+}
+
+std::string MainWindow::OpenStatistics() {
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+  QDir().mkpath(folder);
+  const std::string file = (folder + "/line-statistics.html").toStdString();
+  std::string said;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  try {
+    int broken = 0;
+    const LineStats stats =
+        WriteLineReport(station_.info.records == "none" ? "" : station_.info.records, {},
+                        GroupBy::kStation, station_.limits.value_or(Limits{}), file,
+                        [&](std::int64_t, const std::string&) { ++broken; });
+    const auto flags = stats.Flags();
+    said = "Statistics of " + std::to_string(stats.Runs()) + " runs: " +
+           (flags.empty() ? std::string("no station calibrates differently from the rest.")
+                          : flags.front().group + " calibrates differently from the rest (" +
+                                flags.front().reading + ").") +
+           (broken ? " " + std::to_string(broken) + " damaged records were left out." : "");
+    const QUrl url = QUrl::fromLocalFile(QString::fromStdString(file));
+    if (!(open_url ? open_url(url) : QDesktopServices::openUrl(url))) {
+      said += " The report is in " + file + " (no browser could be started).";
+    }
+  } catch (const std::exception& e) {
+    said = std::string("No statistics: ") + e.what();
+  }
+  QApplication::restoreOverrideCursor();
   Status(said);
   return said;
 }

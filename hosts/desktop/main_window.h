@@ -62,6 +62,11 @@ class MainWindow : public QMainWindow {
   class MeterAssistant* OpenMeterAssistant();
   // The records window of the station's store, with restore and export.
   class RecordsWindow* OpenRecords();
+  // The line's statistics of the station's store as a report, written to the cache folder and
+  // opened in the default browser; what happened, in a sentence (also in the status bar).
+  std::string OpenStatistics();
+  // How a report is opened: the desktop's default browser (a test looks instead).
+  std::function<bool(const QUrl&)> open_url;
   // Restores a record's data flash to the connected device as a recorded run (after the
   // question, unless `confirmed`); what happened, in a sentence.
   std::string RestoreRecord(std::int64_t id, bool confirmed);

@@ -360,6 +360,17 @@ class DesktopTest : public QObject {
     std::getline(in, header);
     QVERIFY(header.rfind("id,time_utc,station,operator,unit,run,outcome,Capacitor 1 residual", 0) ==
             0);
+    QUrl opened;
+    w->open_url = [&](const QUrl& url) { return opened = url, false; };
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(dir_.string()));
+    QVERIFY2(
+        w->OpenStatistics().find(" runs: no station calibrates differently") != std::string::npos,
+        qPrintable(w->StatusText()));
+    QVERIFY(opened.toLocalFile().startsWith(QString::fromStdString(dir_.string())));
+    QVERIFY(w->StatusText().contains("(no browser could be started)"));
+    std::ifstream report(opened.toLocalFile().toStdString());
+    std::string page((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
+    QVERIFY(page.find("<h1>Line statistics</h1>") != std::string::npos);
 
     w->findChild<QComboBox*>("kind")->setCurrentIndex(1);
     w->findChild<QLineEdit*>("device")->setText("/dev/i2c-77");

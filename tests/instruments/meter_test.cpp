@@ -12,6 +12,7 @@
 #include "platform/virtual_platform.h"
 #include "records/store.h"
 #include "sim/sim_device.h"
+#include "sim/sim_line.h"
 #include "sim/sim_meter.h"
 #include "sim/sim_state.h"
 
@@ -130,6 +131,35 @@ TEST(MeterFlow, GuidedCalibrationFromTheMeterReadsTrueAfterwards) {
   EXPECT_EQ(source["meter"]["serial"], "MY53100042");
   EXPECT_GE(source["readings"].size(), 5u);
   EXPECT_EQ(source["unit"], "mV");
+
+  // A meter that reads 1 % high, on a unit of its own that the meter follows by its state
+  // file: the unit is calibrated 1 % high, and the record names the meter.
+  const std::string unit = f.Save("unit.json", sim::RandomUnit(11));
+  sim::SimMeter high;
+  high.SetReadings(sim::FixtureReadings(position, {}, 0, 0.01, unit));
+  ASSERT_EQ(Process(dir.path(), "--fast --sim " + unit + " --save-state " + unit +
+                                    " --unit M2 --meter " + high.Address() + " --fixture " +
+                                    fixture + " calibrate --voltages meter --yes")
+                .Wait()
+                .code,
+            0);
+  const sim::SimState u = sim::LoadStateFile(unit);
+  sim::SimDevice off(p, u);
+  double top = 0;
+  for (double cell : u.truth.cell_mV)
+    top += cell;
+  EXPECT_NEAR(off.TapReading(4), top * 1.01, 1);
+  auto listed = Process(dir.path(), "--json records list --unit M2").Wait().Json();
+  const auto second =
+      records::OpenStore(dir.path() + "/vx58420/records.sqlite")->List({"M2", "", "", "", 0}).at(0);
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0]["meter"], "Agilent Technologies 34405A MY53100042");
+  // The correction the run applied: the meter's reference over the reading before it.
+  EXPECT_NEAR(listed[0]["corrections"]["Capacitor 1 through 5"].get<double>(),
+              std::stod(second.references.at(4).value) /
+                  second.readings_before["capacitors_mV"][4].get<double>(),
+              1e-6);
+  EXPECT_NEAR(std::stod(second.references.at(4).value), top * 1.01, 0.5);
 }
 
 }  // namespace vx::testing

@@ -1,0 +1,409 @@
+#include "hosts/station/line_report.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <vector>
+
+namespace vx {
+
+namespace {
+
+constexpr std::size_t kMostPoints = 120;  // per series: days are merged beyond it
+constexpr std::size_t kMostBars = 60;
+
+const char* const kColours[] = {"#1f77b4", "#2ca02c", "#9467bd", "#8c564b", "#e377c2",
+                                "#7f7f7f", "#bcbd22", "#17becf", "#ff7f0e", "#393b79"};
+
+std::string Num(double v, const char* format = "%.4g") {
+  char buf[48];
+  std::snprintf(buf, sizeof buf, format, v);
+  return buf;
+}
+
+double BinWidth(std::size_t reading) {
+  return records::kReadings[reading].offset ? 0.05 : 0.5;
+}
+
+std::string UnitOf(std::size_t reading) {
+  if (records::kReadings[reading].offset) return "°C";
+  return records::kReadings[reading].column == "current" ? "mA" : "mV";
+}
+
+struct Series {
+  std::string name;
+  std::vector<std::optional<double>> y;
+  bool flagged = false;
+};
+
+struct Plot {
+  double left = 64, top = 28, width = 700, height = 200;
+  double lo = 0, hi = 1;
+  std::size_t points = 1;
+  double X(std::size_t i) const {
+    return left + (points > 1 ? width * static_cast<double>(i) / static_cast<double>(points - 1)
+                              : width / 2);
+  }
+  double Y(double v) const { return top + height * (hi - v) / (hi - lo); }
+};
+
+// A chart of series over the time buckets, with horizontal lines (centre, limits).
+std::string LineChart(const std::string& cls, const std::string& reading, const std::string& title,
+                      const std::string& unit, const std::vector<std::string>& x_labels,
+                      const std::vector<Series>& series,
+                      const std::vector<std::pair<double, const char*>>& lines) {
+  Plot p;
+  p.points = x_labels.size();
+  double lo = INFINITY, hi = -INFINITY;
+  for (const Series& s : series) {
+    for (const auto& v : s.y) {
+      if (v) lo = std::min(lo, *v), hi = std::max(hi, *v);
+    }
+  }
+  for (const auto& [y, style] : lines)
+    lo = std::min(lo, y), hi = std::max(hi, y);
+  if (!std::isfinite(lo)) lo = 0, hi = 1;
+  if (hi - lo < 1e-9) lo -= 1, hi += 1;
+  const double pad = (hi - lo) * 0.06;
+  p.lo = lo - pad;
+  p.hi = hi + pad;
+  std::string svg = "<svg class=\"" + cls + "\" data-reading=\"" + HtmlText(reading) +
+                    "\" viewBox=\"0 0 900 260\" width=\"900\" height=\"260\" "
+                    "xmlns=\"http://www.w3.org/2000/svg\">";
+  svg += "<text x=\"64\" y=\"18\" class=\"title\">" + HtmlText(title) + "</text>";
+  svg += "<rect x=\"64\" y=\"28\" width=\"700\" height=\"200\" class=\"frame\"/>";
+  for (int t = 0; t <= 4; ++t) {
+    const double v = p.lo + (p.hi - p.lo) * t / 4;
+    svg += "<text x=\"58\" y=\"" + Num(p.Y(v) + 4, "%.1f") + "\" class=\"tick\" " +
+           "text-anchor=\"end\">" + Num(v, "%.3g") + "</text>";
+  }
+  svg += "<text x=\"8\" y=\"140\" class=\"tick\">" + HtmlText(unit) + "</text>";
+  if (!x_labels.empty()) {
+    svg += "<text x=\"64\" y=\"246\" class=\"tick\">" + HtmlText(x_labels.front()) + "</text>";
+    svg += "<text x=\"764\" y=\"246\" class=\"tick\" text-anchor=\"end\">" +
+           HtmlText(x_labels.back()) + "</text>";
+  }
+  for (const auto& [y, style] : lines) {
+    svg += "<line class=\"" + std::string(style) + "\" x1=\"64\" x2=\"764\" y1=\"" +
+           Num(p.Y(y), "%.1f") + "\" y2=\"" + Num(p.Y(y), "%.1f") + "\"/>";
+  }
+  for (std::size_t k = 0; k < series.size(); ++k) {
+    const Series& s = series[k];
+    std::string d;
+    bool pen = false;
+    for (std::size_t i = 0; i < s.y.size(); ++i) {
+      if (!s.y[i]) {
+        pen = false;
+        continue;
+      }
+      d += (pen ? "L" : "M") + Num(p.X(i), "%.1f") + " " + Num(p.Y(*s.y[i]), "%.1f");
+      pen = true;
+    }
+    const std::string colour = s.flagged ? "#d62728" : kColours[k % std::size(kColours)];
+    svg += "<path class=\"series" + std::string(s.flagged ? " flagged" : "") + "\" data-group=\"" +
+           HtmlText(s.name) + "\" d=\"" + (d.empty() ? "M0 0" : d) + "\" stroke=\"" + colour +
+           "\"/>";
+    svg += "<text x=\"772\" y=\"" + Num(40 + 14 * static_cast<double>(k), "%.0f") +
+           "\" class=\"legend\" fill=\"" + colour + "\">" + HtmlText(s.name) + "</text>";
+  }
+  return svg + "</svg>\n";
+}
+
+std::string Histogram(std::size_t reading, const std::map<long long, std::int64_t>& bins,
+                      const std::optional<double>& limit) {
+  const double width = BinWidth(reading);
+  long long first = bins.begin()->first, last = bins.rbegin()->first;
+  if (limit) {
+    first = std::min(first, static_cast<long long>(std::floor(-*limit / width)) - 1);
+    last = std::max(last, static_cast<long long>(std::floor(*limit / width)) + 1);
+  }
+  const long long span = last - first + 1;
+  const long long merge =
+      (span + static_cast<long long>(kMostBars) - 1) / static_cast<long long>(kMostBars);
+  std::vector<std::int64_t> bars(static_cast<std::size_t>((span + merge - 1) / merge));
+  for (const auto& [bin, n] : bins)
+    bars[static_cast<std::size_t>((bin - first) / merge)] += n;
+  const double most = static_cast<double>(*std::max_element(bars.begin(), bars.end()));
+  const double lo = static_cast<double>(first) * width;
+  const double hi =
+      static_cast<double>(first + static_cast<long long>(bars.size()) * merge) * width;
+  auto x = [&](double v) { return 64 + 700 * (v - lo) / (hi - lo); };
+  const std::string name(records::kReadings[reading].name);
+  std::string svg = "<svg class=\"histogram\" data-reading=\"" + HtmlText(name) +
+                    "\" viewBox=\"0 0 900 200\" width=\"900\" height=\"200\" "
+                    "xmlns=\"http://www.w3.org/2000/svg\">";
+  svg += "<text x=\"64\" y=\"18\" class=\"title\">" + HtmlText(name) +
+         ": residuals after the run (" + UnitOf(reading) + ")" +
+         (limit ? ", limit ±" + Num(*limit) : "") + "</text>";
+  const double bar = 700.0 / static_cast<double>(bars.size());
+  for (std::size_t i = 0; i < bars.size(); ++i) {
+    const double h = 140 * static_cast<double>(bars[i]) / (most > 0 ? most : 1);
+    svg += "<rect class=\"bar\" x=\"" + Num(64 + bar * static_cast<double>(i), "%.1f") + "\" y=\"" +
+           Num(168 - h, "%.1f") + "\" width=\"" + Num(std::max(bar - 1, 0.5), "%.1f") +
+           "\" height=\"" + Num(h, "%.1f") + "\"><title>" + std::to_string(bars[i]) +
+           "</title></rect>";
+  }
+  svg += "<text x=\"64\" y=\"186\" class=\"tick\">" + Num(lo) + "</text>";
+  svg += "<text x=\"764\" y=\"186\" class=\"tick\" text-anchor=\"end\">" + Num(hi) + "</text>";
+  if (limit) {
+    for (double v : {-*limit, *limit}) {
+      svg += "<line class=\"limit\" x1=\"" + Num(x(v), "%.1f") + "\" x2=\"" + Num(x(v), "%.1f") +
+             "\" y1=\"24\" y2=\"170\"/>";
+    }
+  }
+  return svg + "</svg>\n";
+}
+
+const char* const kStyle = R"(<style>
+body{font-family:sans-serif;margin:24px;color:#222;max-width:960px}
+h1{font-size:22px}h2{font-size:18px;margin-top:32px}h3{font-size:15px}
+.flag{border-left:6px solid #d62728;background:#fdecea;padding:8px 12px;margin:8px 0}
+.clean{border-left:6px solid #2ca02c;background:#eaf6ea;padding:8px 12px}
+svg{display:block;margin:8px 0}
+.title{font-size:13px;font-weight:bold}.tick,.legend{font-size:11px}
+.frame{fill:none;stroke:#ccc}.series{fill:none;stroke-width:1.5}.series.flagged{stroke-width:3}
+.centre{stroke:#444;stroke-width:1}.limit{stroke:#d62728;stroke-dasharray:4 3}
+.bar{fill:#1f77b4}
+table{border-collapse:collapse;font-size:12px}td,th{border:1px solid #ddd;padding:2px 6px;text-align:right}
+th:first-child,td:first-child{text-align:left}
+</style>)";
+
+std::string Signed(double v, const char* unit) {
+  return (v >= 0 ? "+" : "") + Num(v, "%.3f") + unit;
+}
+
+}  // namespace
+
+std::string Covering(const records::Query& q) {
+  if (q.since.empty() && q.until.empty()) return "all records";
+  return "records" + (q.since.empty() ? "" : " from " + q.since) +
+         (q.until.empty() ? "" : " up to " + q.until);
+}
+
+std::string GroupByName(GroupBy by) {
+  switch (by) {
+    case GroupBy::kStation:
+      return "station";
+    case GroupBy::kOperator:
+      return "operator";
+    case GroupBy::kMeter:
+      return "meter";
+    case GroupBy::kDay:
+      break;
+  }
+  return "day";
+}
+
+LineStats WriteLineReport(const std::string& where, const records::Query& q, GroupBy by,
+                          const Limits& limits, const std::string& file,
+                          const records::Store::Broken& broken) {
+  LineReport report(by, limits);
+  records::OpenStore(where, records::Access::kRead)
+      ->EachSummary(
+          q, [&](const records::Summary& s) { report.Add(s); }, broken);
+  const std::string tmp = file + ".tmp-" + std::to_string(getpid());
+  try {
+    std::ofstream out(tmp, std::ios::trunc);
+    if (!out) throw std::runtime_error("cannot write " + file);
+    report.Write(out, records::DisplayName(where) + ", " + Covering(q) + ", by " + GroupByName(by));
+    out.close();
+    if (!out) throw std::runtime_error("writing " + file + " failed");
+    std::filesystem::rename(tmp, file);
+  } catch (...) {
+    std::remove(tmp.c_str());
+    throw;
+  }
+  return report.stats();
+}
+
+std::string HtmlText(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+LineReport::LineReport(GroupBy by, const Limits& limits)
+    : by_(by), stats_(by, limits), limits_(limits) {}
+
+void LineReport::Add(const records::Summary& s) {
+  const std::int64_t before = stats_.Runs();
+  stats_.Add(s);
+  if (stats_.Runs() == before) return;  // not a run that calibrates
+  Cell& cell = days_[s.time_utc.substr(0, 10)][stats_.GroupOf(s)];
+  ++cell.runs;
+  cell.done += s.outcome == "done";
+  if (!Calibrated(s)) return;
+  for (std::size_t i = 0; i < records::kReadings.size(); ++i) {
+    if (s.corrections[i]) cell.correction[i].Add(*s.corrections[i]);
+    if (s.residuals[i] && std::isfinite(*s.residuals[i]) && std::fabs(*s.residuals[i]) < 1e9) {
+      ++residuals_[i][static_cast<long long>(std::floor(*s.residuals[i] / BinWidth(i)))];
+    }
+  }
+}
+
+void LineReport::Write(std::ostream& out, const std::string& covers) const {
+  const std::vector<GroupStats> groups = stats_.Groups();
+  const std::vector<Flag> flags = stats_.Flags();
+  auto flagged = [&](const std::string& group, const std::string& reading) {
+    for (const Flag& f : flags) {
+      if (f.group == group && (f.reading == reading || f.reading == kMeterReadings)) return true;
+    }
+    return false;
+  };
+  out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+      << "<title>Line statistics</title>" << kStyle << "</head><body>\n"
+      << "<h1>Line statistics</h1>\n<p>" << HtmlText(covers) << ": " << stats_.Runs() << " runs in "
+      << groups.size() << " groups.</p>\n<section id=\"flags\">\n";
+  if (flags.empty()) {
+    out << "<p class=\"clean\">No group calibrates differently from the rest of the line.</p>\n";
+  }
+  for (const FlaggedGroup& g : FlaggedGroups(flags)) {
+    const Flag& f = g.first;
+    out << "<div class=\"flag\"><b class=\"group\">" << HtmlText(f.group)
+        << "</b> calibrates differently from the rest of the line: <b>" << HtmlText(f.reading)
+        << " " << Signed(f.difference, f.percent ? " %" : " °C") << "</b> since unit "
+        << HtmlText(f.first_unit) << " (" << HtmlText(f.first_time) << ", record " << f.first_id
+        << "); " << f.units_since << " units calibrated since. Flagged at unit "
+        << HtmlText(f.flagged_unit) << ".";
+    for (std::size_t i = 0; i < g.also.size(); ++i) {
+      out << (i ? ", " : "<br>Also, one reading at a time: ") << HtmlText(g.also[i].reading) << " "
+          << Signed(g.also[i].difference, g.also[i].percent ? " %" : " °C")
+          << (i + 1 == g.also.size() ? "." : "");
+    }
+    out << "</div>\n";
+  }
+  out << "</section>\n";
+
+  // The days, merged into at most kMostPoints points.
+  std::vector<std::string> days;
+  for (const auto& [day, cells] : days_)
+    days.push_back(day);
+  const std::size_t merge = std::max<std::size_t>(1, (days.size() + kMostPoints - 1) / kMostPoints);
+  std::vector<std::string> labels;
+  for (std::size_t i = 0; i < days.size(); i += merge)
+    labels.push_back(days[i]);
+  auto bucket_cell = [&](std::size_t b, const std::string& group) {
+    Cell sum;
+    for (std::size_t d = b * merge; d < std::min(days.size(), (b + 1) * merge); ++d) {
+      auto it = days_.at(days[d]).find(group);
+      if (it == days_.at(days[d]).end()) continue;
+      sum.runs += it->second.runs;
+      sum.done += it->second.done;
+      for (std::size_t i = 0; i < records::kReadings.size(); ++i)
+        sum.correction[i] = Spread::Merged(sum.correction[i], it->second.correction[i]);
+    }
+    return sum;
+  };
+
+  for (std::size_t i = 0; i < records::kReadings.size(); ++i) {
+    Spread line;
+    double cells = 0;
+    for (const auto& [day, by_group] : days_) {
+      for (const auto& [group, cell] : by_group) {
+        line = Spread::Merged(line, cell.correction[i]);
+        cells += cell.correction[i].n > 0;
+      }
+    }
+    if (line.n == 0) continue;
+    const std::string name(records::kReadings[i].name);
+    const bool ratio = !records::kReadings[i].offset;
+    out << "<h2>" << HtmlText(name) << "</h2>\n";
+    std::vector<Series> series;
+    for (const GroupStats& g : groups) {
+      Series s{g.name, {}, flagged(g.name, name)};
+      for (std::size_t b = 0; b < labels.size(); ++b) {
+        const Spread c = bucket_cell(b, g.name).correction[i];
+        if (c.n == 0) {
+          s.y.emplace_back();
+        } else {
+          s.y.emplace_back(ratio ? (c.mean / line.mean - 1) * 100 : c.mean - line.mean);
+        }
+      }
+      series.push_back(std::move(s));
+    }
+    // Limits for a point's mean, at the typical number of corrections a point holds.
+    const double per_point = line.n / std::max(1.0, cells) * static_cast<double>(merge);
+    const double sd = (ratio ? line.Sd() / line.mean * 100 : line.Sd()) / std::sqrt(per_point);
+    out << LineChart(
+        "chart", name,
+        "Correction by " + GroupByName(by_) +
+            (merge > 1 ? ", " + std::to_string(merge) + " days a point" : ", a day a point") +
+            " (centre: the line's mean " +
+            (ratio ? Num(line.mean, "%.5f") : Num(line.mean, "%.2f") + " °C") +
+            "; limits ±3 standard errors)",
+        ratio ? "%" : "°C", labels, series,
+        {{0.0, "centre"}, {3 * sd, "limit"}, {-3 * sd, "limit"}});
+    if (!residuals_[i].empty())
+      out << Histogram(i, residuals_[i],
+                       limits_.max_residual.count(name)
+                           ? std::optional<double>(limits_.max_residual.at(name))
+                           : std::nullopt);
+  }
+
+  out << "<h2>Yield</h2>\n";
+  std::vector<Series> yield;
+  for (const GroupStats& g : groups) {
+    Series s{g.name, {}, flagged(g.name, kMeterReadings)};
+    for (std::size_t b = 0; b < labels.size(); ++b) {
+      const Cell c = bucket_cell(b, g.name);
+      if (c.runs == 0) {
+        s.y.emplace_back();
+      } else {
+        s.y.emplace_back(100.0 * static_cast<double>(c.done) / static_cast<double>(c.runs));
+      }
+    }
+    yield.push_back(std::move(s));
+  }
+  out << LineChart("yield", "yield",
+                   "Yield by " + GroupByName(by_) + ": runs done within their limits", "%", labels,
+                   yield, {});
+
+  out << "<h2>Figures</h2>\n<table><tr><th>group</th><th>reading</th><th>n</th>"
+      << "<th>correction mean</th><th>sd</th><th>residual mean</th><th>sd</th><th>Cpk</th></tr>\n";
+  for (const GroupStats& g : groups) {
+    out << "<tr><td>" << HtmlText(g.name) << "</td><td>all runs</td><td>" << g.runs
+        << "</td><td colspan=\"5\">yield "
+        << Num(g.runs ? 100.0 * static_cast<double>(g.done) / static_cast<double>(g.runs) : 0,
+               "%.1f")
+        << " %</td></tr>\n";
+    for (std::size_t i = 0; i < records::kReadings.size(); ++i) {
+      const ReadingStats& r = g.readings[i];
+      if (r.correction.n == 0 && r.residual.n == 0) continue;
+      const double cpk = r.Cpk();
+      out << "<tr><td>" << HtmlText(g.name) << "</td><td>"
+          << HtmlText(std::string(records::kReadings[i].name)) << "</td><td>" << r.correction.n
+          << "</td><td>" << Num(r.correction.mean, "%.5g") << "</td><td>"
+          << Num(r.correction.Sd(), "%.3g") << "</td><td>" << Num(r.residual.mean, "%.3g")
+          << "</td><td>" << Num(r.residual.Sd(), "%.3g") << "</td><td>"
+          << (std::isnan(cpk) ? "" : Num(cpk, "%.2f")) << "</td></tr>\n";
+    }
+  }
+  out << "</table>\n</body></html>\n";
+}
+
+}  // namespace vx

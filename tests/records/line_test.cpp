@@ -1,0 +1,85 @@
+// A line of eight stations through the command line: each calibrates its own units (simulated,
+// each different), one station's references read 1 % high. The records' statistics find that
+// station and no other, exit 5, and the report names it first.
+#include <cmath>
+#include <cstdio>
+
+#include "records_fixture.h"
+#include "sim/sim_line.h"
+
+namespace vx::testing {
+
+namespace {
+
+std::string Whole(double v) {
+  return std::to_string(std::llround(v));
+}
+
+// What a station's meter reads on the unit, off by `error`.
+std::string References(const sim::SimState& u, double error) {
+  std::string voltages;
+  double tap = 0;
+  for (double cell : u.truth.cell_mV) {
+    tap += cell;
+    voltages += (voltages.empty() ? "" : ",") + Whole(tap * (1 + error));
+  }
+  char temperature[16];
+  std::snprintf(temperature, sizeof temperature, "%.1f", u.truth.temperature_C);
+  return "--voltages " + voltages + " --system-voltage " + Whole(u.truth.system_mV * (1 + error)) +
+         " --temperature " + temperature + " --current " + Whole(u.truth.current_mA * (1 + error));
+}
+
+}  // namespace
+
+TEST(LineStatistics, AStationWhoseMeterReadsHighIsFoundFromTheCommandLine) {
+  SimFolder f;
+  const std::string db = f.Path("line.sqlite");
+  for (int unit = 0; unit < 12; ++unit) {
+    for (int station = 1; station <= 8; ++station) {
+      const sim::SimState u = sim::RandomUnit(static_cast<std::uint64_t>(unit * 8 + station));
+      const std::string state = f.Save("unit.json", u);
+      auto r = Process(f.dir.path(), "--records " + db + " --station st" + std::to_string(station) +
+                                         " --unit U" + std::to_string(unit) + "-" +
+                                         std::to_string(station) + " --fast --sim " + state +
+                                         " calibrate " + References(u, station == 3 ? 0.01 : 0))
+                   .Wait();
+      ASSERT_EQ(r.code, 0) << r.err;
+    }
+  }
+  auto stats = Process(f.dir.path(), "--records " + db + " records stats").Wait();
+  EXPECT_EQ(stats.code, 5) << stats.err;
+  EXPECT_NE(stats.out.find("FLAGGED: st3 calibrates differently from the rest of the line: "
+                           "voltages and current +1."),
+            std::string::npos)
+      << stats.out;
+  std::size_t flagged = 0;
+  for (auto at = stats.out.find("FLAGGED: "); at != std::string::npos;
+       at = stats.out.find("FLAGGED: ", at + 1)) {
+    EXPECT_EQ(stats.out.compare(at, 13, "FLAGGED: st3 "), 0) << stats.out.substr(at, 60);
+    ++flagged;
+  }
+  EXPECT_GE(flagged, 1u);
+
+  // One group has no rest of the line to differ from; limits give each reading its Cpk.
+  const std::string limits = f.dir.Write("limits.json", R"({"Capacitor 1": 2, "Current": 3})");
+  auto by_day = Process(f.dir.path(), "--records " + db + " --limits " + limits +
+                                          " --json records stats --by meter")
+                    .Wait();
+  EXPECT_EQ(by_day.code, 0) << by_day.err;
+  const auto j = by_day.Json().at(0);
+  EXPECT_EQ(j["groups"].size(), 1u);
+  EXPECT_EQ(j["groups"][0]["group"], "typed");
+  EXPECT_EQ(j["groups"][0]["runs"], 96);
+  EXPECT_TRUE(j["groups"][0]["readings"][0]["cpk"].is_number());
+  EXPECT_TRUE(j["groups"][0]["readings"][1]["cpk"].is_null());
+
+  auto report =
+      Process(f.dir.path(), "--records " + db + " records report --html " + f.Path("r.html"))
+          .Wait();
+  EXPECT_EQ(report.code, 5);
+  const std::string html = ReadFile(f.Path("r.html"));
+  EXPECT_LT(html.find("<b class=\"group\">st3</b>"), html.find("<svg"));
+  EXPECT_EQ(Process(f.dir.path(), "--records " + db + " records stats --by shift").Wait().code, 2);
+}
+
+}  // namespace vx::testing

@@ -1,0 +1,153 @@
+// The line's statistics on simulated lines whose faults are known: the biased station is found,
+// with the size of its difference, the unit from which it shows and the units since; a clean
+// line flags nothing; figures per group (yield, Cpk) are what the records say; the report is
+// one page that names the flagged group first and escapes what records hold.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "hosts/station/line_report.h"
+#include "hosts/station/line_stats.h"
+#include "sim/sim_line.h"
+
+namespace vx {
+
+namespace {
+
+records::Summary At(const sim::LineSpec& spec, std::int64_t i) {
+  records::Summary s = records::SummaryOf(sim::LineRecord(spec, i));
+  s.id = i + 1;
+  return s;
+}
+
+}  // namespace
+
+TEST(LineStats, AStationWhoseMeterDriftsIsFoundWhereItBegan) {
+  sim::LineSpec spec;
+  spec.seed = 5;
+  spec.biased_station = 3;
+  spec.bias = 0.01;
+  spec.biased_from = 1600;
+  LineStats biased(GroupBy::kStation, {}), clean(GroupBy::kStation, {});
+  sim::LineSpec unbiased = spec;
+  unbiased.biased_station = 0;
+  std::int64_t st3_since = 0;
+  for (std::int64_t i = 0; i < 2400; ++i) {
+    const records::Summary s = At(spec, i);
+    biased.Add(s);
+    clean.Add(At(unbiased, i));
+    if (i >= spec.biased_from && s.station == "st3" && Calibrated(s)) ++st3_since;
+  }
+  EXPECT_TRUE(clean.Flags().empty());
+  ASSERT_FALSE(biased.Flags().empty());
+  const Flag f = biased.Flags().front();
+  EXPECT_EQ(f.group, "st3");
+  EXPECT_EQ(f.reading, kMeterReadings);
+  EXPECT_NEAR(f.difference, 1.0, 0.35);
+  EXPECT_TRUE(f.percent);
+  // The difference is traced to about where it began, and every unit since is counted.
+  EXPECT_NEAR(static_cast<double>(f.first_id), 1600, 8 * 4);
+  EXPECT_NEAR(static_cast<double>(f.units_since), static_cast<double>(st3_since), 4);
+  EXPECT_LE(f.flagged_id - 1600, 8 * 20);  // within 20 of its units
+  for (const Flag& other : biased.Flags())
+    EXPECT_EQ(other.group, "st3") << other.reading;
+}
+
+TEST(LineStats, FiguresPerGroupAreTheRecords) {
+  Limits limits;
+  limits.max_residual["Capacitor 1"] = 3;
+  LineStats by_meter(GroupBy::kMeter, limits), by_day(GroupBy::kDay, limits);
+  const double residuals[] = {1, -1, 2, -2, 0.5};
+  const char* outcomes[] = {"done", "out of limits", "done", "failed", "done"};
+  for (int i = 0; i < 5; ++i) {
+    records::Summary s;
+    s.id = i + 1;
+    s.time_utc = i < 3 ? "2026-03-01T10:00:00.000Z" : "2026-03-02T10:00:00.000Z";
+    s.run = "calibrate";
+    s.outcome = outcomes[i];
+    s.residuals[0] = residuals[i];
+    s.corrections[0] = 1 + residuals[i] / 100;
+    by_meter.Add(s);
+    by_day.Add(s);
+  }
+  records::Summary ignored;
+  ignored.outcome = "done";
+  for (const char* run : {"bus", "restore"}) {
+    ignored.run = run;
+    by_meter.Add(ignored);
+  }
+  ignored.run = "calibrate";
+  ignored.outcome = "incomplete";
+  by_meter.Add(ignored);
+
+  const auto groups = by_meter.Groups();
+  ASSERT_EQ(groups.size(), 1u);
+  EXPECT_EQ(groups[0].name, "typed");
+  EXPECT_EQ(groups[0].runs, 5);
+  EXPECT_EQ(groups[0].done, 3);
+  // The failed run's residual does not count: 1, -1, 2, 0.5.
+  const ReadingStats& r = groups[0].readings[0];
+  EXPECT_EQ(r.residual.n, 4);
+  EXPECT_DOUBLE_EQ(r.residual.mean, 0.625);
+  const double sd = std::sqrt((0.375 * 0.375 + 1.625 * 1.625 + 1.375 * 1.375 + 0.125 * 0.125) / 3);
+  EXPECT_NEAR(r.residual.Sd(), sd, 1e-12);
+  EXPECT_NEAR(r.Cpk(), (3 - 0.625) / (3 * sd), 1e-12);
+  EXPECT_TRUE(std::isnan(groups[0].readings[1].Cpk()));
+  const auto days = by_day.Groups();
+  ASSERT_EQ(days.size(), 2u);
+  EXPECT_EQ(days[0].name, "2026-03-01");
+  EXPECT_EQ(days[1].runs, 2);
+
+  // The rest of the line is the whole without the group, as if counted apart.
+  Spread whole, part, rest;
+  for (double x : {1.0, 2.0, 4.0, 8.0, 16.0})
+    whole.Add(x);
+  for (double x : {2.0, 8.0})
+    part.Add(x);
+  for (double x : {1.0, 4.0, 16.0})
+    rest.Add(x);
+  const Spread without = Spread::Without(whole, part);
+  EXPECT_NEAR(without.mean, rest.mean, 1e-12);
+  EXPECT_NEAR(without.Sd(), rest.Sd(), 1e-12);
+  EXPECT_NEAR(Spread::Merged(part, rest).Sd(), whole.Sd(), 1e-12);
+}
+
+TEST(LineReport, OnePageThatNamesTheFlaggedGroupFirst) {
+  sim::LineSpec spec;
+  spec.biased_station = 6;
+  spec.bias = -0.01;
+  Limits limits;
+  limits.max_residual["Capacitor 1"] = 2;
+  LineReport report(GroupBy::kStation, limits);
+  for (std::int64_t i = 0; i < 3000; ++i) {
+    records::Summary s = At(spec, i);
+    if (s.station == "st8") s.station = "<script>alert(1)</script>";
+    report.Add(s);
+  }
+  std::ostringstream out;
+  report.Write(out, "a simulated line");
+  const std::string html = out.str();
+  const auto flag = html.find("<div class=\"flag\"><b class=\"group\">st6</b>");
+  ASSERT_NE(flag, std::string::npos);
+  EXPECT_LT(flag, html.find("<svg"));
+  EXPECT_NE(html.find("voltages and current -"), std::string::npos);
+  EXPECT_EQ(html.find("<script"), std::string::npos);
+  EXPECT_NE(html.find("&lt;script&gt;"), std::string::npos);
+  // A chart per calibrated reading with a series per station, the yield's, and one histogram
+  // per reading with its limits where limits were given.
+  auto count = [&](const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = html.find(what); at != std::string::npos; at = html.find(what, at + 1))
+      ++n;
+    return n;
+  };
+  EXPECT_EQ(count("<svg class=\"chart\""), 9u);
+  EXPECT_EQ(count("<svg class=\"yield\""), 1u);
+  EXPECT_EQ(count("<path class=\"series"), 10u * 8);
+  EXPECT_EQ(count("<svg class=\"histogram\""), 9u);
+  EXPECT_EQ(count("<line class=\"limit\" x1=\"") - 2 * 9, 2u);  // 2 control limits a chart
+  EXPECT_EQ(html.find("http"), html.find("http://www.w3.org/2000/svg"));  // nothing fetched
+}
+
+}  // namespace vx
