@@ -1,24 +1,19 @@
 #include "hosts/desktop/main_window.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDir>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QUrl>
 
 #include "config/plugin_folder.h"
 #include "device/numeric.h"
 #include "hosts/desktop/meter_assistant.h"
 #include "hosts/desktop/records_window.h"
-#include "hosts/station/line_report.h"
 #include "hosts/station/page_state.h"
 #include "hosts/station/references.h"
 #include "hosts/station/restore.h"
@@ -297,31 +292,10 @@ std::string MainWindow::RestoreRecord(std::int64_t id, bool confirmed) {
 }
 
 std::string MainWindow::OpenStatistics() {
-  const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-  QDir().mkpath(folder);
-  const std::string file = (folder + "/line-statistics.html").toStdString();
-  std::string said;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  try {
-    int broken = 0;
-    const LineStats stats =
-        WriteLineReport(station_.info.records == "none" ? "" : station_.info.records, {},
-                        GroupBy::kStation, station_.limits.value_or(Limits{}), file,
-                        [&](std::int64_t, const std::string&) { ++broken; });
-    const auto flags = stats.Flags();
-    said = "Statistics of " + std::to_string(stats.Runs()) + " runs: " +
-           (flags.empty() ? std::string("no station calibrates differently from the rest.")
-                          : flags.front().group + " calibrates differently from the rest (" +
-                                flags.front().reading + ").") +
-           (broken ? " " + std::to_string(broken) + " damaged records were left out." : "");
-    const QUrl url = QUrl::fromLocalFile(QString::fromStdString(file));
-    if (!(open_url ? open_url(url) : QDesktopServices::openUrl(url))) {
-      said += " The report is in " + file + " (no browser could be started).";
-    }
-  } catch (const std::exception& e) {
-    said = std::string("No statistics: ") + e.what();
-  }
-  QApplication::restoreOverrideCursor();
+  const std::string said = OpenLineStatistics(
+      station_.info.records == "none" ? "" : station_.info.records,
+      station_.limits.value_or(Limits{}),
+      open_url ? open_url : [](const QUrl& url) { return QDesktopServices::openUrl(url); });
   Status(said);
   return said;
 }

@@ -1,15 +1,19 @@
 #include "hosts/desktop/records_window.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include "hosts/desktop/records_model.h"
 #include "hosts/station/csv_export.h"
+#include "hosts/station/line_report.h"
 #include "records/store.h"
 
 namespace vx {
@@ -86,6 +90,33 @@ std::string RecordsWindow::Export(const std::string& file) {
 std::int64_t RecordsWindow::Selected() const {
   auto rows = table_->selectionModel()->selectedRows();
   return rows.empty() ? 0 : model_->IdAt(rows.front().row());
+}
+
+std::string OpenLineStatistics(const std::string& where, const Limits& limits,
+                               const std::function<bool(const QUrl&)>& open_url) {
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+  QDir().mkpath(folder);
+  const std::string file = (folder + "/line-statistics.html").toStdString();
+  std::string said;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  try {
+    int broken = 0;
+    const LineStats stats = WriteLineReport(where, {}, GroupBy::kStation, limits, file,
+                                            [&](std::int64_t, const std::string&) { ++broken; });
+    const auto flags = stats.Flags();
+    said = "Statistics of " + std::to_string(stats.Runs()) + " runs: " +
+           (flags.empty() ? std::string("no station calibrates differently from the rest.")
+                          : flags.front().group + " calibrates differently from the rest (" +
+                                flags.front().reading + ").") +
+           (broken ? " " + std::to_string(broken) + " damaged records were left out." : "");
+    if (!open_url(QUrl::fromLocalFile(QString::fromStdString(file)))) {
+      said += " The report is in " + file + " (no browser could be started).";
+    }
+  } catch (const std::exception& e) {
+    said = std::string("No statistics: ") + e.what();
+  }
+  QApplication::restoreOverrideCursor();
+  return said;
 }
 
 }  // namespace vx

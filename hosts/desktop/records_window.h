@@ -8,7 +8,10 @@
 #include <functional>
 #include <string>
 
+#include "hosts/station/limits.h"
+
 class QLabel;
+class QUrl;
 class QTableView;
 
 namespace vx {
@@ -40,5 +43,10 @@ class RecordsWindow : public QDialog {
   class RecordsModel* model_ = nullptr;
   QLabel* said_ = nullptr;
 };
+
+// The line's statistics of the store at `where` as a report, written to the cache folder and
+// handed to open_url (the default browser); what happened, in a sentence.
+std::string OpenLineStatistics(const std::string& where, const Limits& limits,
+                               const std::function<bool(const QUrl&)>& open_url);
 
 }  // namespace vx

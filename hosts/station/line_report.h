@@ -46,7 +46,4 @@ std::string Covering(const records::Query& q);
 // The name of a grouping: "station", "operator", "meter", "day".
 std::string GroupByName(GroupBy by);
 
-// Text for HTML (and SVG): &, <, >, " and ' as entities.
-std::string HtmlText(const std::string& text);
-
 }  // namespace vx
