@@ -301,7 +301,7 @@ void SqlStore::Each(const Query& q, const std::function<void(RunRecord&&)>& row,
                     const Broken& broken) {
   Params params;
   const std::string sql = Select("r.id AS id, x.record AS record", kWithRecords, q, params);
-  Stream(sql, params, [&](const Row& r) {
+  StreamMany(sql, params, [&](const Row& r) {
     const std::int64_t id = std::stoll(r[0].value_or("0"));
     std::optional<RunRecord> rec;
     try {
@@ -323,7 +323,7 @@ void SqlStore::EachSummary(const Query& q, const std::function<void(const Summar
   Params params;
   const std::string sql = Select(Qualified(SummaryColumns()), kRuns, q, params);
   Summary s;
-  Stream(sql, params, [&](const Row& r) {
+  StreamMany(sql, params, [&](const Row& r) {
     s.id = std::stoll(r[0].value_or("0"));
     std::string* texts[] = {&s.time_utc, &s.station, &s.operator_name, &s.unit,
                             &s.run,      &s.outcome, &s.meter};

@@ -38,6 +38,11 @@ class SqlStore : public Store {
   // comes; throws StoreError.
   virtual void Stream(const std::string& sql, const Params& params,
                       const std::function<void(const Row&)>& row) = 0;
+  // The same for a statement that may give many rows, one at a time to `row`.
+  virtual void StreamMany(const std::string& sql, const Params& params,
+                          const std::function<void(const Row&)>& row) {
+    Stream(sql, params, row);
+  }
   // The id column's type: an integer the database counts up by itself.
   virtual const char* IdColumn() const = 0;
   // The collation that orders texts by their bytes ("" where that is the only one): times are
