@@ -3,8 +3,6 @@
 // its limit or within a second of a signal, and a stop leaves the device safe. Every test runs
 // with a time limit (ctest), so a hang fails the suite instead of stalling it.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <csignal>
@@ -12,6 +10,7 @@
 
 #include "platform/virtual_platform.h"
 #include "process.h"
+#include "silent_server.h"
 #include "sim/sim_device.h"
 #include "sim/sim_meter.h"
 #include "sim_folder.h"
@@ -25,28 +24,6 @@ using Clock = std::chrono::steady_clock;
 double Since(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();
 }
-
-// A server that takes connections and never says a word: a database or meter that hangs.
-class Silent {
- public:
-  Silent() {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(fd_, 16);
-    socklen_t n = sizeof a;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n);
-    port_ = ntohs(a.sin_port);
-  }
-  ~Silent() { close(fd_); }  // the backlog holds the connections: nobody accepts, nobody answers
-  int port() const { return port_; }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
 
 // Signals the process after `after`, then returns the seconds from the signal to its end.
 double SignalAndTime(Process& p, int sig, std::chrono::milliseconds after, Result& r) {

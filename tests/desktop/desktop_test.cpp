@@ -1,9 +1,7 @@
 // The desktop host under the offscreen platform: the page as widgets, both-way binding, a full
 // calibration by widget clicks, and waits that keep the event loop live.
-#include <netinet/in.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -33,6 +31,7 @@
 #include "hosts/desktop/records_window.h"
 #include "hosts/station/bus_lock.h"
 #include "records/store.h"
+#include "silent_server.h"
 #include "sim/sim_device.h"
 #include "sim/sim_meter.h"
 #include "sim/sim_state.h"
@@ -403,17 +402,9 @@ class DesktopTest : public QObject {
   // A database that never answers holds neither the window nor the device: the window stays
   // live while it waits, and closing it ends the wait within a second, the record in a file.
   void aSilentDatabaseDoesNotHoldTheWindow() {
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(listener, 4);
-    socklen_t n = sizeof a;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &n);
+    testing::Silent db;
     auto w = Window((dir_ / "mis.json").string());
-    w->station().info.records =
-        "postgresql://u@127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/r";
+    w->station().info.records = "postgresql://u@127.0.0.1:" + std::to_string(db.port()) + "/r";
     w->cal()->Form().Tick("tmrScan");
     Retype(*w, "txtTemperature", "25.3");
     QTest::mouseClick(Box(*w, "chkTempCal"), Qt::LeftButton);
@@ -433,7 +424,6 @@ class DesktopTest : public QObject {
     QVERIFY(ticks >= 10);  // the window's events went on while it waited
     for (const auto& t : w->simulator()->log())
       QVERIFY(!IsWrite(t.method) || t.cmd == 0x77);
-    ::close(listener);
   }
 
   // Help without a display, and a one-shot run that cannot do its job ends with an error.
