@@ -97,10 +97,9 @@ class DesktopTest : public QObject {
     e->selectAll();
     QTest::keyClicks(e, text);
   }
-  void Shot(MainWindow& w, const char* name) {
-    if (const char* out = std::getenv("VX_SCREENSHOT_DIR")) {
-      w.page()->grab().save(QString(out) + "/" + name);
-    }
+  void Shot(QWidget* w, const char* name) {
+    if (const char* out = std::getenv("VX_SCREENSHOT_DIR"))
+      w->grab().save(QString(out) + "/" + name);
   }
 
  private slots:
@@ -163,7 +162,7 @@ class DesktopTest : public QObject {
     // The sensor box ticked by default lies on top of the two it overlaps.
     QWidget* top = W(*w, "Frame1(2)")->childAt(W(*w, "chkExtTS1")->geometry().center());
     QVERIFY(top && (top == W(*w, "chkExtTS1") || top->parentWidget() == W(*w, "chkExtTS1")));
-    Shot(*w, "page-after-setup.png");
+    Shot(w->page(), "page-after-setup.png");
     // Clicks on a check box's caption, on an option, and typing reach the model; the model's
     // enabled state reaches the widgets.
     QTest::mouseClick(W(*w, "chkTempCal")->findChild<QLabel*>("caption"), Qt::LeftButton);
@@ -225,7 +224,7 @@ class DesktopTest : public QObject {
     QVERIFY(std::abs(W<QLineEdit>(*w, "txtMeasuredSystemVoltage")->text().toDouble() - 12255) <= 1);
     QCOMPARE(W<QLineEdit>(*w, "txtCalMeasTemperature")->text(), QString("25.3"));
     QCOMPARE(W<QLineEdit>(*w, "txtCalMeasCurrent")->text(), QString("-500"));
-    Shot(*w, "page-after-calibration.png");
+    Shot(w->page(), "page-after-calibration.png");
   }
 
   // Closing the window in the middle of a run: the run ends at its next safe point, leaves
@@ -352,6 +351,7 @@ class DesktopTest : public QObject {
              qPrintable(records->said()->text()));
     QCOMPARE(sim::LoadStateFile(state).dataflash, original);
     QCOMPARE(records->Cell(0, 5), QString("restore"));
+    Shot(records, "records-window.png");
     const std::string csv = (dir_ / "export.csv").string();
     QVERIFY(records->Export(csv).find(" records written to ") != std::string::npos);
     std::ifstream in(csv);
