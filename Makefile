@@ -51,6 +51,7 @@ XVFB = xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" env QT_QPA_PLATFORM=xcb
 screenshots: build
 	scripts/install-deps.sh --win32
 	$(XVFB) LANG=de_DE.UTF-8 VX_SCREENSHOT_DIR=$(CURDIR)/docs/images build/dev/tests/test_desktop
+	$(XVFB) LANG=de_DE.UTF-8 VX_SCREENSHOT_DIR=$(CURDIR)/docs/images build/dev/tests/test_desktop_station
 	$(XVFB) build/dev/hosts/desktop/vx58420-host --screenshot $(CURDIR)/docs/images/desktop-window.png
 	VX_WIN_SCREENSHOT='Z:$(subst /,\,$(CURDIR))\docs\images\win32-page-after-calibration.png' \
 	  scripts/win32-test.sh

@@ -1,42 +1,9 @@
 // The desktop host under the offscreen platform: the page as widgets, both-way binding, a full
-// calibration by widget clicks, and waits that keep the event loop live.
-#include <sys/prctl.h>
+// calibration by widget clicks, a close during a run, the meter assistant, the device's lock,
+// and waits that keep the event loop live.
 #include <sys/resource.h>
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QProcess>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <QTableView>
-#include <QTimer>
-#include <QtTest/QtTest>
-#include <chrono>
-#include <csignal>
-#include <filesystem>
-#include <fstream>
-
-#include "device/utils.h"
-#include "hosts/desktop/main_window.h"
-#include "hosts/desktop/meter_assistant.h"
-#include "hosts/desktop/records_model.h"
-#include "hosts/desktop/records_window.h"
-#include "hosts/station/bus_lock.h"
-#include "records/store.h"
-#include "silent_server.h"
-#include "sim/sim_device.h"
-#include "sim/sim_meter.h"
-#include "sim/sim_state.h"
-
-using namespace vx;
+#include "desktop/desktop_fixture.h"
 
 namespace {
 
@@ -47,75 +14,15 @@ double CpuSeconds() {
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// Answers the next modal message boxes with their OK button, remembering title and text.
-struct BoxAnswerer {
-  QStringList seen;
-  void Arm(int boxes = 1, QMessageBox::StandardButton answer = QMessageBox::Ok) {
-    QTimer::singleShot(10, [this, boxes, answer] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        seen << box->windowTitle() + "|" + box->text();
-        box->button(answer)->click();
-        if (boxes > 1) Arm(boxes - 1, answer);
-      } else {
-        Arm(boxes, answer);
-      }
-    });
-  }
-};
-
 }  // namespace
 
-class DesktopTest : public QObject {
-  Q_OBJECT
- private:
-  std::filesystem::path dir_;
-  std::unique_ptr<MainWindow> Window(const std::string& state_file, bool virtual_time = true,
-                                     const std::string& meter = "") {
-    DesktopOptions o;
-    o.meter = meter;
-    o.plugin = VX_PLUGIN_PATH;
-    o.device.sim_state = state_file;
-    o.config_dir = dir_.string();
-    o.virtual_time = virtual_time;
-    o.station.records = (dir_ / "records.sqlite").string();
-    auto w = std::make_unique<MainWindow>(o);
-    std::string error;
-    if (!w->LoadPlugin(error)) qFatal("%s", error.c_str());
-    w->show();
-    if (!w->ConnectAndShow(error)) qFatal("%s", error.c_str());
-    return w;
-  }
-  template <typename T = QWidget>
-  T* W(MainWindow& w, const char* key) {
-    return qobject_cast<T*>(w.renderer()->WidgetFor(key));
-  }
-  QCheckBox* Box(MainWindow& w, const char* key) {
-    return W(w, key)->findChild<QCheckBox*>("indicator");
-  }
-  void Retype(MainWindow& w, const char* key, const QString& text) {
-    auto* e = W<QLineEdit>(w, key);
-    e->selectAll();
-    QTest::keyClicks(e, text);
-  }
-  void Shot(QWidget* w, const char* name) {
-    if (const char* out = std::getenv("VX_SCREENSHOT_DIR"))
-      w->grab().save(QString(out) + "/" + name);
-  }
+using namespace vx;
+using vx::testing::BoxAnswerer;
 
+class DesktopTest : public testing::DesktopFixture {
+  Q_OBJECT
  private slots:
-  void initTestCase() {
-    // The suite runs as a user in a decimal-comma locale would (LANG=de_DE.UTF-8, which
-    // QApplication hands to the C library): the page's numbers must not follow it.
-    QVERIFY2(std::string(setlocale(LC_NUMERIC, nullptr)).rfind("de_DE", 0) == 0,
-             "de_DE.UTF-8 is missing: scripts/install-deps.sh generates it");
-    dir_ = std::filesystem::temp_directory_path() / "vx58420-desktop-test";
-    std::filesystem::create_directories(dir_);
-    std::ofstream(dir_ / "Config.ini") << "";
-    sim::SimState s = sim::MiscalibratedState(5);
-    s.busy_ms = {300, 300, 300, 300, 300};
-    s.truth.temperature_C = 25.3;
-    sim::SaveStateFile(s, (dir_ / "mis.json").string());
-  }
+  void initTestCase() { Prepare("vx58420-desktop-test"); }
   void cleanupTestCase() { std::filesystem::remove_all(dir_); }
 
   void everyVisibleControlIsDrawnWithItsTextAtItsPlace() {
@@ -321,134 +228,6 @@ class DesktopTest : public QObject {
     QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
     QVERIFY(w->simulator()->log().empty());
     QVERIFY(w->StatusText().startsWith("The run did not start"));
-  }
-
-  // What the window adds around the page, from the station core it shares with the command
-  // line: limits judged, restore and export in the records window, a device switch that fails
-  // leaves the device that is connected (and the bar says so).
-  void limitsRestoreExportAndAFailedSwitch() {
-    const std::string state = (dir_ / "window.json").string();
-    sim::SaveStateFile(sim::MiscalibratedState(5), state);
-    const auto original = sim::LoadStateFile(state).dataflash;
-    auto w = Window(state);
-    w->station().limits = Limits{"strict.json", {{"System voltage", 0.5}}};
-    FormModel& f = w->cal()->Form();
-    f.Tick("tmrScan");
-    Retype(*w, "txtActualSystemVoltage", "12255");
-    QTest::mouseClick(Box(*w, "chkSystemVoltage"), Qt::LeftButton);
-    QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
-    QVERIFY2(w->StatusText().contains("out of limits; System voltage 1 (at most 0.5)"),
-             qPrintable(w->StatusText()));
-    QVERIFY(sim::LoadStateFile(state).dataflash != original);  // the window saved the device
-
-    RecordsWindow* records = w->OpenRecords();
-    QCOMPARE(records->Cell(0, 6), QString("out of limits"));
-    records->table()->selectRow(0);
-    BoxAnswerer answer;
-    answer.Arm();
-    records->findChild<QPushButton*>("restore")->click();
-    QVERIFY2(records->said()->text().startsWith("Restored and verified"),
-             qPrintable(records->said()->text()));
-    QCOMPARE(sim::LoadStateFile(state).dataflash, original);
-    QCOMPARE(records->Cell(0, 5), QString("restore"));
-    Shot(records, "records-window.png");
-    const std::string csv = (dir_ / "export.csv").string();
-    QVERIFY(records->Export(csv).find(" records written to ") != std::string::npos);
-    std::ifstream in(csv);
-    std::string header;
-    std::getline(in, header);
-    QVERIFY(header.rfind("id,time_utc,station,operator,unit,run,outcome,Capacitor 1 residual", 0) ==
-            0);
-    QUrl opened;
-    w->open_url = [&](const QUrl& url) { return opened = url, false; };
-    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(dir_.string()));
-    QVERIFY2(
-        w->OpenStatistics().find(" runs: no station calibrates differently") != std::string::npos,
-        qPrintable(w->StatusText()));
-    QVERIFY(opened.toLocalFile().startsWith(QString::fromStdString(dir_.string())));
-    QVERIFY(w->StatusText().contains("(no browser could be started)"));
-    std::ifstream report(opened.toLocalFile().toStdString());
-    std::string page((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
-    QVERIFY(page.find("<h1>Line statistics</h1>") != std::string::npos);
-
-    w->findChild<QComboBox*>("kind")->setCurrentIndex(1);
-    w->findChild<QLineEdit*>("device")->setText("/dev/i2c-77");
-    w->findChild<QPushButton*>("connect")->click();
-    QVERIFY2(
-        w->StatusText().contains("still connected to simulator " + QString::fromStdString(state)),
-        qPrintable(w->StatusText()));
-    QCOMPARE(w->findChild<QComboBox*>("kind")->currentIndex(), 0);
-    QCOMPARE(w->findChild<QLineEdit*>("device")->text().toStdString(), state);
-  }
-
-  // A run on the page's own example values is put to the user first; Cancel (the default)
-  // leaves the device untouched.
-  void untypedExamplesAreAskedAbout() {
-    auto w = Window((dir_ / "mis.json").string());
-    w->cal()->Form().Tick("tmrScan");
-    QTest::mouseClick(Box(*w, "chkVoltageCal"), Qt::LeftButton);
-    w->simulator()->ClearLog();
-    BoxAnswerer answer;
-    answer.Arm(1, QMessageBox::Cancel);
-    QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
-    QCOMPARE(answer.seen.size(), 1);
-    QVERIFY2(answer.seen[0].contains("Capacitor 1 holds 2100, which nobody gave for this unit"),
-             qPrintable(answer.seen[0]));
-    for (const auto& t : w->simulator()->log())
-      QVERIFY(!IsWrite(t.method) || t.cmd == 0x77);
-    QVERIFY(w->StatusText().startsWith("The run did not start"));
-  }
-
-  // A database that never answers holds neither the window nor the device: the window stays
-  // live while it waits, and closing it ends the wait within a second, the record in a file.
-  void aSilentDatabaseDoesNotHoldTheWindow() {
-    testing::Silent db;
-    auto w = Window((dir_ / "mis.json").string());
-    w->station().info.records = "postgresql://u@127.0.0.1:" + std::to_string(db.port()) + "/r";
-    w->cal()->Form().Tick("tmrScan");
-    Retype(*w, "txtTemperature", "25.3");
-    QTest::mouseClick(Box(*w, "chkTempCal"), Qt::LeftButton);
-    w->simulator()->ClearLog();
-    int ticks = 0;
-    QTimer live;
-    connect(&live, &QTimer::timeout, [&] { ++ticks; });
-    live.start(50);
-    QElapsedTimer closing;
-    QTimer::singleShot(1000, [&] {
-      closing.start();
-      w->close();
-    });
-    QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 3000);
-    QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
-    QVERIFY(ticks >= 10);  // the window's events went on while it waited
-    for (const auto& t : w->simulator()->log())
-      QVERIFY(!IsWrite(t.method) || t.cmd == 0x77);
-  }
-
-  // Help without a display, and a one-shot run that cannot do its job ends with an error.
-  void errorsEndTheProgram() {
-    auto run = [](const QStringList& args, QString* err = nullptr) {
-      QProcess p;
-      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-      env.remove("QT_QPA_PLATFORM");
-      env.remove("DISPLAY");
-      if (args.contains("--screenshot")) env.insert("QT_QPA_PLATFORM", "offscreen");
-      p.setProcessEnvironment(env);
-      p.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-      p.start(VX_HOST_PATH, args);
-      if (!p.waitForFinished(20000)) return -1;
-      if (err) *err = p.readAllStandardError() + p.readAllStandardOutput();
-      return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    };
-    QString out;
-    QCOMPARE(run({"--help"}, &out), 0);
-    QVERIFY(out.contains("--screenshot"));
-    QCOMPARE(run({"--bogus"}, &out), 2);
-    QVERIFY(out.startsWith("vx58420-host: "));
-    QCOMPARE(run({"--sim", "/nonexistent.json", "--screenshot", "/tmp/x.png"}, &out), 3);
-    QVERIFY(out.contains("/nonexistent.json"));
-    QCOMPARE(run({"--bus", "/dev/i2c-77", "--screenshot", "/tmp/x.png"}), 4);
   }
 
   void waitKeepsTheEventLoopLiveWithoutBurningACore() {
