@@ -44,9 +44,9 @@ fuzz-smoke: deps
 	  ! ls build/fuzz/crash-* build/fuzz/leak-* build/fuzz/timeout-* 2>/dev/null | grep -q . || exit 1; \
 	done
 
-# The user guide's screenshots from real windows on a virtual X display at 96 dpi: the page by
-# the desktop test, the whole window with its device bar by the desktop host; the Windows
-# page's by the test container under Wine.
+# The user guide's screenshots from real windows on a virtual X display at 96 dpi: the page and
+# the Records window by the desktop tests, the whole window with its device bar by the desktop
+# host; the Windows page's by the test container under Wine.
 XVFB = xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" env QT_QPA_PLATFORM=xcb
 screenshots: build
 	scripts/install-deps.sh --win32
