@@ -102,6 +102,10 @@ TEST_F(Cli, ExitCodesTellTheTruth) {
   EXPECT_EQ(sysv.code, 1);
   EXPECT_TRUE(sysv.Says("System voltage calibration not done"));
   EXPECT_FALSE(sysv.Says(" done:"));
+  EXPECT_TRUE(sysv.Says("CalSystemVoltage returned ")) << sysv.out;
+  sysv = Run("--fast --sim " + state + " system-voltage --actual 12255");
+  EXPECT_EQ(sysv.code, 0) << sysv.err;
+  EXPECT_FALSE(sysv.Says("returned")) << sysv.out;
   auto pack = Run("--fast --sim " + state + " pack-voltage");
   EXPECT_EQ(pack.code, 1);
   EXPECT_TRUE(pack.Says("--yes answers it"));

@@ -85,6 +85,7 @@ TEST_F(Reliability, ASilentDatabaseKeepsTheRecordInAFile) {
   EXPECT_LT(SignalAndTime(waiting, SIGTERM, std::chrono::milliseconds(500), r), 1.0);
   EXPECT_EQ(r.code, 130) << r.err;
   EXPECT_TRUE(r.Says("it was written to")) << r.err;
+  EXPECT_FALSE(r.Says("further signal")) << r.err;  // one signal, none further
 }
 
 // A reader that goes away, a file size limit, a full disk: the run stops at its next safe point
