@@ -61,8 +61,10 @@ std::vector<std::string> Implausible(FormModel& f, const RunKind& run, const Gua
     }
     const double share = g.max_correction_pct / 100;
     const double lo = std::fabs(*measured) * (1 - share), hi = std::fabs(*measured) * (1 + share);
-    const std::string fits = "; " + FormatDouble(std::round(lo)) + " to " +
-                             FormatDouble(std::round(hi)) + " " + unit + " fit (" +
+    // What fits carries the reading's sign: a discharge current fits from -hi to -lo.
+    const bool negative = *measured < 0;
+    const std::string fits = "; " + FormatDouble(std::round(negative ? -hi : lo)) + " to " +
+                             FormatDouble(std::round(negative ? -lo : hi)) + " " + unit + " fit (" +
                              FormatDouble(g.max_correction_pct) + " %)";
     if (box.quantity == Quantity::kCurrent) {
       if (*ref == 0 || *measured == 0 || (*ref < 0) != (*measured < 0)) {
