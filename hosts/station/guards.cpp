@@ -55,7 +55,7 @@ std::vector<std::string> Implausible(FormModel& f, const RunKind& run, const Gua
         out.push_back(said + against + " is a correction of more than " +
                       FormatDouble(g.max_temperature_correction) + " degrees C; " +
                       FormatDouble(*measured - g.max_temperature_correction) + " to " +
-                      FormatDouble(*measured + g.max_temperature_correction) + " fit");
+                      FormatDouble(*measured + g.max_temperature_correction) + " " + unit + " fit");
       }
       continue;
     }

@@ -40,7 +40,9 @@ TEST_F(Guards, ImplausibleReferencesNeverReachThePage) {
             "Capacitor 1 1e3 mV against the reading 2112 mV is a correction of more than 10 %; "
             "1901 to 2323 mV fit"},
            {"calibrate --system-voltage 6000", "against the reading 12561 mV"},
-           {"calibrate --temperature 45", "actual temperature 45 deg C against the reading 22.7"},
+           {"calibrate --temperature 45",
+            "actual temperature 45 deg C against the reading 22.7 deg C is a correction of more "
+            "than 12.7 degrees C; 10 to 35.4 deg C fit"},
            {"calibrate --temperature -5", "is not above 0 degrees C"},
            {"calibrate --current 500",
             "actual current 500 mA against the reading -519 mA is of "
