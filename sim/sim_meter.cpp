@@ -13,18 +13,23 @@
 
 namespace vx::sim {
 
-SimMeter::SimMeter() {
-  listen_fd_ = socket(AF_INET, SOCK_STREAM, 0);
+int ListenOnLoopback(int backlog, int& port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
   int one = 1;
-  setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listen_fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  listen(listen_fd_, 4);
+  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  listen(fd, backlog);
   socklen_t len = sizeof a;
-  getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&a), &len);
-  port_ = ntohs(a.sin_port);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  port = ntohs(a.sin_port);
+  return fd;
+}
+
+SimMeter::SimMeter() {
+  listen_fd_ = ListenOnLoopback(4, port_);
   thread_ = std::thread([this] { Serve(); });
 }
 

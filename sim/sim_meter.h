@@ -14,6 +14,10 @@
 
 namespace vx::sim {
 
+// A listening TCP socket on 127.0.0.1 at a port the system picks; the port is returned in
+// `port`. Nobody accepts on it until the caller does: the backlog holds what connects.
+int ListenOnLoopback(int backlog, int& port);
+
 class SimMeter {
  public:
   SimMeter();
