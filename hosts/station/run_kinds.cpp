@@ -6,21 +6,20 @@ namespace vx {
 
 namespace {
 
-// id, trigger, done mark, title, outcome, box; separate, hidden button, method, data flash,
-// device-side.
+// id, trigger, done mark, title, outcome, box; separate, hidden button, method.
 constexpr std::array<RunKind, 7> kRuns = {{
     {"calibrate", "btnCalibrate", "imgCalDoneBox", "Calibrate device", "Calibration", "", false,
-     false, false, true, true},
+     false, false},
     {"system-voltage", "CalSystemVoltage", "imgCalDoneBox", "System voltage",
-     "System voltage calibration", "txtActualSystemVoltage", false, false, true, true, false},
+     "System voltage calibration", "txtActualSystemVoltage", false, false, true},
     {"pack-voltage", "btnCalPackVolt", "imgPackDoneBox", "Pack voltage", "Pack voltage calibration",
-     "", true, false, false, false, true},
+     "", true, false, false},
     {"board-offset-hardware", "btnBoardOffsett", "imgBoardOffDone", "Board offset (hardware)",
-     "Hardware board offset calibration", "", true, true, false, false, true},
+     "Hardware board offset calibration", "", true, true, false},
     {"board-offset-software", "cmdSWBrdOffsetCal", "imgBoardOffDone", "Board offset (software)",
-     "Software board offset calibration", "txtBrdOffTime", true, false, false, true, false},
-    {"bus", "", "", "Bus transfers", "Bus transfers", "", false, false, false, true, true},
-    {"restore", "", "", "Restore", "Restore", "", false, false, false, true, false},
+     "Software board offset calibration", "txtBrdOffTime", true, false, false},
+    {"bus", "", "", "Bus transfers", "Bus transfers", "", false, false, false},
+    {"restore", "", "", "Restore", "Restore", "", false, false, false},
 }};
 
 }  // namespace

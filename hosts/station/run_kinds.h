@@ -19,8 +19,6 @@ struct RunKind {
   bool separate = false;       // its button sits in the frame the page hides at every show
   bool hidden_button = false;  // ... and is itself hidden there
   bool method = false;         // the trigger is a host method, which leaves the done mark as it is
-  bool writes_dataflash = false;  // it may write CalibrationData on the host's side
-  bool device_side = false;       // the device may store calibrations of its own
 };
 
 std::span<const RunKind> RunKinds();

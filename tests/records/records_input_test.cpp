@@ -73,6 +73,8 @@ TEST_F(RecordInput, RestoreRefusesARecordNoDeviceHolds) {
            {with([](auto& j) { j["before"][1]["subclass"] = 104; }), "subclass 104 twice"},
            {with([](auto& j) { j["before"][0]["bytes"] = "-1" + std::string(62, '0'); }),
             "before[0].bytes is not hex pairs"},
+           {with([](auto& j) { j["before"][0]["bytes"] = "0g" + std::string(62, '0'); }),
+            "before[0].bytes is not hex pairs"},
            {with(gain_ffff), "a Capacitor 1 gain of -1"},
            {with([](auto& j) { j["after"][0]["bytes"] = "0011"; }),
             "the after-image of subclass 104"},
