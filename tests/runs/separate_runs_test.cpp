@@ -133,7 +133,12 @@ TEST_F(SoftwareBoardOffset, TakesItsCountFromTheTypedSeconds) {
   auto& progress = RecordValues("prgBoardOffSet");
   int yields = platform().yields();
   platform().ClearWaits();
+  bool shown = true;  // the bar, through every transfer of the run
+  dev().on_transfer = [&](const sim::Transfer&) {
+    shown = shown && At("prgBoardOffSet").visible();
+  };
   cmdSWBrdOffsetCal_Click(*cal);
+  EXPECT_TRUE(shown);
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].first,
             "Ensure that the device is powered from the cell inputs and no charger is connected."
