@@ -86,15 +86,15 @@ SimState RandomUnit(std::uint64_t seed, int capacitors) {
   return s;
 }
 
-records::RunRecord LineRecord(const LineSpec& spec, std::int64_t i) {
-  Random rnd(spec.seed, static_cast<std::uint64_t>(i));
+records::RunRecord LineRecord(const LineSpec& plan, std::int64_t i) {
+  Random rnd(plan.seed, static_cast<std::uint64_t>(i));
   records::RunRecord r;
-  const int station = static_cast<int>(i % spec.stations) + 1;
-  const std::int64_t day = i / spec.units_per_day, slot = i % spec.units_per_day;
-  r.time_utc = TimeOf(spec.first_day, day * 86400 + slot * 86400 / spec.units_per_day);
+  const int station = static_cast<int>(i % plan.stations) + 1;
+  const std::int64_t day = i / plan.units_per_day, slot = i % plan.units_per_day;
+  r.time_utc = TimeOf(plan.first_day, day * 86400 + slot * 86400 / plan.units_per_day);
   r.station = "st" + std::to_string(station);
   r.operator_name = "op" + std::to_string((station - 1) * 3 +
-                                          static_cast<int>(slot * 3 / spec.units_per_day) + 1);
+                                          static_cast<int>(slot * 3 / plan.units_per_day) + 1);
   char unit[24];
   std::snprintf(unit, sizeof unit, "U-%08lld", static_cast<long long>(i + 1));
   r.unit = unit;
@@ -112,7 +112,7 @@ records::RunRecord LineRecord(const LineSpec& spec, std::int64_t i) {
 
   // The unit: its capacitors' true voltages and its sense errors (about 1 %).
   const double meter =
-      1 + (station == spec.biased_station && i >= spec.biased_from ? spec.bias : 0);
+      1 + (station == plan.biased_station && i >= plan.biased_from ? plan.bias : 0);
   double top = 0, before[9], truth[9];
   for (int k = 0; k < 5; ++k) {
     top += 2050 + rnd.Normal(15);

@@ -26,7 +26,7 @@ struct LineSpec {
 // sensor errors drawn from the seed; the same for the same seed.
 SimState RandomUnit(std::uint64_t seed, int capacitors = 5);
 
-// Record i (from 0) of the line: the same for the same spec and i.
-records::RunRecord LineRecord(const LineSpec& spec, std::int64_t i);
+// Record i (from 0) of the line: the same for the same plan and i.
+records::RunRecord LineRecord(const LineSpec& plan, std::int64_t i);
 
 }  // namespace vx::sim

@@ -15,8 +15,8 @@ namespace vx {
 
 namespace {
 
-records::Summary At(const sim::LineSpec& spec, std::int64_t i) {
-  records::Summary s = records::SummaryOf(sim::LineRecord(spec, i));
+records::Summary At(const sim::LineSpec& plan, std::int64_t i) {
+  records::Summary s = records::SummaryOf(sim::LineRecord(plan, i));
   s.id = i + 1;
   return s;
 }
@@ -24,20 +24,20 @@ records::Summary At(const sim::LineSpec& spec, std::int64_t i) {
 }  // namespace
 
 TEST(LineStats, AStationWhoseMeterDriftsIsFoundWhereItBegan) {
-  sim::LineSpec spec;
-  spec.seed = 5;
-  spec.biased_station = 3;
-  spec.bias = 0.01;
-  spec.biased_from = 1600;
+  sim::LineSpec plan;
+  plan.seed = 5;
+  plan.biased_station = 3;
+  plan.bias = 0.01;
+  plan.biased_from = 1600;
   LineStats biased(GroupBy::kStation, {}), clean(GroupBy::kStation, {});
-  sim::LineSpec unbiased = spec;
+  sim::LineSpec unbiased = plan;
   unbiased.biased_station = 0;
   std::int64_t st3_since = 0;
   for (std::int64_t i = 0; i < 2400; ++i) {
-    const records::Summary s = At(spec, i);
+    const records::Summary s = At(plan, i);
     biased.Add(s);
     clean.Add(At(unbiased, i));
-    if (i >= spec.biased_from && s.station == "st3" && Calibrated(s)) ++st3_since;
+    if (i >= plan.biased_from && s.station == "st3" && Calibrated(s)) ++st3_since;
   }
   EXPECT_TRUE(clean.Flags().empty());
   ASSERT_FALSE(biased.Flags().empty());
@@ -114,14 +114,14 @@ TEST(LineStats, FiguresPerGroupAreTheRecords) {
 }
 
 TEST(LineReport, OnePageThatNamesTheFlaggedGroupFirst) {
-  sim::LineSpec spec;
-  spec.biased_station = 6;
-  spec.bias = -0.01;
+  sim::LineSpec plan;
+  plan.biased_station = 6;
+  plan.bias = -0.01;
   Limits limits;
   limits.max_residual["Capacitor 1"] = 2;
   LineReport report(GroupBy::kStation, limits);
   for (std::int64_t i = 0; i < 3000; ++i) {
-    records::Summary s = At(spec, i);
+    records::Summary s = At(plan, i);
     if (s.station == "st8") s.station = "<script>alert(1)</script>";
     report.Add(s);
   }
