@@ -48,6 +48,9 @@ class DesktopStationTest : public testing::DesktopFixture {
     std::getline(in, header);
     QVERIFY(header.rfind("id,time_utc,station,operator,unit,run,outcome,Capacitor 1 residual", 0) ==
             0);
+    QPointer<RecordsWindow> gone(records);  // a closed records window does not linger
+    records->close();
+    QTRY_VERIFY(gone.isNull());
     QUrl opened;
     w->open_url = [&](const QUrl& url) { return opened = url, false; };
     qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(dir_.string()));
