@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <regex>
 #include <sstream>
 
 #include "hosts/station/line_report.h"
@@ -148,6 +149,16 @@ TEST(LineReport, OnePageThatNamesTheFlaggedGroupFirst) {
   EXPECT_EQ(count("<svg class=\"histogram\""), 9u);
   EXPECT_EQ(count("<line class=\"limit\" x1=\"") - 2 * 9, 2u);  // 2 control limits a chart
   EXPECT_EQ(html.find("http"), html.find("http://www.w3.org/2000/svg"));  // nothing fetched
+  // Capacitor 1's histogram: its limits at their place on the axis between its two ticks.
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(
+      html, m,
+      std::regex("histogram\" data-reading=\"Capacitor 1\"[^]*?class=\"tick\">([-0-9.e]+)<[^]*?"
+                 "class=\"tick\" text-anchor=\"end\">([-0-9.e]+)<[^]*?x1=\"([-0-9.]+)\"[^]*?"
+                 "x1=\"([-0-9.]+)\"")));
+  const double lo = std::stod(m[1]), hi = std::stod(m[2]);
+  EXPECT_NEAR(std::stod(m[3]), 64 + 700 * (-2 - lo) / (hi - lo), 0.1);
+  EXPECT_NEAR(std::stod(m[4]), 64 + 700 * (2 - lo) / (hi - lo), 0.1);
 }
 
 }  // namespace vx
