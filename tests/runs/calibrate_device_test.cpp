@@ -52,7 +52,14 @@ TEST_F(CalibrateDevice, SystemVoltageOnly) {
 TEST_F(CalibrateDevice, CcOffsetOnlyEntersRunsExitsAndRefreshesOnce) {
   Tick("chkCCOffset");
   auto& progress = RecordValues("prgCal");
+  bool early = false;  // the done mark shown as the device enters calibration mode
+  dev().on_transfer = [&](const sim::Transfer& t) {
+    early =
+        early || (t.bytes == std::vector<std::uint8_t>{0, 0x40} && At("imgCalDoneBox").visible());
+  };
   Calibrate();
+  dev().on_transfer = nullptr;
+  EXPECT_FALSE(early);
   EXPECT_TRUE(Messages().empty());
   EXPECT_EQ(progress, (std::vector<int>{5, 15, 70, 100}));
   EXPECT_TRUE(At("imgCalDoneBox").visible());
