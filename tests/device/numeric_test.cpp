@@ -69,6 +69,7 @@ TEST(TextConversions, WholeNumbersAndFailures) {
   EXPECT_EQ(TextToInt16("0." + zeros + "1e300"), 0);
   EXPECT_THROW(TextToInt16("0." + zeros + "1e500"), RunTimeError);
   EXPECT_THROW(TextToSingle("1e39"), RunTimeError);
+  EXPECT_EQ(TextToSingle("3.4028234663852886e38"), std::numeric_limits<float>::max());  // fits
   EXPECT_FLOAT_EQ(TextToSingle(" 25.3 "), 25.3f);
 }
 
