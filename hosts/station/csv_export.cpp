@@ -1,14 +1,11 @@
 #include "hosts/station/csv_export.h"
 
-#include <unistd.h>
-
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <stdexcept>
 
+#include "hosts/station/whole_file.h"
 #include "records/readings.h"
 
 namespace vx {
@@ -78,19 +75,8 @@ std::size_t ExportCsv(const std::string& where, const std::string& file,
     if (!std::cout) throw std::runtime_error("writing the CSV to standard output failed");
     return n;
   }
-  const std::string tmp = file + ".tmp-" + std::to_string(getpid());
   std::size_t n = 0;
-  try {
-    std::ofstream csv(tmp, std::ios::trunc);
-    if (!csv) throw std::runtime_error("cannot write " + file);
-    n = WriteCsv(*store, csv, broken);
-    csv.close();
-    if (!csv) throw std::runtime_error("writing " + file + " failed");
-    std::filesystem::rename(tmp, file);
-  } catch (...) {
-    std::remove(tmp.c_str());
-    throw;
-  }
+  WriteWholeFile(file, [&](std::ostream& csv) { n = WriteCsv(*store, csv, broken); });
   return n;
 }
 

@@ -1,16 +1,13 @@
 #include "hosts/station/line_report.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <vector>
 
 #include "hosts/station/svg_chart.h"
+#include "hosts/station/whole_file.h"
 
 namespace vx {
 
@@ -74,18 +71,9 @@ LineStats WriteLineReport(const std::string& where, const records::Query& q, Gro
   records::OpenStore(where, records::Access::kRead)
       ->EachSummary(
           q, [&](const records::Summary& s) { report.Add(s); }, broken);
-  const std::string tmp = file + ".tmp-" + std::to_string(getpid());
-  try {
-    std::ofstream out(tmp, std::ios::trunc);
-    if (!out) throw std::runtime_error("cannot write " + file);
+  WriteWholeFile(file, [&](std::ostream& out) {
     report.Write(out, records::DisplayName(where) + ", " + Covering(q) + ", by " + GroupByName(by));
-    out.close();
-    if (!out) throw std::runtime_error("writing " + file + " failed");
-    std::filesystem::rename(tmp, file);
-  } catch (...) {
-    std::remove(tmp.c_str());
-    throw;
-  }
+  });
   return report.stats();
 }
 
