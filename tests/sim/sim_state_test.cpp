@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "sim/random.h"
 #include "test_files.h"
 
 namespace vx::sim {
@@ -33,6 +36,28 @@ TEST(SimState, MissingFieldsKeepTheBuiltInDeviceAndWrongOnesAreNamed) {
   s.cal.pack_gain = 0;
   s.cal.temp_offset_dK = {6553.5, -3000, 0};
   EXPECT_EQ(ToJson(FromJson(ToJson(s))), ToJson(s));
+}
+
+// The noise of simulated lines is normal: centred, of the spread asked for, and with a normal
+// share within one and two deviations.
+TEST(Random, NormalDeviatesAreNormal) {
+  Random rnd(3, 0);
+  const int n = 200000;
+  double sum = 0, squares = 0;
+  int within1 = 0, within2 = 0, above = 0;
+  for (int i = 0; i < n; ++i) {
+    const double x = rnd.Normal(2.0) / 2;
+    sum += x;
+    squares += x * x;
+    within1 += std::fabs(x) < 1;
+    within2 += std::fabs(x) < 2;
+    above += x > 0;
+  }
+  EXPECT_NEAR(sum / n, 0, 0.01);
+  EXPECT_NEAR(squares / n, 1, 0.02);
+  EXPECT_NEAR(within1 / double{n}, 0.6827, 0.005);
+  EXPECT_NEAR(within2 / double{n}, 0.9545, 0.003);
+  EXPECT_NEAR(above / double{n}, 0.5, 0.005);
 }
 
 }  // namespace vx::sim

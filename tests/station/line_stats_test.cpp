@@ -10,6 +10,7 @@
 
 #include "hosts/station/line_report.h"
 #include "hosts/station/line_stats.h"
+#include "sim/random.h"
 #include "sim/sim_line.h"
 
 namespace vx {
@@ -55,10 +56,35 @@ TEST(LineStats, AStationWhoseMeterDriftsIsFoundWhereItBegan) {
     EXPECT_EQ(other.group, "st3") << other.reading;
 }
 
+// A temperature offset is a difference in degrees, not a share of the line's mean offset.
+TEST(LineStats, AnOffsetDriftIsGivenInDegrees) {
+  LineStats stats(GroupBy::kStation, {});
+  sim::Random rnd(11, 0);
+  const std::size_t t = 7;
+  ASSERT_TRUE(records::kReadings[t].offset);
+  for (std::int64_t i = 0; i < 1600; ++i) {
+    records::Summary s;
+    s.id = i + 1;
+    s.time_utc = "2026-03-01T10:00:00.000Z";
+    s.run = "calibrate";
+    s.outcome = "done";
+    s.station = "st" + std::to_string(i % 8 + 1);
+    s.corrections[t] = 2 + rnd.Normal(0.2) + (s.station == "st3" && i >= 800 ? 1 : 0);
+    stats.Add(s);
+  }
+  ASSERT_EQ(stats.Flags().size(), 1u);
+  const Flag f = stats.Flags().front();
+  EXPECT_EQ(f.group, "st3");
+  EXPECT_EQ(f.reading, "Temperature");
+  EXPECT_FALSE(f.percent);
+  EXPECT_NEAR(f.difference, 1.0, 0.2);
+}
+
 TEST(LineStats, FiguresPerGroupAreTheRecords) {
   Limits limits;
   limits.max_residual["Capacitor 1"] = 3;
-  LineStats by_meter(GroupBy::kMeter, limits), by_day(GroupBy::kDay, limits);
+  LineStats by_meter(GroupBy::kMeter, limits), by_day(GroupBy::kDay, limits),
+      unlimited(GroupBy::kMeter, {});
   const double residuals[] = {1, -1, 2, -2, 0.5};
   const char* outcomes[] = {"done", "out of limits", "done", "failed", "done"};
   for (int i = 0; i < 5; ++i) {
@@ -71,6 +97,7 @@ TEST(LineStats, FiguresPerGroupAreTheRecords) {
     s.corrections[0] = 1 + residuals[i] / 100;
     by_meter.Add(s);
     by_day.Add(s);
+    unlimited.Add(s);
   }
   records::Summary ignored;
   ignored.outcome = "done";
@@ -95,6 +122,7 @@ TEST(LineStats, FiguresPerGroupAreTheRecords) {
   EXPECT_NEAR(r.residual.Sd(), sd, 1e-12);
   EXPECT_NEAR(r.Cpk(), (3 - 0.625) / (3 * sd), 1e-12);
   EXPECT_TRUE(std::isnan(groups[0].readings[1].Cpk()));
+  EXPECT_TRUE(std::isnan(unlimited.Groups()[0].readings[0].Cpk()));  // a spread, no limit
   const auto days = by_day.Groups();
   ASSERT_EQ(days.size(), 2u);
   EXPECT_EQ(days[0].name, "2026-03-01");

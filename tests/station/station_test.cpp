@@ -235,6 +235,12 @@ TEST_F(StationTest, RestoreWritesBackOnlyWhatDiffersAndVerifies) {
   ASSERT_NE(dev().state().dataflash, original);
   RestorePlan plan = PlanRestore(r.record);
   ASSERT_TRUE(plan.refused.empty());
+  // The device is the one the record left; a data flash that cannot be read is no such proof.
+  EXPECT_TRUE(DeviceDifferences(station, r.record, "").empty());
+  dev().AddFault({0, 0x78, "ReadSMBusBlock_", kStatusNack, 0, 0});
+  EXPECT_EQ(DeviceDifferences(station, r.record, ""),
+            std::vector<std::string>{"the device's data flash cannot be read"});
+  dev().ClearFaults();
   RestoreResult back = Restore(station, plan);
   EXPECT_TRUE(back.verified);
   EXPECT_EQ(back.written, std::vector<int>{104});  // 64 was unchanged
