@@ -10,6 +10,7 @@
 
 #include "hosts/station/line_report.h"
 #include "hosts/station/line_stats.h"
+#include "hosts/station/svg_chart.h"
 #include "sim/random.h"
 #include "sim/sim_line.h"
 
@@ -140,6 +141,20 @@ TEST(LineStats, FiguresPerGroupAreTheRecords) {
   EXPECT_NEAR(without.mean, rest.mean, 1e-12);
   EXPECT_NEAR(without.Sd(), rest.Sd(), 1e-12);
   EXPECT_NEAR(Spread::Merged(part, rest).Sd(), whole.Sd(), 1e-12);
+}
+
+// Points, marks and bars sit where their values are: the range padded by 6 % in a frame from
+// y 28 to 228; a limit on a bin's edge meets its bar.
+TEST(SvgChart, ValuesSitWhereTheyBelong) {
+  const std::string chart =
+      LineChart("chart", "r", "t", "mV", {"a", "b"}, {{"g", {0.0, 10.0}, false}}, {{5, "mark"}});
+  EXPECT_NE(chart.find("d=\"M64.0 217.3L764.0 38.7\""), std::string::npos) << chart;
+  EXPECT_NE(chart.find("y1=\"128.0\" y2=\"128.0\""), std::string::npos) << chart;
+  const std::string bars = Histogram("r", "t", {{-2, 1}, {1, 3}}, 0.5, 1.0);
+  EXPECT_NE(bars.find("x=\"164.0\" y=\"121.3\""), std::string::npos) << bars;
+  EXPECT_NE(bars.find("x=\"464.0\" y=\"28.0\""), std::string::npos) << bars;
+  EXPECT_NE(bars.find("x1=\"164.0\" x2=\"164.0\""), std::string::npos) << bars;
+  EXPECT_NE(bars.find("x1=\"564.0\" x2=\"564.0\""), std::string::npos) << bars;
 }
 
 TEST(LineReport, OnePageThatNamesTheFlaggedGroupFirst) {
