@@ -1,6 +1,8 @@
 // What the desktop adds around the page, from the station core it shares with the command
 // line: limits, restore and export, the untyped-example question, a silent database, and a
 // program that ends with an error when it cannot do its job.
+#include <thread>
+
 #include "desktop/desktop_fixture.h"
 
 using namespace vx;
@@ -35,7 +37,17 @@ class DesktopStationTest : public testing::DesktopFixture {
     records->table()->selectRow(0);
     BoxAnswerer answer;
     answer.Arm();
+    // Another program holds the device a moment: the restore waits for it, up to its bus wait.
+    std::string error;
+    auto other =
+        BusLock::Acquire(BusLock::LockFileFor(state), std::chrono::milliseconds(0), error, true);
+    QVERIFY2(other, error.c_str());
+    std::thread release([&other] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      other.reset();
+    });
     records->findChild<QPushButton*>("restore")->click();
+    release.join();
     QVERIFY2(records->said()->text().startsWith("Restored and verified"),
              qPrintable(records->said()->text()));
     QCOMPARE(sim::LoadStateFile(state).dataflash, original);
