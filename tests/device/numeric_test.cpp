@@ -65,7 +65,7 @@ TEST(TextConversions, WholeNumbersAndFailures) {
   const std::string zeros(400, '0');
   EXPECT_EQ(TextToInt16("." + zeros + "1"), 0);
   EXPECT_EQ(TextToInt16("0." + zeros + "1e-5"), 0);
-  EXPECT_THROW(TextToInt16("1" + zeros + "e-5"), RunTimeError);
+  EXPECT_THROW(TextToInt16("9" + zeros + "e-5"), RunTimeError);  // 9 is a digit too
   EXPECT_EQ(TextToInt16("0." + zeros + "1e300"), 0);
   EXPECT_THROW(TextToInt16("0." + zeros + "1e500"), RunTimeError);
   EXPECT_THROW(TextToSingle("1e39"), RunTimeError);
