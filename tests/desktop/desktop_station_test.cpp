@@ -34,6 +34,13 @@ class DesktopStationTest : public testing::DesktopFixture {
 
     RecordsWindow* records = w->OpenRecords();
     QCOMPARE(records->Cell(0, 6), QString("out of limits"));
+    // An index a view kept from before the rows changed reads nothing instead of past them.
+    struct Probe : RecordsModel {
+      QModelIndex Stale(int row) const { return createIndex(row, 0); }
+    } model;
+    QVERIFY(model.Open(w->station().info.records));
+    QCOMPARE(model.data(model.Stale(0), Qt::DisplayRole).isValid(), true);
+    QCOMPARE(model.data(model.Stale(model.rowCount()), Qt::DisplayRole).isValid(), false);
     records->table()->selectRow(0);
     BoxAnswerer answer;
     answer.Arm();

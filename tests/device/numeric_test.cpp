@@ -64,6 +64,7 @@ TEST(TextConversions, WholeNumbersAndFailures) {
   // Beyond a double by its length, with or without an exponent: the magnitude decides.
   const std::string zeros(400, '0');
   EXPECT_EQ(TextToInt16("." + zeros + "1"), 0);
+  EXPECT_EQ(TextToInt16(zeros + "1e-400"), 0);  // leading zeros are no magnitude
   EXPECT_EQ(TextToInt16("0." + zeros + "1e-5"), 0);
   EXPECT_THROW(TextToInt16("9" + zeros + "e-5"), RunTimeError);  // 9 is a digit too
   EXPECT_EQ(TextToInt16("0." + zeros + "1e300"), 0);

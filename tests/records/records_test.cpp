@@ -1,6 +1,8 @@
 // Records of the runs on both stores, SQLite and a real PostgreSQL server: what each run kind
 // and outcome leaves, many stations at once, restore onto the right unit only, the trail
 // through interrupts and kills, records kept in files and brought back.
+#include <unistd.h>
+
 #include <csignal>
 #include <filesystem>
 
@@ -160,6 +162,23 @@ INSTANTIATE_TEST_SUITE_P(OnBothStores, Records, ::testing::Values("sqlite", "pg"
 
 // A store that cannot take the record: the run's outcome and exit code stand, each record is
 // kept in a file of its own beside the database, and an import brings each in once.
+// A program started without standard input (a service, cron) creates its first database on
+// descriptor 0.
+TEST(RecordsFallback, ANewDatabaseOnDescriptorZero) {
+  TempDir dir;
+  const int saved = dup(0);
+  close(0);
+  std::string error;
+  try {
+    records::OpenStore(dir.path() + "/new.sqlite");
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  dup2(saved, 0);
+  close(saved);
+  EXPECT_EQ(error, "");
+}
+
 TEST(RecordsFallback, RecordsKeptInFilesComeBackOnce) {
   SimFolder f;
   auto& [dir, state] = f;

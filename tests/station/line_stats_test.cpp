@@ -84,6 +84,7 @@ TEST(LineStats, AnOffsetDriftIsGivenInDegrees) {
 TEST(LineStats, FiguresPerGroupAreTheRecords) {
   Limits limits;
   limits.max_residual["Capacitor 1"] = 3;
+  limits.max_residual["Capacitor 1 + 2"] = 3;
   LineStats by_meter(GroupBy::kMeter, limits), by_day(GroupBy::kDay, limits),
       unlimited(GroupBy::kMeter, {});
   const double residuals[] = {1, -1, 2, -2, 0.5};
@@ -96,6 +97,7 @@ TEST(LineStats, FiguresPerGroupAreTheRecords) {
     s.outcome = outcomes[i];
     s.residuals[0] = residuals[i];
     s.corrections[0] = 1 + residuals[i] / 100;
+    if (i == 0) s.residuals[1] = 0.5;  // one residual: a limit, but no spread yet
     by_meter.Add(s);
     by_day.Add(s);
     unlimited.Add(s);
@@ -122,7 +124,7 @@ TEST(LineStats, FiguresPerGroupAreTheRecords) {
   const double sd = std::sqrt((0.375 * 0.375 + 1.625 * 1.625 + 1.375 * 1.375 + 0.125 * 0.125) / 3);
   EXPECT_NEAR(r.residual.Sd(), sd, 1e-12);
   EXPECT_NEAR(r.Cpk(), (3 - 0.625) / (3 * sd), 1e-12);
-  EXPECT_TRUE(std::isnan(groups[0].readings[1].Cpk()));
+  EXPECT_TRUE(std::isnan(groups[0].readings[1].Cpk()));              // a limit, no spread
   EXPECT_TRUE(std::isnan(unlimited.Groups()[0].readings[0].Cpk()));  // a spread, no limit
   const auto days = by_day.Groups();
   ASSERT_EQ(days.size(), 2u);

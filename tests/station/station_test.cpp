@@ -247,6 +247,20 @@ TEST_F(StationTest, RestoreWritesBackOnlyWhatDiffersAndVerifies) {
   EXPECT_EQ(dev().state().dataflash, original);
   EXPECT_EQ(back.run.record.run, "restore");
   EXPECT_EQ(back.run.record.extra["restored_record"], r.record.id);
+  // Two series capacitors are the smallest stack a record can hold; one is none.
+  records::RunRecord two = r.record;
+  auto count = [&two](int bits) {
+    for (auto* side : {&two.before, &two.after}) {
+      for (auto& img : *side) {
+        if (img.subclass == 64)
+          img.bytes[0] = static_cast<std::uint8_t>((img.bytes[0] & ~7) | bits);
+      }
+    }
+  };
+  count(1);
+  EXPECT_EQ(PlanRestore(two).refused, "");
+  count(0);
+  EXPECT_NE(PlanRestore(two).refused.find("configures 1 series capacitors"), std::string::npos);
   records::RunRecord empty = r.record;
   empty.before.clear();
   EXPECT_NE(PlanRestore(empty).refused.find("holds no data flash image"), std::string::npos);
