@@ -4,6 +4,7 @@
 
 #include "control/cal.h"
 #include "control/module.h"
+#include "device/commands.h"
 #include "hosts/station/page_state.h"
 #include "hosts/station/references.h"
 #include "hosts/station/restore.h"
@@ -109,6 +110,42 @@ TEST_F(StationTest, ARunIsRecordedWithWhatItChangedAndJudged) {
   EXPECT_EQ(r.outcome, "failed");
   EXPECT_EQ(r.record.ticked, std::vector<std::string>{"System Voltage Calibration"});
   EXPECT_EQ(Stored().size(), 3u);
+}
+
+// What the progress display says the device is doing follows the bus, step by step, and the
+// account of the run says what it changed.
+TEST_F(StationTest, TheAccountFollowsTheDevice) {
+  Open(sim::MiscalibratedState(5));
+  std::vector<std::string> steps;
+  station.device().Listen([&](const BusEvent&) {
+    const std::string& now = station.device().account().activity();
+    if (steps.empty() || steps.back() != now) steps.push_back(now);
+  });
+  f().Type("txtTemperature", "25");
+  f().Type("txtCurrent", "-500");
+  Tick("chkTempCal");
+  Tick("chkCurrentCal");
+  EXPECT_TRUE(station.Run(*RunNamed("calibrate")).done);
+  EXPECT_EQ(steps, (std::vector<std::string>{
+                       "reading the measurements", "entering calibration mode",
+                       "sending the reference values", "switching the FETs on",
+                       "the device is calibrating", "reading the device's result",
+                       "the device stores its calibration", "leaving calibration mode",
+                       "switching the FETs off", "reading the measurements"}));
+  EXPECT_EQ(station.device().account().Summary(),
+            "no data flash was written, the device stored a calibration once; calibration mode "
+            "was left; FETs off");
+  // A word to the manufacturer access other than the entry word enters nothing.
+  DeviceAccount account;
+  const auto entry = static_cast<std::uint16_t>(cmd::kEnterCalWord);
+  account.Note({AdapterMethod::kWriteSMBusWord, 0x16, 0x00, {0x00, 0x41}});
+  EXPECT_EQ(account.activity(), "");
+  account.Note({AdapterMethod::kWriteSMBusWord,
+                0x16,
+                0x00,
+                {static_cast<std::uint8_t>(entry >> 8), static_cast<std::uint8_t>(entry & 0xFF)}});
+  EXPECT_EQ(account.activity(), "entering calibration mode");
+  EXPECT_EQ(account.Summary(), "no data flash was written");  // two words were
 }
 
 TEST_F(StationTest, AStopAskedForBeforeARunKeepsItFromStarting) {
