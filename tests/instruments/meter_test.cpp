@@ -5,10 +5,13 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
 
 #include "../cli/process.h"
 #include "../cli/sim_folder.h"
@@ -133,6 +136,43 @@ TEST(Meter, TheBenchMeterListensHereAndTakesLineEndsAsMetersDo) {
   }
   EXPECT_EQ(answer, "+2.50000000E+00\n1\n");
   close(c);
+}
+
+// The bench meter as a program: its address first, then the true voltage where the fixture's
+// file says the probes are, off by the meter's error once settled; wrong arguments are refused
+// and a signal ends it.
+TEST(Meter, TheBenchMeterProgram) {
+  TempDir dir;
+  const std::string at = dir.Write("at", "actual system voltage\n");
+  const std::string program = VX_SIM_METER_PATH;
+  for (const char* args : {"", "--error 60% P", "--error 1 P", "P Q", "--bogus P",
+                           "--state /nonexistent P", "--error"}) {
+    const int status = std::system((program + " " + args + " >/dev/null 2>&1").c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 2) << args;
+  }
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    execl(program.c_str(), "vx58420-sim-meter", "--error", "1%", at.c_str(), nullptr);
+    _exit(127);
+  }
+  close(out[1]);
+  std::string address;
+  for (char c; read(out[0], &c, 1) == 1 && c != '\n';)
+    address += c;
+  close(out[0]);
+  auto meter = Meter::Open(address);
+  double v = 0;
+  for (int i = 0; i < 10; ++i)
+    v = meter->Next(std::chrono::seconds(5)).value;
+  EXPECT_NEAR(v, sim::MiscalibratedState(5).truth.system_mV * 1.01 / 1000, 1e-6);
+  meter.reset();
+  kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 // The guided flow: a miscalibrated simulated device whose true tap voltages the meter reports
