@@ -140,6 +140,12 @@ TEST_F(Guards, WordsForANewUser) {
   auto probe = Process(dir.path(), "--fast --json probe").Wait();
   EXPECT_EQ(probe.code, 0);
   EXPECT_EQ(probe.Json()[1]["page_address"], 0x17);
+  // Register access alone is not the device: a stack voltage it cannot read is no answer.
+  const std::string deaf =
+      dir.Write("deaf.json", R"({"faults": [{"command": 9, "method": "ReadSMBusWord_"}]})");
+  auto none = Process(dir.path(), "--fast --sim " + deaf + " probe").Wait();
+  EXPECT_EQ(none.code, 4) << none.out;
+  EXPECT_TRUE(none.Says("nothing answers at 7-bit address 0x0B")) << none.err;
 }
 
 }  // namespace vx::testing
