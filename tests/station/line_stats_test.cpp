@@ -157,6 +157,10 @@ TEST(SvgChart, ValuesSitWhereTheyBelong) {
   EXPECT_NE(bars.find("x=\"464.0\" y=\"28.0\""), std::string::npos) << bars;
   EXPECT_NE(bars.find("x1=\"164.0\" x2=\"164.0\""), std::string::npos) << bars;
   EXPECT_NE(bars.find("x1=\"564.0\" x2=\"564.0\""), std::string::npos) << bars;
+  // Bins that count nothing draw flat bars, not numbers that are none.
+  const std::string flat = Histogram("r", "t", {{0, 0}, {1, 0}}, 1.0, std::nullopt);
+  EXPECT_NE(flat.find("height=\"0.0\""), std::string::npos) << flat;
+  EXPECT_EQ(flat.find("nan"), std::string::npos) << flat;
 }
 
 TEST(LineReport, OnePageThatNamesTheFlaggedGroupFirst) {
