@@ -20,11 +20,10 @@ std::string Escaped(const std::string& s) {
   return out;
 }
 
-std::vector<std::string> Describe(const FormModel& f) {
-  std::vector<std::string> lines{"page " + std::to_string(f.width) + " x " +
-                                 std::to_string(f.height)};
+std::string Describe(const FormModel& f) {
+  std::ostringstream l;
+  l << "page " << f.width << " x " << f.height << '\n';
   for (const auto& c : f.controls()) {
-    std::ostringstream l;
     l << c->Key() << " kind " << static_cast<int>(c->kind) << " in '" << c->parent << "' at "
       << c->rect.left << ',' << c->rect.top << ' ' << c->rect.width << 'x' << c->rect.height
       << " text '" << Escaped(c->text()) << "' visible " << c->visible() << " enabled "
@@ -32,10 +31,9 @@ std::vector<std::string> Describe(const FormModel& f) {
       << c->locked << " font " << c->font_size << " bold " << c->bold << " colours " << std::hex
       << c->back_color << '/' << c->fore_color << std::dec << " align "
       << static_cast<int>(c->alignment) << " border " << c->border << " interval " << c->interval_ms
-      << " tip '" << Escaped(c->tooltip) << "'";
-    lines.push_back(l.str());
+      << " tip '" << Escaped(c->tooltip) << "'\n";
   }
-  return lines;
+  return l.str();
 }
 
 }  // namespace
@@ -43,20 +41,11 @@ std::vector<std::string> Describe(const FormModel& f) {
 TEST(PageLayout, IsAsDesigned) {
   FormModel f;
   BuildCalibrationPage(f);
-  const std::vector<std::string> got = Describe(f);
-  if (std::getenv("VX_UPDATE_PAGE")) {
-    std::ofstream out(VX_PAGE_FILE);
-    for (const auto& l : got)
-      out << l << '\n';
-  }
-  std::ifstream in(VX_PAGE_FILE);
-  std::vector<std::string> want;
-  for (std::string l; std::getline(in, l);)
-    want.push_back(l);
-  for (std::size_t i = 0; i < std::max(got.size(), want.size()); ++i) {
-    ASSERT_EQ(i < got.size() ? got[i] : "(none)", i < want.size() ? want[i] : "(none)")
-        << "line " << i + 1 << " of " << VX_PAGE_FILE;
-  }
+  const std::string got = Describe(f);
+  if (std::getenv("VX_UPDATE_PAGE")) std::ofstream(VX_PAGE_FILE) << got;
+  std::ostringstream want;
+  want << std::ifstream(VX_PAGE_FILE).rdbuf();
+  EXPECT_EQ(got, want.str()) << "the page differs from " << VX_PAGE_FILE;
 }
 
 }  // namespace vx
