@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
-#include "sim/random.h"
 #include "test_files.h"
 
 namespace vx::sim {
@@ -36,23 +33,6 @@ TEST(SimState, MissingFieldsKeepTheBuiltInDeviceAndWrongOnesAreNamed) {
   s.cal.pack_gain = 0;
   s.cal.temp_offset_dK = {6553.5, -3000, 0};
   EXPECT_EQ(ToJson(FromJson(ToJson(s))), ToJson(s));
-}
-
-// The noise of simulated lines is normal: centred, with the normal share within one deviation.
-TEST(Random, NormalDeviatesAreNormal) {
-  Random rnd(3, 0);
-  const int n = 200000;
-  double sum = 0;
-  int within = 0, above = 0;
-  for (int i = 0; i < n; ++i) {
-    const double x = rnd.Normal(2.0) / 2;
-    sum += x;
-    within += std::fabs(x) < 1;
-    above += x > 0;
-  }
-  EXPECT_NEAR(sum / n, 0, 0.01);
-  EXPECT_NEAR(within / double{n}, 0.6827, 0.005);
-  EXPECT_NEAR(above / double{n}, 0.5, 0.005);
 }
 
 }  // namespace vx::sim
