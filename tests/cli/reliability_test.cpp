@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <random>
 
 #include "platform/virtual_platform.h"
 #include "process.h"
@@ -111,7 +112,8 @@ TEST_F(Reliability, AnOutputThatFailsStopsTheRunSafely) {
 TEST_F(Reliability, AFixtureThatNeverEndsIsKilled) {
   sim::SimMeter dmm;
   // Its own sleep, told apart from any other test's or program's.
-  const std::string sleep = "sleep 1000." + std::to_string(getpid());
+  const std::string sleep =
+      "sleep 1000." + std::to_string(std::random_device{}() % 900000 + 100000);
   const std::string fixture = dir.Write("fixture.sh", "#!/bin/sh\nexec " + sleep + "\n");
   chmod(fixture.c_str(), 0755);
   const std::string flow = "--fast --sim " + state + " --meter " + dmm.Address() + " --fixture " +
@@ -125,7 +127,7 @@ TEST_F(Reliability, AFixtureThatNeverEndsIsKilled) {
   Result r;
   EXPECT_LT(SignalAndTime(waiting, SIGTERM, std::chrono::milliseconds(800), r), 1.5);
   EXPECT_EQ(r.code, 130) << r.err;
-  EXPECT_NE(std::system(("pgrep -f '[s]" + sleep.substr(1) + "' >/dev/null").c_str()), 0);
+  EXPECT_NE(std::system(("pgrep -f '^[s]" + sleep.substr(1) + "$' >/dev/null").c_str()), 0);
 }
 
 // Programs queued on one simulator state file take turns on the file, not on its inode: each
