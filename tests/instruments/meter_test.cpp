@@ -10,6 +10,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 
 #include "../cli/process.h"
 #include "../cli/sim_folder.h"
@@ -127,29 +128,17 @@ TEST(Meter, TheBenchMeterProgram) {
     const int status = std::system((program + " " + args + " >/dev/null 2>&1").c_str());
     EXPECT_EQ(WEXITSTATUS(status), 2) << args;
   }
-  int out[2];
-  ASSERT_EQ(pipe(out), 0);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], 1);
-    execl(program.c_str(), "vx58420-sim-meter", "--error", "1%", at.c_str(), nullptr);
-    _exit(127);
-  }
-  close(out[1]);
-  std::string address;
-  for (char c; read(out[0], &c, 1) == 1 && c != '\n';)
-    address += c;
-  close(out[0]);
-  auto meter = Meter::Open(address);
+  FILE* meter_program = popen(("exec " + program + " --error 1% " + at).c_str(), "r");
+  char address[256] = {};
+  ASSERT_TRUE(std::fgets(address, sizeof address, meter_program));
+  auto meter = Meter::Open(std::string(address, std::strcspn(address, "\n")));
   double v = 0;
   for (int i = 0; i < 10; ++i)
     v = meter->Next(std::chrono::seconds(5)).value;
   EXPECT_NEAR(v, sim::MiscalibratedState(5).truth.system_mV * 1.01 / 1000, 1e-6);
   meter.reset();
-  kill(pid, SIGTERM);
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  std::system(("pkill -TERM -f '" + at + "$'").c_str());
+  EXPECT_EQ(pclose(meter_program), 0);  // ended by the signal, with exit 0
 }
 
 // The guided flow: a miscalibrated simulated device whose true tap voltages the meter reports
