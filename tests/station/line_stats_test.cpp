@@ -52,9 +52,11 @@ TEST(LineStats, AStationWhoseMeterDriftsIsFoundWhereItBegan) {
   // The difference is traced to about where it began, and every unit since is counted.
   EXPECT_NEAR(static_cast<double>(f.first_id), 1600, 8 * 4);
   EXPECT_NEAR(static_cast<double>(f.units_since), static_cast<double>(st3_since), 4);
-  EXPECT_LE(f.flagged_id - 1600, 8 * 20);  // within 20 of its units
-  for (const Flag& other : biased.Flags())
+  EXPECT_LE(f.flagged_id - 1600, 8 * 20);     // within 20 of its units
+  for (const Flag& other : biased.Flags()) {  // a meter that reads high, on every reading
     EXPECT_EQ(other.group, "st3") << other.reading;
+    EXPECT_GT(other.difference, 0) << other.reading;
+  }
 }
 
 // A temperature offset is a difference in degrees, not a share of the line's mean offset.
