@@ -26,6 +26,15 @@ records::Summary At(const sim::LineSpec& plan, std::int64_t i) {
 
 }  // namespace
 
+// The simulated line's units are ones a line meets: near 25 deg C (to 0.1) and -500 mA.
+TEST(LineStats, TheSimulatedUnitsAreOnesALineMeets) {
+  for (std::uint64_t seed = 1; seed <= 50; ++seed) {
+    const sim::SimState u = sim::RandomUnit(seed);
+    EXPECT_NEAR(u.truth.temperature_C, 25, 8) << seed;
+    EXPECT_NEAR(u.truth.current_mA, -500, 50) << seed;
+  }
+}
+
 TEST(LineStats, AStationWhoseMeterDriftsIsFoundWhereItBegan) {
   sim::LineSpec plan;
   plan.seed = 5;
