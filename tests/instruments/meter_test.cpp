@@ -104,16 +104,23 @@ TEST(Meter, AWrongFunctionADroppedLinkAndNoSettlingStopTheStep) {
             std::string::npos);
 }
 
-// The bench meter listens on this machine only.
-TEST(Meter, TheBenchMeterListensHereOnly) {
+// The bench meter listens on this machine only, and answers a command ended by CR LF.
+TEST(Meter, TheBenchMeterListensHereAndTakesCrLf) {
   int port = 0;
   const int fd = sim::ListenOnLoopback(1, port);
   sockaddr_in a{};
   socklen_t len = sizeof a;
   ASSERT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len), 0);
   EXPECT_EQ(ntohl(a.sin_addr.s_addr), INADDR_LOOPBACK);
-  EXPECT_EQ(ntohs(a.sin_port), port);
   close(fd);
+  sim::SimMeter dmm;
+  const std::string talk = "exec 3<>/dev/tcp/127.0.0.1/" + std::to_string(dmm.port()) +
+                           "; printf '*OPC?\\r\\n' >&3; head -c 2 <&3";
+  FILE* p = popen(("bash -c \"" + talk + "\"").c_str(), "r");
+  char answer[3] = {};
+  EXPECT_EQ(std::fread(answer, 1, 2, p), 2u);
+  pclose(p);
+  EXPECT_STREQ(answer, "1\n");
 }
 
 // The bench meter as a program: its address first, then the true voltage where the fixture's
