@@ -203,6 +203,12 @@ TEST(LineReport, OnePageThatNamesTheFlaggedGroupFirst) {
   EXPECT_EQ(count("<svg class=\"chart\""), 9u);
   EXPECT_EQ(count("<svg class=\"yield\""), 1u);
   EXPECT_EQ(count("<path class=\"series"), 10u * 8);
+  EXPECT_EQ(count("<path class=\"series flagged\" data-group=\"st6\""),
+            count("<path class=\"series flagged\""));
+  const std::regex tick(R"(x="58" y="[^"]+" class="tick" text-anchor="end">([^<]+)<)");  // in %
+  for (auto t = std::sregex_iterator(html.begin(), html.end(), tick); t != std::sregex_iterator();
+       ++t)
+    EXPECT_LT(std::fabs(std::stod((*t)[1])), 150) << (*t)[1];
   EXPECT_EQ(count("<svg class=\"histogram\""), 9u);
   EXPECT_EQ(count("<line class=\"limit\" x1=\"") - 2 * 9, 2u);  // 2 control limits a chart
   EXPECT_EQ(html.find("http"), html.find("http://www.w3.org/2000/svg"));  // nothing fetched
