@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 

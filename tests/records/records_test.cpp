@@ -160,8 +160,6 @@ TEST_P(Records, InterruptsAndKillsLeaveTheTrail) {
 
 INSTANTIATE_TEST_SUITE_P(OnBothStores, Records, ::testing::Values("sqlite", "pg"));
 
-// A store that cannot take the record: the run's outcome and exit code stand, each record is
-// kept in a file of its own beside the database, and an import brings each in once.
 // A program started without standard input (a service, cron) creates its first database on
 // descriptor 0.
 TEST(RecordsFallback, ANewDatabaseOnDescriptorZero) {
@@ -173,6 +171,8 @@ TEST(RecordsFallback, ANewDatabaseOnDescriptorZero) {
   close(saved);
 }
 
+// A store that cannot take the record: the run's outcome and exit code stand, each record is
+// kept in a file of its own beside the database, and an import brings each in once.
 TEST(RecordsFallback, RecordsKeptInFilesComeBackOnce) {
   SimFolder f;
   auto& [dir, state] = f;

@@ -4,7 +4,6 @@
 
 #include "control/cal.h"
 #include "control/module.h"
-#include "device/commands.h"
 #include "hosts/station/page_state.h"
 #include "hosts/station/references.h"
 #include "hosts/station/restore.h"
