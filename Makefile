@@ -30,7 +30,8 @@ test-asan: deps
 test-win32:
 	JOBS=$(JOBS) scripts/win32-test.sh
 
-# Each libFuzzer target for a short while (FUZZ_SECONDS each).
+# Each libFuzzer target for a short while (FUZZ_SECONDS each). Records are fuzzed with inputs
+# long enough to nest past the readers' bound and to hold hundreds of references.
 FUZZ_SECONDS ?= 20
 fuzz-smoke: deps
 	cmake --preset fuzz >/dev/null
@@ -38,7 +39,8 @@ fuzz-smoke: deps
 	@for t in fuzz_ini fuzz_text fuzz_sim_state fuzz_script fuzz_adapter fuzz_record; do \
 	  mkdir -p build/fuzz/corpus/$$t; \
 	  echo "== $$t"; \
-	  build/fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  len=$$( [ $$t = fuzz_record ] && echo -max_len=262144 ); \
+	  build/fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $$len \
 	    -artifact_prefix=build/fuzz/ build/fuzz/corpus/$$t $$(ls -d fuzz/seeds/$$t 2>/dev/null) 2>&1 \
 	    | grep -E "stat::number_of_executed_units|ERROR|SUMMARY" || exit 1; \
 	  ! ls build/fuzz/crash-* build/fuzz/leak-* build/fuzz/timeout-* 2>/dev/null | grep -q . || exit 1; \

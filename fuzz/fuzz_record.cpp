@@ -11,8 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   vx::records::RunRecord r;
   try {
-    r = vx::records::FromJson(
-        vx::records::Json::parse(std::string(reinterpret_cast<const char*>(data), size)));
+    r = vx::records::FromText(std::string_view(reinterpret_cast<const char*>(data), size));
   } catch (const std::exception&) {
     return 0;  // refused with a reason: that is the point
   }

@@ -176,6 +176,16 @@ RunRecord FromJson(const Json& j) {
   }
 }
 
+RunRecord FromText(std::string_view text) {
+  Json j;
+  try {
+    j = ParseJson(text);
+  } catch (const JsonTooDeep& e) {
+    throw std::runtime_error(std::string("not a run record: it is ") + e.what());
+  }
+  return FromJson(j);
+}
+
 std::string NowUtc() {
   using namespace std::chrono;
   auto now = system_clock::now();

@@ -3,14 +3,15 @@
 #pragma once
 
 #include <cstdint>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "json/json.h"
+
 namespace vx::records {
 
-using Json = nlohmann::ordered_json;
+using vx::Json;
 
 // A data flash block as the host read it; status 0 when the read succeeded.
 struct Image {
@@ -59,6 +60,9 @@ inline constexpr const char* kOutcomes[] = {"incomplete", "done",        "refuse
 Json ToJson(const RunRecord& r);
 // Throws std::runtime_error naming the field on a record that is not one.
 RunRecord FromJson(const Json& j);
+// A record kept as JSON text (a file, a store's row): throws Json::exception when the text is
+// no JSON, std::runtime_error naming the field (or the nesting) when it holds no record.
+RunRecord FromText(std::string_view text);
 
 // "2026-12-06T12:34:56.789Z", now.
 std::string NowUtc();

@@ -218,7 +218,7 @@ void SqlStore::FillColumns() {
       last = std::stoll(row[0].value_or("0"));
       Params p;
       try {
-        AddDerived(FromJson(Json::parse(row[1].value_or("null"))), p);
+        AddDerived(FromText(row[1].value_or("null")), p);
       } catch (const std::exception&) {
         continue;
       }
@@ -306,7 +306,7 @@ void SqlStore::Each(const Query& q, const std::function<void(RunRecord&&)>& row,
     std::optional<RunRecord> rec;
     try {
       if (!r[1]) throw std::runtime_error("its record is missing");
-      rec = FromJson(Json::parse(*r[1]));
+      rec = FromText(*r[1]);
     } catch (const Json::exception&) {
       broken(id, "its record is not JSON");
     } catch (const std::runtime_error& e) {
@@ -374,7 +374,7 @@ std::optional<RunRecord> SqlStore::Get(std::int64_t id) {
   const std::string damaged = Where() + ": record " + std::to_string(id) + " is damaged: ";
   if (!rows[0][0]) throw StoreError(damaged + "its record is missing");
   try {
-    RunRecord r = FromJson(Json::parse(*rows[0][0]));
+    RunRecord r = FromText(*rows[0][0]);
     r.id = id;
     return r;
   } catch (const Json::exception&) {

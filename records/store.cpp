@@ -232,7 +232,7 @@ RunRecord ReadRecordFile(const std::string& path) {
   std::stringstream text;
   text << in.rdbuf();
   try {
-    return FromJson(Json::parse(text.str()));
+    return FromText(text.str());
   } catch (const Json::exception&) {
     throw std::runtime_error(path + " is not JSON");
   } catch (const std::runtime_error& e) {

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <random>
 #include <set>
 #include <sstream>
@@ -12,6 +11,7 @@
 #include "device/commands.h"
 #include "device/dataflash.h"
 #include "device/numeric.h"
+#include "json/json.h"
 
 namespace vx::sim {
 
@@ -323,6 +323,7 @@ SimState FromJson(const std::string& text) {
   SimState s = DefaultState();
   json j;
   try {
+    CheckJsonDepth(text);
     j = json::parse(text);
   } catch (const json::parse_error& e) {
     throw std::runtime_error("is not JSON (at byte " + std::to_string(e.byte) + ")");

@@ -214,7 +214,7 @@ int ScriptCommand(Session& s, const std::function<bool(std::string&)>& next_line
     try {
       Json a;
       try {
-        a = Json::parse(line);
+        a = ParseJson(line);
       } catch (const Json::parse_error& e) {
         throw std::invalid_argument("not JSON (at byte " + std::to_string(e.byte) + ")");
       } catch (const Json::exception&) {

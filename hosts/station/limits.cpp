@@ -18,12 +18,14 @@ Limits LoadLimits(const std::string& path) {
   if (!in) throw std::invalid_argument("cannot read the limits file " + path);
   records::Json j;
   try {
-    j = records::Json::parse(in);
+    j = ParseJson(std::string(std::istreambuf_iterator<char>(in), {}));
   } catch (const records::Json::parse_error& e) {
     throw std::invalid_argument("the limits file " + path + " is not JSON (at byte " +
                                 std::to_string(e.byte) + ")");
   } catch (const records::Json::exception&) {
     throw std::invalid_argument("the limits file " + path + " holds a number out of range");
+  } catch (const JsonTooDeep& e) {
+    throw std::invalid_argument("the limits file " + path + " is " + e.what());
   }
   if (!j.is_object()) {
     throw std::invalid_argument("the limits file " + path +

@@ -94,6 +94,40 @@ TEST_F(RecordInput, RestoreRefusesARecordNoDeviceHolds) {
   EXPECT_EQ(sim::LoadStateFile(state).dataflash, original);
 }
 
+// Nesting that only an attack holds is refused before any tree is copied: from a record file,
+// a store's row, a script line, a simulator state and a limits file.
+TEST_F(RecordInput, DeepNestingIsRefusedWhereverItComesFrom) {
+  records::Json good = AStoredRecord();
+  const std::string deep = std::string(20000, '[') + std::string(20000, ']');
+  good["extra"] = nullptr;
+  std::string text = good.dump();
+  text.replace(text.find("\"extra\":null"), 12, "\"extra\":" + deep);
+  const std::string file = dir.Write("deep.json", text);
+  for (const std::string& q :
+       {"--fast --sim " + state + " restore --yes " + file, "records import " + file}) {
+    auto r = Run(q);
+    EXPECT_EQ(r.code, 1) << q;
+    EXPECT_TRUE(r.Says("deep.json: not a run record: it is nested deeper than 32 levels")) << r.err;
+  }
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
+  const std::string sql = "UPDATE vx_records SET record = '" + text + "' WHERE id = 1";
+  ASSERT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(raw);
+  for (const std::string& q :
+       {std::string("records show 1"), "--fast --sim " + state + " restore --yes 1"}) {
+    auto r = Run(q);
+    EXPECT_EQ(r.code, 3) << q;
+    EXPECT_TRUE(r.Says("record 1 is damaged: not a run record: it is nested deeper")) << r.err;
+  }
+  const std::string line =
+      "{\"action\":\"type\",\"control\":\"x\",\"text\":\"1\",\"a\":" + deep + "}";
+  EXPECT_TRUE(Run("--fast script " + dir.Write("s.jsonl", line)).Says("nested deeper than 32"));
+  const std::string nested = dir.Write("n.json", "{\"Current\":" + deep + "}");
+  EXPECT_TRUE(Run("--fast --sim " + nested + " read").Says("n.json: nested deeper than 32"));
+  EXPECT_TRUE(Run("--limits " + nested + " --fast read").Says("n.json is nested deeper than 32"));
+}
+
 // A damaged row is named and left out; a query never creates a store, nor empties a CSV.
 TEST_F(RecordInput, QueriesNameWhatIsBrokenAndKeepWhatIsThere) {
   AStoredRecord();
