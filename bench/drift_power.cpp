@@ -1,5 +1,5 @@
 // How well the line statistics' watch finds a station that calibrates differently, measured on
-// seeded simulated lines of eight stations (sim/sim_line): on clean lines, how often it flags
+// seeded simulated lines of eight stations (bench/sim_line): on clean lines, how often it flags
 // a station anyway; on lines where one station's meter starts to read off by BIAS after
 // 2,000 units, how many of that station's units it takes to flag it.
 //   drift_power [LINES] [UNITS] [BIAS] [READING_H] [METER_H] [WARM_UP]
@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "hosts/station/line_stats.h"
-#include "sim/sim_line.h"
+#include "hosts/analytics/line_stats.h"
+#include "bench/sim_line.h"
 
 int main(int argc, char** argv) {
   const int lines = argc > 1 ? std::atoi(argv[1]) : 100;

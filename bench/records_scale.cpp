@@ -26,7 +26,7 @@
 #include "hosts/desktop/records_model.h"
 #include "hosts/desktop/records_window.h"
 #include "records/store.h"
-#include "sim/sim_line.h"
+#include "bench/sim_line.h"
 
 namespace {
 

@@ -10,14 +10,14 @@
 #include <string>
 
 #include "instruments/reading.h"
-#include "records/record.h"
+#include "json/json.h"
 
 namespace vx::instruments {
 
 struct Identity {
   std::string address;  // as given
   std::string driver, vendor, model, serial, version;
-  records::Json ToJson() const;
+  Json ToJson() const;
 };
 
 class Meter {

@@ -335,7 +335,7 @@ bool MeterLeftBehind() {
   return g_left_behind.load() > 0;
 }
 
-records::Json Identity::ToJson() const {
+Json Identity::ToJson() const {
   return {{"address", address}, {"driver", driver}, {"vendor", vendor},
           {"model", model},     {"serial", serial}, {"version", version}};
 }

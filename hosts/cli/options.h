@@ -10,7 +10,7 @@
 
 #include "control/cal_api.h"
 #include "hosts/station/connection.h"
-#include "hosts/station/limits.h"
+#include "records/limits.h"
 #include "hosts/station/run_recorder.h"
 
 namespace vx::cli {

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "hosts/cli/commands.h"
-#include "hosts/station/csv_export.h"
+#include "hosts/analytics/csv_export.h"
 #include "records/store.h"
 
 namespace vx::cli {

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "hosts/cli/commands.h"
-#include "hosts/station/line_report.h"
+#include "hosts/analytics/line_report.h"
 #include "records/store.h"
 
 namespace vx::cli {

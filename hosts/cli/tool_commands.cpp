@@ -12,7 +12,7 @@
 #include "engine/status_codes.h"
 #include "hosts/cli/commands.h"
 #include "hosts/station/hosted_control.h"
-#include "sim/sim_line.h"
+#include "sim/random_unit.h"
 #include "sim/sim_state.h"
 
 namespace vx::cli {

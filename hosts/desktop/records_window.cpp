@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 
 #include "hosts/desktop/records_model.h"
-#include "hosts/station/csv_export.h"
-#include "hosts/station/line_report.h"
+#include "hosts/analytics/csv_export.h"
+#include "hosts/analytics/line_report.h"
 #include "records/store.h"
 
 namespace vx {

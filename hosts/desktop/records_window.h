@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "hosts/station/limits.h"
+#include "records/limits.h"
 
 class QLabel;
 class QUrl;

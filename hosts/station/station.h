@@ -13,7 +13,7 @@
 #include "hosts/station/connection.h"
 #include "hosts/station/guards.h"
 #include "hosts/station/hosted_control.h"
-#include "hosts/station/limits.h"
+#include "records/limits.h"
 #include "hosts/station/run_kinds.h"
 #include "hosts/station/run_recorder.h"
 

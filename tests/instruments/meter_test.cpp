@@ -18,7 +18,7 @@
 #include "platform/virtual_platform.h"
 #include "records/store.h"
 #include "sim/sim_device.h"
-#include "sim/sim_line.h"
+#include "bench/sim_line.h"
 #include "sim/sim_meter.h"
 #include "sim/sim_state.h"
 

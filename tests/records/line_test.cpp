@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "records_fixture.h"
-#include "sim/sim_line.h"
+#include "bench/sim_line.h"
 
 namespace vx::testing {
 

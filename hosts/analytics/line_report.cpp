@@ -1,4 +1,4 @@
-#include "hosts/station/line_report.h"
+#include "hosts/analytics/line_report.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "hosts/station/svg_chart.h"
-#include "hosts/station/whole_file.h"
+#include "hosts/analytics/svg_chart.h"
+#include "hosts/analytics/whole_file.h"
 
 namespace vx {
 

@@ -1,4 +1,4 @@
-#include "hosts/station/line_stats.h"
+#include "hosts/analytics/line_stats.h"
 
 #include <algorithm>
 #include <cmath>

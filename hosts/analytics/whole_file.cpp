@@ -1,4 +1,4 @@
-#include "hosts/station/whole_file.h"
+#include "hosts/analytics/whole_file.h"
 
 #include <unistd.h>
 

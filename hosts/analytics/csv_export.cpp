@@ -1,11 +1,11 @@
-#include "hosts/station/csv_export.h"
+#include "hosts/analytics/csv_export.h"
 
 #include <charconv>
 #include <cstdio>
 #include <iostream>
 #include <stdexcept>
 
-#include "hosts/station/whole_file.h"
+#include "hosts/analytics/whole_file.h"
 #include "records/readings.h"
 
 namespace vx {

@@ -1,4 +1,4 @@
-#include "hosts/station/svg_chart.h"
+#include "hosts/analytics/svg_chart.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "records/record.h"
-#include "sim/sim_state.h"
+#include "sim/random_unit.h"
 
 namespace vx::sim {
 
@@ -21,10 +21,6 @@ struct LineSpec {
   double bias = 0;               // that station's meter error: 0.01 reads 1 % high
   std::int64_t biased_from = 0;  // the first record (index) the bias shows in
 };
-
-// A unit of its own: true voltages, temperature and current, gains (about 1 % off nominal) and
-// sensor errors drawn from the seed; the same for the same seed.
-SimState RandomUnit(std::uint64_t seed, int capacitors = 5);
 
 // Record i (from 0) of the line: the same for the same plan and i.
 records::RunRecord LineRecord(const LineSpec& plan, std::int64_t i);

@@ -10,7 +10,7 @@
 #include <ostream>
 #include <string>
 
-#include "hosts/station/line_stats.h"
+#include "hosts/analytics/line_stats.h"
 
 namespace vx {
 

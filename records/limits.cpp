@@ -1,11 +1,11 @@
-#include "hosts/station/limits.h"
+#include "records/limits.h"
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
-#include "hosts/station/references.h"
+#include "records/readings.h"
 
 namespace vx {
 
@@ -34,7 +34,7 @@ Limits LoadLimits(const std::string& path) {
   Limits l{path, {}};
   for (auto& [name, value] : j.items()) {
     bool known = false;
-    for (const PageReading& r : PageReadings())
+    for (const records::RecordedReading& r : records::kReadings)
       known = known || name == r.name;
     if (!known) {
       throw std::invalid_argument("the limits file " + path + " names \"" + name +

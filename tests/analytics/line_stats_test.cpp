@@ -8,11 +8,11 @@
 #include <regex>
 #include <sstream>
 
-#include "hosts/station/line_report.h"
-#include "hosts/station/line_stats.h"
-#include "hosts/station/svg_chart.h"
+#include "hosts/analytics/line_report.h"
+#include "hosts/analytics/line_stats.h"
+#include "hosts/analytics/svg_chart.h"
 #include "sim/random.h"
-#include "sim/sim_line.h"
+#include "bench/sim_line.h"
 
 namespace vx {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "hosts/station/limits.h"
+#include "records/limits.h"
 #include "records/store.h"
 
 namespace vx {
