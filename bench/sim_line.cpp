@@ -105,7 +105,7 @@ records::RunRecord LineRecord(const LineSpec& plan, std::int64_t i) {
       {"meter", {{"vendor", "Sim"}, {"model", "DMM"}, {"serial", "M" + std::to_string(station)}}}};
   for (int k = 0; k < 8; ++k) {
     r.references.push_back(
-        {std::string(records::kReadings[static_cast<std::size_t>(reading_of_ref[k])].reference),
+        {std::string(records::kReadings[static_cast<std::size_t>(reading_of_ref[k])].label),
          refs[k], source});
   }
   auto readings = [&](auto value) {

@@ -34,7 +34,7 @@ Limits LoadLimits(const std::string& path) {
   Limits l{path, {}};
   for (auto& [name, value] : j.items()) {
     bool known = false;
-    for (const records::RecordedReading& r : records::kReadings)
+    for (const records::PageRow& r : records::kReadings)
       known = known || name == r.name;
     if (!known) {
       throw std::invalid_argument("the limits file " + path + " names \"" + name +

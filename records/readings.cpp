@@ -14,7 +14,7 @@ template <typename Fn>
 void EachCalibrated(const std::vector<Reference>& references, Fn fn) {
   auto reading_of = [](const std::string& label) {
     for (std::size_t i = 0; i < kReadings.size(); ++i) {
-      if (!kReadings[i].reference.empty() && kReadings[i].reference == label) {
+      if (!kReadings[i].label.empty() && kReadings[i].label == label) {
         return static_cast<int>(i);
       }
     }
@@ -47,6 +47,47 @@ Json Name(int i) {
 }
 
 }  // namespace
+
+std::string_view PageRow::unit() const {
+  switch (quantity) {
+    case Quantity::kVoltage:
+      return "mV";
+    case Quantity::kCurrent:
+      return "mA";
+    case Quantity::kTemperature:
+      return "deg C";
+    case Quantity::kSeconds:
+      break;
+  }
+  return "s";
+}
+
+int IndexOf(const PageRow& row) {
+  const auto i = &row - kPageRows.data();
+  return i >= 0 && i < static_cast<std::ptrdiff_t>(kReadings.size()) ? static_cast<int>(i) : -1;
+}
+
+const PageRow* RowOfBox(std::string_view key) {
+  for (const PageRow& r : kPageRows) {
+    if (!r.box.empty() && r.box == key) return &r;
+  }
+  return nullptr;
+}
+
+const PageRow* RowLabelled(std::string_view label) {
+  for (const PageRow& r : kPageRows) {
+    if (!r.label.empty() && r.label == label) return &r;
+  }
+  return nullptr;
+}
+
+std::vector<const PageRow*> ReferenceRows() {
+  std::vector<const PageRow*> out;
+  for (const PageRow& r : kPageRows) {
+    if (!r.box.empty()) out.push_back(&r);
+  }
+  return out;
+}
 
 Json Number(const std::string& text) {
   try {
@@ -89,7 +130,7 @@ Json Corrections(const std::vector<Reference>& references, const Json& readings_
     Json c;
     if (measured.is_number() && r.is_number()) {
       const double m = measured.get<double>(), v = r.get<double>();
-      if (kReadings[static_cast<std::size_t>(i)].offset) {
+      if (kReadings[static_cast<std::size_t>(i)].offset()) {
         c = Rounded(v - m, 3);
       } else if (m != 0) {
         c = Rounded(v / m, 6);

@@ -16,7 +16,7 @@ const std::vector<std::string>& ColumnNames() {
     std::vector<std::string> c = {"time_utc", "station", "operator", "unit",
                                   "run",      "outcome", "uid",      "meter"};
     for (const char* prefix : {"res_", "cor_"}) {
-      for (const RecordedReading& r : kReadings)
+      for (const PageRow& r : kReadings)
         c.push_back(prefix + std::string(r.column));
     }
     return c;
@@ -167,7 +167,7 @@ void SqlStore::Create() {
                       " unit TEXT NOT NULL, run TEXT NOT NULL, outcome TEXT NOT NULL,"
                       " uid TEXT, meter TEXT NOT NULL DEFAULT ''";
   for (const char* prefix : {"res_", "cor_"}) {
-    for (const RecordedReading& r : kReadings)
+    for (const PageRow& r : kReadings)
       table += ", " + std::string(prefix) + std::string(r.column) + " DOUBLE PRECISION";
   }
   Exec(table + ")", {});
@@ -187,7 +187,7 @@ void SqlStore::Migrate(int from) {
   if (from < 3) {  // the columns that lists, exports and statistics read; the records apart
     Exec("ALTER TABLE vx_runs ADD COLUMN meter TEXT NOT NULL DEFAULT ''", {});
     for (const char* prefix : {"res_", "cor_"}) {
-      for (const RecordedReading& r : kReadings) {
+      for (const PageRow& r : kReadings) {
         Exec("ALTER TABLE vx_runs ADD COLUMN " + std::string(prefix) + std::string(r.column) +
                  " DOUBLE PRECISION",
              {});
@@ -347,7 +347,7 @@ void SqlStore::EachSummary(const Query& q, const std::function<void(const Summar
       double d = 0;
       auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), d);
       if (ec != std::errc() || end != text->data() + text->size()) {
-        const RecordedReading& reading = kReadings[i % kReadings.size()];
+        const PageRow& reading = kReadings[i % kReadings.size()];
         broken(s.id, std::string(i < kReadings.size() ? "its residual" : "its correction") +
                          " of " + std::string(reading.name) + " is not a number");
         return;

@@ -25,10 +25,10 @@ std::string CsvCell(const std::string& text) {
 std::size_t WriteCsv(records::Store& store, std::ostream& out,
                      const records::Store::Broken& broken) {
   out << "id,time_utc,station,operator,unit,run,outcome";
-  for (const records::RecordedReading& r : records::kReadings)
+  for (const records::PageRow& r : records::kReadings)
     out << "," << CsvCell(std::string(r.name) + " residual");
   out << ",meter";
-  for (const records::RecordedReading& r : records::kReadings)
+  for (const records::PageRow& r : records::kReadings)
     out << "," << CsvCell(std::string(r.name) + " correction");
   out << "\n";
   std::size_t n = 0;

@@ -16,12 +16,12 @@ namespace {
 constexpr std::size_t kMostPoints = 120;  // per series: days are merged beyond it
 
 double BinWidth(std::size_t reading) {
-  return records::kReadings[reading].offset ? 0.05 : 0.5;
+  return records::kReadings[reading].offset() ? 0.05 : 0.5;
 }
 
 std::string UnitOf(std::size_t reading) {
-  if (records::kReadings[reading].offset) return "°C";
-  return records::kReadings[reading].column == "current" ? "mA" : "mV";
+  if (records::kReadings[reading].offset()) return "°C";
+  return std::string(records::kReadings[reading].unit());
 }
 
 const char* const kStyle = R"(<style>
@@ -161,7 +161,7 @@ void LineReport::Write(std::ostream& out, const std::string& covers) const {
     }
     if (line.n == 0) continue;
     const std::string name(records::kReadings[i].name);
-    const bool ratio = !records::kReadings[i].offset;
+    const bool ratio = !records::kReadings[i].offset();
     out << "<h2>" << HtmlText(name) << "</h2>\n";
     std::vector<Series> series;
     for (const GroupStats& g : groups) {

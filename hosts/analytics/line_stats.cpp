@@ -128,7 +128,7 @@ void LineStats::Add(const records::Summary& s) {
     if (!s.corrections[i]) continue;
     const double c = *s.corrections[i];
     const Spread rest = Spread::Without(line_[i], r.correction);
-    const bool offset = records::kReadings[i].offset;
+    const bool offset = records::kReadings[i].offset();
     const double difference = offset ? c - rest.mean : (c / rest.mean - 1) * 100;
     if (rest.n >= w_.warm_up && rest.Sd() > 0) {
       Watch(name, g, i, (c - rest.mean) / rest.Sd(), difference, s);
@@ -179,7 +179,7 @@ void LineStats::Watch(const std::string& name, Group& g, std::size_t chart, doub
     Flag f;
     f.group = name;
     f.reading = meter ? kMeterReadings : std::string(records::kReadings[chart].name);
-    f.percent = meter || !records::kReadings[chart].offset;
+    f.percent = meter || !records::kReadings[chart].offset();
     f.difference = side.since.mean;
     f.first_id = side.id;
     f.first_unit = side.unit;

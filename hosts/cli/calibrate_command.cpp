@@ -1,5 +1,6 @@
 // `calibrate`: the page's "Calibrate device as indicated below". Each reference ticks its
 // calibration and is typed into its box; nothing is calibrated against a value nobody gave.
+#include <map>
 #include <optional>
 
 #include "hosts/cli/commands.h"
@@ -14,10 +15,10 @@ namespace {
 
 struct CalibrateArgs {
   std::vector<std::string> voltages;  // cumulative mV, from capacitor 1 up
-  std::optional<std::string> system_voltage;
-  std::optional<std::string> temperature;
-  std::vector<std::string> sensors;  // int, ext1, ext2; empty: as the page has them
-  std::optional<std::string> current;
+  // The references of the other calibrations, by their boxes (the system voltage, temperature
+  // and current rows of the page's vocabulary).
+  std::map<std::string_view, std::optional<std::string>> singles;
+  std::vector<std::string> sensors;       // int, ext1, ext2; empty: as the page has them
   std::optional<std::string> charge_fet;  // on, off
   bool cc_offset = false;
   bool verify = false;
@@ -47,16 +48,15 @@ bool GiveVoltages(Station& s, std::vector<std::string> voltages, const MeterOpti
   }
   // (With a count the page does not support it refuses the run itself.)
   if (n && static_cast<int>(voltages.size()) != *n) {
-    const auto rows = ReferenceBoxes();
     Out::Error("this device is configured for " + std::to_string(*n) +
                " series capacitors: --voltages takes " + std::to_string(*n) + " values (" +
-               std::string(rows[0].label) + " to " +
-               std::string(rows[static_cast<std::size_t>(*n - 1)].label) + "), not " +
+               std::string(records::kReadings[0].label) + " to " +
+               std::string(records::kReadings[static_cast<std::size_t>(*n - 1)].label) + "), not " +
                std::to_string(voltages.size()));
     return false;
   }
   for (std::size_t k = 0; k < voltages.size() && k < 5; ++k) {
-    const std::string key(ReferenceBoxes()[k].key);
+    const std::string key(records::kReadings[k].box);
     if (!f.At(key).enabled() || !GiveReference(s, key, voltages[k], "--voltages", m, metered)) {
       return false;
     }
@@ -69,14 +69,10 @@ int CalibrateCommand(Session& s, const CalibrateArgs& a) {
   const MeterOptions& m = s.options().meter;
   std::vector<std::string> metered;
   if (!a.voltages.empty() && !GiveVoltages(s.station(), a.voltages, m, metered)) return kExitUsage;
-  const std::pair<const std::optional<std::string>&, const char*> singles[] = {
-      {a.system_voltage, "--system-voltage"},
-      {a.temperature, "--temperature"},
-      {a.current, "--current"}};
-  const char* boxes[] = {"txtActualSystemVoltage", "txtTemperature", "txtCurrent"};
-  for (std::size_t i = 0; i < 3; ++i) {
-    const auto& [value, option] = singles[i];
-    if (value && !GiveReference(s.station(), boxes[i], *value, option, m, metered)) {
+  for (const auto& [box, value] : a.singles) {
+    const PageRow& row = *records::RowOfBox(box);
+    if (value && !GiveReference(s.station(), std::string(box), *value, std::string(row.option), m,
+                                metered)) {
       return kExitUsage;
     }
   }
@@ -90,9 +86,8 @@ int CalibrateCommand(Session& s, const CalibrateArgs& a) {
   }
   if (a.charge_fet) f.Click(*a.charge_fet == "on" ? "OptionUse" : "OptionByPass");
   SetTicked(f, "chkVoltageCal", !a.voltages.empty());
-  SetTicked(f, "chkSystemVoltage", a.system_voltage.has_value());
-  SetTicked(f, "chkTempCal", a.temperature.has_value());
-  SetTicked(f, "chkCurrentCal", a.current.has_value());
+  for (const auto& [box, value] : a.singles)
+    SetTicked(f, std::string(records::RowOfBox(box)->calibration), value.has_value());
   // The CC offset box is hidden on the page; the command line ticks it for the user.
   f.At("chkCCOffset").SetValue(a.cc_offset ? 1 : 0);
 
@@ -114,12 +109,15 @@ void AddCalibrateCommand(CLI::App& app, Options& o, std::vector<Command>& out) {
   cmd->add_option("--voltages", a->voltages,
                   "cumulative actual voltages in mV, one per configured capacitor")
       ->delimiter(',');
-  cmd->add_option("--system-voltage", a->system_voltage, "actual system voltage in mV");
-  cmd->add_option("--temperature", a->temperature, "actual temperature in degrees C");
+  for (const PageRow* row : records::ReferenceRows()) {
+    if (row->calibration.empty() || row->calibration == "chkVoltageCal") continue;
+    cmd->add_option(std::string(row->option), a->singles[row->box],
+                    std::string(row->label) + " in " + std::string(row->unit()) +
+                        (row->quantity == Quantity::kCurrent ? ", discharge negative" : ""));
+  }
   cmd->add_option("--sensors", a->sensors, "sensors to calibrate: int,ext1,ext2")
       ->delimiter(',')
       ->check(CLI::IsMember({"int", "ext1", "ext2"}));
-  cmd->add_option("--current", a->current, "actual current in mA, discharge negative");
   cmd->add_option("--charge-fet", a->charge_fet, "charge FET during current calibration: on or off")
       ->check(CLI::IsMember({"on", "off"}));
   cmd->add_flag("--cc-offset", a->cc_offset, "CC offset calibration");

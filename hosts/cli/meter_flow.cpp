@@ -54,7 +54,7 @@ int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::stri
     s.out().Print("Meter: " + id.vendor + " " + id.model + " (serial " + id.serial + ")",
                   Json{{"meter", id.ToJson()}});
     for (const std::string& key : keys) {
-      const ReferenceBox& box = *BoxOf(key);
+      const PageRow& box = *records::RowOfBox(key);
       label = std::string(box.label);
       auto expect = MeterExpectation(box);
       if (!expect) throw MeterError("is not a reference a meter gives");

@@ -36,13 +36,13 @@ void PrintReadings(Session& s, bool watch) {
   }
   if (watch) {  // one line a scan, for a log
     std::string line = records::NowUtc();
-    for (const PageReading& r : PageReadings())
+    for (const PageRow& r : records::kReadings)
       line += "  " + f.At(std::string(r.measured)).text();
     s.out().Text(line);
     return;
   }
-  for (const PageReading& r : PageReadings())
-    s.out().Text(Row(r.name, f.At(std::string(r.measured)).text(), r.unit));
+  for (const PageRow& r : records::kReadings)
+    s.out().Text(Row(r.name, f.At(std::string(r.measured)).text(), r.unit()));
 }
 
 int ReadCommand(Session& s, const ReadArgs& a) {
@@ -52,8 +52,8 @@ int ReadCommand(Session& s, const ReadArgs& a) {
                      : std::chrono::milliseconds(f.At("tmrScan").interval_ms);
   if (a.watch && !s.out().json()) {
     std::string head = "time (UTC)              ";
-    for (const PageReading& r : PageReadings())
-      head += "  " + std::string(r.name) + " (" + std::string(r.unit) + ")";
+    for (const PageRow& r : records::kReadings)
+      head += "  " + std::string(r.name) + " (" + std::string(r.unit()) + ")";
     s.out().Text(head);
   }
   int code = kExitOk;
@@ -70,12 +70,16 @@ int ReadCommand(Session& s, const ReadArgs& a) {
     }
     f.Tick("tmrScan");
     PrintReadings(s, a.watch);
-    // Every box "Err_Rd": the device does not answer at all; some: a read failed.
-    int failed = 0;
-    for (int r : {0, 6, 7, 8})
-      failed +=
-          f.At(std::string(PageReadings()[static_cast<std::size_t>(r)].measured)).text() == kErrRd;
-    if (failed == 4) {
+    // Every box read on its own (the first capacitor and those below the stack's) "Err_Rd":
+    // the device does not answer at all; some: a read failed.
+    int failed = 0, read = 0;
+    for (const PageRow& r : records::kReadings) {
+      const int at = records::IndexOf(r);
+      if (at != 0 && at <= kStackReading) continue;
+      ++read;
+      failed += f.At(std::string(r.measured)).text() == kErrRd;
+    }
+    if (failed == read) {
       code = kExitSetup;
     } else if (failed > 0 && code == kExitOk) {
       code = kExitFailed;

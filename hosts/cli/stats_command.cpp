@@ -6,8 +6,8 @@
 #include <iomanip>
 #include <sstream>
 
-#include "hosts/cli/commands.h"
 #include "hosts/analytics/line_report.h"
+#include "hosts/cli/commands.h"
 #include "records/store.h"
 
 namespace vx::cli {
@@ -125,7 +125,7 @@ int Stats(const Options& o, const LineQuery& lq) {
       for (std::size_t i = 0; i < g.readings.size(); ++i) {
         const ReadingStats& r = g.readings[i];
         if (r.correction.n == 0 && r.residual.n == 0) continue;
-        const int d = records::kReadings[i].offset ? 2 : 5;
+        const int d = records::kReadings[i].offset() ? 2 : 5;
         std::ostringstream line;
         line << "  " << std::left << std::setw(24) << records::kReadings[i].name << std::right
              << std::setw(7) << r.correction.n << std::setw(12) << Fixed(r.correction.mean, d)

@@ -347,7 +347,7 @@ MeterAssistant* MainWindow::OpenMeterAssistant() {
   assistant->on_taken = [this](const std::string& label, const std::string& text,
                                const records::Json& source) {
     station_.SetReferenceSource(label, text, source);
-    station_.NoteGiven(std::string(BoxLabelled(label)->key), text);
+    station_.NoteGiven(std::string(records::RowLabelled(label)->box), text);
   };
   assistant->show();
   return assistant;

@@ -53,14 +53,15 @@ void MeterAssistant::ShowPosition() {
     connect(take_, &QPushButton::clicked, this, &QDialog::accept);
     return;
   }
-  position_->setText(
-      QString::fromStdString(std::string(BoxOf(keys_[at_])->probe) + ", then take the reading."));
+  position_->setText(QString::fromStdString(std::string(records::RowOfBox(keys_[at_])->probe) +
+                                            ", then take the reading."));
   take_->setEnabled(true);
 }
 
 void MeterAssistant::Take() {
   meter_->Discard();
-  settler_ = std::make_unique<instruments::Settler>(*MeterExpectation(*BoxOf(keys_[at_])));
+  settler_ =
+      std::make_unique<instruments::Settler>(*MeterExpectation(*records::RowOfBox(keys_[at_])));
   take_->setEnabled(false);
 }
 
@@ -85,7 +86,7 @@ void MeterAssistant::Tick() {
       return;
     }
     const std::string key = keys_[at_];
-    const ReferenceBox& box = *BoxOf(key);
+    const PageRow& box = *records::RowOfBox(key);
     const std::string label(box.label);
     if (!page_.Type(key, got->text)) {
       throw instruments::MeterError(label + " cannot be typed into now");

@@ -31,12 +31,11 @@ GuardSettings ReadGuardSettings(const std::string& config_path) {
 std::vector<std::string> Implausible(FormModel& f, const RunKind& run, const GuardSettings& g) {
   std::vector<std::string> out;
   for (const std::string& key : ReferenceKeysFor(f, run)) {
-    const ReferenceBox& box = *BoxOf(key);
-    if (box.reading < 0) continue;
-    const PageReading& reading = PageReadings()[static_cast<std::size_t>(box.reading)];
-    const std::string label(box.label), unit(reading.unit);
+    const PageRow& row = *records::RowOfBox(key);
+    if (row.measured.empty()) continue;  // a setting of the run, not a reference
+    const std::string label(row.label), unit(row.unit());
     const std::string given = f.At(key).text();
-    const std::string shown = f.At(std::string(reading.measured)).text();
+    const std::string shown = f.At(std::string(row.measured)).text();
     const auto ref = Value(given);
     const auto measured = Value(shown);
     const std::string said = label + " " + given + " " + unit;
@@ -48,7 +47,7 @@ std::vector<std::string> Implausible(FormModel& f, const RunKind& run, const Gua
       continue;
     }
     const std::string against = " against the reading " + shown + " " + unit;
-    if (box.quantity == Quantity::kTemperature) {
+    if (row.quantity == Quantity::kTemperature) {
       if (*ref <= 0) {
         out.push_back(said + " is not above 0 degrees C, which the device needs");
       } else if (std::fabs(*ref - *measured) > g.max_temperature_correction) {
@@ -66,7 +65,7 @@ std::vector<std::string> Implausible(FormModel& f, const RunKind& run, const Gua
     const std::string fits = "; " + FormatDouble(std::round(negative ? -hi : lo)) + " to " +
                              FormatDouble(std::round(negative ? -lo : hi)) + " " + unit + " fit (" +
                              FormatDouble(g.max_correction_pct) + " %)";
-    if (box.quantity == Quantity::kCurrent) {
+    if (row.quantity == Quantity::kCurrent) {
       if (*ref == 0 || *measured == 0 || (*ref < 0) != (*measured < 0)) {
         out.push_back(said + against + " is of the other sign (discharge is negative), or 0" +
                       (*measured == 0 ? std::string() : fits));
@@ -90,7 +89,7 @@ std::vector<std::string> Untyped(FormModel& f, const RunKind& run,
                                  const std::map<std::string, std::string>& given) {
   std::vector<std::string> out;
   for (const std::string& key : ReferenceKeysFor(f, run)) {
-    if (BoxOf(key)->reading < 0) continue;  // a setting of the run, not a reference
+    if (records::RowOfBox(key)->measured.empty()) continue;  // a setting, not a reference
     auto it = given.find(key);
     const std::string& text = f.At(key).text();
     if (it == given.end() || it->second != text) {

@@ -25,15 +25,15 @@ bool On(FormModel& f, std::string_view key) {
   return f.At(std::string(key)).value() == 1;
 }
 
-// The boxes a ticked calibration takes its references from.
+// The boxes a ticked calibration takes its references from: of the capacitor rows, those of
+// the configured capacitors.
 void BoxesOf(FormModel& f, std::string_view calibration, std::vector<std::string>& keys) {
   const int rows = ConfiguredCount(f).value_or(0);
-  for (const ReferenceBox& b : ReferenceBoxes()) {
-    if (b.calibration != calibration) continue;
-    if (b.quantity == Quantity::kVoltage && b.reading < kStackReading && b.reading >= rows) {
-      continue;
-    }
-    keys.emplace_back(b.key);
+  for (const PageRow* r : records::ReferenceRows()) {
+    if (r->calibration != calibration) continue;
+    const int i = records::IndexOf(*r);
+    if (i >= rows && i < kStackReading) continue;
+    keys.emplace_back(r->box);
   }
 }
 
@@ -51,20 +51,20 @@ std::optional<int> ConfiguredCount(FormModel& f) {
 
 Json ReadingsJson(FormModel& f) {
   auto reading = [&](std::size_t i) {
-    return Number(f.At(std::string(PageReadings()[i].measured)).text());
+    return Number(f.At(std::string(records::kReadings[i].measured)).text());
   };
   Json caps = Json::array();
   for (std::size_t i = 0; i <= kStackReading; ++i)
     caps.push_back(reading(i));
   return Json{{"capacitors_mV", caps},
-              {"system_mV", reading(6)},
-              {"temperature_C", reading(7)},
-              {"current_mA", reading(8)}};
+              {"system_mV", reading(kStackReading + 1)},
+              {"temperature_C", reading(kStackReading + 2)},
+              {"current_mA", reading(kStackReading + 3)}};
 }
 
 std::vector<std::string> ReferenceKeysFor(FormModel& f, const RunKind& run) {
   std::vector<std::string> keys;
-  if (run.id == "calibrate") {
+  if (run.from_ticked) {
     for (const Calibration& c : kCalibrations) {
       if (On(f, c.box)) BoxesOf(f, c.box, keys);
     }
@@ -78,18 +78,19 @@ std::vector<std::string> ReadingsCalibratedBy(FormModel& f, const RunKind& run) 
   std::vector<std::string> names;
   bool rows = false;
   for (const std::string& key : ReferenceKeysFor(f, run)) {
-    const ReferenceBox& b = *BoxOf(key);
-    if (b.reading < 0) continue;
-    names.emplace_back(PageReadings()[static_cast<std::size_t>(b.reading)].name);
-    rows = rows || b.reading < kStackReading;
+    const PageRow& r = *records::RowOfBox(key);
+    const int i = records::IndexOf(r);
+    if (i < 0) continue;
+    names.emplace_back(r.name);
+    rows = rows || i < kStackReading;
   }
-  if (rows) names.emplace_back(PageReadings()[kStackReading].name);
+  if (rows) names.emplace_back(records::kReadings[kStackReading].name);
   return names;
 }
 
 RunInputs InputsFor(FormModel& f, const RunKind& run) {
   RunInputs in;
-  if (run.id == "calibrate") {
+  if (run.from_ticked) {
     for (const Calibration& c : kCalibrations) {
       if (!On(f, c.box)) continue;
       in.ticked.push_back(f.At(c.box).text());
@@ -98,7 +99,7 @@ RunInputs InputsFor(FormModel& f, const RunKind& run) {
       }
     }
   } else if (run.method) {
-    in.ticked.push_back(f.At(std::string(BoxOf(run.box)->calibration)).text());
+    in.ticked.push_back(f.At(std::string(records::RowOfBox(run.box)->calibration)).text());
   } else if (!run.trigger.empty()) {
     in.ticked.push_back(f.At(std::string(run.trigger)).text());
   }

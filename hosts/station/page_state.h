@@ -34,7 +34,7 @@ RunInputs InputsFor(FormModel& f, const RunKind& run);
 // boxes of the ticked calibrations (capacitor rows up to the configured count), in probe order.
 std::vector<std::string> ReferenceKeysFor(FormModel& f, const RunKind& run);
 
-// The readings a run of the page will calibrate as it stands, by their names (PageReadings()):
+// The readings a run of the page will calibrate as it stands, by their names (records::kReadings):
 // what its residuals and a limits file can speak of.
 std::vector<std::string> ReadingsCalibratedBy(FormModel& f, const RunKind& run);
 

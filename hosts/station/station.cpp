@@ -47,7 +47,7 @@ RunResult Station::Run(const RunKind& kind, const std::function<void()>& act,
     } else if (act) {
       act();
     } else if (kind.method) {
-      result.returned = control_.cal().CalSystemVoltage();
+      result.returned = (control_.cal().*kind.method)();
     } else if (page && !kind.trigger.empty()) {
       page->Click(std::string(kind.trigger));
     }

@@ -8,11 +8,11 @@
 #include <regex>
 #include <sstream>
 
+#include "bench/sim_line.h"
 #include "hosts/analytics/line_report.h"
 #include "hosts/analytics/line_stats.h"
 #include "hosts/analytics/svg_chart.h"
 #include "sim/random.h"
-#include "bench/sim_line.h"
 
 namespace vx {
 
@@ -70,7 +70,7 @@ TEST(LineStats, AnOffsetDriftIsGivenInDegrees) {
   LineStats stats(GroupBy::kStation, {});
   sim::Random rnd(11, 0);
   const std::size_t t = 7;
-  ASSERT_TRUE(records::kReadings[t].offset);
+  ASSERT_TRUE(records::kReadings[t].offset());
   for (std::int64_t i = 0; i < 1600; ++i) {
     records::Summary s;
     s.id = i + 1;

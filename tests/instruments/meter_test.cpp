@@ -13,12 +13,12 @@
 
 #include "../cli/process.h"
 #include "../cli/sim_folder.h"
+#include "bench/sim_line.h"
 #include "hosts/station/references.h"
 #include "instruments/meter.h"
 #include "platform/virtual_platform.h"
 #include "records/store.h"
 #include "sim/sim_device.h"
-#include "bench/sim_line.h"
 #include "sim/sim_meter.h"
 #include "sim/sim_state.h"
 
@@ -31,7 +31,7 @@ namespace {
 
 // Takes readings from the meter until the reference settles (or the meter fails).
 instruments::Settled Take(Meter& m, const std::string& label, int window = 5) {
-  instruments::Settler settler(*MeterExpectation(*BoxLabelled(label)), window, 20);
+  instruments::Settler settler(*MeterExpectation(*records::RowLabelled(label)), window, 20);
   for (;;) {
     if (auto s = settler.Add(m.Next(std::chrono::seconds(10)))) return *s;
   }

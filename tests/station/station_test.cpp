@@ -169,11 +169,11 @@ TEST_F(StationTest, TheReferenceTableFollowsThePage) {
   EXPECT_TRUE(ReferenceKeysFor(f(), *RunNamed("pack-voltage")).empty());
   EXPECT_EQ(*ConfiguredCount(f()), 3);
   // What a meter must give, and where its probes go.
-  EXPECT_EQ(MeterExpectation(*BoxOf("txtVoltage(2)"))->scale, 1000);
-  EXPECT_EQ(MeterExpectation(*BoxOf("txtCurrent"))->quantity, "current");
-  EXPECT_EQ(MeterExpectation(*BoxOf("txtTemperature"))->decimals, 1);
-  EXPECT_FALSE(MeterExpectation(*BoxOf("txtBrdOffTime")));
-  EXPECT_EQ(BoxLabelled("Capacitor 1 + 2 + 3")->probe,
+  EXPECT_EQ(MeterExpectation(*records::RowOfBox("txtVoltage(2)"))->scale, 1000);
+  EXPECT_EQ(MeterExpectation(*records::RowOfBox("txtCurrent"))->quantity, "current");
+  EXPECT_EQ(MeterExpectation(*records::RowOfBox("txtTemperature"))->decimals, 1);
+  EXPECT_FALSE(MeterExpectation(*records::RowOfBox("txtBrdOffTime")));
+  EXPECT_EQ(records::RowLabelled("Capacitor 1 + 2 + 3")->probe,
             "Put the meter across ground and the top of Capacitor 1 + 2 + 3");
   EXPECT_EQ(LabelOf("txtCurrent"), "actual current");
   EXPECT_EQ(LabelOf("txtNothing"), "txtNothing");
