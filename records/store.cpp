@@ -173,24 +173,26 @@ std::string QueryTime(const std::string& text) {
 
 namespace {
 
-// Keeps the record in a file because the store could not take it (why); the warning to give.
-std::string Keep(const std::string& where, RunRecord& r, const std::string& why) {
+// Keeps the record in a file because the store could not take it (why), and says where.
+Kept Keep(const std::string& where, RunRecord& r, const std::string& why) {
   std::string file;
   if (KeepAsFile(FallbackFolderFor(where), r, file) || KeepAsFile(".", r, file)) {
-    return "the record could not be stored (" + why + "); it was written to " + file +
-           " (vx58420cal records import brings it in)";
+    return {"the record could not be stored (" + why + "); it was written to " + file +
+                " (vx58420cal records import brings it in)",
+            file};
   }
-  std::cerr << ToJson(r).dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
-  return "the record could not be stored (" + why +
-         ") nor written to a file; it was printed on standard error";
+  std::cerr << DumpJson(ToJson(r)) << "\n";
+  return {"the record could not be stored (" + why +
+              ") nor written to a file; it was printed on standard error",
+          ""};
 }
 
 }  // namespace
 
-std::string StoreOrKeep(const std::string& where, RunRecord& r) {
+Kept StoreOrKeep(const std::string& where, RunRecord& r) {
   try {
     r.id = OpenStore(where)->Add(r);
-    return "";
+    return {};
   } catch (const std::exception& e) {
     return Keep(where, r, e.what());
   }
@@ -208,13 +210,13 @@ void Trail::Start(RunRecord& r) {
   }
 }
 
-std::string Trail::Finish(RunRecord& r) {
+Kept Trail::Finish(RunRecord& r) {
   if (!unreachable_.empty()) return Keep(where_, r, unreachable_);
   if (id_ > 0) {
     try {
       r.id = id_;
       OpenStore(where_)->Update(id_, r);
-      return "";
+      return {};
     } catch (const std::exception&) {
       r.id = 0;  // stored whole elsewhere below; the incomplete row stays as the start's trace
     }

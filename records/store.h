@@ -104,9 +104,16 @@ std::string DefaultDatabase();
 // The store as messages name it: a server's address without its password.
 std::string DisplayName(const std::string& where);
 
-// Stores the record; when that fails, writes it as a JSON file beside the database and returns
-// a warning naming the file (empty when the record was stored). Never throws.
-std::string StoreOrKeep(const std::string& where, RunRecord& r);
+// How storing a record went: stored (both empty), else why not and where it was kept instead.
+struct Kept {
+  std::string warning;  // "the record could not be stored (...); it was written to FILE ..."
+  std::string file;     // the record's file; "" when it was stored, or printed on stderr
+  bool stored() const { return warning.empty(); }
+};
+
+// Stores the record; when that fails, writes it as a JSON file beside the database and says
+// where. Never throws.
+Kept StoreOrKeep(const std::string& where, RunRecord& r);
 
 // The trail of one run: its record stored as "incomplete" when the run starts (so that a
 // killed program still leaves it, with the data flash from before), and completed when the run
@@ -116,8 +123,8 @@ class Trail {
   explicit Trail(std::string where) : where_(std::move(where)) {}
   // Stores the record as it is now, with the outcome "incomplete"; sets its id when stored.
   void Start(RunRecord& r);
-  // The record complete: over its start, else as StoreOrKeep keeps it. A warning, or "".
-  std::string Finish(RunRecord& r);
+  // The record complete: over its start, else as StoreOrKeep keeps it.
+  Kept Finish(RunRecord& r);
 
  private:
   std::string where_;

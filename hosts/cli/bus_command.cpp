@@ -193,7 +193,7 @@ int BusCommand(Session& s, const std::vector<BusRequest>& sequence) {
       [&] {
         return Json{{"transfers", WordsOf(sequence, done)}, {"planned", sequence.size()}};
       });
-  return r.interrupted ? kExitInterrupted : ok ? kExitOk : kExitFailed;
+  return r.interrupted() ? kExitInterrupted : ok ? kExitOk : kExitFailed;
 }
 
 }  // namespace

@@ -24,20 +24,6 @@ struct CalibrateArgs {
   bool verify = false;
 };
 
-// Each reading that was calibrated against its reference, after the run.
-void PrintResiduals(Session& s, const records::RunRecord& r) {
-  if (s.out().json()) {
-    s.out().Object(Json{{"verify", r.residuals}, {"readings", r.readings_after}});
-    return;
-  }
-  s.out().Text("Residuals (measured - reference):");
-  for (auto& [name, v] : r.residuals.items()) {
-    std::string row = name;
-    row.resize(std::max<std::size_t>(row.size(), 24), ' ');
-    s.out().Text("  " + row + (v.is_null() ? "n/a" : v.dump()));
-  }
-}
-
 // The capacitor rows: exactly one value for each configured capacitor ("meter" for all).
 bool GiveVoltages(Station& s, std::vector<std::string> voltages, const MeterOptions& m,
                   std::vector<std::string>& metered) {
@@ -91,14 +77,9 @@ int CalibrateCommand(Session& s, const CalibrateArgs& a) {
   // The CC offset box is hidden on the page; the command line ticks it for the user.
   f.At("chkCCOffset").SetValue(a.cc_offset ? 1 : 0);
 
-  const RunKind& kind = *RunNamed("calibrate");
-  if (!s.LimitsCheckSomething(kind)) return kExitUsage;
   if (int code = TakeFromMeter(s, m, metered); code != kExitOk) return code;
-  if (!s.Cleared(kind)) return kExitUsage;
-  s.WarnAboutConfig();
-  RunResult r = s.Run(kind);
-  if (a.verify && r.done) PrintResiduals(s, r.record);
-  return s.Outcome(kind, r);
+  s.verify = a.verify;
+  return s.PageRun(*RunNamed("calibrate"));
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ void AddGlobalOptions(CLI::App& app, Options& o) {
   app.add_option("--wait-bus", o.bus_wait_s,
                  "seconds to wait for another program using the device (default 10)")
       ->transform(Whole(0, 3600));
-  app.add_option("--records", o.station.records,
+  app.add_option("--records", o.records,
                  "where run records go: an SQLite file, postgresql://..., or none "
                  "(default: $XDG_DATA_HOME/vx58420/records.sqlite)");
   app.add_option("--records-timeout", o.records_timeout_s,
@@ -106,6 +106,9 @@ void AddGlobalOptions(CLI::App& app, Options& o) {
                  "how far a reference may be from the reading it corrects, in percent (default: "
                  "Config.ini's [Host] MaxCorrectionPct, else 10)")
       ->transform(Whole(1, 100));
+  app.add_flag("--trust-references", o.trust_references,
+               "go on when a reference is far from its reading or nobody gave it: the objections "
+               "are printed and recorded, the page's own checks still run");
   app.add_flag("--json", o.json, "JSON lines output");
   app.add_flag("--fast", o.fast, "simulator only: waits take no real time")->excludes(bus);
   app.add_option("--meter", o.meter.address,
@@ -130,6 +133,7 @@ void AddGlobalOptions(CLI::App& app, Options& o) {
 
 void FinishOptions(const CLI::App& app, Options& o) {
   o.device.use_sim = app.count("--bus") == 0;
+  o.station.records = o.records == "none" ? std::nullopt : std::optional<std::string>(o.records);
   if (!o.limits_file.empty()) o.limits = LoadLimits(o.limits_file);
 }
 

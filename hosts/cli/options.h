@@ -10,8 +10,8 @@
 
 #include "control/cal_api.h"
 #include "hosts/station/connection.h"
-#include "records/limits.h"
 #include "hosts/station/run_recorder.h"
+#include "records/limits.h"
 
 namespace vx::cli {
 
@@ -48,7 +48,9 @@ struct Options {
   int records_timeout_s = 10;  // the longest wait on the records database without progress
   StationInfo station;         // where records go, and who and what they name
   std::string limits_file;
-  int max_correction_pct = 0;  // 0: Config.ini's [Host] MaxCorrectionPct, else 10
+  int max_correction_pct = 0;     // 0: Config.ini's [Host] MaxCorrectionPct, else 10
+  bool trust_references = false;  // the guards' objections are said and recorded, not refused
+  std::string records = "";       // as given: "none" keeps no records
   std::optional<Limits> limits;
   MeterOptions meter;
   // Creates the control instead of loading the plug-in (programs that link the control).

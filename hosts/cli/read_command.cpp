@@ -12,8 +12,6 @@ namespace vx::cli {
 
 namespace {
 
-constexpr const char* kErrRd = "Err_Rd";
-
 std::string Row(std::string_view name, const std::string& value, std::string_view unit) {
   std::ostringstream line;
   line << std::left << std::setw(24) << name << std::right << std::setw(8) << value << " " << unit;
@@ -70,29 +68,14 @@ int ReadCommand(Session& s, const ReadArgs& a) {
     }
     f.Tick("tmrScan");
     PrintReadings(s, a.watch);
-    // Every box read on its own (the first capacitor and those below the stack's) "Err_Rd":
-    // the device does not answer at all; some: a read failed.
-    int failed = 0, read = 0;
-    for (const PageRow& r : records::kReadings) {
-      const int at = records::IndexOf(r);
-      if (at != 0 && at <= kStackReading) continue;
-      ++read;
-      failed += f.At(std::string(r.measured)).text() == kErrRd;
-    }
-    if (failed == read) {
+    if (NothingAnswers(f)) {
       code = kExitSetup;
-    } else if (failed > 0 && code == kExitOk) {
+    } else if (SomethingFailed(f) && code == kExitOk) {
       code = kExitFailed;
     }
   }
   if (code == kExitSetup) {
-    const int address = s.options().device.address7;
-    char hint[160];
-    std::snprintf(hint, sizeof hint,
-                  " at 7-bit address 0x%02X (the page's 8-bit address 0x%02X); --address takes "
-                  "the 7-bit address, the 8-bit one shifted right by one (0x16 is 0x0B)",
-                  address, address << 1);
-    Out::Error(std::string("the device does not answer") + hint);
+    Out::Error(NoAnswerAt(s.options().device.address7) + "; --address takes the 7-bit address");
   }
   return code;
 }

@@ -6,8 +6,8 @@
 #include <iomanip>
 #include <sstream>
 
-#include "hosts/cli/commands.h"
 #include "hosts/analytics/csv_export.h"
+#include "hosts/cli/commands.h"
 #include "records/store.h"
 
 namespace vx::cli {
@@ -18,7 +18,7 @@ using records::Printable;
 using records::RunRecord;
 
 std::string Where(const Options& o) {
-  return o.station.records == "none" ? "" : o.station.records;
+  return o.station.store();
 }
 
 void ReportBroken(std::int64_t id, const std::string& why) {

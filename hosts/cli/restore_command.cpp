@@ -2,11 +2,7 @@
 // device, from the store (by its number) or from a record file. The record is checked whole
 // and the device must be its unit as its run left it; --force goes on past every difference,
 // printing and recording each.
-#include <algorithm>
-
 #include "hosts/cli/commands.h"
-#include "hosts/station/restore.h"
-#include "records/store.h"
 
 namespace vx::cli {
 
@@ -17,70 +13,9 @@ struct RestoreArgs {
   bool force = false;
 };
 
-std::optional<records::RunRecord> Load(const Options& o, const std::string& record) {
-  const bool number = !record.empty() && std::all_of(record.begin(), record.end(), ::isdigit);
-  if (!number) return records::ReadRecordFile(record);
-  auto r = records::OpenStore(o.station.records == "none" ? "" : o.station.records,
-                              records::Access::kRead)
-               ->Get(std::stoll(record));
-  if (!r) Out::Error("there is no record " + record);
-  return r;
-}
-
 int RestoreCommand(Session& s, const RestoreArgs& a) {
-  std::optional<records::RunRecord> r;
-  try {
-    r = Load(s.options(), a.record);
-  } catch (const records::StoreError&) {
-    throw;
-  } catch (const std::runtime_error& e) {  // a record file that holds no record
-    Out::Error(records::Printable(e.what()) + "; nothing was written");
-    return kExitFailed;
-  }
-  if (!r) return kExitFailed;
-  RestorePlan plan = PlanRestore(*r);
-  if (!plan.refused.empty()) {
-    Out::Error(records::Printable(plan.refused));
-    return kExitFailed;
-  }
-  const auto differences = DeviceDifferences(s.station(), *r, s.options().station.unit);
-  for (const std::string& d : differences)
-    Out::Error((a.force ? "forced: " : "") + records::Printable(d));
-  if (!differences.empty() && !a.force) {
-    Out::Error("not restored, nothing was written; --force restores all the same");
-    return kExitFailed;
-  }
-  if (r->after.empty()) {
-    Out::Error("record " + a.record + " is of a run that did not end (" + r->outcome +
-               "): the device is not compared with what that run left");
-  }
-  // The same unit, unless named.
-  if (s.options().station.unit.empty()) s.station().info.unit = r->unit;
-  if (s.platform().MessageBox(records::Printable(RestoreQuestion(*r)), "Supercapacitor Calibration",
-                              Buttons::kOkCancel) != Answer::kOk) {
-    if (!s.options().yes) Out::Error("not restored; --yes answers the confirmation with OK");
-    return kExitFailed;
-  }
-  RestoreResult result = Restore(s.station(), plan, differences);
-  if (!result.run.store_warning.empty()) Out::Error("warning: " + result.run.store_warning);
-  if (result.run.interrupted) {
-    s.ReportInterruption(&result.run);
-    return kExitInterrupted;
-  }
-  const std::string id = std::to_string(r->id);
-  s.out().Print(
-      (result.verified ? "Restored and verified: the data flash reads back as before record " + id
-                       : "Restore not verified: the data flash does not read back as before "
-                         "record " +
-                             id) +
-          ". " + kRestoreCannotUndo,
-      Json{{"run", "restore"},
-           {"record", result.run.record.id},
-           {"verified", result.verified},
-           {"written", result.written},
-           {"forced", differences},
-           {"cannot_undo", kRestoreCannotUndo}});
-  return result.verified ? kExitOk : kExitFailed;
+  const RunResult r = s.station().RestoreRecord(a.record, a.force);
+  return r.outcome.started || r.interrupted() ? Session::ExitFor(r) : kExitFailed;
 }
 
 }  // namespace

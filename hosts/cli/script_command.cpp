@@ -117,19 +117,20 @@ class Script {
     return "";
   }
 
-  // Starts a run of the page unless its references speak against it (the reason, then).
+  // Starts a run of the page unless the station refuses it (the reason, then).
   std::string Start(const RunKind& run, Json* call) {
-    std::string why;
-    for (const std::string& o : s_.station().Objections(run))
-      why += (why.empty() ? "" : "; ") + o;
-    if (!why.empty()) {
+    RunResult r = s_.station().PageRun(run);
+    if (!r.outcome.started && !r.interrupted()) {
+      std::string why;
+      for (const std::string& o : r.outcome.reasons)
+        why += (why.empty() ? "" : "; ") + o;
       runs_.push_back(Json{{"run", run.id}, {"outcome", "refused"}, {"why", why}});
       return why;
     }
-    RunResult r = s_.Run(run);
     if (call) (*call)["result"] = r.returned;
-    Json ended{{"run", run.id}, {"outcome", r.outcome}};
+    Json ended{{"run", run.id}, {"outcome", r.outcome.verdict}};
     if (r.record.id > 0) ended["record"] = r.record.id;
+    if (!r.outcome.unstored.empty()) ended["unstored"] = r.outcome.unstored;
     runs_.push_back(ended);
     return "";
   }
@@ -204,6 +205,7 @@ int ScriptCommand(Session& s, std::istream& in) {
 }
 
 int ScriptCommand(Session& s, const std::function<bool(std::string&)>& next_line) {
+  s.script = true;
   Script script(s);
   std::string line;
   int number = 0;

@@ -31,16 +31,8 @@ int SystemVoltageCommand(Session& s, const std::string& actual) {
                      metered)) {
     return kExitUsage;
   }
-  const RunKind& kind = *RunNamed("system-voltage");
-  if (!s.LimitsCheckSomething(kind)) return kExitUsage;
   if (int code = TakeFromMeter(s, s.options().meter, metered); code != kExitOk) return code;
-  if (!s.Cleared(kind)) return kExitUsage;
-  s.WarnAboutConfig();
-  RunResult r = s.Run(kind);
-  if (!r.done && !r.interrupted) {
-    s.out().Text("CalSystemVoltage returned " + std::to_string(r.returned) + ".");
-  }
-  return s.Outcome(kind, r);
+  return s.PageRun(*RunNamed("system-voltage"));
 }
 
 // A separate run: its frame (and a hidden button) made visible, then clicked as a user would.
@@ -48,9 +40,7 @@ int SeparateRun(Session& s, const RunKind& kind, const Json& extra = nullptr) {
   FormModel& f = s.form();
   f.At("Frame1", 4).SetVisible(true);
   if (kind.hidden_button) f.At(std::string(kind.trigger)).SetVisible(true);
-  if (!s.LimitsCheckSomething(kind)) return kExitUsage;
-  s.WarnAboutConfig();
-  return s.Outcome(kind, s.Run(kind, nullptr, nullptr, [&] { return extra; }));
+  return s.PageRun(kind, extra);
 }
 
 // The software board offset writes its result into the word of CalibrationData that also holds

@@ -72,12 +72,14 @@ Session::Session(Options o)
     : o_(std::move(o)),
       platform_(o_.fast),
       out_(o_.json),
-      station_(platform_, platform_.interrupt) {
+      station_(platform_, platform_.interrupt, this) {
   station_.info = o_.station;
   station_.limits = o_.limits;
   station_.properties = {o_.target_address(), o_.target_info, o_.config_dir, std::nullopt};
   station_.guard = ReadGuardSettings(ConfigPathIn(ConfigFolder(o_.config_dir, o_.plugin)));
   if (o_.max_correction_pct > 0) station_.guard.max_correction_pct = o_.max_correction_pct;
+  station_.bus_wait = std::chrono::seconds(o_.bus_wait_s);
+  station_.state_file = o_.save_state;
   platform_.shown = [this](const std::string& text, const std::string& caption, Buttons b,
                            Answer a) { PrintMessage(text, caption, b, a); };
   platform_.confirm = [this](const std::string&) { return Confirm(); };
@@ -91,14 +93,6 @@ Session::Session(Options o)
   Out::on_failure = [this](const std::string& stream) {
     failed_output_ = stream;
     platform_.interrupt.Request(kOutputFailed);
-  };
-  station_.on_run_start = [this](const RunKind& kind) {
-    progress_.emplace(platform_, station_.device().account(), isatty(2) != 0);
-    progress_->Start(std::string(kind.title));
-  };
-  station_.on_run_end = [this] {
-    if (progress_) progress_->Stop();
-    progress_.reset();
   };
 }
 
@@ -238,96 +232,117 @@ void Session::WarnAboutConfig() {
     Out::Error("warning: Config.ini: " + w);
 }
 
-bool Session::Cleared(const RunKind& kind) {
-  const auto objections = station_.Objections(kind);
-  for (const std::string& o : objections)
-    Out::Error("refused: " + o);
-  if (!objections.empty()) {
-    Out::Error(
-        "the run did not start, nothing was sent to the device (--max-correction PCT sets how far "
-        "a reference may be from its reading)");
-  }
-  return objections.empty();
-}
-
-bool Session::LimitsCheckSomething(const RunKind& kind) {
-  if (!o_.limits) return true;
-  const auto calibrated = ReadingsCalibratedBy(form(), kind);
-  for (const std::string& name : calibrated) {
-    if (o_.limits->max_residual.count(name)) return true;
-  }
-  std::string readings;
-  for (const std::string& name : calibrated)
-    readings += (readings.empty() ? "" : ", ") + name;
-  Out::Error(
-      "--limits: " + o_.limits->file + " checks none of the readings this run calibrates" +
-      (readings.empty() ? " (it calibrates none that a limit can check)" : " (" + readings + ")"));
-  return false;
+int Session::PageRun(const RunKind& kind, const Json& extra) {
+  WarnAboutConfig();
+  RunResult r = station_.PageRun(kind, extra);
+  return r.outcome.started || r.interrupted() ? ExitFor(r) : kExitUsage;
 }
 
 RunResult Session::Run(const RunKind& kind, const std::function<void()>& act,
-                       const std::function<bool()>& done,
-                       const std::function<records::Json()>& extra) {
+                       const std::function<bool()>& done, const std::function<Json()>& extra) {
   RunResult r = station_.Run(kind, act, done, extra);
-  if (!r.store_warning.empty()) Out::Error("warning: " + r.store_warning);
-  if (interrupted()) ReportInterruption(&r);
+  if (interrupted()) ReportInterruption(r.outcome);
   return r;
 }
 
-int Session::Outcome(const RunKind& kind, const RunResult& r) {
-  if (r.interrupted) return kExitInterrupted;
+int Session::ExitFor(const RunResult& r) {
+  if (r.interrupted()) return kExitInterrupted;
+  if (r.outcome.verdict == "out of limits") return kExitOutOfLimits;
+  return r.outcome.done ? kExitOk : kExitFailed;
+}
+
+bool Session::Ask(Question kind, const std::string& question,
+                  const std::vector<std::string>& points) {
+  asked_[static_cast<int>(kind)] = true;
+  switch (kind) {
+    case Question::kObjections:
+      if (o_.trust_references) {
+        for (const std::string& p : points)
+          Out::Error("references trusted: " + p);
+      }
+      return o_.trust_references;
+    case Question::kDifferences:
+      for (const std::string& p : points)
+        Out::Error(p);
+      Out::Error("not restored, nothing was written; --force restores all the same");
+      return false;
+    case Question::kConfirm:
+      break;
+  }
+  return platform_.MessageBox(question, "Supercapacitor Calibration", Buttons::kOkCancel) ==
+         Answer::kOk;
+}
+
+void Session::Warn(const std::string& text) {
+  Out::Error("warning: " + text);
+}
+
+void Session::RunStarts(const RunKind& kind) {
+  progress_.emplace(platform_, station_.device().account(), isatty(2) != 0);
+  progress_->Start(std::string(kind.title));
+}
+
+void Session::RunEnds() {
+  if (progress_) progress_->Stop();
+  progress_.reset();
+}
+
+void Session::Show(const Outcome& o) {
+  if (o.verdict == "interrupted") return ReportInterruption(o);
+  if (script) return;
+  if (!o.started) {
+    for (const std::string& why : o.reasons)
+      Out::Error("refused: " + why);
+    if (asked(Question::kObjections) && o.run != "Restore") {
+      Out::Error(
+          "the run did not start, nothing was sent to the device (--max-correction PCT sets how "
+          "far a reference may be from its reading; --trust-references goes on all the same)");
+    } else if (o.run == "Restore" && cancelled_ && !o_.yes) {
+      Out::Error("not restored; --yes answers the confirmation with OK");
+    }
+    return;
+  }
   if (cancelled_ && !o_.yes) {
     Out::Error("the confirmation was answered Cancel; --yes answers it with OK");
   }
-  const bool out = r.outcome == "out of limits";
-  const std::string name(kind.outcome);
-  Json j{{"run", name}, {"done", r.done}, {"outcome", r.outcome}};
-  if (r.record.id > 0) j["record"] = r.record.id;
-  if (!r.record.limits.is_null()) j["limits"] = r.record.limits;
-  std::string text = name + (r.done ? " done." : " not done.");
-  if (out) {
-    text += " The unit is outside its limits:";
-    for (const auto& c : r.record.limits["checks"]) {
-      if (!c["passed"].get<bool>()) {
-        text += " " + c["reading"].get<std::string>() + " " + c["residual"].dump() + " (at most " +
-                FormatDouble(c["limit"].get<double>()) + ")";
-      }
-    }
-  }
-  // A run that did not finish may still have changed the device: each change, and what undoes
-  // the data flash.
-  const auto effects =
-      r.done ? std::vector<std::string>{} : TookEffect(r.record, station_.device().account());
-  if (!effects.empty()) {
-    text += " It changed the device all the same: ";
-    for (std::size_t i = 0; i < effects.size(); ++i)
-      text += (i ? "; " : "") + effects[i];
-    text += "." + Undo(r);
-    j["took_effect"] = effects;
-  }
-  out_.Print(text, j);
-  return out ? kExitOutOfLimits : r.done ? kExitOk : kExitFailed;
+  if (verify && o.done) PrintResiduals(o);
+  if (!o.returned.empty()) out_.Text(o.returned + ".");
+  std::string text = o.Sentence("vx58420cal restore {} brings back the data flash from before it.");
+  if (o.record > 0) text += " Record " + std::to_string(o.record) + ".";
+  if (!o.unstored.empty()) text += " Its record was not stored; it is in " + o.unstored + ".";
+  out_.Print(text, o.ToJson());
 }
 
-std::string Session::Undo(const RunResult& r) const {
-  if (r.record.id <= 0) return "";
-  return " vx58420cal restore " + std::to_string(r.record.id) +
-         " brings back the data flash from before it.";
+void Session::PrintResiduals(const Outcome& o) {
+  if (out_.json()) {
+    out_.Object(Json{{"verify", o.residuals}, {"readings", o.readings}});
+    return;
+  }
+  out_.Text("Residuals (measured - reference):");
+  for (auto& [name, v] : o.residuals.items()) {
+    std::string row = name;
+    row.resize(std::max<std::size_t>(row.size(), 24), ' ');
+    out_.Text("  " + row + (v.is_null() ? "n/a" : v.dump()));
+  }
 }
 
-void Session::ReportInterruption(const RunResult* r) {
+void Session::ReportInterruption() {
+  Outcome o;
+  o.started = false;
+  o.account = station_.device().account().Summary();
+  ReportInterruption(o);
+}
+
+void Session::ReportInterruption(const Outcome& o) {
   const char* sig = SignalName(platform_.interrupt.reason());
-  const DeviceAccount& account = station_.device().account();
-  const bool started = !r || !r->record.run.empty();
-  std::string what =
-      account.Summary() + (!started                       ? "; the run did not start"
-                           : platform_.interrupt.raised() ? "; the rest of the run was not done"
-                                                          : "; the run had already ended");
-  if (r) {
-    const auto effects = TookEffect(r->record, account);
-    for (std::size_t i = 0; i < effects.size(); ++i)
-      what += (i ? ", " : "; it changed: ") + effects[i];
-    if (!effects.empty()) what += ";" + Undo(*r);
+  std::string what = o.account + (!o.started    ? "; the run did not start"
+                                  : o.cut_short ? "; the rest of the run was not done"
+                                                : "; the run had already ended");
+  for (std::size_t i = 0; i < o.took_effect.size(); ++i)
+    what += (i ? ", " : "; it changed: ") + o.took_effect[i];
+  if (!o.took_effect.empty() && o.record > 0) {
+    what += "; vx58420cal restore " + std::to_string(o.record) +
+            " brings back the data flash from before it.";
   }
   if (platform_.interrupt.requests() > 1) {
     what += " (" + std::to_string(platform_.interrupt.requests() - 1) +
@@ -343,15 +358,7 @@ void Session::ReportInterruption(const RunResult* r) {
 
 bool Session::Finish() {
   if (progress_) progress_->Stop();
-  if (!o_.save_state.empty() && station_.device().simulator()) {
-    try {
-      station_.device().SaveState(o_.save_state);
-    } catch (const std::exception& e) {
-      Out::Error(e.what());
-      return false;
-    }
-  }
-  return true;
+  return station_.SaveState();
 }
 
 }  // namespace vx::cli

@@ -1,11 +1,10 @@
 // One invocation of the command line: the console platform and the station core, with what
-// the command line adds around them: message boxes and confirmations on the console, the
-// transfer trace, the progress display, and the one line that says how a run ended.
+// the command line adds around them: the station's questions, warnings and outcomes on the
+// console, message boxes printed, the transfer trace, the progress display.
 #pragma once
 
 #include <sys/types.h>
 
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,10 +17,10 @@
 
 namespace vx::cli {
 
-class Session {
+class Session : private StationUi {
  public:
   explicit Session(Options o);
-  ~Session();
+  ~Session() override;
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
@@ -30,29 +29,32 @@ class Session {
   int OpenDevice();
   // Loads the plug-in, creates the control and shows it; false with a message on stderr.
   bool ShowControl();
-  // Writes the simulator's state if asked; false when that failed.
+  // Writes the simulator's state if asked and a run has not just written it; false when that
+  // failed.
   bool Finish();
 
-  // A recorded run (station core) with its progress shown and an interruption reported.
-  RunResult Run(const RunKind& kind, const std::function<void()>& act = nullptr,
-                const std::function<bool()>& done = nullptr,
-                const std::function<records::Json()>& extra = nullptr);
-  // The line a run ends with, and its exit code.
-  int Outcome(const RunKind& kind, const RunResult& r);
+  // A page action as the station runs it, with Config.ini's warnings first; its exit code.
+  int PageRun(const RunKind& kind, const Json& extra = nullptr);
+  // A host's own run (raw transfers), recorded, with an interruption reported.
+  RunResult Run(const RunKind& kind, const std::function<void()>& act,
+                const std::function<bool()>& done, const std::function<Json()>& extra);
+  // The exit code of a run that started: 0 done, 5 out of limits, 130 interrupted, else 1.
+  static int ExitFor(const RunResult& r);
   bool interrupted() const { return platform_.interrupt.requested(); }
   // Whether an output of the program (standard output or error, the trace) could not be
   // written.
   bool output_failed() const { return !failed_output_.empty(); }
-  // The line an interruption ends with (with what the run changed, when its record is known).
-  void ReportInterruption(const RunResult* r = nullptr);
+  // The line an interruption ends with (what the device saw; what a run changed).
+  void ReportInterruption(const Outcome& o);
+  void ReportInterruption();
   // One warning line per Config.ini value that was out of range and replaced by its default.
   void WarnAboutConfig();
-  // Whether the run's references were given for this unit and are plausible against their
-  // readings (false with each objection on stderr).
-  bool Cleared(const RunKind& kind);
-  // Whether the run may go on with the --limits given: a limits file that checks none of the
-  // readings the run calibrates would pass any unit (false, said on stderr).
-  bool LimitsCheckSomething(const RunKind& kind);
+  // After a done run, print each calibrated reading's residual before its outcome.
+  bool verify = false;
+  // Script mode: the runs' outcomes go into the script's summary, not a line each.
+  bool script = false;
+  // Whether the station asked this question during the command.
+  bool asked(Question q) const { return asked_[static_cast<int>(q)]; }
 
   Station& station() { return station_; }
   SMBusAdapter& adapter() { return *station_.device().bus(); }
@@ -61,15 +63,21 @@ class Session {
   ConsolePlatform& platform() { return platform_; }
   Out& out() { return out_; }
   const Options& options() const { return o_; }
-  // The message boxes shown so far, and whether a confirmation was answered Cancel.
+  // The message boxes shown so far.
   const std::vector<std::string>& messages() const { return station_.messages(); }
-  bool cancelled() const { return cancelled_; }
 
  private:
+  // What the station asks and shows, on the console.
+  bool Ask(Question kind, const std::string& question,
+           const std::vector<std::string>& points) override;
+  void Warn(const std::string& text) override;
+  void RunStarts(const RunKind& kind) override;
+  void RunEnds() override;
+  void Show(const Outcome& o) override;
+
+  void PrintResiduals(const Outcome& o);
   void PrintMessage(const std::string& text, const std::string& caption, Buttons b, Answer a);
   void WriteTraceLine(const std::string& line);
-  // " vx58420cal restore N brings back ..." for a run with a record, else "".
-  std::string Undo(const RunResult& r) const;
   Answer Confirm();
 
   Options o_;
@@ -82,6 +90,7 @@ class Session {
   std::uint64_t trace_seq_ = 0;
   std::optional<Progress> progress_;
   bool cancelled_ = false;
+  bool asked_[3] = {};
   std::string failed_output_;  // what could not be written, when an output failed
 };
 

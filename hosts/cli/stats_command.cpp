@@ -21,7 +21,7 @@ struct LineQuery {
 };
 
 std::string Where(const Options& o) {
-  return o.station.records == "none" ? "" : o.station.records;
+  return o.station.store();
 }
 
 void ReportBroken(std::int64_t id, const std::string& why) {

@@ -2,6 +2,9 @@
 
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
@@ -9,14 +12,15 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include "config/plugin_folder.h"
 #include "device/numeric.h"
 #include "hosts/desktop/meter_assistant.h"
 #include "hosts/desktop/records_window.h"
+#include "hosts/station/meter_steps.h"
 #include "hosts/station/page_state.h"
 #include "hosts/station/references.h"
-#include "hosts/station/restore.h"
 #include "platform/outside_wait.h"
 #include "records/store.h"
 #include "sim/sim_device.h"
@@ -44,7 +48,7 @@ MainWindow::MainWindow(DesktopOptions options, QWidget* parent)
     : QMainWindow(parent),
       o_(std::move(options)),
       platform_(o_.virtual_time),
-      station_(platform_, platform_.interrupt),
+      station_(platform_, platform_.interrupt, this),
       station_device_(&station_.device()) {
   static const bool quiet = [] {
     g_next_handler = qInstallMessageHandler(QuietSizeHints);
@@ -52,18 +56,43 @@ MainWindow::MainWindow(DesktopOptions options, QWidget* parent)
   }();
   (void)quiet;
   setWindowTitle("vx58420 evaluation host");
-  tabs_ = new QTabWidget(this);
-  setCentralWidget(tabs_);
+  auto* central = new QWidget(this);
+  auto* row = new QHBoxLayout(central);
+  tabs_ = new QTabWidget;
+  row->addWidget(tabs_, 1);
+  // Beside the page: the verdict on the last run, and what the station said, kept readable.
+  auto* side = new QVBoxLayout;
+  verdict_ = new QLabel("No run yet.");
+  verdict_->setObjectName("verdict");
+  verdict_->setWordWrap(true);
+  verdict_->setMargin(8);
+  verdict_->setMinimumHeight(90);
+  verdict_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  QFont big = verdict_->font();
+  big.setPointSizeF(big.pointSizeF() * 1.3);
+  big.setBold(true);
+  verdict_->setFont(big);
+  side->addWidget(verdict_);
+  messages_ = new QListWidget;
+  messages_->setObjectName("messages");
+  messages_->setWordWrap(true);
+  side->addWidget(messages_, 1);
+  auto* panel = new QWidget;
+  panel->setLayout(side);
+  panel->setFixedWidth(300);
+  row->addWidget(panel);
+  setCentralWidget(central);
   statusBar();  // there from the start, so that the window's size counts it
   bar_ = new DeviceBar(*this, {o_.device, o_.device.address7 << 1, o_.dvmac, o_.target_info,
                                o_.station.unit, o_.station.operator_name, o_.meter});
   bar_->on_connect = [this] {
     std::string error;
-    if (!ConnectAndShow(error)) Status(error);
+    if (!ConnectAndShow(error)) Say(error);
   };
   station_.info = o_.station;
   station_.info.program = std::string("vx58420-host ") + VX_VERSION;
   station_.limits = o_.limits;
+  station_.bus_wait = std::chrono::milliseconds(static_cast<std::int64_t>(o_.bus_wait_s * 1000));
   platform_.on_message = [this](const std::string& text) { station_.NoteMessage(text); };
   // A wait on a meter or a database keeps the window's events going and ends when the window
   // closes meanwhile.
@@ -99,7 +128,7 @@ void MainWindow::BuildMenu() {
     if (cal()) {
       station_.Show();
     } else if (!ConnectAndShow(error)) {
-      Status(error);
+      Say(error);
     }
   });
   auto* meter = menuBar()->addMenu("&Meter");
@@ -115,6 +144,73 @@ void MainWindow::Status(const std::string& text) {
 
 QString MainWindow::StatusText() const {
   return statusBar()->currentMessage();
+}
+
+void MainWindow::Say(const std::string& text) {
+  constexpr int kKept = 50;
+  messages_->addItem(QString::fromStdString(records::Printable(text)));
+  while (messages_->count() > kKept)
+    delete messages_->takeItem(0);
+  messages_->scrollToBottom();
+}
+
+QString MainWindow::Said() const {
+  return messages_->count() ? messages_->item(messages_->count() - 1)->text() : QString();
+}
+
+bool MainWindow::Ask(Question, const std::string& question,
+                     const std::vector<std::string>& points) {
+  std::string text = records::Printable(question);
+  for (const std::string& p : points)
+    text += "\n- " + records::Printable(p);
+  text += "\n\nGo on all the same?";
+  return QMessageBox::question(this, "Supercapacitor Calibration", QString::fromStdString(text),
+                               QMessageBox::Ok | QMessageBox::Cancel,
+                               QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+void MainWindow::Warn(const std::string& text) {
+  Say("Warning: " + text);
+}
+
+void MainWindow::RunStarts(const RunKind& kind) {
+  verdict_->setText(QString::fromStdString(std::string(kind.title) + ": running…"));
+  verdict_->setStyleSheet("background: #eeeeee; color: #222222");
+}
+
+void MainWindow::Show(const Outcome& o) {
+  if (!o.started) {
+    std::string why;
+    for (const std::string& r : o.reasons)
+      why += (why.empty() ? "" : "; ") + r;
+    Say((o.run == "Restore" ? "Not restored: " : "The run did not start: ") + why);
+    return;
+  }
+  if (close_pending_) return;
+  const bool good = o.verdict == "done";
+  std::string verdict = o.verdict == "done"            ? "Done within limits"
+                        : o.verdict == "out of limits" ? "Out of limits"
+                        : o.verdict == "interrupted"   ? "Interrupted"
+                        : o.verdict == "refused"       ? "Refused by the page"
+                                                       : "Failed";
+  if (!o.limits.is_object() && good) verdict = "Done";
+  for (const std::string& b : o.beyond_limits)
+    verdict += "\n" + b;
+  verdict_->setText(QString::fromStdString(o.run + ": " + verdict));
+  verdict_->setStyleSheet(good ? "background: #2ca02c; color: white"
+                               : "background: #d62728; color: white");
+  std::string said = o.Sentence(
+      "Records > Recent records, Restore record {} brings back the data flash from before it.");
+  if (!o.returned.empty()) said += " " + o.returned + ".";
+  if (o.record > 0) said += " Record " + std::to_string(o.record) + ".";
+  if (!o.unstored.empty()) said += " Its record was not stored; it is in " + o.unstored + ".";
+  Say(said);
+  if (o.verdict == "out of limits") {
+    auto* box = new QMessageBox(QMessageBox::Warning, "Supercapacitor Calibration",
+                                QString::fromStdString(said), QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();  // the window goes on; the box stays until it is read
+  }
 }
 
 bool MainWindow::LoadPlugin(std::string& error) {
@@ -154,6 +250,9 @@ bool MainWindow::ConnectAndShow(std::string& error) {
   if (device.simulator()) device.simulator()->SetDelayProcessesEvents(true);  // a live window
   station_.properties = bar_->Properties(o_.config_dir);
   station_.guard = ReadGuardSettings(ConfigPathIn(ConfigFolder()));
+  if (o_.max_correction_pct > 0) station_.guard.max_correction_pct = o_.max_correction_pct;
+  station_.state_file = device.simulator() ? device.choice().sim_state : "";
+  silent_said_ = false;
   station_.Show();
   std::string said = device.Name();
   if (device.simulator()) {
@@ -161,13 +260,9 @@ bool MainWindow::ConnectAndShow(std::string& error) {
                ? "Simulated device (built in; its state is not saved)"
                : "Simulated device " + device.choice().sim_state + " (saved after each run)";
   }
-  const auto warnings = ConfigWarnings(ConfigFolder(), station_.properties.target_info);
-  if (!warnings.empty()) {
-    said = "Config.ini: ";
-    for (std::size_t i = 0; i < warnings.size(); ++i)
-      said += (i ? "; " : "") + warnings[i];
-  }
   Status(said);
+  for (const std::string& w : ConfigWarnings(ConfigFolder(), station_.properties.target_info))
+    Say("Config.ini: " + w);
   return true;
 }
 
@@ -178,132 +273,55 @@ void MainWindow::AroundPageAction(const std::string& key, const std::function<vo
     if (act) act();
     return;
   }
+  if (run) {
+    station_.info.unit = bar_->unit();
+    station_.info.operator_name = bar_->operator_name();
+    station_.PageRun(*run);
+    return;
+  }
   std::string error;
-  auto wait = std::chrono::milliseconds(static_cast<std::int64_t>(run ? o_.bus_wait_s * 1000 : 0));
-  auto hold = device.Lock(wait, error);
+  auto hold = device.Lock(std::chrono::milliseconds(0), error);
   if (!hold) {
-    Status((run ? "The run did not start: " : "Scan paused: ") + error);
-    scan_paused_ = !run;
+    Status("Scan paused: " + error);
+    scan_paused_ = true;
     return;
   }
   if (scan_paused_) {
     scan_paused_ = false;
     Status("Scan resumed: " + device.Name() + " is free again");
   }
-  if (!run) {
-    act();
-    return;
-  }
-  // What speaks against the run is put to the user, Cancel the default answer; the answer goes
-  // into the record.
-  const auto objections = station_.Objections(*run);
-  if (!objections.empty()) {
-    std::string question = "Before the run starts:";
-    for (const std::string& o : objections)
-      question += "\n- " + records::Printable(o);
-    question += "\n\nStart the run all the same?";
-    if (QMessageBox::question(this, "Supercapacitor Calibration", QString::fromStdString(question),
-                              QMessageBox::Ok | QMessageBox::Cancel,
-                              QMessageBox::Cancel) != QMessageBox::Ok) {
-      Status("The run did not start: " + records::Printable(objections.front()));
-      return;
-    }
-  }
-  RecordedRun(*run, act, objections);
+  act();
+  // A device that answers nothing at all is most often one at the wrong address.
+  const bool silent = NothingAnswers(station_.control().form());
+  if (silent && !silent_said_) Say(NoAnswerAt(device.choice().address7) + ".");
+  silent_said_ = silent;
 }
 
-void MainWindow::RecordedRun(const RunKind& kind, const std::function<void()>& act,
-                             const std::vector<std::string>& confirmed) {
+std::string MainWindow::RestoreRecord(std::int64_t id) {
+  if (!cal()) return "No device is connected.";
   station_.info.unit = bar_->unit();
   station_.info.operator_name = bar_->operator_name();
-  std::string why = records::CleanLabel(station_.info.unit);
-  if (why.empty()) why = records::CleanLabel(station_.info.operator_name);
-  if (!why.empty()) {
-    Status("The run did not start: the unit or operator label " + why +
-           " (at most 64 characters, no control characters)");
-    return;
-  }
-  RunResult r = station_.Run(kind, act, nullptr, [&] {
-    return confirmed.empty() ? records::Json() : records::Json{{"confirmed", confirmed}};
-  });
-  std::string said;
-  if (!r.store_warning.empty()) said = "Warning: " + r.store_warning;
-  if (Connection& device = station_.device();
-      device.simulator() && !device.choice().sim_state.empty()) {
-    try {
-      device.SaveState(device.choice().sim_state);
-    } catch (const std::exception& e) {
-      said += (said.empty() ? "" : "; ") + std::string(e.what());
-    }
-  }
-  if (said.empty() && !close_pending_ && r.record.id > 0) {
-    said = "Record " + std::to_string(r.record.id) + ": " + r.record.run + ", " + r.outcome;
-    const records::Json checks =
-        r.record.limits.is_object() ? r.record.limits["checks"] : records::Json::array();
-    for (const auto& c : checks) {
-      if (!c["passed"].get<bool>()) {
-        said += "; " + c["reading"].get<std::string>() + " " + c["residual"].dump() + " (at most " +
-                FormatDouble(c["limit"].get<double>()) + ")";
-      }
-    }
-  }
-  if (kind.method && !r.done && !r.interrupted) {
-    said += (said.empty() ? "" : "; ") + std::string("CalSystemVoltage returned ") +
-            std::to_string(r.returned);
-  }
-  if (!said.empty()) Status(said);
-}
-
-std::string MainWindow::RestoreRecord(std::int64_t id, bool confirmed) {
-  if (!cal()) return "No device is connected.";
-  std::optional<records::RunRecord> r;
   try {
-    r = records::OpenStore(station_.info.records == "none" ? "" : station_.info.records)->Get(id);
+    const RunResult r = station_.RestoreRecord(std::to_string(id));
+    return Said().toStdString();
   } catch (const std::exception& e) {
+    Say(std::string("Not restored: ") + e.what());
     return e.what();
   }
-  if (!r) return "There is no record " + std::to_string(id) + ".";
-  RestorePlan plan = PlanRestore(*r);
-  if (!plan.refused.empty()) return "Not restored: " + plan.refused + ".";
-  if (!confirmed &&
-      QMessageBox::question(this, "Restore", QString::fromStdString(RestoreQuestion(*r)),
-                            QMessageBox::Ok | QMessageBox::Cancel,
-                            QMessageBox::Cancel) != QMessageBox::Ok) {
-    return "Not restored.";
-  }
-  std::string error;
-  auto hold = station_.device().Lock(
-      std::chrono::milliseconds(static_cast<std::int64_t>(o_.bus_wait_s * 1000)), error);
-  if (!hold) return "Not restored: " + error;
-  station_.info.unit = r->unit;
-  RestoreResult result = Restore(station_, plan);
-  if (Connection& device = station_.device();
-      device.simulator() && !device.choice().sim_state.empty()) {
-    device.SaveState(device.choice().sim_state);
-  }
-  std::string said = result.verified ? "Restored and verified: the data flash reads back as "
-                                       "before record " +
-                                           std::to_string(id) + "."
-                                     : "Restore not verified: the data flash does not read back "
-                                       "as before record " +
-                                           std::to_string(id) + ".";
-  Status(said);
-  return said;
 }
 
 std::string MainWindow::OpenStatistics() {
   const std::string said = OpenLineStatistics(
-      station_.info.records == "none" ? "" : station_.info.records,
-      station_.limits.value_or(Limits{}),
+      station_.info.store(), station_.limits.value_or(Limits{}),
       open_url ? open_url : [](const QUrl& url) { return QDesktopServices::openUrl(url); });
-  Status(said);
+  Say(said);
   return said;
 }
 
 RecordsWindow* MainWindow::OpenRecords() {
-  auto* w = new RecordsWindow(station_.info.records == "none" ? "" : station_.info.records, this);
+  auto* w = new RecordsWindow(station_.info.store(), this);
   w->setAttribute(Qt::WA_DeleteOnClose);
-  w->restore = [this](std::int64_t id) { return RestoreRecord(id, false); };
+  w->restore = [this](std::int64_t id) { return RestoreRecord(id); };
   w->Reload();
   w->show();
   return w;
@@ -332,23 +350,18 @@ MeterAssistant* MainWindow::OpenMeterAssistant() {
   std::vector<std::string> keys =
       ReferenceKeysFor(station_.control().form(), *RunNamed("calibrate"));
   if (keys.empty()) {
-    Status("Tick the calibrations first: the meter gives the references they need.");
+    Say("Tick the calibrations first: the meter gives the references they need.");
     return nullptr;
   }
-  std::unique_ptr<instruments::Meter> meter;
+  std::unique_ptr<MeterSteps> steps;
   try {
-    meter = instruments::Meter::Open(bar_->meter());
+    steps = std::make_unique<MeterSteps>(station_, MeterSettings{bar_->meter()}, keys);
   } catch (const instruments::MeterError& e) {
-    Status(std::string("Meter: ") + e.what());
+    Say(std::string("Meter: ") + e.what());
     return nullptr;
   }
-  auto* assistant = new MeterAssistant(std::move(meter), station_.control().form(), keys, this);
+  auto* assistant = new MeterAssistant(std::move(steps), this);
   assistant->setAttribute(Qt::WA_DeleteOnClose);
-  assistant->on_taken = [this](const std::string& label, const std::string& text,
-                               const records::Json& source) {
-    station_.SetReferenceSource(label, text, source);
-    station_.NoteGiven(std::string(records::RowLabelled(label)->box), text);
-  };
   assistant->show();
   return assistant;
 }

@@ -1,8 +1,8 @@
 // The desktop host: a window over a station (device connection, the hosted control, recorded
 // runs). The device bar chooses the device and the control's properties; the page is drawn by
-// the form renderer under a tab titled with the control's Caption. Around the page's runs the
-// station holds the device's lock and records them; a window closed during a run ends the run
-// at its next safe point first.
+// the form renderer under a tab titled with the control's Caption. Beside the page the
+// station's verdict on the last run and the last things it said stay until the next run. A
+// window closed during a run ends the run at its next safe point first.
 #pragma once
 
 #include <QMainWindow>
@@ -15,6 +15,8 @@
 #include "hosts/desktop/qt_platform.h"
 #include "hosts/station/station.h"
 
+class QLabel;
+class QListWidget;
 class QTabWidget;
 class QScrollArea;
 
@@ -34,10 +36,11 @@ struct DesktopOptions {
   double bus_wait_s = 1;      // how long a run waits for another program that holds the device
   StationInfo station;        // where the runs' records go; the device bar names unit and operator
   std::optional<Limits> limits;
-  std::string meter;  // a bench meter through libsigrok, DRIVER:KEY=VALUE...
+  std::string meter;           // a bench meter through libsigrok, DRIVER:KEY=VALUE...
+  int max_correction_pct = 0;  // 0: Config.ini's [Host] MaxCorrectionPct, else 10
 };
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, private StationUi {
   Q_OBJECT
  public:
   explicit MainWindow(DesktopOptions options, QWidget* parent = nullptr);
@@ -57,32 +60,43 @@ class MainWindow : public QMainWindow {
   Station& station() { return station_; }
   sim::SimDevice* simulator() const { return station_device_->simulator(); }
   QString StatusText() const;
+  // The verdict beside the page, and the last thing said in the messages below it.
+  QLabel* verdict() const { return verdict_; }
+  QString Said() const;
   // Opens the meter named in the device bar and the assistant that takes the references the
-  // ticked calibrations need from it; nullptr (the reason in the status bar) when it cannot.
+  // ticked calibrations need from it; nullptr (the reason said) when it cannot.
   class MeterAssistant* OpenMeterAssistant();
   // The records window of the station's store, with restore and export.
   class RecordsWindow* OpenRecords();
   // The line's statistics of the station's store as a report, written to the cache folder and
-  // opened in the default browser; what happened, in a sentence (also in the status bar).
+  // opened in the default browser; what happened, in a sentence (also said).
   std::string OpenStatistics();
   // How a report is opened: the desktop's default browser (a test looks instead).
   std::function<bool(const QUrl&)> open_url;
-  // Restores a record's data flash to the connected device as a recorded run (after the
-  // question, unless `confirmed`); what happened, in a sentence.
-  std::string RestoreRecord(std::int64_t id, bool confirmed);
+  // Restores a record's data flash to the connected device as the station's operation; what
+  // happened, in a sentence.
+  std::string RestoreRecord(std::int64_t id);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
+  // What the station asks and shows, in the window.
+  bool Ask(Question kind, const std::string& question,
+           const std::vector<std::string>& points) override;
+  void Warn(const std::string& text) override;
+  void RunStarts(const RunKind& kind) override;
+  void RunEnds() override {}
+  void Show(const Outcome& o) override;
+
   void BuildMenu();
   void Status(const std::string& text);
-  // A page action that may touch the device: a run holds the device's lock for its duration
-  // and is recorded; a scan tick skips while another program holds it.
+  // Into the messages beside the page, where it stays readable.
+  void Say(const std::string& text);
+  // A page action that may touch the device: a run is the station's operation; a scan tick
+  // skips while another program holds the device.
   void AroundPageAction(const std::string& key, const std::function<void()>& act);
-  void RecordedRun(const RunKind& kind, const std::function<void()>& act,
-                   const std::vector<std::string>& confirmed);
   std::string ConfigFolder() const;
   void FitPage();
 
@@ -92,12 +106,15 @@ class MainWindow : public QMainWindow {
   Connection* station_device_ = nullptr;
   DeviceBar* bar_ = nullptr;
   bool scan_paused_ = false;
+  bool silent_said_ = false;  // the hint for a device that does not answer was given
   bool close_pending_ = false;
   bool fitted_ = false;
   QScrollArea* scroll_ = nullptr;
   QTabWidget* tabs_ = nullptr;
   QWidget* page_ = nullptr;
   FormRenderer* renderer_ = nullptr;
+  QLabel* verdict_ = nullptr;
+  QListWidget* messages_ = nullptr;
 };
 
 }  // namespace vx

@@ -1,25 +1,16 @@
 #include "hosts/desktop/meter_assistant.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "hosts/station/references.h"
-
 namespace vx {
 
-namespace {
-
-constexpr int kPollMs = 50;
-constexpr double kSilentLimitMs = 5000;
-
-}  // namespace
-
-MeterAssistant::MeterAssistant(std::unique_ptr<instruments::Meter> meter, FormModel& page,
-                               std::vector<std::string> keys, QWidget* parent)
-    : QDialog(parent), meter_(std::move(meter)), page_(page), keys_(std::move(keys)) {
-  const auto& id = meter_->identity();
+MeterAssistant::MeterAssistant(std::unique_ptr<MeterSteps> steps, QWidget* parent)
+    : QDialog(parent), steps_(std::move(steps)) {
+  const auto& id = steps_->identity();
   setWindowTitle("References from the meter");
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(QString::fromStdString("Meter: " + id.vendor + " " + id.model +
@@ -32,82 +23,63 @@ MeterAssistant::MeterAssistant(std::unique_ptr<instruments::Meter> meter, FormMo
   layout->addWidget(position_);
   live_ = new QLabel;
   layout->addWidget(live_);
+  failure_ = new QLabel;
+  failure_->setWordWrap(true);
+  failure_->setStyleSheet("color: #d62728");
+  layout->addWidget(failure_);
+  auto* buttons = new QHBoxLayout;
   take_ = new QPushButton("Take reading");
-  connect(take_, &QPushButton::clicked, this, [this] { Take(); });
-  layout->addWidget(take_);
+  skip_ = new QPushButton("Skip: I type it");
+  buttons->addWidget(take_);
+  buttons->addWidget(skip_);
+  layout->addLayout(buttons);
+  connect(take_, &QPushButton::clicked, this, [this] {
+    if (steps_->finished()) return accept();
+    try {
+      steps_->Take();
+    } catch (const instruments::MeterError&) {
+    }
+    ShowStep();
+  });
+  connect(skip_, &QPushButton::clicked, this, [this] {
+    steps_->Skip();
+    ShowStep();
+  });
   timer_ = new QTimer(this);
   connect(timer_, &QTimer::timeout, this, [this] { Tick(); });
-  timer_->start(kPollMs);
-  resize(460, 180);
-  ShowPosition();
+  timer_->start(50);
+  resize(460, 200);
+  ShowStep();
 }
 
 MeterAssistant::~MeterAssistant() = default;
 
-void MeterAssistant::ShowPosition() {
-  settler_.reset();
-  if (at_ >= keys_.size()) {
+void MeterAssistant::ShowStep() {
+  failure_->setText(QString::fromStdString(steps_->failure()));
+  if (steps_->finished()) {
     position_->setText("Every reference is on the page. Press the page's button to calibrate.");
     take_->setText("Close");
-    disconnect(take_, nullptr, nullptr, nullptr);
-    connect(take_, &QPushButton::clicked, this, &QDialog::accept);
+    take_->setEnabled(true);
+    skip_->hide();
     return;
   }
-  position_->setText(QString::fromStdString(std::string(records::RowOfBox(keys_[at_])->probe) +
-                                            ", then take the reading."));
-  take_->setEnabled(true);
-}
-
-void MeterAssistant::Take() {
-  meter_->Discard();
-  settler_ =
-      std::make_unique<instruments::Settler>(*MeterExpectation(*records::RowOfBox(keys_[at_])));
-  take_->setEnabled(false);
+  position_->setText(QString::fromStdString(steps_->Position() + ", then take the reading."));
+  take_->setEnabled(!steps_->taking());
 }
 
 void MeterAssistant::Tick() {
   try {
-    auto r = meter_->Poll();
-    if (!r) {
-      if ((silent_ms_ += kPollMs) > kSilentLimitMs) {
-        throw instruments::MeterError("the meter gave no reading for 5 s");
-      }
-      return;
+    const MeterSteps::Heard h = steps_->Listen(std::chrono::milliseconds(0));
+    if (h.reading) {
+      QString live = QString::number(h.reading->value, 'g', 6) + " " +
+                     QString::fromStdString(h.reading->unit) + "  (" +
+                     QString::fromStdString(h.reading->Words()) + ")";
+      if (steps_->taking()) live += QString("  settling, %1 readings").arg(h.settling);
+      live_->setText(live);
     }
-    silent_ms_ = 0;
-    live_->setText(QString::number(r->value, 'g', 6) + " " + QString::fromStdString(r->unit) +
-                   "  (" + QString::fromStdString(r->Words()) + ")");
-    if (!settler_) return;
-    auto got = settler_->Add(*r);
-    if (!got) {
-      live_->setText(
-          live_->text() +
-          QString("  settling, %1 readings").arg(static_cast<int>(settler_->readings().size())));
-      return;
-    }
-    const std::string key = keys_[at_];
-    const PageRow& box = *records::RowOfBox(key);
-    const std::string label(box.label);
-    if (!page_.Type(key, got->text)) {
-      throw instruments::MeterError(label + " cannot be typed into now");
-    }
-    if (on_taken) {
-      on_taken(label, got->text,
-               {{"meter", meter_->identity().ToJson()},
-                {"readings", got->readings},
-                {"median", got->value},
-                {"spread", got->spread},
-                {"unit", PageUnit(box)}});
-    }
-    ++at_;
-    ShowPosition();
-  } catch (const instruments::MeterError& e) {
-    // The step stops; nothing goes to the device until the user presses the page's button.
-    settler_.reset();
-    live_->setText(QString::fromStdString(std::string(e.what()) +
-                                          ". Nothing was written to the "
-                                          "device; take the reading again."));
-    take_->setEnabled(at_ < keys_.size());
+    if (h.taken) ShowStep();
+  } catch (const instruments::MeterError&) {
+    ShowStep();  // nothing goes to the device until the user presses the page's button
   }
 }
 

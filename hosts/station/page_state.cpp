@@ -1,5 +1,7 @@
 #include "hosts/station/page_state.h"
 
+#include <cstdio>
+
 #include "hosts/station/references.h"
 
 namespace vx {
@@ -37,7 +39,37 @@ void BoxesOf(FormModel& f, std::string_view calibration, std::vector<std::string
   }
 }
 
+// How many of the boxes the scan reads on its own show "Err_Rd", of how many.
+std::pair<int, int> ErrRd(FormModel& f) {
+  int failed = 0, read = 0;
+  for (const PageRow& r : records::kReadings) {
+    const int at = records::IndexOf(r);
+    if (at != 0 && at <= kStackReading) continue;  // derived from the first capacitor's read
+    ++read;
+    failed += f.At(std::string(r.measured)).text() == "Err_Rd";
+  }
+  return {failed, read};
+}
+
 }  // namespace
+
+bool NothingAnswers(FormModel& f) {
+  auto [failed, read] = ErrRd(f);
+  return failed == read;
+}
+
+bool SomethingFailed(FormModel& f) {
+  return ErrRd(f).first > 0;
+}
+
+std::string NoAnswerAt(int address7) {
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "the device does not answer at 7-bit address 0x%02X (the page's 8-bit address "
+                "0x%02X); the 7-bit address is the 8-bit one shifted right by one (0x16 is 0x0B)",
+                address7, address7 << 1);
+  return text;
+}
 
 std::optional<int> ConfiguredCount(FormModel& f) {
   // The set-up leaves the rows of the configured capacitors as they were and disables every row

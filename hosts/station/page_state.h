@@ -34,6 +34,15 @@ RunInputs InputsFor(FormModel& f, const RunKind& run);
 // boxes of the ticked calibrations (capacitor rows up to the configured count), in probe order.
 std::vector<std::string> ReferenceKeysFor(FormModel& f, const RunKind& run);
 
+// Whether every box the scan reads on its own shows "Err_Rd" (the first capacitor and each
+// reading below the stack's): the device does not answer at all.
+bool NothingAnswers(FormModel& f);
+// Whether any of them does: a read failed.
+bool SomethingFailed(FormModel& f);
+// What a user should know when nothing answers at the 7-bit address: the page's 8-bit address
+// is it shifted left by one, and which one a host's address means.
+std::string NoAnswerAt(int address7);
+
 // The readings a run of the page will calibrate as it stands, by their names (records::kReadings):
 // what its residuals and a limits file can speak of.
 std::vector<std::string> ReadingsCalibratedBy(FormModel& f, const RunKind& run);

@@ -119,6 +119,7 @@ void DeviceAccount::Note(const BusEvent& e) {
   const bool ok = e.status == 0 && !e.threw;
   const bool write = IsWrite(e.method);
   if (write && ok) ++writes_;
+  if (write && ok && e.cmd != cmd::kDFSubclass) ++changes_;
   if (e.status != 0) ++failures_;
   if (e.addr == cmd::kRegisterAddress) {
     activity_ = "sampling the board offset";

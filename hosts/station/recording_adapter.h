@@ -72,13 +72,16 @@ class DeviceAccount {
   const std::string& activity() const { return activity_; }
   // Counting starts again (a run begins); the device's state (mode, FETs) is kept.
   void Restart() {
-    dataflash_writes_ = stores_ = writes_ = failures_ = 0;
+    dataflash_writes_ = stores_ = writes_ = changes_ = failures_ = 0;
     ever_in_mode_ = in_mode_;
   }
   int dataflash_writes() const { return dataflash_writes_; }
   int failed_transfers() const { return failures_; }
   int stores() const { return stores_; }
   bool wrote() const { return writes_ > 0; }  // anything written to the device
+  // Anything written that changes the device: all but the selection of a data flash subclass
+  // to read.
+  bool changed() const { return changes_ > 0; }
   // Known from the last signature read or entry/exit command.
   bool in_calibration_mode() const { return in_mode_; }
   bool ever_in_calibration_mode() const { return ever_in_mode_; }
@@ -91,6 +94,7 @@ class DeviceAccount {
   int dataflash_writes_ = 0;
   int stores_ = 0;
   int writes_ = 0;
+  int changes_ = 0;
   int failures_ = 0;
   bool in_mode_ = false;
   bool ever_in_mode_ = false;

@@ -41,7 +41,7 @@ std::vector<records::Image> ReadImages(SMBusAdapter& adapter, std::int16_t addr)
 std::string OutcomeOf(bool done, bool interrupted, const DeviceAccount& account) {
   if (interrupted) return "interrupted";
   if (done) return "done";
-  return account.failed_transfers() > 0 || account.wrote() ? "failed" : "refused";
+  return account.failed_transfers() > 0 || account.changed() ? "failed" : "refused";
 }
 
 std::vector<std::string> TookEffect(const records::RunRecord& r, const DeviceAccount& account) {
@@ -71,7 +71,7 @@ std::vector<std::string> TookEffect(const records::RunRecord& r, const DeviceAcc
 
 RunRecorder::RunRecorder(const StationInfo& info, SMBusAdapter& device, std::int16_t addr,
                          FormModel* page)
-    : info_(info), device_(device), addr_(addr), page_(page), trail_(info.records) {}
+    : info_(info), device_(device), addr_(addr), page_(page), trail_(info.store()) {}
 
 void RunRecorder::Begin(const RunKind& run, const std::string& device_name,
                         const std::string& target_info) {
@@ -108,11 +108,11 @@ void RunRecorder::StartTrail() {
   if (info_.keeps_records()) trail_.Start(r_);
 }
 
-std::string RunRecorder::Store(const std::string& outcome,
-                               const std::vector<std::string>& messages) {
+records::Kept RunRecorder::Store(const std::string& outcome,
+                                 const std::vector<std::string>& messages) {
   r_.outcome = outcome;
   r_.messages = messages;
-  if (!info_.keeps_records()) return "";
+  if (!info_.keeps_records()) return {};
   return trail_.Finish(r_);
 }
 

@@ -4,6 +4,7 @@
 // take it, a file beside it).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,15 @@ namespace vx {
 
 // Who and where, as the host knows them.
 struct StationInfo {
-  std::string records;        // where records go (records::OpenStore); "none": no records
+  // Where records go (records::OpenStore: "" the default store); none: no records are kept.
+  std::optional<std::string> records = std::string();
   std::string station;        // empty: the host name
   std::string operator_name;  // empty: the login name
   std::string unit;
   std::string program;  // "vx58420cal 0.0.2"
-  bool keeps_records() const { return records != "none"; }
+  bool keeps_records() const { return records.has_value(); }
+  // The store that queries and restores read: the one named, else the default.
+  std::string store() const { return records.value_or(""); }
 };
 
 // The blocks a run may change: CalibrationData (104), and Operation Cfg (64), which it reads.
@@ -52,8 +56,8 @@ class RunRecorder {
   // After the run: one scan, the images again, each calibrated reading's residual.
   void Observe();
   records::RunRecord& record() { return r_; }
-  // Stores the record: "" when stored, else the warning that it was kept in a file instead.
-  std::string Store(const std::string& outcome, const std::vector<std::string>& messages);
+  // Stores the record, else keeps it in a file and says where.
+  records::Kept Store(const std::string& outcome, const std::vector<std::string>& messages);
 
  private:
   StationInfo info_;

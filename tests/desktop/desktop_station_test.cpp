@@ -28,8 +28,12 @@ class DesktopStationTest : public testing::DesktopFixture {
     Retype(*w, "txtActualSystemVoltage", "12255");
     QTest::mouseClick(Box(*w, "chkSystemVoltage"), Qt::LeftButton);
     QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
-    QVERIFY2(w->StatusText().contains("out of limits; System voltage 1 (at most 0.5)"),
-             qPrintable(w->StatusText()));
+    QVERIFY2(w->Said().contains("The unit is outside its limits: System voltage 1 (at most 0.5)"),
+             qPrintable(w->Said()));
+    QVERIFY2(w->verdict()->text().contains("Out of limits\nSystem voltage 1 (at most 0.5)"),
+             qPrintable(w->verdict()->text()));
+    QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
+    QApplication::activeModalWidget()->close();
     QVERIFY(sim::LoadStateFile(state).dataflash != original);  // the window saved the device
 
     RecordsWindow* records = w->OpenRecords();
@@ -38,7 +42,7 @@ class DesktopStationTest : public testing::DesktopFixture {
     struct Probe : RecordsModel {
       QModelIndex Stale(int row) const { return createIndex(row, 0); }
     } model;
-    QVERIFY(model.Open(w->station().info.records));
+    QVERIFY(model.Open(w->station().info.store()));
     QCOMPARE(model.data(model.Stale(0), Qt::DisplayRole).isValid(), true);
     QCOMPARE(model.data(model.Stale(model.rowCount()), Qt::DisplayRole).isValid(), false);
     records->table()->selectRow(0);
@@ -75,9 +79,9 @@ class DesktopStationTest : public testing::DesktopFixture {
     qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(dir_.string()));
     QVERIFY2(
         w->OpenStatistics().find(" runs: no station calibrates differently") != std::string::npos,
-        qPrintable(w->StatusText()));
+        qPrintable(w->Said()));
     QVERIFY(opened.toLocalFile().startsWith(QString::fromStdString(dir_.string())));
-    QVERIFY(w->StatusText().contains("(no browser could be started)"));
+    QVERIFY(w->Said().contains("(no browser could be started)"));
     std::ifstream report(opened.toLocalFile().toStdString());
     std::string page((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
     QVERIFY(page.find("<h1>Line statistics</h1>") != std::string::npos);
@@ -85,9 +89,8 @@ class DesktopStationTest : public testing::DesktopFixture {
     w->findChild<QComboBox*>("kind")->setCurrentIndex(1);
     w->findChild<QLineEdit*>("device")->setText("/dev/i2c-77");
     w->findChild<QPushButton*>("connect")->click();
-    QVERIFY2(
-        w->StatusText().contains("still connected to simulator " + QString::fromStdString(state)),
-        qPrintable(w->StatusText()));
+    QVERIFY2(w->Said().contains("still connected to simulator " + QString::fromStdString(state)),
+             qPrintable(w->Said()));
     QCOMPARE(w->findChild<QComboBox*>("kind")->currentIndex(), 0);
     QCOMPARE(w->findChild<QLineEdit*>("device")->text().toStdString(), state);
   }
@@ -107,7 +110,7 @@ class DesktopStationTest : public testing::DesktopFixture {
              qPrintable(answer.seen[0]));
     for (const auto& t : w->simulator()->log())
       QVERIFY(!IsWrite(t.method) || t.cmd == 0x77);
-    QVERIFY(w->StatusText().startsWith("The run did not start"));
+    QVERIFY2(w->Said().startsWith("The run did not start"), qPrintable(w->Said()));
   }
 
   // A database that never answers holds neither the window nor the device: the window stays

@@ -29,8 +29,8 @@ class DesktopTest : public testing::DesktopFixture {
     std::ofstream(dir_ / "Config.ini") << "[D800]\nDVMAC=70000\n";
     auto w = Window("");
     std::ofstream(dir_ / "Config.ini") << "";
-    QVERIFY2(w->StatusText().contains("DVMAC = 70000 does not fit 16 bits; its default 0 is used"),
-             qPrintable(w->StatusText()));
+    QVERIFY2(w->Said().contains("DVMAC = 70000 does not fit 16 bits; its default 0 is used"),
+             qPrintable(w->Said()));
     FormModel& f = w->cal()->Form();
     int checked = 0;
     for (const auto& c : f.controls()) {
@@ -178,7 +178,7 @@ class DesktopTest : public testing::DesktopFixture {
     QTest::mouseClick(Box(*w, "chkSystemVoltage"), Qt::LeftButton);
     QTest::mouseClick(Box(*w, "chkTempCal"), Qt::LeftButton);
     MeterAssistant* a = w->OpenMeterAssistant();
-    QVERIFY2(a, qPrintable(w->StatusText()));
+    QVERIFY2(a, qPrintable(w->Said()));
     QVERIFY(a->position_label()->text().startsWith("Put the meter across the system power input"));
     a->take_button()->click();
     QTRY_COMPARE(QString::fromStdString(f.At("txtActualSystemVoltage").text()), QString("12255"));
@@ -227,7 +227,7 @@ class DesktopTest : public testing::DesktopFixture {
     w->simulator()->ClearLog();
     QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
     QVERIFY(w->simulator()->log().empty());
-    QVERIFY(w->StatusText().startsWith("The run did not start"));
+    QVERIFY2(w->Said().startsWith("The run did not start"), qPrintable(w->Said()));
   }
 
   void waitKeepsTheEventLoopLiveWithoutBurningACore() {

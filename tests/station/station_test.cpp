@@ -50,7 +50,7 @@ class StationTest : public ::testing::Test {
   void Tick(const char* box) { f().At(box).SetValue(1); }
   sim::SimDevice& dev() { return *station.device().simulator(); }
   std::vector<records::RunRecord> Stored() {
-    return records::OpenStore(station.info.records)->List({});
+    return records::OpenStore(station.info.store())->List({});
   }
 
   struct Release {
@@ -72,8 +72,8 @@ TEST_F(StationTest, ARunIsRecordedWithWhatItChangedAndJudged) {
   Tick("chkSystemVoltage");
   station.limits = Limits{"strict.json", {{"System voltage", 0.5}, {"Stack Voltage", 5}}};
   RunResult r = station.Run(*RunNamed("calibrate"));
-  EXPECT_TRUE(r.done);
-  EXPECT_EQ(r.outcome, "out of limits");  // the system voltage lands 1 mV off
+  EXPECT_TRUE(r.outcome.done);
+  EXPECT_EQ(r.outcome.verdict, "out of limits");  // the system voltage lands 1 mV off
   const records::RunRecord& rec = r.record;
   EXPECT_EQ(rec.run, "calibrate");
   EXPECT_EQ(rec.device, "simulator " + state);
@@ -95,7 +95,7 @@ TEST_F(StationTest, ARunIsRecordedWithWhatItChangedAndJudged) {
   f().Type("txtActualSystemVoltage", "1999");
   f().At("chkVoltageCal").SetValue(0);
   r = station.Run(*RunNamed("calibrate"));
-  EXPECT_EQ(r.outcome, "refused");
+  EXPECT_EQ(r.outcome.verdict, "refused");
   EXPECT_EQ(r.record.before[0].bytes, r.record.after[0].bytes);
   ASSERT_EQ(r.record.messages.size(), 1u);
   EXPECT_EQ(r.record.messages[0].rfind("Actual system voltage entered appears low", 0), 0u);
@@ -105,8 +105,8 @@ TEST_F(StationTest, ARunIsRecordedWithWhatItChangedAndJudged) {
   f().At("imgCalDoneBox").SetVisible(true);
   dev().AddFault({0, 0x78, "ReadSMBusBlock_", kStatusNack, 0, 0});
   r = station.Run(*RunNamed("system-voltage"));
-  EXPECT_FALSE(r.done);
-  EXPECT_EQ(r.outcome, "failed");
+  EXPECT_FALSE(r.outcome.done);
+  EXPECT_EQ(r.outcome.verdict, "failed");
   EXPECT_EQ(r.record.ticked, std::vector<std::string>{"System Voltage Calibration"});
   EXPECT_EQ(Stored().size(), 3u);
 }
@@ -124,7 +124,7 @@ TEST_F(StationTest, TheAccountFollowsTheDevice) {
   f().Type("txtCurrent", "-500");
   Tick("chkTempCal");
   Tick("chkCurrentCal");
-  EXPECT_TRUE(station.Run(*RunNamed("calibrate")).done);
+  EXPECT_TRUE(station.Run(*RunNamed("calibrate")).outcome.done);
   EXPECT_EQ(steps, (std::vector<std::string>{
                        "reading the measurements", "entering calibration mode",
                        "sending the reference values", "switching the FETs on",
@@ -150,7 +150,7 @@ TEST_F(StationTest, AStopAskedForBeforeARunKeepsItFromStarting) {
   platform.interrupt.Request(2);
   dev().ClearLog();
   RunResult r = station.Run(*RunNamed("calibrate"));
-  EXPECT_TRUE(r.interrupted);
+  EXPECT_TRUE(r.interrupted());
   EXPECT_TRUE(dev().log().empty());
   EXPECT_TRUE(Stored().empty());
 }
@@ -211,7 +211,7 @@ TEST_F(StationTest, AFailedSwitchKeepsTheDeviceThatWasOpen) {
   f().Type("txtTemperature", "25");
   Tick("chkTempCal");
   RunResult r = station.Run(*RunNamed("calibrate"));
-  EXPECT_TRUE(r.done);
+  EXPECT_TRUE(r.outcome.done);
   EXPECT_EQ(r.record.device, "simulator " + state);
   // While a run of this program holds the device, it is not switched under it.
   auto hold = station.device().Lock(std::chrono::milliseconds(0), error);
@@ -263,7 +263,7 @@ TEST_F(StationTest, RestoreWritesBackOnlyWhatDiffersAndVerifies) {
   f().Type("txtActualSystemVoltage", "12255");
   Tick("chkSystemVoltage");
   RunResult r = station.Run(*RunNamed("calibrate"));
-  ASSERT_TRUE(r.done);
+  ASSERT_TRUE(r.outcome.done);
   ASSERT_NE(dev().state().dataflash, original);
   RestorePlan plan = PlanRestore(r.record);
   ASSERT_TRUE(plan.refused.empty());
