@@ -22,10 +22,9 @@ int RunOnDevice(const Command& c, Options& o) {
   return code;
 }
 
-int Dispatch(CLI::App& app, const std::vector<Command>& commands, Options& o) {
+int Dispatch(const std::vector<Command>& commands, Options& o) {
   for (const Command& c : commands) {
     if (!c.app->parsed()) continue;
-    FinishOptions(app, o);
     o.station.program = std::string("vx58420cal ") + VX_VERSION;
     if (c.prepare) {
       if (int code = c.prepare(); code != kExitOk) return code;
@@ -71,7 +70,7 @@ int RunCommandLine(int argc, char** argv) {
     return kExitUsage;
   }
   try {
-    return Dispatch(app, commands, o);
+    return Dispatch(commands, o);
   } catch (const Interrupted&) {
     return kExitInterrupted;  // a wait of the command line's own (between scans)
   } catch (const records::StoreError& e) {

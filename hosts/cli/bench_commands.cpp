@@ -55,7 +55,7 @@ int MeterReadCommand(const Options& o, int samples) {
     return kExitUsage;
   }
   try {
-    const std::chrono::seconds limit(o.meter.timeout_s);
+    const std::chrono::milliseconds limit = o.meter.timeout;
     auto meter = instruments::Meter::Open(o.meter.address, limit);
     const auto& id = meter->identity();
     out.Print("Meter: " + id.vendor + " " + id.model + " (serial " + id.serial + ")",

@@ -25,9 +25,9 @@ struct CalibrateArgs {
 };
 
 // The capacitor rows: exactly one value for each configured capacitor ("meter" for all).
-bool GiveVoltages(Station& s, std::vector<std::string> voltages, const MeterOptions& m,
+bool GiveVoltages(Session& s, std::vector<std::string> voltages,
                   std::vector<std::string>& metered) {
-  FormModel& f = s.control().form();
+  FormModel& f = s.form();
   auto n = ConfiguredCount(f);
   if (n && voltages == std::vector<std::string>{kFromMeter}) {
     voltages.assign(static_cast<std::size_t>(*n), kFromMeter);
@@ -43,7 +43,7 @@ bool GiveVoltages(Station& s, std::vector<std::string> voltages, const MeterOpti
   }
   for (std::size_t k = 0; k < voltages.size() && k < 5; ++k) {
     const std::string key(records::kReadings[k].box);
-    if (!f.At(key).enabled() || !GiveReference(s, key, voltages[k], "--voltages", m, metered)) {
+    if (!f.At(key).enabled() || !GiveReference(s, key, voltages[k], "--voltages", metered)) {
       return false;
     }
   }
@@ -52,13 +52,11 @@ bool GiveVoltages(Station& s, std::vector<std::string> voltages, const MeterOpti
 
 int CalibrateCommand(Session& s, const CalibrateArgs& a) {
   FormModel& f = s.form();
-  const MeterOptions& m = s.options().meter;
   std::vector<std::string> metered;
-  if (!a.voltages.empty() && !GiveVoltages(s.station(), a.voltages, m, metered)) return kExitUsage;
+  if (!a.voltages.empty() && !GiveVoltages(s, a.voltages, metered)) return kExitUsage;
   for (const auto& [box, value] : a.singles) {
     const PageRow& row = *records::RowOfBox(box);
-    if (value && !GiveReference(s.station(), std::string(box), *value, std::string(row.option), m,
-                                metered)) {
+    if (value && !GiveReference(s, std::string(box), *value, std::string(row.option), metered)) {
       return kExitUsage;
     }
   }
@@ -77,7 +75,7 @@ int CalibrateCommand(Session& s, const CalibrateArgs& a) {
   // The CC offset box is hidden on the page; the command line ticks it for the user.
   f.At("chkCCOffset").SetValue(a.cc_offset ? 1 : 0);
 
-  if (int code = TakeFromMeter(s, m, metered); code != kExitOk) return code;
+  if (int code = TakeFromMeter(s, metered); code != kExitOk) return code;
   s.verify = a.verify;
   return s.PageRun(*RunNamed("calibrate"));
 }

@@ -32,8 +32,9 @@ bool WaitForEnter(Session& s) {
 
 }  // namespace
 
-int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::string>& keys) {
+int TakeFromMeter(Session& s, const std::vector<std::string>& keys) {
   if (keys.empty()) return kExitOk;
+  const Options& m = s.options();
   // The probes move between references: a person at a terminal says when, a fixture moves them,
   // or --yes says they are where each reference needs them. Nobody else can.
   if (m.fixture.empty() && !s.options().yes && !isatty(0)) {
@@ -44,9 +45,9 @@ int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::stri
     return kExitUsage;
   }
   const bool terminal = isatty(2) != 0;
-  const std::chrono::milliseconds limit = std::chrono::seconds(m.timeout_s);
+  const std::chrono::milliseconds limit = m.meter.timeout;
   try {
-    MeterSteps steps(s.station(), {m.address, limit, m.window, m.tolerance}, keys);
+    MeterSteps steps(s.station(), m.meter, keys);
     const auto& id = steps.identity();
     s.out().Print("Meter: " + id.vendor + " " + id.model + " (serial " + id.serial + ")",
                   Json{{"meter", id.ToJson()}});

@@ -14,6 +14,6 @@ namespace vx::cli {
 // The page keys to take from the meter, in the order a user moves the probes. Each settled
 // value is typed into its box and its readings are kept for the run's record. An exit code:
 // 0, or 4 with the reason printed when the meter could not give a reference.
-int TakeFromMeter(Session& s, const MeterOptions& m, const std::vector<std::string>& keys);
+int TakeFromMeter(Session& s, const std::vector<std::string>& keys);
 
 }  // namespace vx::cli

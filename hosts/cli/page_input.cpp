@@ -31,11 +31,10 @@ bool TypeReference(Station& s, const std::string& key, const std::string& text,
   return true;
 }
 
-bool GiveReference(Station& s, const std::string& key, const std::string& value,
-                   const std::string& option, const MeterOptions& m,
-                   std::vector<std::string>& metered) {
-  if (value != kFromMeter) return TypeReference(s, key, value, option);
-  if (m.address.empty()) {
+bool GiveReference(Session& s, const std::string& key, const std::string& value,
+                   const std::string& option, std::vector<std::string>& metered) {
+  if (value != kFromMeter) return TypeReference(s.station(), key, value, option);
+  if (s.options().meter.address.empty()) {
     Out::Error(option +
                " meter takes the value from a bench meter: name it with --meter "
                "DRIVER:OPTIONS (scpi-dmm:conn=tcp-raw/HOST/PORT)");

@@ -8,7 +8,7 @@
 
 #include "form/form_model.h"
 #include "hosts/cli/options.h"
-#include "hosts/station/station.h"
+#include "hosts/cli/session.h"
 
 namespace vx::cli {
 
@@ -21,9 +21,8 @@ bool TypeReference(Station& s, const std::string& key, const std::string& text,
                    const std::string& option);
 // A reference given for a box: typed now, or, given as "meter", added to `metered` (which
 // needs --meter). false with the reason on stderr.
-bool GiveReference(Station& s, const std::string& key, const std::string& value,
-                   const std::string& option, const MeterOptions& m,
-                   std::vector<std::string>& metered);
+bool GiveReference(Session& s, const std::string& key, const std::string& value,
+                   const std::string& option, std::vector<std::string>& metered);
 // Sets a check box to the wanted state the way a user does: by clicking it.
 void SetTicked(FormModel& f, const std::string& key, bool ticked);
 

@@ -27,11 +27,10 @@ int CapacitorsCommand(Session& s) {
 
 int SystemVoltageCommand(Session& s, const std::string& actual) {
   std::vector<std::string> metered;
-  if (!GiveReference(s.station(), "txtActualSystemVoltage", actual, "--actual", s.options().meter,
-                     metered)) {
+  if (!GiveReference(s, "txtActualSystemVoltage", actual, "--actual", metered)) {
     return kExitUsage;
   }
-  if (int code = TakeFromMeter(s, s.options().meter, metered); code != kExitOk) return code;
+  if (int code = TakeFromMeter(s, metered); code != kExitOk) return code;
   return s.PageRun(*RunNamed("system-voltage"));
 }
 

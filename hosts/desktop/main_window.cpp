@@ -84,7 +84,7 @@ MainWindow::MainWindow(DesktopOptions options, QWidget* parent)
   setCentralWidget(central);
   statusBar();  // there from the start, so that the window's size counts it
   bar_ = new DeviceBar(*this, {o_.device, o_.device.address7 << 1, o_.dvmac, o_.target_info,
-                               o_.station.unit, o_.station.operator_name, o_.meter});
+                               o_.station.unit, o_.station.operator_name, o_.meter.address});
   bar_->on_connect = [this] {
     std::string error;
     if (!ConnectAndShow(error)) Say(error);
@@ -92,7 +92,7 @@ MainWindow::MainWindow(DesktopOptions options, QWidget* parent)
   station_.info = o_.station;
   station_.info.program = std::string("vx58420-host ") + VX_VERSION;
   station_.limits = o_.limits;
-  station_.bus_wait = std::chrono::milliseconds(static_cast<std::int64_t>(o_.bus_wait_s * 1000));
+  station_.bus_wait = std::chrono::seconds(o_.bus_wait_s);
   platform_.on_message = [this](const std::string& text) { station_.NoteMessage(text); };
   // A wait on a meter or a database keeps the window's events going and ends when the window
   // closes meanwhile.
@@ -355,7 +355,9 @@ MeterAssistant* MainWindow::OpenMeterAssistant() {
   }
   std::unique_ptr<MeterSteps> steps;
   try {
-    steps = std::make_unique<MeterSteps>(station_, MeterSettings{bar_->meter()}, keys);
+    MeterSettings m = o_.meter;
+    m.address = bar_->meter();
+    steps = std::make_unique<MeterSteps>(station_, m, keys);
   } catch (const instruments::MeterError& e) {
     Say(std::string("Meter: ") + e.what());
     return nullptr;

@@ -14,6 +14,7 @@
 #include "hosts/desktop/form_renderer.h"
 #include "hosts/desktop/qt_platform.h"
 #include "hosts/station/station.h"
+#include "hosts/station/station_options.h"
 
 class QLabel;
 class QListWidget;
@@ -26,18 +27,12 @@ namespace sim {
 class SimDevice;
 }
 
-struct DesktopOptions {
-  std::string plugin;  // empty: next to the program, else the registered one
-  DeviceChoice device;
-  std::string config_dir;
-  std::string target_info = "800.1.02";
+// The station's settings (the meter's address fills the device bar's field), and what the
+// window adds.
+struct DesktopOptions : StationSettings {
+  DesktopOptions() { bus_wait_s = 1; }  // a run waits for another program a moment, no more
   int dvmac = 0;
   bool virtual_time = false;  // tests
-  double bus_wait_s = 1;      // how long a run waits for another program that holds the device
-  StationInfo station;        // where the runs' records go; the device bar names unit and operator
-  std::optional<Limits> limits;
-  std::string meter;           // a bench meter through libsigrok, DRIVER:KEY=VALUE...
-  int max_correction_pct = 0;  // 0: Config.ini's [Host] MaxCorrectionPct, else 10
 };
 
 class MainWindow : public QMainWindow, private StationUi {

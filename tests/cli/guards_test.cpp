@@ -130,7 +130,7 @@ TEST_F(Guards, WordsForANewUser) {
            {"--sim " + dir.path() + " read", 3, "is not a regular file"},
            {"--meter-readings 101 read", 2, "--meter-readings: \"101\" is outside 2 to 100"},
            {"--json --limits " + dir.Write("bad.json", "{") + " read", 2,
-            "{\"error\":\"the limits file"},
+            "{\"error\":\"--limits: the limits file"},
            {"errtext 5029", 0, "(the device rejected the calibration (result word bit 2))"}}) {
     auto r = Process(dir.path(), "--fast " + c.args).Wait();
     EXPECT_EQ(r.code, c.code) << c.args << r.err;

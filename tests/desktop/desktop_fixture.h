@@ -77,7 +77,7 @@ class DesktopFixture : public QObject {
   std::unique_ptr<MainWindow> Window(const std::string& state_file, bool virtual_time = true,
                                      const std::string& meter = "") {
     DesktopOptions o;
-    o.meter = meter;
+    o.meter.address = meter;
     o.plugin = VX_PLUGIN_PATH;
     o.device.sim_state = state_file;
     o.config_dir = dir_.string();
