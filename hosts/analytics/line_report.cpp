@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "hosts/analytics/line_words.h"
 #include "hosts/analytics/svg_chart.h"
 #include "hosts/analytics/whole_file.h"
 
@@ -107,8 +108,8 @@ void LineReport::Write(std::ostream& out, const std::string& covers) const {
   };
   out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
       << "<title>Line statistics</title>" << kStyle << "</head><body>\n"
-      << "<h1>Line statistics</h1>\n<p>" << HtmlText(covers) << ": " << stats_.Runs() << " runs in "
-      << groups.size() << " groups.</p>\n<section id=\"flags\">\n";
+      << "<h1>Line statistics</h1>\n<p>" << HtmlText(covers) << ": " << RunsInGroups(stats_)
+      << ".</p>\n<section id=\"flags\">\n";
   if (flags.empty()) {
     out << "<p class=\"clean\">No group calibrates differently from the rest of the line.</p>\n";
   }

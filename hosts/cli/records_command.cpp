@@ -3,10 +3,8 @@
 // holds reaches a terminal without its control characters.
 #include <unistd.h>
 
-#include <iomanip>
-#include <sstream>
-
 #include "hosts/analytics/csv_export.h"
+#include "hosts/analytics/record_words.h"
 #include "hosts/cli/commands.h"
 #include "records/store.h"
 
@@ -25,34 +23,6 @@ void ReportBroken(std::int64_t id, const std::string& why) {
   Out::Error("record " + std::to_string(id) + " is damaged (" + Printable(why) + "); left out");
 }
 
-// The values per reading a summary holds, by the readings' names; those it lacks left out.
-Json ByName(const records::PerReading& values) {
-  Json out = Json::object();
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    if (values[i]) out[std::string(records::kReadings[i].name)] = *values[i];
-  }
-  return out;
-}
-
-Json SummaryJson(const records::Summary& r) {
-  return Json{{"id", r.id},
-              {"time_utc", r.time_utc},
-              {"station", r.station},
-              {"operator", r.operator_name},
-              {"unit", r.unit},
-              {"run", r.run},
-              {"outcome", r.outcome},
-              {"meter", r.meter},
-              {"residuals", ByName(r.residuals)},
-              {"corrections", ByName(r.corrections)}};
-}
-
-std::string Field(const std::string& name, const std::string& value) {
-  std::ostringstream line;
-  line << "  " << std::left << std::setw(22) << name << Printable(value);
-  return line.str();
-}
-
 // On a terminal, a list without --limit is a page: the newest records (or the first after
 // --after-id), with how to see the rest. Scripts get everything they ask for.
 constexpr std::int64_t kTerminalPage = 50;
@@ -68,11 +38,7 @@ int RecordsList(const Options& o, records::Query q, bool limit_given) {
       [&](const records::Summary& r) {
         if (n++ == 0) first = r.id;
         last = r.id;
-        std::ostringstream line;
-        line << std::setw(5) << r.id << "  " << r.time_utc << "  " << std::left << std::setw(12)
-             << r.station << " " << std::setw(14) << (r.unit.empty() ? "-" : r.unit) << " "
-             << std::setw(22) << r.run << " " << r.outcome;
-        out.Print(Printable(line.str()), SummaryJson(r));
+        out.Print(SummaryLine(r), SummaryJson(r));
       },
       ReportBroken);
   if (n == 0) out.Text("No records.");
@@ -102,47 +68,12 @@ int RecordsShow(const Options& o, std::int64_t id) {
     Out::Error("there is no record " + std::to_string(id));
     return kExitFailed;
   }
-  // The gains of CalibrationData before the run and after it.
-  auto before = records::Gains(r->before), after = records::Gains(r->after);
-  Json gains = Json::array();
-  for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
-    gains.push_back(
-        {{"gain", before[i].first}, {"old", before[i].second}, {"new", after[i].second}});
-  }
   if (out.json()) {
-    Json j = records::ToJson(*r);
-    j["gains"] = gains;
-    out.Object(j);
-    return kExitOk;
+    out.Object(RecordJson(*r));
+  } else {
+    for (const std::string& line : RecordLines(*r))
+      out.Text(line);
   }
-  out.Text(Printable("Record " + std::to_string(r->id) + ": " + r->run + ", " + r->outcome));
-  out.Text(Field("time (UTC)", r->time_utc));
-  out.Text(Field("station", r->station));
-  out.Text(Field("operator", r->operator_name));
-  out.Text(Field("unit", r->unit.empty() ? "-" : r->unit));
-  out.Text(Field("device", r->device + ", address " + std::to_string(r->address) +
-                               ", target info " + r->target_info));
-  out.Text(Field("program", r->program));
-  for (const auto& t : r->ticked)
-    out.Text(Field("ticked", t));
-  for (const auto& ref : r->references)
-    out.Text(Field("reference", ref.label + " = " + ref.value +
-                                    (ref.source.is_null() ? "" : " (" + Dump(ref.source) + ")")));
-  out.Text(Field("readings before", Dump(r->readings_before)));
-  out.Text(Field("readings after", Dump(r->readings_after)));
-  if (r->residuals.is_object()) {
-    for (auto& [name, v] : r->residuals.items())
-      out.Text(Field("residual", name + " " + Dump(v)));
-  }
-  for (const Json& g : gains) {
-    std::string change = g["old"] == g["new"] ? "unchanged " + g["old"].dump()
-                                              : g["old"].dump() + " -> " + g["new"].dump();
-    out.Text(Field(g["gain"].get<std::string>(), change));
-  }
-  for (const auto& m : r->messages)
-    out.Text(Field("message", m));
-  if (!r->limits.is_null()) out.Text(Field("limits", Dump(r->limits)));
-  if (!r->extra.is_null()) out.Text(Field("also", Dump(r->extra)));
   return kExitOk;
 }
 

@@ -2,11 +2,8 @@
 // group, with the watch for a group that calibrates differently from the rest. Both read the
 // store's columns one row at a time, oldest first; both exit 5 when a group is flagged, so that
 // a supervisor's job can alert.
-#include <cmath>
-#include <iomanip>
-#include <sstream>
-
 #include "hosts/analytics/line_report.h"
+#include "hosts/analytics/line_words.h"
 #include "hosts/cli/commands.h"
 #include "records/store.h"
 
@@ -29,112 +26,25 @@ void ReportBroken(std::int64_t id, const std::string& why) {
              "); left out");
 }
 
-std::string Fixed(double v, int decimals) {
-  if (!std::isfinite(v)) return "-";
-  std::ostringstream s;
-  s << std::fixed << std::setprecision(decimals) << v;
-  return s.str();
-}
-
-std::string FlagText(const Flag& f) {
-  return records::Printable(f.group) +
-         " calibrates differently from the rest of the line: " + f.reading + " " +
-         (f.difference >= 0 ? "+" : "") + Fixed(f.difference, 3) + (f.percent ? " %" : " deg C") +
-         " since unit " + records::Printable(f.first_unit) + " (" + f.first_time + ", record " +
-         std::to_string(f.first_id) + "); " + std::to_string(f.units_since) +
-         " units calibrated since";
-}
-
-records::Json FlagJson(const Flag& f) {
-  return {{"group", f.group},
-          {"reading", f.reading},
-          {"difference", f.difference},
-          {"unit", f.percent ? "%" : "deg C"},
-          {"first_unit", f.first_unit},
-          {"first_time", f.first_time},
-          {"first_record", f.first_id},
-          {"units_since", f.units_since},
-          {"flagged_unit", f.flagged_unit},
-          {"flagged_record", f.flagged_id}};
-}
-
-records::Json Number(double v) {
-  return std::isfinite(v) ? records::Json(v) : records::Json(nullptr);
-}
-
 int Stats(const Options& o, const LineQuery& lq) {
-  const Limits limits = o.limits.value_or(Limits{});
-  LineStats stats(*GroupByNamed(lq.by), limits);
+  LineStats stats(*GroupByNamed(lq.by), o.limits.value_or(Limits{}));
   records::OpenStore(Where(o), records::Access::kRead)
       ->EachSummary(
           lq.q, [&](const records::Summary& s) { stats.Add(s); }, ReportBroken);
   Out out(o.json);
   const auto flags = stats.Flags();
-  const auto groups = stats.Groups();
   if (out.json()) {
-    records::Json j{{"by", lq.by},
-                    {"runs", stats.Runs()},
-                    {"flags", records::Json::array()},
-                    {"groups", records::Json::array()}};
-    for (const Flag& f : flags)
-      j["flags"].push_back(FlagJson(f));
-    for (const GroupStats& g : groups) {
-      records::Json readings = records::Json::array();
-      for (std::size_t i = 0; i < g.readings.size(); ++i) {
-        const ReadingStats& r = g.readings[i];
-        if (r.correction.n == 0 && r.residual.n == 0) continue;
-        readings.push_back({{"reading", std::string(records::kReadings[i].name)},
-                            {"n", r.correction.n},
-                            {"correction_mean", Number(r.correction.mean)},
-                            {"correction_sd", Number(r.correction.Sd())},
-                            {"residual_mean", Number(r.residual.mean)},
-                            {"residual_sd", Number(r.residual.Sd())},
-                            {"cpk", Number(r.Cpk())}});
-      }
-      j["groups"].push_back(
-          {{"group", g.name},
-           {"runs", g.runs},
-           {"done", g.done},
-           {"yield", g.runs ? static_cast<double>(g.done) / static_cast<double>(g.runs) : 0},
-           {"readings", readings}});
-    }
-    out.Object(j);
+    out.Object(StatsJson(stats, lq.by));
   } else {
-    out.Text("Line statistics of " + Covering(lq.q) + ", by " + lq.by + ": " +
-             std::to_string(stats.Runs()) + " runs in " + std::to_string(groups.size()) +
-             " groups");
+    out.Text("Line statistics of " + Covering(lq.q) + ", by " + lq.by + ": " + RunsInGroups(stats));
     for (const FlaggedGroup& g : FlaggedGroups(flags)) {
-      out.Text("FLAGGED: " + FlagText(g.first));
-      std::string also;
-      for (const Flag& f : g.also) {
-        also += (also.empty() ? "" : ", ") + f.reading + " " + (f.difference >= 0 ? "+" : "") +
-                Fixed(f.difference, 3) + (f.percent ? " %" : " deg C");
-      }
-      if (!also.empty()) out.Text("  also, one reading at a time: " + also);
-    }
-    for (const GroupStats& g : groups) {
-      out.Text(
-          records::Printable(g.name) + ": " + std::to_string(g.runs) + " runs, yield " +
-          Fixed(g.runs ? 100.0 * static_cast<double>(g.done) / static_cast<double>(g.runs) : 0, 1) +
-          " %");
-      std::ostringstream head;
-      head << "  " << std::left << std::setw(24) << "reading" << std::right << std::setw(7) << "n"
-           << std::setw(12) << "correction" << std::setw(10) << "sd" << std::setw(10) << "residual"
-           << std::setw(8) << "sd" << std::setw(7) << "Cpk";
-      out.Text(head.str());
-      for (std::size_t i = 0; i < g.readings.size(); ++i) {
-        const ReadingStats& r = g.readings[i];
-        if (r.correction.n == 0 && r.residual.n == 0) continue;
-        const int d = records::kReadings[i].offset() ? 2 : 5;
-        std::ostringstream line;
-        line << "  " << std::left << std::setw(24) << records::kReadings[i].name << std::right
-             << std::setw(7) << r.correction.n << std::setw(12) << Fixed(r.correction.mean, d)
-             << std::setw(10) << Fixed(r.correction.Sd(), d) << std::setw(10)
-             << Fixed(r.residual.mean, 2) << std::setw(8) << Fixed(r.residual.Sd(), 2)
-             << std::setw(7) << Fixed(r.Cpk(), 2);
-        out.Text(line.str());
+      out.Text("FLAGGED: " + FlagSentence(g.first));
+      if (std::string also = AlsoSentence(g); !also.empty()) {
+        out.Text("  also, one reading at a time: " + also);
       }
     }
+    for (const std::string& line : StatsLines(stats))
+      out.Text(line);
     if (flags.empty()) out.Text("No group calibrates differently from the rest of the line.");
   }
   return flags.empty() ? kExitOk : kExitFlagged;
@@ -152,12 +62,13 @@ int Report(const Options& o, const LineQuery& lq) {
     return kExitFile;
   }
   const auto flags = stats->Flags();
+  const auto groups = FlaggedGroups(flags);
   Out(o.json).Print(
       "Report of " + std::to_string(stats->Runs()) + " runs written to " + lq.html +
-          (flags.empty() ? "" : "; " + std::to_string(flags.size()) + " flagged"),
-      records::Json{{"file", lq.html}, {"runs", stats->Runs()}, {"flagged", flags.size()}});
-  for (const FlaggedGroup& g : FlaggedGroups(flags))
-    Out::Error("flagged: " + FlagText(g.first));
+          (flags.empty() ? "" : "; " + FlaggedSummary(flags)),
+      records::Json{{"file", lq.html}, {"runs", stats->Runs()}, {"flagged", groups.size()}});
+  for (const FlaggedGroup& g : groups)
+    Out::Error("flagged: " + FlagSentence(g.first));
   return flags.empty() ? kExitOk : kExitFlagged;
 }
 

@@ -11,9 +11,10 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "hosts/desktop/records_model.h"
 #include "hosts/analytics/csv_export.h"
 #include "hosts/analytics/line_report.h"
+#include "hosts/analytics/line_words.h"
+#include "hosts/desktop/records_model.h"
 #include "records/store.h"
 
 namespace vx {
@@ -105,12 +106,12 @@ std::string OpenLineStatistics(const std::string& where, const Limits& limits,
                                             [&](std::int64_t, const std::string&) { ++broken; });
     const auto flags = stats.Flags();
     said = "Statistics of " + std::to_string(stats.Runs()) + " runs: " +
-           (flags.empty() ? std::string("no station calibrates differently from the rest.")
-                          : flags.front().group + " calibrates differently from the rest (" +
-                                flags.front().reading + ").") +
+           (flags.empty() ? std::string("no station calibrates differently from the rest")
+                          : FlaggedSummary(flags)) +
+           "; the report is " + file + "." +
            (broken ? " " + std::to_string(broken) + " damaged records were left out." : "");
     if (!open_url(QUrl::fromLocalFile(QString::fromStdString(file)))) {
-      said += " The report is in " + file + " (no browser could be started).";
+      said += " No browser could be started to show it.";
     }
   } catch (const std::exception& e) {
     said = std::string("No statistics: ") + e.what();

@@ -81,7 +81,7 @@ class DesktopStationTest : public testing::DesktopFixture {
         w->OpenStatistics().find(" runs: no station calibrates differently") != std::string::npos,
         qPrintable(w->Said()));
     QVERIFY(opened.toLocalFile().startsWith(QString::fromStdString(dir_.string())));
-    QVERIFY(w->Said().contains("(no browser could be started)"));
+    QVERIFY(w->Said().contains("No browser could be started to show it."));
     std::ifstream report(opened.toLocalFile().toStdString());
     std::string page((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
     QVERIFY(page.find("<h1>Line statistics</h1>") != std::string::npos);
