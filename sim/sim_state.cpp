@@ -12,6 +12,7 @@
 #include "device/dataflash.h"
 #include "device/numeric.h"
 #include "json/json.h"
+#include "platform/output_file.h"
 
 namespace vx::sim {
 
@@ -354,35 +355,11 @@ SimState LoadStateFile(const std::string& path) {
 }
 
 void SaveStateFile(const SimState& s, const std::string& path) {
-  // A temporary file in the same folder, renamed over the target: a crash or a full disk
-  // leaves the old state, never half a new one. A link is followed to the file it names, and
-  // the file keeps its rights.
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::path target = path;
-  if (fs::is_symlink(fs::symlink_status(path, ec))) {
-    target = fs::weakly_canonical(path, ec);
-    if (ec) throw std::runtime_error("cannot write simulator state file " + path);
-  }
-  const bool existed = fs::exists(target, ec);
-  const fs::perms rights = existed ? fs::status(target, ec).permissions() : fs::perms::none;
-  fs::path tmp = target;
-  tmp.replace_filename("." + target.filename().string() + "." +
-                       std::to_string(std::random_device{}()) + ".tmp");
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << ToJson(s);
-    out.close();
-    if (!out) {
-      fs::remove(tmp, ec);
-      throw std::runtime_error("cannot write simulator state file " + path);
-    }
-  }
-  if (existed) fs::permissions(tmp, rights, ec);
-  fs::rename(tmp, target, ec);
-  if (ec) {
-    fs::remove(tmp, ec);
-    throw std::runtime_error("cannot write simulator state file " + path);
+  // Whole or not at all: a crash or a full disk leaves the old state, never half a new one.
+  try {
+    WriteWholeFile(path, [&](std::ostream& out) { out << ToJson(s); });
+  } catch (const std::runtime_error& e) {
+    throw std::runtime_error("cannot write simulator state file " + path + " (" + e.what() + ")");
   }
 }
 

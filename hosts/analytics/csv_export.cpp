@@ -5,7 +5,7 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "hosts/analytics/whole_file.h"
+#include "platform/output_file.h"
 #include "records/readings.h"
 
 namespace vx {
@@ -69,12 +69,6 @@ std::size_t WriteCsv(records::Store& store, std::ostream& out,
 std::size_t ExportCsv(const std::string& where, const std::string& file,
                       const records::Store::Broken& broken) {
   auto store = records::OpenStore(where, records::Access::kRead);
-  if (file == "-") {
-    std::size_t n = WriteCsv(*store, std::cout, broken);
-    std::cout.flush();
-    if (!std::cout) throw std::runtime_error("writing the CSV to standard output failed");
-    return n;
-  }
   std::size_t n = 0;
   WriteWholeFile(file, [&](std::ostream& csv) { n = WriteCsv(*store, csv, broken); });
   return n;

@@ -8,7 +8,7 @@
 
 #include "hosts/analytics/line_words.h"
 #include "hosts/analytics/svg_chart.h"
-#include "hosts/analytics/whole_file.h"
+#include "platform/output_file.h"
 
 namespace vx {
 

@@ -88,8 +88,9 @@ int RecordsExport(const Options& o, const std::string& csv_file) {
     return kExitFile;
   }
   if (csv_file != "-") {
-    Out(o.json).Print(std::to_string(n) + " records written to " + csv_file,
-                      Json{{"exported", n}, {"file", csv_file}});
+    Out(o.json).Print(
+        std::to_string(n) + (n == 1 ? " record" : " records") + " written to " + csv_file,
+        Json{{"exported", n}, {"file", csv_file}});
   }
   return kExitOk;
 }

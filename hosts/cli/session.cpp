@@ -13,6 +13,7 @@
 #include "engine/status_codes.h"
 #include "hosts/cli/signals.h"
 #include "hosts/station/page_state.h"
+#include "platform/output_file.h"
 #include "platform/outside_wait.h"
 #include "records/store.h"
 
@@ -37,33 +38,6 @@ const char* SignalName(int sig) {
     default:
       return "a signal";
   }
-}
-
-// A file the command will write: its folder must be there and writable before anything is sent
-// to the device, so that a run's trace or state is never lost at the end.
-bool FolderWritable(const std::string& file, const char* what) {
-  std::filesystem::path p(file);
-  std::string dir = p.has_parent_path() ? p.parent_path().string() : ".";
-  if (::access(dir.c_str(), W_OK) != 0) {
-    Out::Error("cannot write the " + std::string(what) + " " + file + ": the folder " + dir +
-               " does not exist or is not writable");
-    return false;
-  }
-  return true;
-}
-
-Json TraceLine(std::uint64_t seq, double t_ms, const BusEvent& e) {
-  Json j;
-  j["seq"] = seq;
-  j["t_ms"] = t_ms;
-  j["method"] = NameOf(e.method);
-  if (e.addr >= 0) j["addr"] = e.addr;
-  if (e.cmd >= 0) j["cmd"] = e.cmd;
-  if (e.ms >= 0) j["ms"] = e.ms;
-  if (!e.bytes.empty()) j["bytes"] = e.bytes;
-  j["status"] = e.status;
-  if (e.threw) j["interrupted"] = true;
-  return j;
 }
 
 }  // namespace
@@ -96,27 +70,7 @@ Session::Session(Options o)
   };
 }
 
-void Session::WriteTraceLine(const std::string& line) {
-  if (trace_fd_ < 0 || output_failed()) return;
-  // A line goes in whole or not at all: a full disk or a size limit leaves the lines before it.
-  std::size_t done = 0;
-  while (done < line.size()) {
-    const ssize_t n = ::write(trace_fd_, line.data() + done, line.size() - done);
-    if (n <= 0) {
-      if (n < 0 && errno == EINTR) continue;
-      if (::ftruncate(trace_fd_, trace_size_) != 0) {
-        // nothing more to do: the failure is said below
-      }
-      Out::Failed("the trace " + o_.trace);
-      return;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  trace_size_ += static_cast<off_t>(line.size());
-}
-
 Session::~Session() {
-  if (trace_fd_ >= 0) ::close(trace_fd_);
   // The program's hooks no longer reach this session.
   Outside() = OutsideWait{};
   Out::on_failure = nullptr;
@@ -159,14 +113,20 @@ void Session::PrintMessage(const std::string& text, const std::string& caption, 
 }
 
 int Session::OpenDevice() {
-  if (!o_.trace.empty() && !FolderWritable(o_.trace, "trace")) return kExitFile;
-  if (!o_.save_state.empty() && !FolderWritable(o_.save_state, "simulator state")) {
-    return kExitFile;
+  // The files the command will write are checked before anything is sent to the device, so
+  // that a run's trace or state is never lost at the end.
+  for (const auto& [option, path] :
+       {std::pair{"--trace", &o_.trace}, {"--save-state", &o_.save_state}}) {
+    const OutputPath out = path->empty() ? OutputPath{OutputPath::kFile, "", ""} : OutputAt(*path);
+    if (out.kind == OutputPath::kRefused) {
+      Out::Error(std::string(option) + ": " + out.why);
+      return kExitFile;
+    }
   }
   std::error_code ec;
   if (!o_.save_state.empty() && std::filesystem::exists(o_.save_state, ec)) {
     if (!std::filesystem::is_regular_file(o_.save_state, ec)) {
-      Out::Error("--save-state: " + o_.save_state + " is not a regular file (a folder?)");
+      Out::Error("--save-state: " + o_.save_state + " is not a regular file");
       return kExitFile;
     }
     // Read-only is meant so, also for root, who could write it.
@@ -189,18 +149,10 @@ int Session::OpenDevice() {
     Out::Error(error);
     return interrupted() ? kExitInterrupted : kExitSetup;
   }
-  if (!o_.trace.empty()) {
-    trace_fd_ = ::open(o_.trace.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (trace_fd_ < 0) {
-      Out::Error("cannot write the trace " + o_.trace);
-      return kExitFile;
-    }
-    // Line by line as the transfers happen: a crash or a kill leaves every transfer up to it.
-    const TimePoint origin = platform_.Now();
-    device.Listen([this, origin](const BusEvent& e) {
-      double t = std::chrono::duration<double, std::milli>(e.start - origin).count();
-      WriteTraceLine(Dump(TraceLine(++trace_seq_, t, e)) + "\n");
-    });
+  if (!o_.trace.empty() && !trace_.Open(o_.trace, device, platform_, error,
+                                        [this] { Out::Failed("the trace " + o_.trace); })) {
+    Out::Error(error);
+    return kExitFile;
   }
   device.Listen([this](const BusEvent&) {
     if (progress_) progress_->Update();

@@ -13,6 +13,7 @@
 #include "hosts/cli/output.h"
 #include "hosts/cli/progress.h"
 #include "hosts/station/station.h"
+#include "hosts/station/trace_file.h"
 #include "platform/console_platform.h"
 
 namespace vx::cli {
@@ -77,7 +78,6 @@ class Session : private StationUi {
 
   void PrintResiduals(const Outcome& o);
   void PrintMessage(const std::string& text, const std::string& caption, Buttons b, Answer a);
-  void WriteTraceLine(const std::string& line);
   Answer Confirm();
 
   Options o_;
@@ -85,9 +85,7 @@ class Session : private StationUi {
   Out out_;
   Station station_;
   std::unique_ptr<Connection::Hold> hold_;
-  int trace_fd_ = -1;
-  off_t trace_size_ = 0;  // what the trace holds in whole lines
-  std::uint64_t trace_seq_ = 0;
+  TraceFile trace_;
   std::optional<Progress> progress_;
   bool cancelled_ = false;
   bool asked_[3] = {};

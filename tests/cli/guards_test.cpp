@@ -126,7 +126,7 @@ TEST_F(Guards, WordsForANewUser) {
            {"", 2, "Usage: vx58420cal"},
            {"--config-dir " + state + " config", 2, "is a file, not a folder"},
            {"--address 0x16 read", 4, "the 8-bit one shifted right by one (0x16 is 0x0B)"},
-           {"--save-state " + dir.path() + " read", 3, "is not a regular file"},
+           {"--save-state " + dir.path() + " read", 3, "is a folder"},
            {"--sim " + dir.path() + " read", 3, "is not a regular file"},
            {"--meter-readings 101 read", 2, "--meter-readings: \"101\" is outside 2 to 100"},
            {"--json --limits " + dir.Write("bad.json", "{") + " read", 2,
