@@ -7,7 +7,6 @@
 #include <iostream>
 
 #include "device/numeric.h"
-#include "hosts/cli/fixture.h"
 #include "hosts/station/meter_steps.h"
 #include "hosts/station/references.h"
 
@@ -37,7 +36,7 @@ int TakeFromMeter(Session& s, const std::vector<std::string>& keys) {
   const Options& m = s.options();
   // The probes move between references: a person at a terminal says when, a fixture moves them,
   // or --yes says they are where each reference needs them. Nobody else can.
-  if (m.fixture.empty() && !s.options().yes && !isatty(0)) {
+  if (m.meter.fixture.empty() && !s.options().yes && !isatty(0)) {
     Out::Error(
         "the meter's probes move between references, and there is no terminal to ask: "
         "--fixture PROGRAM moves them, or --yes says each is in place when it is read; nothing "
@@ -54,14 +53,8 @@ int TakeFromMeter(Session& s, const std::vector<std::string>& keys) {
     while (!steps.finished()) {
       const PageRow& row = steps.row();
       const std::string label(row.label);
-      if (!m.fixture.empty()) {
-        const std::string why = RunFixture(
-            m.fixture, label, std::chrono::seconds(m.fixture_timeout_s), s.platform().interrupt);
-        if (s.interrupted()) return kExitInterrupted;
-        if (!why.empty()) {
-          throw MeterError(label + ": the fixture " + m.fixture + " " + why +
-                           " (it was to put the probes at " + label + ")");
-        }
+      if (!m.meter.fixture.empty()) {
+        steps.Place();
       } else if (!s.options().yes && isatty(0)) {
         std::cerr << steps.Position() << ", then press Enter " << std::flush;
         if (!WaitForEnter(s)) return kExitInterrupted;

@@ -44,11 +44,6 @@ void AddGlobalOptions(CLI::App& app, Options& o) {
                "go on when a reference is far from its reading or nobody gave it: the objections "
                "are printed and recorded, the page's own checks still run");
   app.add_flag("--fast", o.fast, "simulator only: waits take no real time")->excludes("--bus");
-  app.add_option("--fixture", o.fixture,
-                 "a program that puts the probes at the position it is given, before each reading");
-  app.add_option("--fixture-timeout", o.fixture_timeout_s,
-                 "seconds the fixture may take to move the probes, else it is killed (default 60)")
-      ->transform(Whole(1, 3600));
 }
 
 }  // namespace vx::cli

@@ -30,8 +30,6 @@ struct Options : StationSettings {
   bool yes = false;
   bool fast = false;              // virtual time (simulator only)
   bool trust_references = false;  // the guards' objections are said and recorded, not refused
-  std::string fixture;            // a program run with each position's label before its reading
-  int fixture_timeout_s = 60;     // how long the fixture may take to move the probes
   // Creates the control instead of loading the plug-in (programs that link the control).
   std::function<ICal*()> make_cal;
 };

@@ -36,6 +36,7 @@ MeterAssistant::MeterAssistant(std::unique_ptr<MeterSteps> steps, QWidget* paren
   connect(take_, &QPushButton::clicked, this, [this] {
     if (steps_->finished()) return accept();
     try {
+      steps_->Place();  // a fixture moves the probes (the window goes on meanwhile)
       steps_->Take();
     } catch (const instruments::MeterError&) {
     }

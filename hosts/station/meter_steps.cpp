@@ -1,5 +1,6 @@
 #include "hosts/station/meter_steps.h"
 
+#include "hosts/station/fixture.h"
 #include "hosts/station/references.h"
 
 namespace vx {
@@ -15,6 +16,16 @@ MeterSteps::MeterSteps(Station& station, const MeterSettings& m, std::vector<std
 
 const PageRow& MeterSteps::row() const {
   return *records::RowOfBox(keys_.at(at_));
+}
+
+void MeterSteps::Place() {
+  if (m_.fixture.empty()) return;
+  const std::string label(row().label);
+  const std::string why = RunFixture(m_.fixture, label, m_.fixture_timeout);
+  if (why.empty()) return;
+  failure_ = label + ": the fixture " + m_.fixture + " " + why + " (it was to put the probes at " +
+             label + ")";
+  throw MeterError(failure_);
 }
 
 void MeterSteps::Take() {

@@ -22,6 +22,8 @@ struct MeterSettings {
   std::chrono::milliseconds timeout{5000};  // the longest wait for the meter: opening, a reading
   int window = 5;                           // readings that must agree
   double tolerance = 0;  // how closely, in the page's unit; 0: the reference's default
+  std::string fixture;   // a program that puts the probes at each position; "": a person
+  std::chrono::seconds fixture_timeout{60};  // how long it may take, else it is killed
 };
 
 class MeterSteps {
@@ -34,6 +36,9 @@ class MeterSteps {
   // The reference of the step, and where the probes go for it.
   const PageRow& row() const;
   std::string Position() const { return std::string(row().probe); }
+  // Has the fixture put the probes at this step's position (nothing without a fixture). A
+  // failure is kept in failure() and thrown as instruments::MeterError.
+  void Place();
   // Starts taking the reference: what the meter said before is forgotten.
   void Take();
   // Leaves the reference to the user's typing and goes on to the next one.

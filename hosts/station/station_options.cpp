@@ -47,7 +47,7 @@ std::string Folder(const std::string& path, std::string& out) {
 using S = StationSettings;
 using Text = const std::string&;
 
-constexpr std::array<StationOption, 19> kOptions = {{
+constexpr std::array<StationOption, 21> kOptions = {{
     {"--sim", "STATE.json", "use the simulated device (the default), loaded from STATE.json",
      [](S& s, Text t) {
        s.device.use_sim = true;
@@ -146,6 +146,21 @@ constexpr std::array<StationOption, 19> kOptions = {{
        } catch (const std::exception&) {
          return "\"" + t + "\" is not a number from 0 to 100";
        }
+     }},
+    {"--fixture", "PROGRAM",
+     "a program that puts the probes at the position it is given, before each reading",
+     [](S& s, Text t) {
+       s.meter.fixture = t;
+       return std::string();
+     }},
+    {"--fixture-timeout", "S",
+     "seconds the fixture may take to move the probes, 1 to 3600, else it is killed (default "
+     "60)",
+     [](S& s, Text t) {
+       int seconds = 60;
+       std::string why = Whole(t, 1, 3600, seconds);
+       s.meter.fixture_timeout = std::chrono::seconds(seconds);
+       return why;
      }},
 }};
 
