@@ -11,8 +11,8 @@
 #include <string>
 
 #include "hosts/desktop/device_bar.h"
-#include "hosts/desktop/form_renderer.h"
-#include "hosts/desktop/qt_platform.h"
+#include "hosts/qt/form_renderer.h"
+#include "hosts/qt/qt_platform.h"
 #include "hosts/station/station.h"
 #include "hosts/station/station_options.h"
 

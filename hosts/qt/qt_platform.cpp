@@ -1,4 +1,4 @@
-#include "hosts/desktop/qt_platform.h"
+#include "hosts/qt/qt_platform.h"
 
 #include <QApplication>
 #include <QCursor>

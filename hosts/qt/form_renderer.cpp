@@ -1,4 +1,4 @@
-#include "hosts/desktop/form_renderer.h"
+#include "hosts/qt/form_renderer.h"
 
 #include <QCheckBox>
 #include <QEvent>
