@@ -95,6 +95,85 @@ class DesktopStationTest : public testing::DesktopFixture {
     QCOMPARE(w->findChild<QLineEdit*>("device")->text().toStdString(), state);
   }
 
+  // The same scenario through both faces leaves the same records, apart from station, time
+  // and program: a run out of limits, and its restore onto another unit, gone on past the
+  // difference (the command line's --force, the window's OK).
+  void bothFacesRecordTheSame() {
+    const std::string limits = (dir_ / "l.json").string(), db = (dir_ / "faces.sqlite").string();
+    std::ofstream(limits) << R"({"System voltage": 0})";
+    std::vector<records::RunRecord> made;
+    for (const char* face : {"cli", "window"}) {
+      const std::string state = (dir_ / (std::string(face) + ".json")).string();
+      sim::SaveStateFile(sim::MiscalibratedState(5), state);
+      const std::string at =
+          "--records " + db + " --limits " + limits + " --sim " + state + " --save-state " + state;
+      auto cli = [&](const std::string& args) {
+        return std::system(
+            (std::string(VX_CLI_PATH) + " --fast " + at + " " + args + " >/dev/null 2>&1").c_str());
+      };
+      const std::size_t before = records::OpenStore(db)->List({}).size();
+      if (std::string(face) == "cli") {
+        QVERIFY(cli("--unit SN-A calibrate --system-voltage 12255") != 0);
+        const auto id = records::OpenStore(db)->List({}).back().id;
+        QCOMPARE(cli("--unit SN-B restore --force --yes " + std::to_string(id)), 0);
+      } else {
+        DesktopOptions o;
+        o.plugin = VX_PLUGIN_PATH;
+        o.device.sim_state = state;
+        o.config_dir = dir_.string();
+        o.virtual_time = true;
+        o.station.records = db;
+        o.limits = LoadLimits(limits);
+        o.station.unit = "SN-A";
+        MainWindow w(o);
+        std::string error;
+        QVERIFY(w.LoadPlugin(error) && w.ConnectAndShow(error));
+        w.show();
+        w.cal()->Form().Tick("tmrScan");
+        Retype(w, "txtActualSystemVoltage", "12255");
+        QTest::mouseClick(Box(w, "chkSystemVoltage"), Qt::LeftButton);
+        QTest::mouseClick(W<QPushButton>(w, "btnCalibrate"), Qt::LeftButton);
+        QVERIFY(w.verdict()->text().contains("Out of limits\nSystem voltage 1 (at most 0)"));
+        QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
+        Shot(&w, "desktop-verdict-out-of-limits.png");
+        QApplication::activeModalWidget()->close();
+        w.findChild<QLineEdit*>("unit")->setText("SN-B");
+        const std::int64_t id = records::OpenStore(db)->List({}).back().id;
+        QTimer::singleShot(10, [&] {  // Cancel, the default, when the differences are shown
+          auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+          Shot(box, "desktop-restore-differences.png");
+          box->button(QMessageBox::Cancel)->click();
+        });
+        w.RestoreRecord(id);
+        QVERIFY2(w.Said().startsWith("Not restored"), qPrintable(w.Said()));
+        BoxAnswerer answer;
+        answer.Arm(2);
+        w.RestoreRecord(id);
+        QVERIFY2(answer.seen.size() == 2 && answer.seen[0].contains("the record is of unit SN-A, "
+                                                                    "not SN-B"),
+                 qPrintable(answer.seen.join("\n")));
+        QVERIFY2(w.Said().startsWith("Restored and verified"), qPrintable(w.Said()));
+      }
+      auto mine = records::OpenStore(db)->List({});
+      QCOMPARE(mine.size(), before + 2);
+      for (std::size_t i = before; i < mine.size(); ++i) {
+        records::RunRecord r = mine[i];
+        r.id = 0;
+        r.uid = r.time_utc = r.station = r.operator_name = r.device = r.program = "";
+        if (r.extra.is_object()) r.extra.erase("restored_record"), r.extra.erase("restored_uid");
+        made.push_back(r);
+      }
+    }
+    QCOMPARE(made.size(), std::size_t{4});
+    for (std::size_t i = 0; i < 2; ++i) {
+      QVERIFY2(
+          records::ToJson(made[i]) == records::ToJson(made[i + 2]),
+          (records::ToJson(made[i]).dump() + "\n" + records::ToJson(made[i + 2]).dump()).c_str());
+    }
+    QCOMPARE(made[0].outcome, std::string("out of limits"));
+    QCOMPARE(made[1].unit, std::string("SN-B"));
+  }
+
   // A run on the page's own example values is put to the user first; Cancel (the default)
   // leaves the device untouched.
   void untypedExamplesAreAskedAbout() {

@@ -114,6 +114,8 @@ class DesktopTest : public testing::DesktopFixture {
     QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
     QVERIFY(W(*w, "imgCalDoneBox")->isVisible());
     QCOMPARE(qobject_cast<QProgressBar*>(W(*w, "prgCal"))->value(), 100);
+    QCOMPARE(w->verdict()->text(), QString("Calibration: Done"));
+    Shot(w.get(), "desktop-verdict-done.png");
     // Both runs are recorded, the newest first in the records window.
     RecordsWindow records((dir_ / "records.sqlite").string());
     QVERIFY(records.Reload());
