@@ -15,11 +15,7 @@ int RunOnDevice(const Command& c, Options& o) {
   CatchStopSignals(s.platform().interrupt);
   if (int opened = s.OpenDevice(); opened != kExitOk) return opened;
   if (c.needs == Command::Needs::kControl && !s.ShowControl()) return kExitSetup;
-  int code = c.run(s);
-  if (!s.Finish()) return kExitFile;
-  // A failed output is a failure of its own when nothing else failed.
-  if (s.output_failed() && (code == kExitOk || code == kExitInterrupted)) return kExitFile;
-  return code;
+  return s.Ended(c.run(s));
 }
 
 int Dispatch(const std::vector<Command>& commands, Options& o) {

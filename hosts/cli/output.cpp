@@ -15,7 +15,7 @@ void Out::Print(const std::string& text, const Json& j) const {
 void Out::Failed(const std::string& stream) {
   if (failed_) return;
   failed_ = true;
-  if (on_failure) on_failure(stream);
+  if (on_failure_) on_failure_(stream);
 }
 
 void Out::Check(std::ostream& s, const char* name) {

@@ -25,7 +25,10 @@ class Out {
   // Told once, with the stream's name, when a write to standard output or standard error (or
   // another of the program's outputs, Failed()) did not go through: a full disk, a file size
   // limit, a reader that went away.
-  static inline std::function<void(const std::string& stream)> on_failure;
+  static void OnFailure(std::function<void(const std::string& stream)> told) {
+    on_failure_ = std::move(told);
+    failed_ = false;
+  }
   static void Failed(const std::string& stream);
   static bool failed() { return failed_; }
 
@@ -33,6 +36,7 @@ class Out {
   static void Check(std::ostream& s, const char* name);
   static inline bool errors_as_json_ = false;
   static inline bool failed_ = false;
+  static inline std::function<void(const std::string& stream)> on_failure_;
   bool json_;
 };
 

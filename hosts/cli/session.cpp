@@ -25,21 +25,6 @@ const char* ButtonsName(Buttons b) {
   return b == Buttons::kOk ? "ok" : "okcancel";
 }
 
-const char* SignalName(int sig) {
-  switch (sig) {
-    case SIGINT:
-      return "SIGINT";
-    case SIGTERM:
-      return "SIGTERM";
-    case SIGHUP:
-      return "SIGHUP";
-    case kOutputFailed:
-      return "a failed output";
-    default:
-      return "a signal";
-  }
-}
-
 }  // namespace
 
 Session::Session(Options o)
@@ -64,16 +49,16 @@ Session::Session(Options o)
   Outside().stops = [this] { return platform_.interrupt.requests(); };
   records::SetWaitLimit(std::chrono::seconds(o_.records_timeout_s));
   // An output that fails stops the run at its next safe point, as a signal does.
-  Out::on_failure = [this](const std::string& stream) {
+  Out::OnFailure([this](const std::string& stream) {
     failed_output_ = stream;
     platform_.interrupt.Request(kOutputFailed);
-  };
+  });
 }
 
 Session::~Session() {
   // The program's hooks no longer reach this session.
   Outside() = OutsideWait{};
-  Out::on_failure = nullptr;
+  Out::OnFailure(nullptr);
 }
 
 Answer Session::Confirm() {
@@ -308,9 +293,11 @@ void Session::ReportInterruption(const Outcome& o) {
   }
 }
 
-bool Session::Finish() {
+int Session::Ended(int code) {
   if (progress_) progress_->Stop();
-  return station_.SaveState();
+  if (!station_.SaveState()) return kExitFile;
+  if (output_failed() && (code == kExitOk || code == kExitInterrupted)) return kExitFile;
+  return code;
 }
 
 }  // namespace vx::cli

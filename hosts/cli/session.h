@@ -30,9 +30,10 @@ class Session : private StationUi {
   int OpenDevice();
   // Loads the plug-in, creates the control and shows it; false with a message on stderr.
   bool ShowControl();
-  // Writes the simulator's state if asked and a run has not just written it; false when that
-  // failed.
-  bool Finish();
+  // The command's exit code once the session ends: the simulator's state written if asked (and
+  // a run has not just written it), else 3; a failed output is a failure of its own (3) when
+  // nothing else failed.
+  int Ended(int code);
 
   // A page action as the station runs it, with Config.ini's warnings first; its exit code.
   int PageRun(const RunKind& kind, const Json& extra = nullptr);

@@ -14,13 +14,38 @@ extern "C" void OnStopSignal(int sig) {
 
 }  // namespace
 
+const char* SignalName(int sig) {
+  switch (sig) {
+    case kOutputFailed:
+      return "a failed output";
+    case SIGINT:
+      return "SIGINT";
+    case SIGTERM:
+      return "SIGTERM";
+    case SIGHUP:
+      return "SIGHUP";
+    case SIGQUIT:
+      return "SIGQUIT";
+    case SIGUSR1:
+      return "SIGUSR1";
+    case SIGUSR2:
+      return "SIGUSR2";
+    case SIGALRM:
+      return "SIGALRM";
+    default:
+      return "a signal";
+  }
+}
+
 void CatchStopSignals(InterruptRequest& request) {
   g_request = &request;
   struct sigaction sa {};
   sa.sa_handler = OnStopSignal;
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = SA_RESTART;  // output and file writes go on; waits end at their deadline
-  for (int sig : {SIGINT, SIGTERM, SIGHUP})
+  // Every signal whose default would end the program ends a run at its next safe point
+  // instead: the device is never left in calibration mode with its FETs on.
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF})
     sigaction(sig, &sa, nullptr);
   // A reader that went away or a file size limit is a failed write, which the program stops
   // on as on a signal, not a death in the middle of a run.

@@ -30,7 +30,7 @@ Status EnterCalibrationMode(EngineContext& e, std::int16_t macCode, std::int16_t
   return IsSignature(hi, lo) ? 0 : kErrNoSignature;
 }
 
-Status ExitCalibrationMode(EngineContext& e, std::int16_t addr) {
+Status ExitCalibrationMode(EngineContext& e, std::int16_t addr, bool* left) {
   std::uint8_t hi = 0, lo = 0;
   e.adapter.Delay(50);
   e.adapter.ReadSMBusWord(cmd::kCalModeSignature, hi, lo, addr);  // settles the device
@@ -43,6 +43,7 @@ Status ExitCalibrationMode(EngineContext& e, std::int16_t addr) {
     e.adapter.Delay(50);
     result = e.adapter.WriteSMBusCommand(cmd::kCalExit, addr);
   }
+  if (left) *left = true;
   e.adapter.Delay(1000);
   return result;
 }

@@ -37,7 +37,9 @@ struct EngineContext {
 };
 
 Status EnterCalibrationMode(EngineContext& e, std::int16_t macCode, std::int16_t addr);
-Status ExitCalibrationMode(EngineContext& e, std::int16_t addr);
+// left: set once the device has been left (the exit command sent, or no signature found), so
+// that a stop in the wait after it does not send the exit again.
+Status ExitCalibrationMode(EngineContext& e, std::int16_t addr, bool* left = nullptr);
 // hi is the request word's high byte; it is updated in place (OR 0xC0).
 Status RunCalibration(EngineContext& e, std::uint8_t& hi, std::uint8_t lo, std::int16_t addr);
 Status SetFetControl(EngineContext& e, bool on, std::int16_t addr);

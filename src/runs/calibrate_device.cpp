@@ -139,16 +139,16 @@ class CalibrateDeviceRun {
       return;
     }
 
-    // From the entry word on the device may be in calibration mode: every way out leaves it.
-    in_mode_ = true;
+    // From the entry word on the device may be in calibration mode: every way out leaves it,
+    // until the exit has been sent (or the device found out of the mode).
+    entered_ = true;
     Status s = EnterCalibrationMode(e, h_.Fields().nDVMAC, addr);
     if (s != 0) {
       // The entry word may have reached the device even though its confirmation did not come
-      // back; leaving sends the exit command only if the device shows the signature. This is
-      // the way out: a stop during it does not send it again, nor the FET-off command (no
-      // current calibration ran).
-      in_mode_ = false;
-      ExitCalibrationMode(e, addr);
+      // back; leaving sends the exit command only if the device shows the signature. A stop
+      // before that has happened leaves the trap to do it; no current calibration ran, so no
+      // FET-off command.
+      ExitCalibrationMode(e, addr, &left_);
       Message("Could not enter calibration mode.", "Calibration");
       Timer(true);
       h_.EnableButtons();
@@ -159,6 +159,7 @@ class CalibrateDeviceRun {
       return;
     }
     Progress().SetValue(15);
+    fets_ = sel_.current;  // the current calibration switches them on
     s = CalibrateDevice(e, req_, addr);
     Progress().SetValue(70);
     if (s != 0) {
@@ -170,14 +171,14 @@ class CalibrateDeviceRun {
     } else {
       Done(true);
     }
-    Status x = ExitCalibrationMode(e, addr);
-    in_mode_ = false;
+    Status x = ExitCalibrationMode(e, addr, &left_);
     if (x != 0) {
       Message("Error exiting calibration mode. Error code = " + GetErrorText(x), "Calibration");
     } else if (Progress().value() > 0) {
       Progress().SetValue(100);
     }
     if (sel_.current) SetFetControl(e, false, addr);
+    fets_ = false;
     Timer(true);
     h_.tmrScan_Timer();
     h_.EnableAllControls();
@@ -187,14 +188,14 @@ class CalibrateDeviceRun {
   void Trap(const char* description) {
     // Leave the device as it should be before telling the user: out of calibration mode, and
     // with the FETs off after a current calibration.
-    if (in_mode_ && adapter_) {
+    if (adapter_ && ((entered_ && !left_) || fets_)) {
       try {
         EngineContext e{*adapter_, p_, h_.Module().settings, h_.Module().last_mac_code};
-        ExitCalibrationMode(e, h_.Fields().nTargetAddr);
-        if (sel_.current) SetFetControl(e, false, h_.Fields().nTargetAddr);
+        if (entered_ && !left_) ExitCalibrationMode(e, h_.Fields().nTargetAddr, &left_);
+        if (fets_) SetFetControl(e, false, h_.Fields().nTargetAddr);
       } catch (...) {
       }
-      in_mode_ = false;
+      fets_ = false;
     }
     if (description) {
       Message(std::string("Invalid value entered! Error description:") + description,
@@ -213,8 +214,10 @@ class CalibrateDeviceRun {
   CalRequest req_;
   CapVoltages volts_;
   std::shared_ptr<SMBusAdapter> adapter_;
-  bool in_mode_ = false;
-  bool all_ok_ = true;  // every ticked calibration so far succeeded
+  bool entered_ = false;  // the entry word may have reached the device
+  bool left_ = false;     // ... and the device has been left since
+  bool fets_ = false;     // the FETs may be on and are to be switched off
+  bool all_ok_ = true;    // every ticked calibration so far succeeded
 };
 
 }  // namespace

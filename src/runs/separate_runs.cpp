@@ -20,26 +20,31 @@ struct Texts {
   const char* done;      // key of the done image
   int entered_value;     // progress once calibration mode is entered
   int start_value;       // progress when the run starts
+  bool fets_on = false;  // the routine switches the FETs on (and a done run leaves them so)
 };
 
 using Routine = Status (*)(EngineContext&, std::int16_t);
 
 // The shared sequence of the pack voltage and hardware board offset runs: confirmation,
 // calibration mode, one routine, leaving calibration mode, progress and done image.
-void CalibrationModeRun(PageHost& h, const Texts& t, Routine routine) {
+void CalibrationModeRun(PageHost& h, const Texts& t, Routine calibrate) {
   FormModel& f = h.Form();
   Platform& p = h.GetPlatform();
   if (p.MessageBox(t.start, kCaption, Buttons::kOkCancel) == Answer::kCancel) return;
   Control& progress = f.At(t.progress);
-  bool in_mode = false;
+  bool entered = false, left = false;  // calibration mode entered, and left since
+  bool routine = false;                // the routine has begun
   std::shared_ptr<SMBusAdapter> adapter;
   // A run-time failure (none is reached by a value the page can hold) or the host's interrupt:
   // the device out of calibration mode, the page usable again; a failure is reported.
   auto trap = [&](const char* description) {
-    if (in_mode && adapter) {
+    // A stop from the host ends the run unfinished: FETs the routine switched on go off again.
+    const bool fets = routine && t.fets_on && !description;
+    if (adapter && ((entered && !left) || fets)) {
       try {
         EngineContext e{*adapter, p, h.Module().settings, h.Module().last_mac_code};
-        ExitCalibrationMode(e, h.Fields().nTargetAddr);
+        if (entered && !left) ExitCalibrationMode(e, h.Fields().nTargetAddr, &left);
+        if (fets) SetFetControl(e, false, h.Fields().nTargetAddr);
       } catch (...) {
       }
     }
@@ -61,12 +66,12 @@ void CalibrationModeRun(PageHost& h, const Texts& t, Routine routine) {
     EngineContext e{*adapter, p, h.Module().settings, h.Module().last_mac_code};
     const std::int16_t addr = h.Fields().nTargetAddr;
     ToByte(h.Fields().nDVMAC);  // a code that fails does so before any transfer, as in the main run
-    in_mode = true;             // from the entry word on, every way out leaves calibration mode
+    entered = true;             // from the entry word on, every way out leaves calibration mode
     Status s = EnterCalibrationMode(e, h.Fields().nDVMAC, addr);
     if (s != 0) {
-      // This is the way out: a stop during it does not send it again.
-      in_mode = false;
-      ExitCalibrationMode(e, addr);  // sends the exit command only if the device is in the mode
+      // Sends the exit command only if the device is in the mode; a stop before it has, leaves
+      // the trap to do it.
+      ExitCalibrationMode(e, addr, &left);
       p.MessageBox("Error setting Calibration mode. Error code = " + GetErrorText(s), kCaption,
                    Buttons::kOk);
       f.At("tmrScan").SetEnabled(true);
@@ -74,7 +79,8 @@ void CalibrationModeRun(PageHost& h, const Texts& t, Routine routine) {
       return;
     }
     progress.SetValue(t.entered_value);
-    s = routine(e, addr);
+    routine = true;
+    s = calibrate(e, addr);
     if (s != 0) {
       p.MessageBox("Calibration error. Error code = " + GetErrorText(s), kCaption, Buttons::kOk);
       progress.SetValue(0);
@@ -82,8 +88,7 @@ void CalibrationModeRun(PageHost& h, const Texts& t, Routine routine) {
       progress.SetValue(70);
       f.At(t.done).SetVisible(true);
     }
-    Status x = ExitCalibrationMode(e, addr);
-    in_mode = false;
+    Status x = ExitCalibrationMode(e, addr, &left);
     if (x != 0) {
       p.MessageBox("Error exiting calibration mode. Error code = " + GetErrorText(x), kCaption,
                    Buttons::kOk);
@@ -105,7 +110,11 @@ void btnCalPackVolt_Click(PageHost& h) {
       "FETs will be turned on! Press Cancel if Voltage Calibration has not been performed on "
       "this pack. After the voltage calibration, set the data flash constant "
       "DF:Calibration/Config/Voltage_Signal to the battery stack voltage and proceed.",
-      "prgPackVolt", "imgPackDoneBox", 30, 10};
+      "prgPackVolt",
+      "imgPackDoneBox",
+      30,
+      10,
+      true};
   CalibrationModeRun(h, kTexts, &CalibratePackVoltage);
 }
 
