@@ -104,8 +104,38 @@ std::string LineStats::GroupOf(const records::Summary& s) const {
   return s.time_utc.substr(0, 10);
 }
 
-void LineStats::Add(const records::Summary& s) {
-  if (!Counted(s)) return;
+namespace {
+
+// Why a record's value is not one a calibration makes, or "": a ratio that corrects by more
+// than 100 % (what the guards allow at most), an offset beyond the page's 12.7 degrees, a
+// residual beyond 10 V or 10 A.
+std::string Implausible(const records::PageRow& row, bool correction, double v) {
+  if (!std::isfinite(v)) return "is not a number";
+  if (!correction) return std::fabs(v) <= 10000 ? "" : "is beyond 10000";
+  if (row.offset()) return std::fabs(v) <= 12.7 ? "" : "is beyond 12.7 degrees";
+  return v > 0 && v <= 2 ? "" : "is not a ratio of 0 to 2";
+}
+
+}  // namespace
+
+void LineStats::Add(const records::Summary& given) {
+  if (!Counted(given)) return;
+  std::optional<records::Summary> cleaned;  // a copy only when a value is to be left out
+  for (std::size_t i = 0; i < records::kReadings.size(); ++i) {
+    for (bool correction : {false, true}) {
+      const auto& v = correction ? given.corrections[i] : given.residuals[i];
+      if (!v) continue;
+      const std::string why = Implausible(records::kReadings[i], correction, *v);
+      if (why.empty()) continue;
+      left_out_.push_back("record " + std::to_string(given.id) + ": its " +
+                          (correction ? "correction" : "residual") + " of " +
+                          std::string(records::kReadings[i].name) + " " + why +
+                          "; left out of the statistics");
+      if (!cleaned) cleaned = given;
+      (correction ? cleaned->corrections[i] : cleaned->residuals[i]).reset();
+    }
+  }
+  const records::Summary& s = cleaned ? *cleaned : given;
   ++runs_;
   const std::string name = GroupOf(s);
   auto [it, added] = groups_.try_emplace(name);

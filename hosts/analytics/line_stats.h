@@ -95,6 +95,10 @@ class LineStats {
   std::vector<GroupStats> Groups() const;  // by name
   std::vector<Flag> Flags() const;
   std::int64_t Runs() const { return runs_; }
+  // The values left out because no calibration makes them (not finite, a correction beyond
+  // what a reference may correct, a residual of kilovolts), each named with its record: one
+  // row of a shared store must not blind the watch.
+  const std::vector<std::string>& LeftOut() const { return left_out_; }
   // The group a record falls in: its station, operator, meter ("typed" for none) or day.
   std::string GroupOf(const records::Summary& s) const;
 
@@ -121,6 +125,7 @@ class LineStats {
   std::array<Spread, records::kReadings.size()> line_;  // every group's corrections
   Spread line_meter_;
   std::vector<Raised> raised_;
+  std::vector<std::string> left_out_;
   std::int64_t runs_ = 0;
 };
 

@@ -248,6 +248,7 @@ void Session::Show(const Outcome& o) {
   if (o.record > 0) text += " Record " + std::to_string(o.record) + ".";
   if (!o.unstored.empty()) text += " Its record was not stored; it is in " + o.unstored + ".";
   out_.Print(text, o.ToJson());
+  if (interrupted()) ReportInterruption(o);  // a stop that came once the run had ended
 }
 
 void Session::PrintResiduals(const Outcome& o) {

@@ -32,6 +32,8 @@ int Stats(const Options& o, const LineQuery& lq) {
       ->EachSummary(
           lq.q, [&](const records::Summary& s) { stats.Add(s); }, ReportBroken);
   Out out(o.json);
+  for (const std::string& why : stats.LeftOut())
+    Out::Error(why);
   const auto flags = stats.Flags();
   if (out.json()) {
     out.Object(StatsJson(stats, lq.by));

@@ -15,7 +15,8 @@ struct Outcome {
   std::string verdict;  // done, out of limits, refused, failed, interrupted
   bool done = false;    // the run did what it was for (also when the unit is out of limits)
   bool started = true;  // false: refused before anything of it began (nothing recorded)
-  // For an interruption: whether the run had begun and whether the stop cut it short.
+  // For an interruption: whether the stop cut the run short (else it came once the run had
+  // ended, or before it began).
   bool cut_short = false;
   std::vector<std::string> reasons;        // why it was refused or failed, each a sentence
   std::vector<std::string> beyond_limits;  // "System voltage 1 (at most 0)"

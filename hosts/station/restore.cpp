@@ -139,7 +139,11 @@ std::vector<std::string> DeviceDifferences(Station& s, const records::RunRecord&
                   std::to_string(Capacitors(*cfg_now)) + " here)");
   }
   const records::Image* cal_after = ImageOf(r.after, cmd::kSubclassCalibrationData);
-  if (cal_after && cal_after->bytes != ImageOf(now, cmd::kSubclassCalibrationData)->bytes) {
+  if (!cal_after) {
+    // Nothing to compare the device with: the identity above is all there is to go by.
+    out.push_back("record " + std::to_string(r.id) + " is of a run that did not end (" + r.outcome +
+                  "): the device cannot be compared with what that run left");
+  } else if (cal_after->bytes != ImageOf(now, cmd::kSubclassCalibrationData)->bytes) {
     out.push_back(
         "the device's CalibrationData is not as the record's run left it: a later calibration "
         "would be undone");

@@ -29,8 +29,9 @@ RestorePlan PlanRestore(const records::RunRecord& r);
 std::string RestoreQuestion(const records::RunRecord& r);
 
 // How the device differs from the record's unit as its run left it: another address, target
-// info, unit or Operation Cfg (capacitor count), or CalibrationData changed since (a later
-// calibration would be undone). Empty when it is that unit, unchanged. Reads the device.
+// info, unit or Operation Cfg (capacitor count), CalibrationData changed since (a later
+// calibration would be undone), or a record whose run left nothing to compare with (it did not
+// end). Empty when it is that unit, unchanged. Reads the device.
 // unit: the unit the user named for this restore ("" for none).
 std::vector<std::string> DeviceDifferences(Station& s, const records::RunRecord& r,
                                            const std::string& unit);

@@ -137,7 +137,7 @@ RunResult Station::Run(const RunKind& kind, const std::function<void()>& act,
     interrupted = !marked && !o.done && interrupt_.requested();
   }
   o.started = !stopped_before;
-  o.cut_short = interrupt_.raised();
+  o.cut_short = interrupted && o.started;  // the stop came while it ran: the rest was not done
   o.verdict = OutcomeOf(o.done, interrupted, account);
   recorder.Observe();
   records::RunRecord& r = recorder.record();

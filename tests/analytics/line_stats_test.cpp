@@ -39,17 +39,30 @@ TEST(LineStats, AStationWhoseMeterDriftsIsFoundWhereItBegan) {
   plan.bias = 0.01;
   plan.biased_from = 1600;
   LineStats biased(GroupBy::kStation, {}), clean(GroupBy::kStation, {});
+  LineStats poisoned(GroupBy::kStation, {});  // one row of another station's rewritten
+  const double poison[] = {std::nan(""), INFINITY, 1e308, 100};
   sim::LineSpec unbiased = plan;
   unbiased.biased_station = 0;
   std::int64_t st3_since = 0;
   for (std::int64_t i = 0; i < 2400; ++i) {
     const records::Summary s = At(plan, i);
     biased.Add(s);
+    records::Summary p = s;
+    for (auto& c : p.corrections) {
+      if (c && i >= 300 && i < 304) c = poison[i - 300];
+    }
+    poisoned.Add(p);
     clean.Add(At(unbiased, i));
     if (i >= plan.biased_from && s.station == "st3" && Calibrated(s)) ++st3_since;
   }
   EXPECT_TRUE(clean.Flags().empty());
   ASSERT_FALSE(biased.Flags().empty());
+  ASSERT_FALSE(poisoned.Flags().empty());
+  EXPECT_EQ(poisoned.Flags().front().group, "st3");
+  ASSERT_FALSE(poisoned.LeftOut().empty());
+  EXPECT_EQ(poisoned.LeftOut().back(),
+            "record 304: its correction of Current is not a ratio of 0 to 2; left out of the "
+            "statistics");
   const Flag f = biased.Flags().front();
   EXPECT_EQ(f.group, "st3");
   EXPECT_EQ(f.reading, kMeterReadings);

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "records_fixture.h"
 #include "bench/sim_line.h"
+#include "records_fixture.h"
 
 namespace vx::testing {
 

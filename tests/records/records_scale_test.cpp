@@ -5,8 +5,8 @@
 
 #include <cstdio>
 
-#include "records_fixture.h"
 #include "bench/sim_line.h"
+#include "records_fixture.h"
 
 namespace vx::testing {
 

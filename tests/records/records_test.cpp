@@ -128,6 +128,10 @@ TEST_P(Records, InterruptsAndKillsLeaveTheTrail) {
   calibrated.dataflash[104][8] = 0x27;
   calibrated.dataflash[64][1] = 0x21;
   sim::SaveStateFile(calibrated, state);
+  // A record whose run did not end has nothing to compare the device with: it needs --force.
+  auto unforced = Run(sim + " restore --yes " + std::to_string(left[0].id));
+  EXPECT_EQ(unforced.code, 1);
+  EXPECT_TRUE(unforced.Says("is of a run that did not end (incomplete)")) << unforced.err;
   const std::string restore_trace = Path("restore.jsonl");
   Process restore(dir.path(), "--records '" + where + "' --unit " + unit + " --sim " + state +
                                   " --save-state " + state + " --trace " + restore_trace +
@@ -137,6 +141,7 @@ TEST_P(Records, InterruptsAndKillsLeaveTheTrail) {
   auto r = restore.Wait();
   EXPECT_EQ(r.code, 130) << r.err;
   EXPECT_TRUE(r.Says("interrupted by SIGTERM")) << r.err;
+  EXPECT_TRUE(r.Says("the rest of the run was not done")) << r.err;
   auto stopped = Mine().back();
   EXPECT_EQ(stopped.run, "restore");
   EXPECT_EQ(stopped.outcome, "interrupted");
