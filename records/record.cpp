@@ -241,6 +241,7 @@ std::string CleanLabel(std::string& label) {
     const auto u = static_cast<unsigned char>(c);
     if (u < 0x20 || u == 0x7F) return "holds a control character";
   }
+  if (ValidUtf8(label) != label) return "is not UTF-8 text";
   // Characters, not bytes: a UTF-8 character's continuation bytes do not count.
   std::size_t characters = 0;
   for (char c : label)
@@ -249,6 +250,53 @@ std::string CleanLabel(std::string& label) {
     return "is longer than " + std::to_string(kMaxLabel) + " characters";
   }
   return "";
+}
+
+namespace {
+
+// The length of the UTF-8 sequence at text[i], or 0 when none begins there.
+std::size_t Utf8Length(const std::string& text, std::size_t i) {
+  const auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char c = b(i);
+  std::size_t n = c < 0x80           ? 1
+                  : (c >> 5) == 0x6  ? 2
+                  : (c >> 4) == 0xE  ? 3
+                  : (c >> 3) == 0x1E ? 4
+                                     : 0;
+  if (n == 0 || i + n > text.size() || (n == 2 && c < 0xC2)) return 0;
+  for (std::size_t k = 1; k < n; ++k) {
+    if ((b(i + k) & 0xC0) != 0x80) return 0;
+  }
+  if (n == 3 && ((c == 0xE0 && b(i + 1) < 0xA0) || (c == 0xED && b(i + 1) >= 0xA0))) return 0;
+  if (n == 4 && ((c == 0xF0 && b(i + 1) < 0x90) || c > 0xF4 || (c == 0xF4 && b(i + 1) >= 0x90))) {
+    return 0;
+  }
+  return n;
+}
+
+}  // namespace
+
+std::string ValidUtf8(const std::string& text) {
+  std::size_t ok = 0;  // the text as it stands when every byte is in place
+  while (ok < text.size() && text[ok] != '\0') {
+    const std::size_t n = Utf8Length(text, ok);
+    if (n == 0) break;
+    ok += n;
+  }
+  if (ok == text.size()) return text;
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = Utf8Length(text, i);
+    if (n == 0 || text[i] == '\0') {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    } else {
+      out.append(text, i, n);
+      i += n;
+    }
+  }
+  return out;
 }
 
 std::string Printable(const std::string& text) {

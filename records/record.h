@@ -79,6 +79,9 @@ inline constexpr std::size_t kMaxLabel = 64;
 std::string CleanLabel(std::string& label);
 // Text from a record for a terminal: control characters shown as "?".
 std::string Printable(const std::string& text);
+// Text from a record for a file others read (a CSV, a web page): bytes that are no UTF-8 and
+// NUL each become U+FFFD.
+std::string ValidUtf8(const std::string& text);
 
 // The gains of CalibrationData (subclass 104) in an image, by name: "Capacitor 1 gain" ...,
 // "System voltage gain", "Stack voltage gain". Empty when the image holds no such block.

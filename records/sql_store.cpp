@@ -4,9 +4,16 @@
 #include <charconv>
 #include <map>
 
+#include "platform/outside_wait.h"
+
 namespace vx::records {
 
 namespace {
+
+// A scan of millions of rows ends on a stop asked for while it runs, a few thousand rows on.
+void StopCheck(int mark, std::int64_t rows) {
+  if (rows % 4096 == 0 && Outside().StoppedSince(mark)) throw Interrupted();
+}
 
 // The runs' table holds what queries select by and read, one narrow row a record; the record
 // whole is in vx_records under the same id, so that a scan of the runs never reads it.
@@ -301,7 +308,10 @@ void SqlStore::Each(const Query& q, const std::function<void(RunRecord&&)>& row,
                     const Broken& broken) {
   Params params;
   const std::string sql = Select("r.id AS id, x.record AS record", kWithRecords, q, params);
+  const int mark = Outside().Mark();
+  std::int64_t n = 0;
   StreamMany(sql, params, [&](const Row& r) {
+    StopCheck(mark, ++n);
     const std::int64_t id = std::stoll(r[0].value_or("0"));
     std::optional<RunRecord> rec;
     try {
@@ -323,7 +333,10 @@ void SqlStore::EachSummary(const Query& q, const std::function<void(const Summar
   Params params;
   const std::string sql = Select(Qualified(SummaryColumns()), kRuns, q, params);
   Summary s;
+  const int mark = Outside().Mark();
+  std::int64_t n = 0;
   StreamMany(sql, params, [&](const Row& r) {
+    StopCheck(mark, ++n);
     s.id = std::stoll(r[0].value_or("0"));
     std::string* texts[] = {&s.time_utc, &s.station, &s.operator_name, &s.unit,
                             &s.run,      &s.outcome, &s.meter};

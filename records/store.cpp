@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,8 +20,22 @@ std::string PgDisplayName(const std::string& url);
 
 namespace {
 
+// A server's address with its scheme as libpq takes it (a user may write POSTGRESQL://), or
+// "" for anything that names a file.
+std::string ServerUrl(const std::string& where) {
+  for (const char* scheme : {"postgresql://", "postgres://"}) {
+    const std::size_t n = std::char_traits<char>::length(scheme);
+    if (where.size() < n) continue;
+    bool same = true;
+    for (std::size_t i = 0; i < n; ++i)
+      same = same && std::tolower(static_cast<unsigned char>(where[i])) == scheme[i];
+    if (same) return scheme + where.substr(n);
+  }
+  return "";
+}
+
 bool IsServer(const std::string& where) {
-  return where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0;
+  return !ServerUrl(where).empty();
 }
 
 // A folder for records: created for this user alone when missing.
@@ -105,12 +120,12 @@ std::string DefaultDatabase() {
 }
 
 std::string DisplayName(const std::string& where) {
-  if (IsServer(where)) return PgDisplayName(where);
+  if (IsServer(where)) return PgDisplayName(ServerUrl(where));
   return where.empty() ? DefaultDatabase() : where;
 }
 
 std::unique_ptr<Store> OpenStore(const std::string& where, Access access) {
-  if (IsServer(where)) return OpenPgStore(where, access);
+  if (IsServer(where)) return OpenPgStore(ServerUrl(where), access);
   return OpenSqliteStore(where.empty() ? DefaultDatabase() : where, access);
 }
 

@@ -11,7 +11,7 @@
 namespace vx {
 
 std::string CsvCell(const std::string& text) {
-  std::string cell = text;
+  std::string cell = records::ValidUtf8(text);
   if (!cell.empty() && std::string("=+-@\t\r").find(cell[0]) != std::string::npos) {
     cell = "'" + cell;
   }

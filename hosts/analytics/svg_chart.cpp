@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "records/record.h"
+
 namespace vx {
 
 namespace {
@@ -138,7 +140,7 @@ std::string Histogram(const std::string& name, const std::string& title,
 
 std::string HtmlText(const std::string& text) {
   std::string out;
-  for (char c : text) {
+  for (char c : records::ValidUtf8(text)) {
     switch (c) {
       case '&':
         out += "&amp;";

@@ -2,6 +2,7 @@
 
 #include "hosts/cli/commands.h"
 #include "hosts/cli/signals.h"
+#include "platform/outside_wait.h"
 #include "records/store.h"
 #include "version.h"
 
@@ -18,14 +19,41 @@ int RunOnDevice(const Command& c, Options& o) {
   return s.Ended(c.run(s));
 }
 
+// A command without the device (a query, a file): a signal ends it as it ends a run, and an
+// output that could not be written is a failure of its own.
+int RunAlone(const Command& c, Options& o) {
+  InterruptRequest stop;
+  CatchStopSignals(stop);
+  Outside().stops = [&stop] { return stop.requests(); };
+  int code = kExitOk;
+  try {
+    code = c.run_alone(o);
+  } catch (...) {
+    Outside() = OutsideWait{};
+    if (stop.requested()) {
+      Out::Error(std::string("interrupted by ") + SignalName(stop.reason()));
+      return kExitInterrupted;
+    }
+    throw;
+  }
+  Outside() = OutsideWait{};
+  std::cout.flush();
+  if (code == kExitOk && (!std::cout || Out::failed())) {
+    Out::Error("standard output could not be written");
+    return kExitFile;
+  }
+  return code;
+}
+
 int Dispatch(const std::vector<Command>& commands, Options& o) {
   for (const Command& c : commands) {
     if (!c.app->parsed()) continue;
     o.station.program = std::string("vx58420cal ") + VX_VERSION;
+    records::SetWaitLimit(std::chrono::seconds(o.records_timeout_s));
     if (c.prepare) {
       if (int code = c.prepare(); code != kExitOk) return code;
     }
-    return c.needs == Command::Needs::kNothing ? c.run_alone(o) : RunOnDevice(c, o);
+    return c.needs == Command::Needs::kNothing ? RunAlone(c, o) : RunOnDevice(c, o);
   }
   return kExitUsage;
 }

@@ -103,6 +103,15 @@ int RecordsImport(const Options& o, const std::vector<std::string>& files) {
   for (const std::string& file : files) {
     try {
       RunRecord r = records::ReadRecordFile(file);
+      // The labels a store keeps are held to the rules the programs hold them to.
+      for (auto [what, label] :
+           {std::pair{"station", r.station}, {"operator", r.operator_name}, {"unit", r.unit}}) {
+        if (const std::string why = records::CleanLabel(label); !why.empty()) {
+          throw std::runtime_error(file + ": its " + what + " label " + why + " (at most " +
+                                   std::to_string(records::kMaxLabel) +
+                                   " characters, no control characters)");
+        }
+      }
       if (r.uid.empty()) r.uid = records::ContentUid(r);  // a file of before uids
       if (store->Has(r.uid)) {
         out.Print(file + ": already in the store", Json{{"file", file}, {"imported", false}});

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -95,7 +96,11 @@ std::unique_ptr<BusLock> BusLock::Acquire(const std::string& path, std::chrono::
 }
 
 std::string BusLock::LockFileFor(const std::string& state_file) {
-  return state_file + ".lock";
+  // The file itself, wherever a link to it comes from: two programs on one state file take one
+  // lock.
+  std::error_code ec;
+  const std::filesystem::path real = std::filesystem::weakly_canonical(state_file, ec);
+  return (ec ? state_file : real.string()) + ".lock";
 }
 
 BusLock::~BusLock() {

@@ -25,8 +25,8 @@ class BusLock {
 
   // The other processes that have path open: who holds or waits for its lock.
   static std::string Holders(const std::string& path);
-  // What a simulator's state file is locked through: a lock file beside it, which a save (a
-  // new file renamed over the old) leaves in place.
+  // What a simulator's state file is locked through: a lock file beside the file a link leads
+  // to, which a save (a new file renamed over the old) leaves in place.
   static std::string LockFileFor(const std::string& state_file);
 
  private:

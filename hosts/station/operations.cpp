@@ -106,7 +106,8 @@ RunResult Station::RestoreRecord(const std::string& which, bool force) {
   // The restore is the connected unit's: the one named, else the record's when the device was
   // found to be that unit.
   const std::string named = info.unit;
-  if (named.empty() && differences.empty()) info.unit = r->unit;
+  std::string unit = r->unit;
+  if (named.empty() && differences.empty() && records::CleanLabel(unit).empty()) info.unit = unit;
   if (!ui_->Ask(Question::kConfirm, records::Printable(RestoreQuestion(*r)),
                 {kRestoreCannotUndo})) {
     info.unit = named;

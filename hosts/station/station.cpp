@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "device/commands.h"
 #include "device/numeric.h"
 #include "hosts/station/page_state.h"
 
@@ -63,6 +64,19 @@ std::vector<std::string> Station::Objections(const RunKind& kind) {
   for (std::string& s : Implausible(f, kind, guard))
     out.push_back(std::move(s));
   return out;
+}
+
+void Station::Show() {
+  control_.Show(properties);
+  if (!device_.is_open()) return;
+  std::uint8_t hi = 0, lo = 0;
+  if (device_.direct().ReadSMBusWord(cmd::kCalModeSignature, hi, lo, properties.target_address) ==
+          0 &&
+      hi == cmd::kSigHi && lo == cmd::kSigLo) {
+    ui_->Warn(
+        "the device is in calibration mode, as a run that did not end leaves it (its FETs may be "
+        "on); a calibration of the temperature, the current or the CC offset takes it out");
+  }
 }
 
 bool Station::SaveState() {

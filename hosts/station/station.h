@@ -65,8 +65,10 @@ class Station {
   // this unit, and references too far from the readings they correct (after a fresh scan).
   std::vector<std::string> Objections(const RunKind& kind);
 
-  // Shows the control with the station's properties (after a device switch: on the new one).
-  void Show() { control_.Show(properties); }
+  // Shows the control with the station's properties (after a device switch: on the new one),
+  // and says so when the device is found in calibration mode, as a program stopped dead in a
+  // run leaves it (its FETs may be on).
+  void Show();
 
   // What a user does at the page: the run of a button or host method, refused before it starts
   // when a label is not one, a limits file checks nothing it calibrates, another program holds

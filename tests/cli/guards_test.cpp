@@ -131,11 +131,18 @@ TEST_F(Guards, WordsForANewUser) {
            {"--meter-readings 101 read", 2, "--meter-readings: \"101\" is outside 2 to 100"},
            {"--json --limits " + dir.Write("bad.json", "{") + " read", 2,
             "{\"error\":\"--limits: the limits file"},
+           {"--records POSTGRESQL://u:pw@127.0.0.1:1/r records list", 3,
+            "the records database postgresql://u@127.0.0.1:1/r"},
            {"errtext 5029", 0, "(the device rejected the calibration (result word bit 2))"}}) {
     auto r = Process(dir.path(), "--fast " + c.args).Wait();
     EXPECT_EQ(r.code, c.code) << c.args << r.err;
     EXPECT_TRUE(r.Says(c.says)) << c.args << ": " << r.err << r.out;
     EXPECT_FALSE(r.Says("json.exception")) << c.args;
+  }
+  // An output that cannot be written fails a query too.
+  for (const char* q : {"sim-state", "errtext 772"}) {
+    const std::string cmd = std::string(VX_CLI_PATH) + " " + q + " >/dev/full 2>/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 3) << q;
   }
   auto probe = Process(dir.path(), "--fast --json probe").Wait();
   EXPECT_EQ(probe.code, 0);

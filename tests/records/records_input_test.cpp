@@ -214,10 +214,19 @@ TEST_F(RecordInput, LabelsAndCellsAreCleanWhereverTheyGo) {
   planted.station = "=cmd|' /C calc'!A0";
   planted.operator_name = "\x1b[2Jann";
   planted.unit = "line\r2";
+  planted.run = std::string("n\0x\xff", 4);
   records::OpenStore(db)->Add(planted);
   auto csv = Run("records export --csv -").out;
   EXPECT_NE(csv.find(",'=cmd|' /C calc'!A0,"), std::string::npos) << csv;
-  EXPECT_NE(csv.find(",\"line\r2\","), std::string::npos);
+  EXPECT_NE(csv.find(",\"line\r2\",n\xEF\xBF\xBDx\xEF\xBF\xBD,"), std::string::npos);
+  EXPECT_EQ(records::ValidUtf8(std::string("a\0b\xff\xc3\xa9", 6)),
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD\xc3\xa9");
+  // What a program would not have stored does not come in through an import either.
+  auto imported =
+      Run("records import " + dir.Write("planted.json", DumpJson(records::ToJson(planted))));
+  EXPECT_EQ(imported.code, 1);
+  EXPECT_TRUE(imported.Says("its operator label holds a control character")) << imported.err;
   auto shown = Run("records show 2");
   EXPECT_EQ(shown.out.find('\x1b'), std::string::npos);
   EXPECT_NE(shown.out.find("?[2Jann"), std::string::npos);

@@ -176,6 +176,16 @@ TEST_F(Operations, ARestoreOntoAnotherUnitIsTheUsersChoice) {
   EXPECT_EQ(ui.shown.back().reasons, std::vector<std::string>{"there is no record 999"});
 }
 
+// A device another program left in calibration mode is named as such when the page is shown.
+TEST_F(Operations, ADeviceLeftInCalibrationModeIsSaidSo) {
+  station.Show();
+  EXPECT_TRUE(ui.warned.empty());
+  ASSERT_EQ(station.device().direct().WriteSMBusWord(0x00, 0x00, 0x40, 0x16), 0);  // the entry
+  station.Show();
+  ASSERT_EQ(ui.warned.size(), 1u);
+  EXPECT_EQ(ui.warned[0].rfind("the device is in calibration mode", 0), 0u);
+}
+
 TEST(Outcome, OneDescriptionInEveryHostsWords) {
   Outcome o;
   o.run = "Calibration";

@@ -2,6 +2,8 @@
 // runs and reference boxes, the device connection, restore.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "control/cal.h"
 #include "control/module.h"
 #include "hosts/station/page_state.h"
@@ -224,6 +226,10 @@ TEST_F(StationTest, AFailedSwitchKeepsTheDeviceThatWasOpen) {
   auto other = BusLock::Acquire(BusLock::LockFileFor(state), std::chrono::milliseconds(0), error);
   EXPECT_FALSE(other);
   EXPECT_NE(error.find("is in use by"), std::string::npos);
+  // ... also one that reaches the state file through a link.
+  const std::string link = dir.path() + "/link.json";
+  std::filesystem::create_symlink(state, link);
+  EXPECT_FALSE(BusLock::Acquire(BusLock::LockFileFor(link), std::chrono::milliseconds(0), error));
 }
 
 // A stop asked for is honoured before the next write, not only at the end of a wait; the
