@@ -51,20 +51,16 @@ constexpr const char kOverwrites[] =
 int BoardOffsetCommand(Session& s, bool hardware, const std::optional<std::string>& seconds,
                        bool overwrite) {
   if (seconds) {
-    Control& box = s.form().At("txtBrdOffTime");
-    double v = 0;
-    try {
-      v = TextToDouble(*seconds);
-    } catch (const std::exception&) {
-      Out::Error("--seconds: \"" + *seconds + "\" is not a number");
+    // The time box sits in the frame the page hides: typed into once the frame is shown.
+    s.form().At("Frame1", 4).SetVisible(true);
+    const bool number = TypeReference(s.station(), "txtBrdOffTime", *seconds, "--seconds");
+    if (!number || TextToDouble(*seconds) < 1 || TextToDouble(*seconds) > 99) {
+      if (number) {
+        Out::Error("--seconds: \"" + *seconds + "\" does not fit the page's board offset time " +
+                   "in seconds, which takes 1 to 99 seconds");
+      }
       return kExitUsage;
     }
-    if (seconds->size() > static_cast<std::size_t>(box.max_length) || v < 1 || v > 99) {
-      Out::Error("--seconds: \"" + *seconds + "\" does not fit the page's board offset time " +
-                 "in seconds, which takes 1 to 99 seconds");
-      return kExitUsage;
-    }
-    s.form().Type("txtBrdOffTime", *seconds);
   }
   if (!hardware && !overwrite) {
     Out::Error(std::string(kOverwrites) +

@@ -55,6 +55,20 @@ TEST_F(Guards, ImplausibleReferencesNeverReachThePage) {
   // Within the share the run goes on, up to both ends of what a refusal says fits.
   EXPECT_EQ(Run("--max-correction 30 calibrate --voltages 2500,4160,6240,8360,10455").code, 0);
   EXPECT_EQ(Run("calibrate --temperature 35.4").code, 0);
+  // A unit whose gain is garbage (the system reads 1 mV at 4000 mV): refused, naming the way
+  // on; gone on with --trust-references, which the record keeps.
+  sim::SimState garbage = sim::LoadStateFile(state);
+  garbage.truth.system_mV = 4000;
+  garbage.dataflash[104][20] = 0;
+  garbage.dataflash[104][21] = 5;
+  Save("mis.json", garbage);
+  Refused("calibrate --system-voltage 4000", 2, "--trust-references goes on all the same");
+  auto trusted = Run("--trust-references calibrate --system-voltage 4000");
+  EXPECT_EQ(trusted.code, 0) << trusted.err;
+  EXPECT_TRUE(trusted.Says("references trusted: actual system voltage 4000 mV against the "
+                           "reading 1 mV"))
+      << trusted.err;
+  EXPECT_TRUE(Process(dir.path(), "records show 3").Wait().Says("references trusted"));
 }
 
 // A script's run uses only references the script typed; the meter needs someone at the probes.
@@ -95,9 +109,16 @@ TEST_F(Guards, AScriptSaysHowEachRunEnded) {
 TEST_F(Guards, TheSoftwareBoardOffsetOnlyKnowingly) {
   Refused("board-offset --software --yes", 2, "holds the stack voltage gain (bytes 22-23)");
   Refused("board-offset --hardware --seconds 3 --yes", 2, "--hardware excludes --seconds");
-  auto r = Run("board-offset --software --overwrite-stack-gain --yes");
+  auto r = Run("--trace " + Path("bo.jsonl") +
+               " board-offset --software --seconds 3 --overwrite-stack-gain --yes");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_TRUE(r.Says("calibrate the stack voltage again now"));
+  // The time as typed, and its samples: 3 s give 6 a phase, two phases.
+  EXPECT_TRUE(r.Says("Please wait at least 3 seconds after clicking the OK button.")) << r.out;
+  int samples = 0;
+  for (const auto& t : JsonLines(Path("bo.jsonl")))
+    samples += t["method"] == "ReadSMBusWord_" && t["addr"] == 0x17 && t["cmd"] == 0x42;
+  EXPECT_EQ(samples, 12);
   auto shown = Process(dir.path(), "records show 1").Wait();
   EXPECT_TRUE(shown.Says("\"overwrites\":\"Stack voltage gain\"")) << shown.out;
 }
