@@ -113,6 +113,17 @@ std::string Select(const std::string& columns, const std::string& from, const Qu
   return sql + " ORDER BY r.id" + limit;
 }
 
+// The summary's columns of a store before version 3: those it derives are not there yet.
+const std::string& OlderSummaryColumns() {
+  static const std::string kOlder = [] {
+    std::string c = "r.id, r.time_utc, r.station, r.operator, r.unit, r.run, r.outcome, ''";
+    for (std::size_t i = kMeterColumn + 1; i < ColumnNames().size(); ++i)
+      c += ", NULL";
+    return c;
+  }();
+  return kOlder;
+}
+
 std::string Qualified(const std::string& columns) {
   std::string out = "r.";
   for (char c : columns)
@@ -124,6 +135,11 @@ const char* const kRuns = "vx_runs r";
 const char* const kWithRecords = "vx_runs r LEFT JOIN vx_records x ON x.id = r.id";
 
 }  // namespace
+
+std::function<void(std::int64_t, std::int64_t)>& UpgradeProgress() {
+  static std::function<void(std::int64_t, std::int64_t)> told;
+  return told;
+}
 
 std::vector<SqlStore::Row> SqlStore::Exec(const std::string& sql, const Params& params) {
   std::vector<Row> rows;
@@ -150,10 +166,11 @@ void SqlStore::Prepare(Access access) {
                      ", newer than this program's " + std::to_string(kSchemaVersion));
   }
   if (access == Access::kRead) {
-    throw StoreError(version == 0 ? Where() + " holds no records"
-                                  : Where() + " holds records of the older schema version " +
-                                        std::to_string(version) +
-                                        "; a program that may write it brings it up to date");
+    if (version == 0) throw StoreError(Where() + " holds no records");
+    version_ = version;
+    older_ = Where() + " holds records of the older schema version " + std::to_string(version) +
+             "; vx58420cal records upgrade brings it up to date";
+    return;
   }
   Transaction([&] {
     LockSchema();
@@ -212,27 +229,55 @@ void SqlStore::Migrate(int from) {
   Exec("UPDATE vx_schema SET version = ?", {std::to_string(kSchemaVersion)});
 }
 
-// The new columns of the records already stored, a batch at a time. A row that holds no record
-// keeps them empty: it is listed by its other columns, and a show names what is wrong with it.
+// The new columns of the records already stored: derived a batch at a time into a table of
+// their own, then set in one statement. A row that holds no record keeps them empty: it is
+// listed by its other columns, and a show names what is wrong with it.
 void SqlStore::FillColumns() {
-  const std::string update = "UPDATE vx_runs SET " + Joined(kMeterColumn, " = ?") + " WHERE id = ?";
+  const auto& names = ColumnNames();
+  std::string columns = "id";
+  for (std::size_t i = kMeterColumn; i < names.size(); ++i)
+    columns += ", " + names[i];
+  Exec("CREATE TEMPORARY TABLE vx_derived (id BIGINT PRIMARY KEY, meter TEXT" +
+           Joined(kMeterColumn + 1, " DOUBLE PRECISION").insert(0, ", ") + ")",
+       {});
+  const std::int64_t total =
+      std::stoll(Exec("SELECT COUNT(*) FROM vx_records", {})[0][0].value_or("0"));
+  const std::size_t width = names.size() - kMeterColumn + 1;
+  constexpr std::size_t kBatch = 200;  // rows a statement, within both databases' limits
+  const int mark = Outside().Mark();
+  std::int64_t done = 0;
   for (std::int64_t last = 0;;) {
     auto rows = Exec("SELECT id, record FROM vx_records WHERE id > " + std::to_string(last) +
-                         " ORDER BY id LIMIT 1000",
+                         " ORDER BY id LIMIT 5000",
                      {});
-    if (rows.empty()) return;
-    for (const Row& row : rows) {
-      last = std::stoll(row[0].value_or("0"));
+    if (rows.empty()) break;
+    for (std::size_t first = 0; first < rows.size(); first += kBatch) {
+      std::string sql = "INSERT INTO vx_derived (" + columns + ") VALUES ";
       Params p;
-      try {
-        AddDerived(FromText(row[1].value_or("null")), p);
-      } catch (const std::exception&) {
-        continue;
+      for (std::size_t k = first; k < rows.size() && k < first + kBatch; ++k) {
+        last = std::stoll(rows[k][0].value_or("0"));
+        Params derived;
+        try {
+          AddDerived(FromText(rows[k][1].value_or("null")), derived);
+        } catch (const std::exception&) {
+          continue;
+        }
+        sql += (p.empty() ? "" : ", ") + Placeholders(width);
+        p.emplace_back(std::to_string(last));
+        for (auto& v : derived)
+          p.push_back(std::move(v));
       }
-      p.emplace_back(std::to_string(last));
-      Exec(update, p);
+      if (!p.empty()) Exec(sql, p);
     }
+    done += static_cast<std::int64_t>(rows.size());
+    if (UpgradeProgress()) UpgradeProgress()(done, total);
+    if (Outside().StoppedSince(mark)) throw Interrupted();  // rolled back: nothing changed
   }
+  std::string set;
+  for (std::size_t i = kMeterColumn; i < names.size(); ++i)
+    set += (set.empty() ? "" : ", ") + names[i] + " = d." + names[i];
+  Exec("UPDATE vx_runs SET " + set + " FROM vx_derived d WHERE vx_runs.id = d.id", {});
+  Exec("DROP TABLE vx_derived", {});
 }
 
 std::int64_t SqlStore::Add(const RunRecord& r) {
@@ -307,7 +352,10 @@ bool SqlStore::Has(const std::string& uid) {
 void SqlStore::Each(const Query& q, const std::function<void(RunRecord&&)>& row,
                     const Broken& broken) {
   Params params;
-  const std::string sql = Select("r.id AS id, x.record AS record", kWithRecords, q, params);
+  // Before version 3 a run's row held its record.
+  const std::string sql = version_ < 3
+                              ? Select("r.id AS id, r.record AS record", kRuns, q, params)
+                              : Select("r.id AS id, x.record AS record", kWithRecords, q, params);
   const int mark = Outside().Mark();
   std::int64_t n = 0;
   StreamMany(sql, params, [&](const Row& r) {
@@ -331,7 +379,8 @@ void SqlStore::Each(const Query& q, const std::function<void(RunRecord&&)>& row,
 void SqlStore::EachSummary(const Query& q, const std::function<void(const Summary&)>& row,
                            const Broken& broken) {
   Params params;
-  const std::string sql = Select(Qualified(SummaryColumns()), kRuns, q, params);
+  const std::string sql =
+      Select(version_ < 3 ? OlderSummaryColumns() : Qualified(SummaryColumns()), kRuns, q, params);
   Summary s;
   const int mark = Outside().Mark();
   std::int64_t n = 0;
@@ -381,8 +430,10 @@ std::string SqlStore::Plan(const Query& q) {
 }
 
 std::optional<RunRecord> SqlStore::Get(std::int64_t id) {
-  auto rows = Exec("SELECT x.record FROM " + std::string(kWithRecords) + " WHERE r.id = ?",
-                   {std::to_string(id)});
+  auto rows =
+      Exec(version_ < 3 ? "SELECT r.record FROM vx_runs r WHERE r.id = ?"
+                        : "SELECT x.record FROM " + std::string(kWithRecords) + " WHERE r.id = ?",
+           {std::to_string(id)});
   if (rows.empty()) return std::nullopt;
   const std::string damaged = Where() + ": record " + std::to_string(id) + " is damaged: ";
   if (!rows[0][0]) throw StoreError(damaged + "its record is missing");

@@ -32,6 +32,8 @@ class SqlStore : public Store {
                    const Broken& broken) override;
   std::string Plan(const Query& q) override;
   std::optional<RunRecord> Get(std::int64_t id) override;
+  std::string OlderSchema() const override { return older_; }
+  int SchemaVersion() const override { return version_; }
 
  protected:
   // Runs one statement with `?` placeholders bound to text values, handing each row over as it
@@ -60,7 +62,8 @@ class SqlStore : public Store {
   std::vector<Row> Exec(const std::string& sql, const Params& params);
   // Brings the schema up to date: created when missing, an older one migrated once. Only then
   // does the store need the rights to change tables; a store already up to date is only read
-  // and written. A store opened read-only must already be up to date.
+  // and written. A store opened read-only is read as it stands: its records are there, the
+  // columns a newer schema derives from them are not (OlderSchema()).
   void Prepare(Access access);
 
  private:
@@ -69,6 +72,11 @@ class SqlStore : public Store {
   void Create();
   void Migrate(int from);
   void FillColumns();
+  std::string older_;  // why a read of an older schema lacks what a newer one derives
+  int version_ = kSchemaVersion;
 };
+
+// Who is told how an upgrade goes (SetUpgradeProgress).
+std::function<void(std::int64_t, std::int64_t)>& UpgradeProgress();
 
 }  // namespace vx::records

@@ -1,5 +1,7 @@
 #include "records/store.h"
 
+#include "records/sql_store.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -122,6 +124,26 @@ std::string DefaultDatabase() {
 std::string DisplayName(const std::string& where) {
   if (IsServer(where)) return PgDisplayName(ServerUrl(where));
   return where.empty() ? DefaultDatabase() : where;
+}
+
+void RequireDerived(const Store& store, const std::string& what) {
+  if (const std::string older = store.OlderSchema(); !older.empty()) {
+    throw StoreError(older + " (" + what + " cannot do without it)");
+  }
+}
+
+int Store::SchemaVersion() const {
+  return kSchemaVersion;
+}
+
+void SetUpgradeProgress(std::function<void(std::int64_t, std::int64_t)> told) {
+  UpgradeProgress() = std::move(told);
+}
+
+int UpgradeStore(const std::string& where) {
+  const int from = OpenStore(where, Access::kRead)->SchemaVersion();
+  if (from < kSchemaVersion) OpenStore(where, Access::kWrite);
+  return from;
 }
 
 std::unique_ptr<Store> OpenStore(const std::string& where, Access access) {

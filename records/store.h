@@ -83,12 +83,27 @@ class Store {
   virtual std::string Where() const = 0;
   // The folder for a record that could not be stored.
   virtual std::string FallbackFolder() const = 0;
+  // For a store of an older schema opened to read: that it is, and what brings it up to date
+  // (its records are read as they stand; what the newer schema derives from them is not
+  // there: the residuals and corrections that exports and statistics read). "" otherwise.
+  virtual std::string OlderSchema() const { return ""; }
+  virtual int SchemaVersion() const;
 
   // Each into a list; broken rows are left out.
   std::vector<RunRecord> List(const Query& q);
 };
 
 inline constexpr int kSchemaVersion = 3;
+
+// Throws StoreError naming the upgrade when the store is of an older schema: `what` (an
+// export, the statistics) needs the residuals and corrections it lacks.
+void RequireDerived(const Store& store, const std::string& what);
+
+// Told how an upgrade of an older store goes: records done so far, of how many.
+void SetUpgradeProgress(std::function<void(std::int64_t done, std::int64_t of)> told);
+// Brings the store at `where` up to date in one transaction (a stop asked for, Outside(), ends
+// it with nothing changed); returns the schema version it had.
+int UpgradeStore(const std::string& where);
 
 // The longest a store waits on the database without progress (connecting, an answer, another
 // writer's lock) before it gives up; a stop the program is asked for (Outside()) ends any such

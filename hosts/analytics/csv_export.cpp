@@ -69,6 +69,7 @@ std::size_t WriteCsv(records::Store& store, std::ostream& out,
 std::size_t ExportCsv(const std::string& where, const std::string& file,
                       const records::Store::Broken& broken) {
   auto store = records::OpenStore(where, records::Access::kRead);
+  records::RequireDerived(*store, "an export");
   std::size_t n = 0;
   WriteWholeFile(file, [&](std::ostream& csv) { n = WriteCsv(*store, csv, broken); });
   return n;

@@ -69,9 +69,10 @@ LineStats WriteLineReport(const std::string& where, const records::Query& q, Gro
                           const Limits& limits, const std::string& file,
                           const records::Store::Broken& broken) {
   LineReport report(by, limits);
-  records::OpenStore(where, records::Access::kRead)
-      ->EachSummary(
-          q, [&](const records::Summary& s) { report.Add(s); }, broken);
+  auto store = records::OpenStore(where, records::Access::kRead);
+  records::RequireDerived(*store, "a report");
+  store->EachSummary(
+      q, [&](const records::Summary& s) { report.Add(s); }, broken);
   WriteWholeFile(file, [&](std::ostream& out) {
     report.Write(out, records::DisplayName(where) + ", " + Covering(q) + ", by " + GroupByName(by));
   });

@@ -58,10 +58,14 @@ std::string LineChart(const std::string& cls, const std::string& reading, const 
                     "xmlns=\"http://www.w3.org/2000/svg\">";
   svg += "<text x=\"64\" y=\"18\" class=\"title\">" + HtmlText(title) + "</text>";
   svg += "<rect x=\"64\" y=\"28\" width=\"700\" height=\"200\" class=\"frame\"/>";
+  // As many decimals as the ticks' step needs for them to differ.
+  const double step = (p.hi - p.lo) / 4;
+  const int decimals = std::clamp(-static_cast<int>(std::floor(std::log10(step))), 0, 6);
+  const std::string format = "%." + std::to_string(decimals) + "f";
   for (int t = 0; t <= 4; ++t) {
-    const double v = p.lo + (p.hi - p.lo) * t / 4;
+    const double v = p.lo + step * t;
     svg += "<text x=\"58\" y=\"" + Num(p.Y(v) + 4, "%.1f") + "\" class=\"tick\" " +
-           "text-anchor=\"end\">" + Num(v, "%.3g") + "</text>";
+           "text-anchor=\"end\">" + Num(v, format.c_str()) + "</text>";
   }
   svg += "<text x=\"8\" y=\"140\" class=\"tick\">" + HtmlText(unit) + "</text>";
   if (!x_labels.empty()) {
@@ -75,20 +79,25 @@ std::string LineChart(const std::string& cls, const std::string& reading, const 
   }
   for (std::size_t k = 0; k < series.size(); ++k) {
     const Series& s = series[k];
-    std::string d;
+    std::string d, dots;
     bool pen = false;
+    const std::string colour = s.flagged ? "#d62728" : kColours[k % std::size(kColours)];
     for (std::size_t i = 0; i < s.y.size(); ++i) {
       if (!s.y[i]) {
         pen = false;
         continue;
       }
       d += (pen ? "L" : "M") + Num(p.X(i), "%.1f") + " " + Num(p.Y(*s.y[i]), "%.1f");
+      // A value without a neighbour (one day of records) is a dot: a line needs two.
+      if (!pen && (i + 1 >= s.y.size() || !s.y[i + 1])) {
+        dots += "<circle class=\"point\" cx=\"" + Num(p.X(i), "%.1f") + "\" cy=\"" +
+                Num(p.Y(*s.y[i]), "%.1f") + "\" r=\"3\" fill=\"" + colour + "\"/>";
+      }
       pen = true;
     }
-    const std::string colour = s.flagged ? "#d62728" : kColours[k % std::size(kColours)];
     svg += "<path class=\"series" + std::string(s.flagged ? " flagged" : "") + "\" data-group=\"" +
            HtmlText(s.name) + "\" d=\"" + (d.empty() ? "M0 0" : d) + "\" stroke=\"" + colour +
-           "\"/>";
+           "\"/>" + dots;
     svg += "<text x=\"772\" y=\"" + Num(40 + 14 * static_cast<double>(k), "%.0f") +
            "\" class=\"legend\" fill=\"" + colour + "\">" + HtmlText(s.name) + "</text>";
   }

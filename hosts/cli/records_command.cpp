@@ -3,6 +3,10 @@
 // holds reaches a terminal without its control characters.
 #include <unistd.h>
 
+#include <cmath>
+#include <iostream>
+
+#include "device/numeric.h"
 #include "hosts/analytics/csv_export.h"
 #include "hosts/analytics/record_words.h"
 #include "hosts/cli/commands.h"
@@ -131,6 +135,31 @@ int RecordsImport(const Options& o, const std::vector<std::string>& files) {
   return code;
 }
 
+// An older store brought up to date, saying how far it has come on a terminal.
+int RecordsUpgrade(const Options& o) {
+  Out out(o.json);
+  const auto began = std::chrono::steady_clock::now();
+  auto said = began;
+  records::SetUpgradeProgress([&](std::int64_t done, std::int64_t of) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - said < std::chrono::seconds(1)) return;
+    said = now;
+    std::cerr << "  " << done << " of " << of << " records\n" << std::flush;
+  });
+  const int from = records::UpgradeStore(Where(o));
+  records::SetUpgradeProgress(nullptr);
+  const std::string where =
+      records::DisplayName(Where(o).empty() ? records::DefaultDatabase() : Where(o));
+  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  out.Print(from == records::kSchemaVersion
+                ? where + " is up to date (schema version " + std::to_string(from) + ")"
+                : where + " was brought up to date from schema version " + std::to_string(from) +
+                      " to " + std::to_string(records::kSchemaVersion) + " in " +
+                      FormatDouble(std::round(s * 10) / 10) + " s",
+            Json{{"store", where}, {"from", from}, {"to", records::kSchemaVersion}, {"s", s}});
+  return kExitOk;
+}
+
 }  // namespace
 
 CLI::Validator RecordsTime() {
@@ -190,6 +219,10 @@ void AddRecordsCommands(CLI::App& app, Options&, std::vector<Command>& out) {
                                       "into the store, each once");
   import->add_option("FILE", *files)->required();
   out.emplace_back(import, [files](Options& opts) { return RecordsImport(opts, *files); });
+  auto* upgrade = recs->add_subcommand(
+      "upgrade",
+      "bring a store of an older schema up to date, in one transaction (a stop changes nothing)");
+  out.emplace_back(upgrade, RecordsUpgrade);
   AddLineCommands(*recs, out);
 }
 

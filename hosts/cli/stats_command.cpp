@@ -28,9 +28,10 @@ void ReportBroken(std::int64_t id, const std::string& why) {
 
 int Stats(const Options& o, const LineQuery& lq) {
   LineStats stats(*GroupByNamed(lq.by), o.limits.value_or(Limits{}));
-  records::OpenStore(Where(o), records::Access::kRead)
-      ->EachSummary(
-          lq.q, [&](const records::Summary& s) { stats.Add(s); }, ReportBroken);
+  auto store = records::OpenStore(Where(o), records::Access::kRead);
+  records::RequireDerived(*store, "the statistics");
+  store->EachSummary(
+      lq.q, [&](const records::Summary& s) { stats.Add(s); }, ReportBroken);
   Out out(o.json);
   for (const std::string& why : stats.LeftOut())
     Out::Error(why);

@@ -173,6 +173,12 @@ TEST(SvgChart, ValuesSitWhereTheyBelong) {
       LineChart("chart", "r", "t", "mV", {"a", "b"}, {{"g", {0.0, 10.0}, false}}, {{5, "mark"}});
   EXPECT_NE(chart.find("d=\"M64.0 217.3L764.0 38.7\""), std::string::npos) << chart;
   EXPECT_NE(chart.find("y1=\"128.0\" y2=\"128.0\""), std::string::npos) << chart;
+  // One day's value is a dot, and the ticks of a flat series differ from each other.
+  const std::string day = LineChart("chart", "r", "t", "%", {"d"}, {{"g", {100.0}, false}}, {});
+  EXPECT_NE(day.find("<circle class=\"point\" cx=\"414.0\" cy=\"128.0\""), std::string::npos)
+      << day;
+  for (const char* tick : {">98.9<", ">99.4<", ">100.0<", ">100.6<", ">101.1<"})
+    EXPECT_NE(day.find(tick), std::string::npos) << tick << day;
   const std::string bars = Histogram("r", "t", {{-2, 1}, {1, 3}}, 0.5, 1.0);
   EXPECT_NE(bars.find("x=\"164.0\" y=\"121.3\""), std::string::npos) << bars;
   EXPECT_NE(bars.find("x=\"464.0\" y=\"28.0\""), std::string::npos) << bars;
