@@ -12,7 +12,9 @@ namespace vx {
 Limits LoadLimits(const std::string& path) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
-    throw std::invalid_argument("the limits file " + path + " is not a regular file");
+    throw std::invalid_argument(
+        "the limits file " + path +
+        (std::filesystem::exists(path, ec) ? " is not a regular file" : " does not exist"));
   }
   std::ifstream in(path);
   if (!in) throw std::invalid_argument("cannot read the limits file " + path);
@@ -42,8 +44,10 @@ Limits LoadLimits(const std::string& path) {
                                   "System voltage, Temperature, Current)");
     }
     if (!value.is_number() || value.get<double>() < 0) {
-      throw std::invalid_argument("the limits file " + path + ": \"" + name +
-                                  "\" takes a residual of 0 or more");
+      throw std::invalid_argument("the limits file " + path + ": \"" + name + "\" is " +
+                                  DumpJson(value) +
+                                  (value.is_number() ? ", below 0" : ", not a number") +
+                                  " (it takes the largest residual, 0 or more)");
     }
     l.max_residual[name] = value.get<double>();
   }

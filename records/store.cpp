@@ -263,9 +263,8 @@ Kept Trail::Finish(RunRecord& r) {
 
 RunRecord ReadRecordFile(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    throw StoreError(path + " is not a record file");
-  }
+  if (::stat(path.c_str(), &st) != 0) throw StoreError(path + " does not exist");
+  if (!S_ISREG(st.st_mode)) throw StoreError(path + " is not a record file (a folder?)");
   if (st.st_size > 16 * 1024 * 1024) throw StoreError(path + " is too large for a record");
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;

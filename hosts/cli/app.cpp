@@ -84,8 +84,21 @@ int RunCommandLine(int argc, char** argv) {
     std::vector<std::string> rest = app.remaining();
     if (app.get_subcommands().empty() && !rest.empty() && rest.front().rfind("-", 0) != 0) {
       Out::Error("unknown command '" + rest.front() + "' (vx58420cal --help lists them)");
-    } else {
-      Out::Error(e.what());
+      return kExitUsage;
+    }
+    Out::Error(e.what());
+    // An option of a command given before it: say where it belongs.
+    for (const std::string& word : rest) {
+      std::string owners;
+      for (const CLI::App* sub : app.get_subcommands({})) {
+        if (word.rfind("--", 0) == 0 && sub->get_option_no_throw(word)) {
+          owners += (owners.empty() ? "" : ", ") + sub->get_name();
+        }
+      }
+      if (!owners.empty()) {
+        Out::Error(word + " belongs after the command it is an option of (" + owners +
+                   "): vx58420cal [global options] COMMAND " + word);
+      }
     }
     return kExitUsage;
   }

@@ -6,6 +6,7 @@
 #include "config/err_codes.h"
 #include "device/commands.h"
 #include "hosts/cli/commands.h"
+#include "hosts/station/page_state.h"
 #include "instruments/meter.h"
 
 namespace vx::cli {
@@ -27,12 +28,12 @@ int ProbeCommand(Session& s) {
   };
   const Where where[] = {{s.options().target_address(), cmd::kStackVoltage, "the device"},
                          {cmd::kRegisterAddress, cmd::kRegRead, "its register access"}};
-  bool answers = false;
+  bool answers = false, registers = false;
   for (const Where& w : where) {
     std::int16_t value = 0;
     const Status st = s.adapter().ReadSMBusWord_(w.command, value, w.page_address);
     const bool ok = st == 0;
-    answers = answers || (ok && w.command == cmd::kStackVoltage);
+    (w.command == cmd::kStackVoltage ? answers : registers) = ok;
     s.out().Print(std::string(w.what) + " at " + Hex(w.page_address >> 1) + " (page address " +
                       Hex(w.page_address) +
                       "): " + (ok ? "answers" : "does not answer (" + GetErrorText(st) + ")"),
@@ -42,8 +43,13 @@ int ProbeCommand(Session& s) {
                        {"status", st}});
   }
   if (!answers) {
-    Out::Error("nothing answers at 7-bit address " + Hex(address) +
-               "; --address takes the 7-bit address (0x0B for the page's 0x16)");
+    // The register access sits at a fixed address: a device that answers there is at the
+    // default address, and --address most likely took the page's 8-bit one.
+    Out::Error(registers ? "nothing answers at 7-bit address " + Hex(address) +
+                               ", but a device's register access answers: it is most likely at "
+                               "the default address, --address 0x0B (the page's 0x16 shifted "
+                               "right by one)"
+                         : NoAnswerAt(address) + "; --address takes the 7-bit address");
   }
   return answers ? kExitOk : kExitSetup;
 }

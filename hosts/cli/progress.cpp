@@ -24,8 +24,9 @@ double Progress::Elapsed() const {
 }
 
 void Progress::Percent(int value) {
-  // The page's bar may step back within a run (a step that failed); the display does not.
-  percent_ = std::max(percent_, value);
+  // The page's bar as it stands, but never full before the run has ended: a step that fills
+  // it (the system voltage's) is followed by the next, which starts it again.
+  if (value < 100) percent_ = value;
   Update();
 }
 

@@ -12,6 +12,8 @@ namespace vx::cli {
 
 namespace {
 
+constexpr int kWatchColumn = 9;  // "Err_Rd" and "-12345" with room between
+
 std::string Row(std::string_view name, const std::string& value, std::string_view unit) {
   std::ostringstream line;
   line << std::left << std::setw(24) << name << std::right << std::setw(8) << value << " " << unit;
@@ -32,11 +34,12 @@ void PrintReadings(Session& s, bool watch) {
     s.out().Object(j);
     return;
   }
-  if (watch) {  // one line a scan, for a log
-    std::string line = records::NowUtc();
+  if (watch) {  // one line a scan, for a log: a column a reading, as numbered in the header
+    std::ostringstream line;
+    line << records::NowUtc();
     for (const PageRow& r : records::kReadings)
-      line += "  " + f.At(std::string(r.measured)).text();
-    s.out().Text(line);
+      line << std::setw(kWatchColumn) << f.At(std::string(r.measured)).text();
+    s.out().Text(line.str());
     return;
   }
   for (const PageRow& r : records::kReadings)
@@ -49,10 +52,17 @@ int ReadCommand(Session& s, const ReadArgs& a) {
       a.interval > 0 ? std::chrono::milliseconds(static_cast<std::int64_t>(a.interval * 1000))
                      : std::chrono::milliseconds(f.At("tmrScan").interval_ms);
   if (a.watch && !s.out().json()) {
-    std::string head = "time (UTC)              ";
-    for (const PageRow& r : records::kReadings)
-      head += "  " + std::string(r.name) + " (" + std::string(r.unit()) + ")";
-    s.out().Text(head);
+    // The readings' names are long: numbered once, so that the columns fit a terminal.
+    std::ostringstream legend, head;
+    head << std::left << std::setw(24) << "time (UTC)" << std::right;
+    int n = 0;
+    for (const PageRow& r : records::kReadings) {
+      legend << (n == 0 ? "columns: " : n % 3 == 0 ? ",\n         " : ", ");
+      legend << ++n << " " << r.name << " (" << r.unit() << ")";
+      head << std::setw(kWatchColumn) << n;
+    }
+    s.out().Text(legend.str());
+    s.out().Text(head.str());
   }
   int code = kExitOk;
   for (int i = 0; a.watch || i < a.ticks; ++i) {

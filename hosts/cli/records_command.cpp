@@ -33,6 +33,11 @@ constexpr std::int64_t kTerminalPage = 50;
 
 int RecordsList(const Options& o, records::Query q, bool limit_given) {
   Out out(o.json);
+  if (!q.since.empty() && !q.until.empty() && q.since > q.until + "~") {
+    Out::Error("--since " + q.since + " is after --until " + q.until +
+               ": the range holds no time at all");
+    return kExitUsage;
+  }
   const bool paged = !limit_given && !o.json && isatty(STDOUT_FILENO) != 0;
   if (paged) q.limit = kTerminalPage;
   auto store = records::OpenStore(Where(o), records::Access::kRead);

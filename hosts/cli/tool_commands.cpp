@@ -6,11 +6,13 @@
 #include <sstream>
 
 #include "config/err_codes.h"
+#include "config/ini_reader.h"
 #include "config/mod_delays.h"
 #include "config/plugin_folder.h"
 #include "control/registration.h"
 #include "engine/status_codes.h"
 #include "hosts/cli/commands.h"
+#include "hosts/station/guards.h"
 #include "hosts/station/hosted_control.h"
 #include "sim/random_unit.h"
 #include "sim/sim_state.h"
@@ -38,6 +40,17 @@ int ConfigCommand(const Options& o) {
          << "  " << (src.section.empty() ? "default" : "[" + src.section + "]");
     out.Text(line.str());
   }
+  // The hosts' own setting, from [Host].
+  const GuardSettings guard = ReadGuardSettings(path);
+  const bool host = ReadProfileInt("Host", "MaxCorrectionPct", -1, path) ==
+                    static_cast<std::int32_t>(guard.max_correction_pct);
+  settings.push_back(Json{{"key", "MaxCorrectionPct"},
+                          {"value", guard.max_correction_pct},
+                          {"section", host ? Json("Host") : Json(nullptr)}});
+  std::ostringstream line;
+  line << "  " << std::left << std::setw(16) << "MaxCorrectionPct" << std::right << std::setw(8)
+       << guard.max_correction_pct << "  " << (host ? "[Host]" : "default");
+  out.Text(line.str());
   for (const auto& r : s.out_of_range)
     refused.push_back(Json{{"key", r.key}, {"value", r.value}, {"default", r.fallback}});
   for (const std::string& w : ConfigWarnings(ConfigFolder(o.config_dir, o.plugin), o.target_info))

@@ -1,4 +1,7 @@
 #include "hosts/station/hosted_control.h"
+#include "config/ini_reader.h"
+#include "device/numeric.h"
+#include "hosts/station/guards.h"
 
 #include <filesystem>
 
@@ -33,9 +36,20 @@ std::vector<std::string> ConfigWarnings(const std::string& folder, const std::st
   Settings s;
   ReadConfigIni(s, target_info, ConfigPathIn(folder));
   std::vector<std::string> out;
+  const std::string path = ConfigPathIn(folder);
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec)) {
+    out.push_back(path + " is not a regular file and is not read: every setting is its default");
+  }
   for (const auto& r : s.out_of_range) {
     out.push_back(r.key + " = " + std::to_string(r.value) + " does not fit 16 bits; its default " +
                   std::to_string(r.fallback) + " is used");
+  }
+  // The hosts' own setting.
+  const std::int32_t pct = ReadProfileInt("Host", "MaxCorrectionPct", -1, path);
+  if (pct != -1 && (pct < 1 || pct > 100)) {
+    out.push_back("[Host] MaxCorrectionPct = " + std::to_string(pct) + " is outside 1 to 100; " +
+                  FormatDouble(GuardSettings{}.max_correction_pct) + " is used");
   }
   return out;
 }

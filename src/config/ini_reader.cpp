@@ -46,13 +46,10 @@ std::optional<std::string> GetPrivateProfileText(std::string_view section, std::
   // as the system's reader has it.
   section = Trim(section);
   key = Trim(key);
-  // Only a regular file of a settings file's size is read: a pipe would wait for a writer and a
-  // device or an endless file would never end; such a file counts as missing.
+  // Only a regular file is read, whole, line by line, as the system's reader does: a pipe
+  // would wait for a writer and a device might never end; such a file counts as missing.
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec) ||
-      std::filesystem::file_size(path, ec) > kMaxIniBytes || ec) {
-    return std::nullopt;
-  }
+  if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   bool in_section = false;

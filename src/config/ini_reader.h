@@ -14,10 +14,6 @@ namespace vx {
 std::int32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
                                   std::int32_t fallback, const std::string& path);
 
-// A Config.ini that is no regular file, or larger than this, is not read (it is no settings
-// file).
-inline constexpr std::uintmax_t kMaxIniBytes = 1 << 20;
-
 // The platform's own private-profile integer reading, which the configuration reader uses: on
 // Windows the system's GetPrivateProfileIntA, elsewhere GetPrivateProfileInt above.
 std::int32_t ReadProfileInt(const std::string& section, const std::string& key,
