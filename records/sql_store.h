@@ -56,6 +56,10 @@ class SqlStore : public Store {
   // Within a transaction: holds the schema's lock until it ends, so that stations starting at
   // once do not race to create or migrate it.
   virtual void LockSchema() {}
+  // Around the one transaction of an upgrade, which rewrites the store whole: how the database
+  // keeps what it would roll back, for as much data as the store holds.
+  virtual void BeforeUpgrade() {}
+  virtual void AfterUpgrade() {}
   // The statement that shows how the database would answer another.
   virtual std::string ExplainPrefix() const = 0;
 

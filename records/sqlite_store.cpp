@@ -63,6 +63,8 @@ class SqliteStore : public SqlStore {
       // takes effect only on a new database).
       Exec("PRAGMA page_size = 16384", {});
       Exec("PRAGMA journal_mode=WAL", {});
+      // What an upgrade derives for millions of rows is kept in memory until it is set.
+      Exec("PRAGMA temp_store = MEMORY", {});
     }
     try {
       Prepare(access);
@@ -90,6 +92,11 @@ class SqliteStore : public SqlStore {
   }
 
   // Immediate: the write lock is taken at once, which also makes it the schema's lock.
+  // A rollback journal keeps only the pages an upgrade changes; the write-ahead log would hold
+  // every page it writes, and then copy them all into the file once more.
+  void BeforeUpgrade() override { Exec("PRAGMA journal_mode=DELETE", {}); }
+  void AfterUpgrade() override { Exec("PRAGMA journal_mode=WAL", {}); }
+
   void Transaction(const std::function<void()>& fn) override {
     Exec("BEGIN IMMEDIATE", {});
     try {
