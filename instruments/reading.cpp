@@ -2,10 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "device/numeric.h"
 
 namespace vx::instruments {
+
+std::string Reading::Text() const {
+  char shown[32];
+  std::snprintf(shown, sizeof shown, "%.6g", value);
+  return std::string(shown) + " " + unit + " (" + Words() + ")" + (overload ? " (overload)" : "");
+}
 
 std::optional<Settled> Settler::Add(const Reading& r) {
   if (r.quantity != e_.quantity || (!e_.flag.empty() && r.flags != e_.flag)) {

@@ -23,6 +23,8 @@ struct Reading {
   bool overload = false;
   // The meter's own words for what it measures: "AC voltage", "resistance".
   std::string Words() const { return flags.empty() ? quantity : flags + " " + quantity; }
+  // "12.2553 V (DC voltage)", "(overload)" when the meter says so.
+  std::string Text() const;
 };
 
 // What a reference needs of the meter, and how its reading becomes the page's number.

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 
 namespace vx::sim {
 
@@ -22,7 +23,7 @@ class Random {
   double Uniform() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
   double Normal(double sd) {  // Box-Muller
     const double u = Uniform(), v = Uniform();
-    return sd * std::sqrt(-2 * std::log(u > 0 ? u : 1e-300)) * std::cos(2 * M_PI * v);
+    return sd * std::sqrt(-2 * std::log(u > 0 ? u : 1e-300)) * std::cos(2 * std::numbers::pi * v);
   }
 
  private:

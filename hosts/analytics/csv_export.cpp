@@ -66,6 +66,11 @@ std::size_t WriteCsv(records::Store& store, std::ostream& out,
   return n;
 }
 
+std::string ExportedSentence(std::size_t n, const std::string& file, std::size_t broken) {
+  return std::to_string(n) + (n == 1 ? " record" : " records") + " written to " + file +
+         (broken ? "; " + std::to_string(broken) + " damaged records were left out" : "");
+}
+
 std::size_t ExportCsv(const std::string& where, const std::string& file,
                       const records::Store::Broken& broken) {
   auto store = records::OpenStore(where, records::Access::kRead);

@@ -23,6 +23,9 @@ std::string CsvCell(const std::string& text);
 // be written.
 std::size_t ExportCsv(const std::string& where, const std::string& file,
                       const records::Store::Broken& broken);
+// "12 records written to runs.csv", and how many damaged ones were left out.
+std::string ExportedSentence(std::size_t n, const std::string& file, std::size_t broken = 0);
+
 // The same into a stream.
 std::size_t WriteCsv(records::Store& store, std::ostream& out,
                      const records::Store::Broken& broken);

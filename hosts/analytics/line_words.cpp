@@ -55,6 +55,14 @@ std::string FlaggedSummary(const std::vector<Flag>& flags) {
          " flagged (" + named + ")";
 }
 
+std::string ReportSentence(const LineStats& stats, const std::string& file, std::size_t broken) {
+  const auto flags = stats.Flags();
+  return "Report of " + std::to_string(stats.Runs()) + " runs written to " + file +
+         (flags.empty() ? "; no group calibrates differently from the rest"
+                        : "; " + FlaggedSummary(flags)) +
+         (broken ? "; " + std::to_string(broken) + " damaged records were left out" : "");
+}
+
 std::string RunsInGroups(const LineStats& stats) {
   const std::size_t n = stats.Groups().size();
   return std::to_string(stats.Runs()) + (stats.Runs() == 1 ? " run" : " runs") + " in " +

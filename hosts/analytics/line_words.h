@@ -18,6 +18,9 @@ std::string AlsoSentence(const FlaggedGroup& g);
 // "2 groups flagged (st3: System voltage; st5: Current)": the groups, each with its first
 // reading.
 std::string FlaggedSummary(const std::vector<Flag>& flags);
+// "Report of 150 runs written to r.html; 1 group flagged (st3: System voltage)", and how many
+// damaged records were left out.
+std::string ReportSentence(const LineStats& stats, const std::string& file, std::size_t broken = 0);
 // "150 runs in 1 group".
 std::string RunsInGroups(const LineStats& stats);
 

@@ -5,6 +5,7 @@
 
 #include "config/err_codes.h"
 #include "device/commands.h"
+#include "device/numeric.h"
 #include "hosts/cli/commands.h"
 #include "hosts/station/page_state.h"
 #include "instruments/meter.h"
@@ -12,12 +13,6 @@
 namespace vx::cli {
 
 namespace {
-
-std::string Hex(int v) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "0x%02X", v & 0xFF);
-  return buf;
-}
 
 int ProbeCommand(Session& s) {
   const int address = s.options().device.address7;
@@ -34,8 +29,8 @@ int ProbeCommand(Session& s) {
     const Status st = s.adapter().ReadSMBusWord_(w.command, value, w.page_address);
     const bool ok = st == 0;
     (w.command == cmd::kStackVoltage ? answers : registers) = ok;
-    s.out().Print(std::string(w.what) + " at " + Hex(w.page_address >> 1) + " (page address " +
-                      Hex(w.page_address) +
+    s.out().Print(std::string(w.what) + " at " + Hex2(static_cast<unsigned>(w.page_address >> 1)) +
+                      " (page address " + Hex2(static_cast<unsigned>(w.page_address)) +
                       "): " + (ok ? "answers" : "does not answer (" + GetErrorText(st) + ")"),
                   Json{{"address7", w.page_address >> 1},
                        {"page_address", w.page_address},
@@ -45,11 +40,12 @@ int ProbeCommand(Session& s) {
   if (!answers) {
     // The register access sits at a fixed address: a device that answers there is at the
     // default address, and --address most likely took the page's 8-bit one.
-    Out::Error(registers ? "nothing answers at 7-bit address " + Hex(address) +
-                               ", but a device's register access answers: it is most likely at "
-                               "the default address, --address 0x0B (the page's 0x16 shifted "
-                               "right by one)"
-                         : NoAnswerAt(address) + "; --address takes the 7-bit address");
+    Out::Error(registers
+                   ? "nothing answers at 7-bit address " + Hex2(static_cast<unsigned>(address)) +
+                         ", but a device's register access answers: it is most likely at "
+                         "the default address, --address 0x0B (the page's 0x16 shifted "
+                         "right by one)"
+                   : NoAnswerAt(address) + "; --address takes the 7-bit address");
   }
   return answers ? kExitOk : kExitSetup;
 }
@@ -68,15 +64,11 @@ int MeterReadCommand(const Options& o, int samples) {
               Json{{"meter", id.ToJson()}});
     for (int i = 0; i < samples; ++i) {
       instruments::Reading r = meter->Next(limit);
-      char value[32];
-      std::snprintf(value, sizeof value, "%.6g", r.value);
-      out.Print(
-          std::string(value) + " " + r.unit + "  " + r.Words() + (r.overload ? "  (overload)" : ""),
-          Json{{"value", r.value},
-               {"unit", r.unit},
-               {"quantity", r.quantity},
-               {"flags", r.flags},
-               {"overload", r.overload}});
+      out.Print(r.Text(), Json{{"value", r.value},
+                               {"unit", r.unit},
+                               {"quantity", r.quantity},
+                               {"flags", r.flags},
+                               {"overload", r.overload}});
     }
   } catch (const instruments::MeterError& e) {
     Out::Error(e.what());

@@ -44,6 +44,8 @@ void AddBusCommand(CLI::App& app, Options& o, std::vector<Command>& out);
 void AddRecordsCommands(CLI::App& app, Options& o, std::vector<Command>& out);
 // `records stats` and `records report`, under `records`.
 void AddLineCommands(CLI::App& records, std::vector<Command>& out);
+// A row of the store that is no record, named on standard error and left out.
+void ReportBroken(std::int64_t id, const std::string& why);
 // A UTC date or time for --since and --until, as the store compares it.
 CLI::Validator RecordsTime();
 void AddRestoreCommand(CLI::App& app, Options& o, std::vector<Command>& out);

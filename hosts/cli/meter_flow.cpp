@@ -70,8 +70,8 @@ int TakeFromMeter(Session& s, const std::vector<std::string>& keys) {
         got = std::move(h.taken);
         to_page_ms = h.to_page_ms;
         if (terminal && h.reading && !got) {
-          std::fprintf(stderr, "\r  %s: %.6g %s, settling (%zu readings)\033[K", label.c_str(),
-                       h.reading->value, h.reading->unit.c_str(), h.settling);
+          std::fprintf(stderr, "\r  %s: %s, settling (%zu readings)\033[K", label.c_str(),
+                       h.reading->Text().c_str(), h.settling);
         }
       }
       if (terminal) std::fprintf(stderr, "\r\033[K");

@@ -28,21 +28,17 @@ void Out::Text(const std::string& text) const {
 }
 
 void Out::Object(const Json& j) const {
-  if (json_) std::cout << Dump(j) << "\n" << std::flush;
+  if (json_) std::cout << DumpJson(j) << "\n" << std::flush;
   Check(std::cout, "standard output");
 }
 
 void Out::Error(const std::string& text) {
   if (errors_as_json_) {
-    std::cerr << Dump(Json{{"error", text}}) << "\n" << std::flush;
+    std::cerr << DumpJson(Json{{"error", text}}) << "\n" << std::flush;
   } else {
     std::cerr << "vx58420cal: " << text << "\n" << std::flush;
   }
   Check(std::cerr, "standard error");
-}
-
-std::string Dump(const Json& j) {
-  return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace vx::cli

@@ -3,13 +3,14 @@
 #pragma once
 
 #include <functional>
-#include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
 
+#include "json/json.h"
+
 namespace vx::cli {
 
-using Json = nlohmann::ordered_json;
+using vx::Json;
 
 class Out {
  public:
@@ -39,9 +40,5 @@ class Out {
   static inline std::function<void(const std::string& stream)> on_failure_;
   bool json_;
 };
-
-// A JSON line whose texts came from users, devices or files: bytes that are not UTF-8 are
-// replaced rather than thrown about.
-std::string Dump(const Json& j);
 
 }  // namespace vx::cli

@@ -14,12 +14,6 @@ namespace {
 
 constexpr int kWatchColumn = 9;  // "Err_Rd" and "-12345" with room between
 
-std::string Row(std::string_view name, const std::string& value, std::string_view unit) {
-  std::ostringstream line;
-  line << std::left << std::setw(24) << name << std::right << std::setw(8) << value << " " << unit;
-  return line.str();
-}
-
 struct ReadArgs {
   int ticks = 1;
   bool watch = false;   // until a signal, one timestamped line a scan
@@ -43,7 +37,10 @@ void PrintReadings(Session& s, bool watch) {
     return;
   }
   for (const PageRow& r : records::kReadings)
-    s.out().Text(Row(r.name, f.At(std::string(r.measured)).text(), r.unit()));
+    s.out().Text((std::ostringstream()
+                  << std::left << std::setw(24) << r.name << std::right << std::setw(8)
+                  << f.At(std::string(r.measured)).text() << " " << r.unit())
+                     .str());
 }
 
 int ReadCommand(Session& s, const ReadArgs& a) {

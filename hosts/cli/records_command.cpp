@@ -14,18 +14,15 @@
 
 namespace vx::cli {
 
+void ReportBroken(std::int64_t id, const std::string& why) {
+  Out::Error("record " + std::to_string(id) + " is damaged (" + records::Printable(why) +
+             "); left out");
+}
+
 namespace {
 
 using records::Printable;
 using records::RunRecord;
-
-std::string Where(const Options& o) {
-  return o.station.store();
-}
-
-void ReportBroken(std::int64_t id, const std::string& why) {
-  Out::Error("record " + std::to_string(id) + " is damaged (" + Printable(why) + "); left out");
-}
 
 // On a terminal, a list without --limit is a page: the newest records (or the first after
 // --after-id), with how to see the rest. Scripts get everything they ask for.
@@ -40,7 +37,7 @@ int RecordsList(const Options& o, records::Query q, bool limit_given) {
   }
   const bool paged = !limit_given && !o.json && isatty(STDOUT_FILENO) != 0;
   if (paged) q.limit = kTerminalPage;
-  auto store = records::OpenStore(Where(o), records::Access::kRead);
+  auto store = records::OpenStore(o.station.store(), records::Access::kRead);
   std::int64_t n = 0, first = 0, last = 0;
   store->EachSummary(
       q,
@@ -72,7 +69,7 @@ int RecordsList(const Options& o, records::Query q, bool limit_given) {
 
 int RecordsShow(const Options& o, std::int64_t id) {
   Out out(o.json);
-  auto r = records::OpenStore(Where(o), records::Access::kRead)->Get(id);
+  auto r = records::OpenStore(o.station.store(), records::Access::kRead)->Get(id);
   if (!r) {
     Out::Error("there is no record " + std::to_string(id));
     return kExitFailed;
@@ -89,7 +86,7 @@ int RecordsShow(const Options& o, std::int64_t id) {
 int RecordsExport(const Options& o, const std::string& csv_file) {
   std::size_t n = 0;
   try {
-    n = ExportCsv(Where(o), csv_file, ReportBroken);
+    n = ExportCsv(o.station.store(), csv_file, ReportBroken);
   } catch (const records::StoreError&) {
     throw;
   } catch (const std::runtime_error& e) {
@@ -97,9 +94,7 @@ int RecordsExport(const Options& o, const std::string& csv_file) {
     return kExitFile;
   }
   if (csv_file != "-") {
-    Out(o.json).Print(
-        std::to_string(n) + (n == 1 ? " record" : " records") + " written to " + csv_file,
-        Json{{"exported", n}, {"file", csv_file}});
+    Out(o.json).Print(ExportedSentence(n, csv_file), Json{{"exported", n}, {"file", csv_file}});
   }
   return kExitOk;
 }
@@ -107,7 +102,7 @@ int RecordsExport(const Options& o, const std::string& csv_file) {
 // Records kept in files (a store that could not take them) into the store, each once.
 int RecordsImport(const Options& o, const std::vector<std::string>& files) {
   Out out(o.json);
-  auto store = records::OpenStore(Where(o));
+  auto store = records::OpenStore(o.station.store());
   int code = kExitOk;
   for (const std::string& file : files) {
     try {
@@ -151,10 +146,10 @@ int RecordsUpgrade(const Options& o) {
     said = now;
     std::cerr << "  " << done << " of " << of << " records\n" << std::flush;
   });
-  const int from = records::UpgradeStore(Where(o));
+  const int from = records::UpgradeStore(o.station.store());
   records::SetUpgradeProgress(nullptr);
-  const std::string where =
-      records::DisplayName(Where(o).empty() ? records::DefaultDatabase() : Where(o));
+  const std::string where = records::DisplayName(
+      o.station.store().empty() ? records::DefaultDatabase() : o.station.store());
   const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   out.Print(from == records::kSchemaVersion
                 ? where + " is up to date (schema version " + std::to_string(from) + ")"

@@ -33,18 +33,6 @@ Json Snapshot(FormModel& f) {
   return Json{{"snapshot", controls}};
 }
 
-// Why the page would not let a user do this to the control, or "" when it would.
-std::string WhyNot(FormModel& f, const std::string& key, std::initializer_list<Kind> kinds) {
-  Control* c = f.Find(key);
-  if (!c) return "unknown control";
-  if (std::find(kinds.begin(), kinds.end(), c->kind) == kinds.end()) {
-    return "not a control this action works on";
-  }
-  if (!f.EffectiveVisible(*c)) return "hidden";
-  if (!f.EffectiveEnabled(*c)) return "disabled";
-  return "";
-}
-
 class Script {
  public:
   explicit Script(Session& s) : s_(s), f_(s.form()) {}
@@ -55,7 +43,7 @@ class Script {
     if (action == "type") {
       std::string key = Str(a, "control");
       const std::string text = Str(a, "text");
-      std::string why = WhyNot(f_, key, {Kind::kTextBox});
+      std::string why = f_.WhyNot(key, {Kind::kTextBox});
       if (why.empty() && !f_.Type(key, text)) why = "locked";
       if (why.empty()) s_.station().NoteGiven(key, text);  // given by the script for this unit
       return why;
@@ -63,7 +51,7 @@ class Script {
     if (action == "click" || action == "choose") {
       std::string key = Str(a, "control");
       std::string why =
-          WhyNot(f_, key, {Kind::kCommandButton, Kind::kCheckBox, Kind::kOptionButton});
+          f_.WhyNot(key, {Kind::kCommandButton, Kind::kCheckBox, Kind::kOptionButton});
       if (!why.empty()) return why;
       // A run's button: recorded, its progress shown, a signal taken at its next safe point.
       if (const RunKind* run = RunStartedBy(key)) return Start(*run, nullptr);
@@ -72,7 +60,7 @@ class Script {
     }
     if (action == "tick") {
       std::string key = Str(a, "control");
-      std::string why = WhyNot(f_, key, {Kind::kCheckBox});
+      std::string why = f_.WhyNot(key, {Kind::kCheckBox});
       bool want = !a.contains("value") || a.at("value") == 1;
       if (why.empty() && (f_.Find(key)->value() == 1) != want) f_.Click(key);
       return why;

@@ -21,9 +21,7 @@ namespace vx::cli {
 
 namespace {
 
-const char* ButtonsName(Buttons b) {
-  return b == Buttons::kOk ? "ok" : "okcancel";
-}
+constexpr const char kUndo[] = "vx58420cal restore {} brings back the data flash from before it.";
 
 }  // namespace
 
@@ -32,12 +30,9 @@ Session::Session(Options o)
       platform_(o_.fast),
       out_(o_.json),
       station_(platform_, platform_.interrupt, this) {
-  station_.info = o_.station;
-  station_.limits = o_.limits;
+  Configure(station_, o_, o_.station.program);
+  ReadGuard(station_, o_, "");
   station_.properties = {o_.target_address(), o_.target_info, o_.config_dir, std::nullopt};
-  station_.guard = ReadGuardSettings(ConfigPathIn(ConfigFolder(o_.config_dir, o_.plugin)));
-  if (o_.max_correction_pct > 0) station_.guard.max_correction_pct = o_.max_correction_pct;
-  station_.bus_wait = std::chrono::seconds(o_.bus_wait_s);
   station_.state_file = o_.save_state;
   platform_.shown = [this](const std::string& text, const std::string& caption, Buttons b,
                            Answer a) { PrintMessage(text, caption, b, a); };
@@ -47,7 +42,6 @@ Session::Session(Options o)
   };
   // Waits on what is outside the program end on a stop that comes while they wait.
   Outside().stops = [this] { return platform_.interrupt.requests(); };
-  records::SetWaitLimit(std::chrono::seconds(o_.records_timeout_s));
   // An output that fails stops the run at its next safe point, as a signal does.
   Out::OnFailure([this](const std::string& stream) {
     failed_output_ = stream;
@@ -85,7 +79,7 @@ void Session::PrintMessage(const std::string& text, const std::string& caption, 
   if (o_.json) {
     Json j{{"message", text},
            {"caption", title},
-           {"buttons", ButtonsName(b)},
+           {"buttons", b == Buttons::kOk ? "ok" : "okcancel"},
            {"answer", a == Answer::kOk ? "ok" : "cancel"}};
     if (!note.empty()) j["note"] = note;
     out_.Object(j);
@@ -105,20 +99,6 @@ int Session::OpenDevice() {
     const OutputPath out = path->empty() ? OutputPath{OutputPath::kFile, "", ""} : OutputAt(*path);
     if (out.kind == OutputPath::kRefused) {
       Out::Error(std::string(option) + ": " + out.why);
-      return kExitFile;
-    }
-  }
-  std::error_code ec;
-  if (!o_.save_state.empty() && std::filesystem::exists(o_.save_state, ec)) {
-    if (!std::filesystem::is_regular_file(o_.save_state, ec)) {
-      Out::Error("--save-state: " + o_.save_state + " is not a regular file");
-      return kExitFile;
-    }
-    // Read-only is meant so, also for root, who could write it.
-    using std::filesystem::perms;
-    if ((std::filesystem::status(o_.save_state, ec).permissions() &
-         (perms::owner_write | perms::group_write | perms::others_write)) == perms::none) {
-      Out::Error("--save-state: " + o_.save_state + " is read-only");
       return kExitFile;
     }
   }
@@ -243,11 +223,7 @@ void Session::Show(const Outcome& o) {
     Out::Error("the confirmation was answered Cancel; --yes answers it with OK");
   }
   if (verify && o.done) PrintResiduals(o);
-  if (!o.returned.empty()) out_.Text(o.returned + ".");
-  std::string text = o.Sentence("vx58420cal restore {} brings back the data flash from before it.");
-  if (o.record > 0) text += " Record " + std::to_string(o.record) + ".";
-  if (!o.unstored.empty()) text += " Its record was not stored; it is in " + o.unstored + ".";
-  out_.Print(text, o.ToJson());
+  out_.Print(o.Said(kUndo), o.ToJson());
   if (interrupted()) ReportInterruption(o);  // a stop that came once the run had ended
 }
 
@@ -272,21 +248,13 @@ void Session::ReportInterruption() {
 }
 
 void Session::ReportInterruption(const Outcome& o) {
-  const char* sig = SignalName(platform_.interrupt.reason());
-  std::string what = o.account + (!o.started    ? "; the run did not start"
-                                  : o.cut_short ? "; the rest of the run was not done"
-                                                : "; the run had already ended");
-  for (std::size_t i = 0; i < o.took_effect.size(); ++i)
-    what += (i ? ", " : "; it changed: ") + o.took_effect[i];
-  if (!o.took_effect.empty() && o.record > 0) {
-    what += "; vx58420cal restore " + std::to_string(o.record) +
-            " brings back the data flash from before it.";
-  }
+  std::string what = o.Interruption(kUndo);
   if (platform_.interrupt.requests() > 1) {
     what += " (" + std::to_string(platform_.interrupt.requests() - 1) +
             " further signal(s) during the clean-up were noted)";
   }
   if (!failed_output_.empty()) what = failed_output_ + " could not be written; " + what;
+  const std::string sig = SignalName(platform_.interrupt.reason());
   if (o_.json) {
     out_.Object(Json{{"interrupted", sig}, {"summary", what}});
   } else {

@@ -1,6 +1,8 @@
 #include "hosts/cli/signals.h"
 
 #include <csignal>
+#include <cstring>
+#include <string>
 
 namespace vx::cli {
 
@@ -14,27 +16,10 @@ extern "C" void OnStopSignal(int sig) {
 
 }  // namespace
 
-const char* SignalName(int sig) {
-  switch (sig) {
-    case kOutputFailed:
-      return "a failed output";
-    case SIGINT:
-      return "SIGINT";
-    case SIGTERM:
-      return "SIGTERM";
-    case SIGHUP:
-      return "SIGHUP";
-    case SIGQUIT:
-      return "SIGQUIT";
-    case SIGUSR1:
-      return "SIGUSR1";
-    case SIGUSR2:
-      return "SIGUSR2";
-    case SIGALRM:
-      return "SIGALRM";
-    default:
-      return "a signal";
-  }
+std::string SignalName(int sig) {
+  if (sig == kOutputFailed) return "a failed output";
+  const char* abbrev = sig > 0 ? sigabbrev_np(sig) : nullptr;
+  return abbrev ? std::string("SIG") + abbrev : "a signal";
 }
 
 void CatchStopSignals(InterruptRequest& request) {

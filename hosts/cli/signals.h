@@ -4,6 +4,8 @@
 // short.
 #pragma once
 
+#include <string>
+
 #include "platform/platform.h"
 
 namespace vx::cli {
@@ -13,6 +15,6 @@ void CatchStopSignals(InterruptRequest& request);
 // The reason a stop has when an output could not be written (not a signal number).
 inline constexpr int kOutputFailed = -1;
 // "SIGINT", "SIGUSR1", "a failed output".
-const char* SignalName(int sig);
+std::string SignalName(int sig);
 
 }  // namespace vx::cli

@@ -17,18 +17,9 @@ struct LineQuery {
   std::string html;
 };
 
-std::string Where(const Options& o) {
-  return o.station.store();
-}
-
-void ReportBroken(std::int64_t id, const std::string& why) {
-  Out::Error("record " + std::to_string(id) + " is damaged (" + records::Printable(why) +
-             "); left out");
-}
-
 int Stats(const Options& o, const LineQuery& lq) {
   LineStats stats(*GroupByNamed(lq.by), o.limits.value_or(Limits{}));
-  auto store = records::OpenStore(Where(o), records::Access::kRead);
+  auto store = records::OpenStore(o.station.store(), records::Access::kRead);
   records::RequireDerived(*store, "the statistics");
   store->EachSummary(
       lq.q, [&](const records::Summary& s) { stats.Add(s); }, ReportBroken);
@@ -56,8 +47,8 @@ int Stats(const Options& o, const LineQuery& lq) {
 int Report(const Options& o, const LineQuery& lq) {
   std::optional<LineStats> stats;
   try {
-    stats = WriteLineReport(Where(o), lq.q, *GroupByNamed(lq.by), o.limits.value_or(Limits{}),
-                            lq.html, ReportBroken);
+    stats = WriteLineReport(o.station.store(), lq.q, *GroupByNamed(lq.by),
+                            o.limits.value_or(Limits{}), lq.html, ReportBroken);
   } catch (const records::StoreError&) {
     throw;
   } catch (const std::runtime_error& e) {
@@ -67,8 +58,7 @@ int Report(const Options& o, const LineQuery& lq) {
   const auto flags = stats->Flags();
   const auto groups = FlaggedGroups(flags);
   Out(o.json).Print(
-      "Report of " + std::to_string(stats->Runs()) + " runs written to " + lq.html +
-          (flags.empty() ? "" : "; " + FlaggedSummary(flags)),
+      ReportSentence(*stats, lq.html),
       records::Json{{"file", lq.html}, {"runs", stats->Runs()}, {"flagged", groups.size()}});
   for (const FlaggedGroup& g : groups)
     Out::Error("flagged: " + FlagSentence(g.first));

@@ -31,7 +31,8 @@ int ConfigCommand(const Options& o) {
   Json refused = Json::array();
   out.Text("Config.ini: " + path + (found ? "" : " (not found: every setting is its default)"));
   out.Text("Target info: " + o.target_info);
-  for (const SettingSource& src : DescribeSettings(s, o.target_info, path)) {
+  for (const SettingSource& src :
+       ConfigSettings(ConfigFolder(o.config_dir, o.plugin), o.target_info)) {
     settings.push_back(Json{{"key", src.key},
                             {"value", src.value},
                             {"section", src.section.empty() ? Json(nullptr) : Json(src.section)}});
@@ -40,17 +41,6 @@ int ConfigCommand(const Options& o) {
          << "  " << (src.section.empty() ? "default" : "[" + src.section + "]");
     out.Text(line.str());
   }
-  // The hosts' own setting, from [Host].
-  const GuardSettings guard = ReadGuardSettings(path);
-  const bool host = ReadProfileInt("Host", "MaxCorrectionPct", -1, path) ==
-                    static_cast<std::int32_t>(guard.max_correction_pct);
-  settings.push_back(Json{{"key", "MaxCorrectionPct"},
-                          {"value", guard.max_correction_pct},
-                          {"section", host ? Json("Host") : Json(nullptr)}});
-  std::ostringstream line;
-  line << "  " << std::left << std::setw(16) << "MaxCorrectionPct" << std::right << std::setw(8)
-       << guard.max_correction_pct << "  " << (host ? "[Host]" : "default");
-  out.Text(line.str());
   for (const auto& r : s.out_of_range)
     refused.push_back(Json{{"key", r.key}, {"value", r.value}, {"default", r.fallback}});
   for (const std::string& w : ConfigWarnings(ConfigFolder(o.config_dir, o.plugin), o.target_info))

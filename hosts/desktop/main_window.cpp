@@ -28,33 +28,13 @@
 
 namespace vx {
 
-namespace {
-
-// Platforms without windows of their own (offscreen, for screenshots and tests) report every
-// change of the window's size limits as unsupported; nothing needs to act on it.
-QtMessageHandler g_next_handler = nullptr;
-void QuietSizeHints(QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
-  if (msg.contains("does not support propagateSizeHints")) return;
-  if (g_next_handler) {
-    g_next_handler(type, ctx, msg);
-  } else {
-    qt_message_output(type, ctx, msg);
-  }
-}
-
-}  // namespace
-
 MainWindow::MainWindow(DesktopOptions options, QWidget* parent)
     : QMainWindow(parent),
       o_(std::move(options)),
       platform_(o_.virtual_time),
       station_(platform_, platform_.interrupt, this),
       station_device_(&station_.device()) {
-  static const bool quiet = [] {
-    g_next_handler = qInstallMessageHandler(QuietSizeHints);
-    return true;
-  }();
-  (void)quiet;
+  QtPlatform::QuietenSizeHints();
   setWindowTitle("vx58420 evaluation host");
   auto* central = new QWidget(this);
   auto* row = new QHBoxLayout(central);
@@ -89,10 +69,7 @@ MainWindow::MainWindow(DesktopOptions options, QWidget* parent)
     std::string error;
     if (!ConnectAndShow(error)) Say(error);
   };
-  station_.info = o_.station;
-  station_.info.program = std::string("vx58420-host ") + VX_VERSION;
-  station_.limits = o_.limits;
-  station_.bus_wait = std::chrono::seconds(o_.bus_wait_s);
+  Configure(station_, o_, std::string("vx58420-host ") + VX_VERSION);
   platform_.on_message = [this](const std::string& text) { station_.NoteMessage(text); };
   // A wait on a meter or a database keeps the window's events going and ends when the window
   // closes meanwhile.
@@ -199,11 +176,8 @@ void MainWindow::Show(const Outcome& o) {
   verdict_->setText(QString::fromStdString(o.run + ": " + verdict));
   verdict_->setStyleSheet(good ? "background: #2ca02c; color: white"
                                : "background: #d62728; color: white");
-  std::string said = o.Sentence(
+  const std::string said = o.Said(
       "Records > Recent records, Restore record {} brings back the data flash from before it.");
-  if (!o.returned.empty()) said += " " + o.returned + ".";
-  if (o.record > 0) said += " Record " + std::to_string(o.record) + ".";
-  if (!o.unstored.empty()) said += " Its record was not stored; it is in " + o.unstored + ".";
   Say(said);
   if (o.verdict == "out of limits") {
     auto* box = new QMessageBox(QMessageBox::Warning, "Supercapacitor Calibration",
@@ -232,10 +206,6 @@ bool MainWindow::LoadPlugin(std::string& error) {
   return true;
 }
 
-std::string MainWindow::ConfigFolder() const {
-  return vx::ConfigFolder(o_.config_dir, station_.control().library());
-}
-
 bool MainWindow::ConnectAndShow(std::string& error) {
   if (!cal() && !LoadPlugin(error)) return false;
   Connection& device = station_.device();
@@ -249,8 +219,7 @@ bool MainWindow::ConnectAndShow(std::string& error) {
   }
   if (device.simulator()) device.simulator()->SetDelayProcessesEvents(true);  // a live window
   station_.properties = bar_->Properties(o_.config_dir);
-  station_.guard = ReadGuardSettings(ConfigPathIn(ConfigFolder()));
-  if (o_.max_correction_pct > 0) station_.guard.max_correction_pct = o_.max_correction_pct;
+  ReadGuard(station_, o_, station_.control().library());
   station_.state_file = device.simulator() ? device.choice().sim_state : "";
   silent_said_ = false;
   station_.Show();
@@ -261,7 +230,9 @@ bool MainWindow::ConnectAndShow(std::string& error) {
                : "Simulated device " + device.choice().sim_state + " (saved after each run)";
   }
   Status(said);
-  for (const std::string& w : ConfigWarnings(ConfigFolder(), station_.properties.target_info))
+  for (const std::string& w :
+       ConfigWarnings(vx::ConfigFolder(o_.config_dir, station_.control().library()),
+                      station_.properties.target_info))
     Say("Config.ini: " + w);
   return true;
 }

@@ -92,7 +92,6 @@ class MainWindow : public QMainWindow, private StationUi {
   // A page action that may touch the device: a run is the station's operation; a scan tick
   // skips while another program holds the device.
   void AroundPageAction(const std::string& key, const std::function<void()>& act);
-  std::string ConfigFolder() const;
   void FitPage();
 
   DesktopOptions o_;

@@ -72,9 +72,7 @@ void MeterAssistant::Tick() {
   try {
     const MeterSteps::Heard h = steps_->Listen(std::chrono::milliseconds(0));
     if (h.reading) {
-      QString live = QString::number(h.reading->value, 'g', 6) + " " +
-                     QString::fromStdString(h.reading->unit) + "  (" +
-                     QString::fromStdString(h.reading->Words()) + ")";
+      QString live = QString::fromStdString(h.reading->Text());
       if (steps_->taking()) live += QString("  settling, %1 readings").arg(h.settling);
       live_->setText(live);
     }

@@ -75,12 +75,11 @@ QString RecordsWindow::Cell(int row, int column) const {
 
 std::string RecordsWindow::Export(const std::string& file) {
   std::string said;
-  int broken = 0;
+  std::size_t broken = 0;
   try {
-    said = std::to_string(
-               ExportCsv(where_, file, [&](std::int64_t, const std::string&) { ++broken; })) +
-           " records written to " + file + "." +
-           (broken ? " " + std::to_string(broken) + " damaged records were left out." : "");
+    const std::size_t n =
+        ExportCsv(where_, file, [&](std::int64_t, const std::string&) { ++broken; });
+    said = ExportedSentence(n, file, broken) + ".";
   } catch (const std::exception& e) {
     said = std::string("Not exported: ") + e.what();
   }
@@ -101,15 +100,10 @@ std::string OpenLineStatistics(const std::string& where, const Limits& limits,
   std::string said;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   try {
-    int broken = 0;
+    std::size_t broken = 0;
     const LineStats stats = WriteLineReport(where, {}, GroupBy::kStation, limits, file,
                                             [&](std::int64_t, const std::string&) { ++broken; });
-    const auto flags = stats.Flags();
-    said = "Statistics of " + std::to_string(stats.Runs()) + " runs: " +
-           (flags.empty() ? std::string("no station calibrates differently from the rest")
-                          : FlaggedSummary(flags)) +
-           "; the report is " + file + "." +
-           (broken ? " " + std::to_string(broken) + " damaged records were left out." : "");
+    said = ReportSentence(stats, file, broken) + ".";
     if (!open_url(QUrl::fromLocalFile(QString::fromStdString(file)))) {
       said += " No browser could be started to show it.";
     }

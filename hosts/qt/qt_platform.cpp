@@ -7,6 +7,28 @@
 #include <QTimer>
 namespace vx {
 
+namespace {
+
+QtMessageHandler g_next_handler = nullptr;
+void QuietSizeHints(QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
+  if (msg.contains("does not support propagateSizeHints")) return;
+  if (g_next_handler) {
+    g_next_handler(type, ctx, msg);
+  } else {
+    qt_message_output(type, ctx, msg);
+  }
+}
+
+}  // namespace
+
+void QtPlatform::QuietenSizeHints() {
+  static const bool quiet = [] {
+    g_next_handler = qInstallMessageHandler(QuietSizeHints);
+    return true;
+  }();
+  (void)quiet;
+}
+
 void QtPlatform::ProcessEventsUntil(TimePoint deadline) {
   Depth depth(depth_);
   if (clock_.is_virtual()) {

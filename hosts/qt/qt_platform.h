@@ -32,6 +32,9 @@ class QtPlatform : public Platform {
   // Runs the window's events for up to d (waiting for them, not spinning), without a stop
   // raised: how waits on a meter or a database keep the window live.
   void Pause(Duration d);
+  // Platforms without windows of their own (offscreen, for screenshots and tests) report every
+  // change of a window's size limits as unsupported; nothing needs to act on it. Once a program.
+  static void QuietenSizeHints();
   // Whether the control's code is running below the host's own event loop: inside one of this
   // platform's waits, yields or message boxes. A run is in progress then.
   bool InControlCode() const { return depth_ > 0; }

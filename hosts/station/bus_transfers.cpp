@@ -15,12 +15,6 @@ namespace {
 
 const char* const kOps[] = {"read-word", "write-word", "read-block", "write-block", "command"};
 
-std::string Hex2(unsigned v) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "0x%02X", v & 0xFFu);
-  return buf;
-}
-
 }  // namespace
 
 std::vector<BusTransfer> ParseBusTransfers(const std::vector<std::string>& words) {

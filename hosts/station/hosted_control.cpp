@@ -32,6 +32,18 @@ std::string ConfigFolder(const std::string& config_dir, const std::string& libra
   return std::filesystem::path(lib).parent_path().string();
 }
 
+std::vector<SettingSource> ConfigSettings(const std::string& folder,
+                                          const std::string& target_info) {
+  const std::string path = ConfigPathIn(folder);
+  Settings s;
+  ReadConfigIni(s, target_info, path);
+  std::vector<SettingSource> out = DescribeSettings(s, target_info, path);
+  const auto pct = static_cast<std::int32_t>(ReadGuardSettings(path).max_correction_pct);
+  out.push_back({"MaxCorrectionPct", pct,
+                 ReadProfileInt("Host", "MaxCorrectionPct", -1, path) == pct ? "Host" : ""});
+  return out;
+}
+
 std::vector<std::string> ConfigWarnings(const std::string& folder, const std::string& target_info) {
   Settings s;
   ReadConfigIni(s, target_info, ConfigPathIn(folder));

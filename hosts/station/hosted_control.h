@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "config/mod_delays.h"
 #include "control/cal_api.h"
 #include "hosts/station/connection.h"
 #include "hosts/station/plugin_loader.h"
@@ -48,5 +49,9 @@ std::string ConfigFolder(const std::string& config_dir, const std::string& libra
 // One sentence per Config.ini value out of range, which the control replaced by its default:
 // "DVMAC = 70000 does not fit 16 bits; its default 0 is used".
 std::vector<std::string> ConfigWarnings(const std::string& folder, const std::string& target_info);
+// Every setting Config.ini gives the control and the hosts ([Host] MaxCorrectionPct), with the
+// section it came from ("" for its default).
+std::vector<SettingSource> ConfigSettings(const std::string& folder,
+                                          const std::string& target_info);
 
 }  // namespace vx

@@ -36,7 +36,13 @@ struct Outcome {
   // 0). ..." `undo` says how this host brings back a record's data flash, with {} for its id
   // ("vx58420cal restore {} brings back the data flash from before it.").
   std::string Sentence(const std::string& undo = "") const;
+  // The sentence with what a host shows after it: what a failed host method returned, the
+  // record the run left, where its record went when the store could not take it.
+  std::string Said(const std::string& undo = "") const;
   Json ToJson() const;
+  // What an interrupted run had done: "data flash was written once; calibration mode was left;
+  // FETs off; the rest of the run was not done; it changed: ...", with `undo` as above.
+  std::string Interruption(const std::string& undo = "") const;
 };
 
 }  // namespace vx

@@ -6,6 +6,7 @@
 
 #include "device/commands.h"
 #include "device/dataflash.h"
+#include "device/numeric.h"
 #include "device/utils.h"
 
 namespace vx {
@@ -33,12 +34,6 @@ const records::Image* ImageOf(const std::vector<records::Image>& images, int sub
     if (i.subclass == subclass && i.status == 0) return &i;
   }
   return nullptr;
-}
-
-std::string Hex(int v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%02X", static_cast<unsigned>(v) & 0xFFu);
-  return buf;
 }
 
 int Capacitors(const records::Image& cfg) {
@@ -116,8 +111,8 @@ std::vector<std::string> DeviceDifferences(Station& s, const records::RunRecord&
   std::vector<std::string> out;
   const HostProperties& p = s.properties;
   if (r.address != p.target_address) {
-    out.push_back("the record is of address " + Hex(r.address) + ", the device here is at " +
-                  Hex(p.target_address));
+    out.push_back("the record is of address " + Hex2(static_cast<unsigned>(r.address)) +
+                  ", the device here is at " + Hex2(static_cast<unsigned>(p.target_address)));
   }
   if (r.target_info != p.target_info) {
     out.push_back("the record is of target info " + r.target_info + ", this device's is " +

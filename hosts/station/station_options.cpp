@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "config/plugin_folder.h"
 #include "device/numeric.h"
+#include "records/store.h"
 
 namespace vx {
 
@@ -168,6 +170,20 @@ constexpr std::array<StationOption, 21> kOptions = {{
 
 std::span<const StationOption> StationOptions() {
   return kOptions;
+}
+
+void Configure(Station& s, const StationSettings& o, const std::string& program) {
+  s.info = o.station;
+  s.info.program = program;
+  s.limits = o.limits;
+  s.bus_wait = std::chrono::seconds(o.bus_wait_s);
+  records::SetWaitLimit(std::chrono::seconds(o.records_timeout_s));
+}
+
+void ReadGuard(Station& s, const StationSettings& o, const std::string& library) {
+  s.guard = ReadGuardSettings(
+      ConfigPathIn(ConfigFolder(o.config_dir, library.empty() ? o.plugin : library)));
+  if (o.max_correction_pct > 0) s.guard.max_correction_pct = o.max_correction_pct;
 }
 
 std::int64_t ParseInteger(const std::string& text, std::int64_t min, std::int64_t max) {

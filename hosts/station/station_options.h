@@ -40,6 +40,14 @@ struct StationOption {
 
 std::span<const StationOption> StationOptions();
 
+// Sets the station up as the settings say: who and where its records name, its limits, how
+// long a run waits for the device and a store for its database. `program` is what records name
+// the host by ("vx58420cal 0.0.2").
+void Configure(Station& s, const StationSettings& o, const std::string& program);
+// The guards' settings: Config.ini's [Host] of the plug-in's folder (`library`, "" for the one
+// the settings name) unless --max-correction says otherwise.
+void ReadGuard(Station& s, const StationSettings& o, const std::string& library);
+
 // A whole number in [min, max] as users write it: decimal (leading zeros stay decimal: "010"
 // is ten) or hexadecimal with 0x. Throws std::invalid_argument saying what fits.
 std::int64_t ParseInteger(const std::string& text, std::int64_t min, std::int64_t max);

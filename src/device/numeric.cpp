@@ -1,5 +1,7 @@
 #include "device/numeric.h"
 
+#include <cstdio>
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -175,6 +177,12 @@ std::string FormatDouble(double v) {
   std::string s(buf, r.ptr);
   if (s == "-0") s = "0";
   return s;
+}
+
+std::string Hex2(unsigned v) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "0x%02X", v & 0xFFu);
+  return buf;
 }
 
 }  // namespace vx

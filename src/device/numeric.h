@@ -54,5 +54,7 @@ double LeadingNumber(std::string_view text);
 // Decimal text of a double as the page shows it: up to 15 significant digits, no trailing
 // zeros, "." as separator (25, 25.3, -0.1).
 std::string FormatDouble(double v);
+// A byte as a host names it: "0x0B".
+std::string Hex2(unsigned v);
 
 }  // namespace vx

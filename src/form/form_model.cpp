@@ -1,5 +1,7 @@
 #include "form/form_model.h"
 
+#include <algorithm>
+
 #include <stdexcept>
 
 namespace vx {
@@ -92,6 +94,17 @@ bool FormModel::EffectiveVisible(const Control& c) const {
     if (!p->visible()) return false;
   }
   return true;
+}
+
+std::string FormModel::WhyNot(std::string_view key, std::initializer_list<Kind> kinds) {
+  Control* c = Find(key);
+  if (!c) return "unknown control";
+  if (std::find(kinds.begin(), kinds.end(), c->kind) == kinds.end()) {
+    return "not a control this action works on";
+  }
+  if (!EffectiveVisible(*c)) return "hidden";
+  if (!EffectiveEnabled(*c)) return "disabled";
+  return "";
 }
 
 void FormModel::SetHandler(std::string_view key, std::function<void()> handler) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -114,6 +115,10 @@ class FormModel {
   // Design size of the surface, in twips.
   int width = 0;
   int height = 0;
+
+  // Why a user could not act on the control now, in a word ("unknown control", "not a control
+  // this action works on", "hidden", "disabled"), or "" when he could.
+  std::string WhyNot(std::string_view key, std::initializer_list<Kind> kinds);
 
   // What a user does. Each returns false and does nothing when the control is not on view and
   // usable (or is of the wrong kind), as a real page would.

@@ -50,9 +50,17 @@ OutputPath OutputAt(const std::string& path) {
     return {OutputPath::kRefused, path,
             path + (fs::is_directory(st) ? " is a folder" : " is not a file that can be written")};
   }
-  // A file is replaced where it is: a link keeps pointing at it.
+  // A file is replaced where it is: a link keeps pointing at it. One that nobody may write is
+  // meant so, also for root, who could replace it.
   const fs::path target = Followed(path, ec);
-  if (fs::is_regular_file(st)) return {OutputPath::kFile, target.string(), ""};
+  if (fs::is_regular_file(st)) {
+    using fs::perms;
+    if ((st.permissions() & (perms::owner_write | perms::group_write | perms::others_write)) ==
+        perms::none) {
+      return {OutputPath::kRefused, path, path + " is read-only"};
+    }
+    return {OutputPath::kFile, target.string(), ""};
+  }
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   if (!fs::is_directory(folder, ec)) {
     return {OutputPath::kRefused, path, "the folder " + folder.string() + " does not exist"};

@@ -2,7 +2,7 @@
 // careful tool writes them. What is at the path decides how: a regular file is replaced whole
 // or not at all (a temporary file beside it, renamed over it once complete, its rights kept);
 // a device, a FIFO or "-" (standard output) is written through, never replaced; a link is
-// followed to what it names; a folder or anything else is refused.
+// followed to what it names; a folder, a read-only file or anything else is refused.
 #pragma once
 
 #include <functional>
