@@ -17,27 +17,18 @@ class DesktopStationTest : public testing::DesktopFixture {
   // What the window adds around the page, from the station core it shares with the command
   // line: limits judged, restore and export in the records window, a device switch that fails
   // leaves the device that is connected (and the bar says so).
-  void limitsRestoreExportAndAFailedSwitch() {
+  void recordsExportStatisticsAndAFailedSwitch() {
     const std::string state = (dir_ / "window.json").string();
     sim::SaveStateFile(sim::MiscalibratedState(5), state);
     const auto original = sim::LoadStateFile(state).dataflash;
     auto w = Window(state);
-    w->station().limits = Limits{"strict.json", {{"System voltage", 0.5}}};
-    FormModel& f = w->cal()->Form();
-    f.Tick("tmrScan");
+    w->cal()->Form().Tick("tmrScan");
     Retype(*w, "txtActualSystemVoltage", "12255");
     QTest::mouseClick(Box(*w, "chkSystemVoltage"), Qt::LeftButton);
     QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
-    QVERIFY2(w->Said().contains("The unit is outside its limits: System voltage 1 (at most 0.5)"),
-             qPrintable(w->Said()));
-    QVERIFY2(w->verdict()->text().contains("Out of limits\nSystem voltage 1 (at most 0.5)"),
-             qPrintable(w->verdict()->text()));
-    QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
-    QApplication::activeModalWidget()->close();
     QVERIFY(sim::LoadStateFile(state).dataflash != original);  // the window saved the device
-
     RecordsWindow* records = w->OpenRecords();
-    QCOMPARE(records->Cell(0, 6), QString("out of limits"));
+    QCOMPARE(records->Cell(0, 6), QString("done"));
     // An index a view kept from before the rows changed reads nothing instead of past them.
     struct Probe : RecordsModel {
       QModelIndex Stale(int row) const { return createIndex(row, 0); }
@@ -45,27 +36,10 @@ class DesktopStationTest : public testing::DesktopFixture {
     QVERIFY(model.Open(w->station().info.store()));
     QCOMPARE(model.data(model.Stale(0), Qt::DisplayRole).isValid(), true);
     QCOMPARE(model.data(model.Stale(model.rowCount()), Qt::DisplayRole).isValid(), false);
-    records->table()->selectRow(0);
-    BoxAnswerer answer;
-    answer.Arm();
-    // Another program holds the device a moment: the restore waits for it, up to its bus wait.
-    std::string error;
-    auto other =
-        BusLock::Acquire(BusLock::LockFileFor(state), std::chrono::milliseconds(0), error, true);
-    QVERIFY2(other, error.c_str());
-    std::thread release([&other] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      other.reset();
-    });
-    records->findChild<QPushButton*>("restore")->click();
-    release.join();
-    QVERIFY2(records->said()->text().startsWith("Restored and verified"),
-             qPrintable(records->said()->text()));
-    QCOMPARE(sim::LoadStateFile(state).dataflash, original);
-    QCOMPARE(records->Cell(0, 5), QString("restore"));
     Shot(records, "records-window.png");
     const std::string csv = (dir_ / "export.csv").string();
-    QVERIFY(records->Export(csv).find(" records written to ") != std::string::npos);
+    QVERIFY2(records->Export(csv).find(" written to ") != std::string::npos,
+             qPrintable(records->said()->text()));
     std::ifstream in(csv);
     std::string header;
     std::getline(in, header);
@@ -77,9 +51,8 @@ class DesktopStationTest : public testing::DesktopFixture {
     QUrl opened;
     w->open_url = [&](const QUrl& url) { return opened = url, false; };
     qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(dir_.string()));
-    QVERIFY2(
-        w->OpenStatistics().find(" runs written to ") != std::string::npos,
-        qPrintable(w->Said()));
+    QVERIFY2(w->OpenStatistics().find(" runs written to ") != std::string::npos,
+             qPrintable(w->Said()));
     QVERIFY(opened.toLocalFile().startsWith(QString::fromStdString(dir_.string())));
     QVERIFY(w->Said().contains("No browser could be started to show it."));
     std::ifstream report(opened.toLocalFile().toStdString());
@@ -148,7 +121,16 @@ class DesktopStationTest : public testing::DesktopFixture {
         QVERIFY2(w.Said().startsWith("Not restored"), qPrintable(w.Said()));
         BoxAnswerer answer;
         answer.Arm(2);
+        // Another program holds the device a moment: the restore waits for it.
+        auto other = BusLock::Acquire(BusLock::LockFileFor(state), std::chrono::milliseconds(0),
+                                      error, true);
+        QVERIFY2(other, error.c_str());
+        std::thread release([&other] {
+          std::this_thread::sleep_for(std::chrono::milliseconds(300));
+          other.reset();
+        });
         w.RestoreRecord(id);
+        release.join();
         QVERIFY2(answer.seen.size() == 2 && answer.seen[0].contains("the record is of unit SN-A, "
                                                                     "not SN-B"),
                  qPrintable(answer.seen.join("\n")));
