@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdlib>
 #include <string>
@@ -20,6 +21,15 @@ inline std::string PgUrl() {
   while (!url.empty() && url.back() == '\n')
     url.pop_back();
   return url;
+}
+
+// A statement run on an SQLite store as another program would run it.
+inline bool Sql(const std::string& db, const std::string& sql) {
+  sqlite3* raw = nullptr;
+  sqlite3_open(db.c_str(), &raw);
+  const bool ok = sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(raw);
+  return ok;
 }
 
 inline constexpr const char* kVoltages = "--voltages 2050,4160,6240,8360,10455";

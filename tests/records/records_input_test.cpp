@@ -1,7 +1,6 @@
 // Records as input from outside: a record or a store that anybody may have written is checked
 // before anything reaches the device or a terminal; labels, dates and outcomes are what they
 // say; passwords never show; files are the user's alone.
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -109,11 +108,7 @@ TEST_F(RecordInput, DeepNestingIsRefusedWhereverItComesFrom) {
     EXPECT_EQ(r.code, 1) << q;
     EXPECT_TRUE(r.Says("deep.json: not a run record: it is nested deeper than 32 levels")) << r.err;
   }
-  sqlite3* raw = nullptr;
-  ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
-  const std::string sql = "UPDATE vx_records SET record = '" + text + "' WHERE id = 1";
-  ASSERT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(raw);
+  ASSERT_TRUE(Sql(db, "UPDATE vx_records SET record = '" + text + "' WHERE id = 1"));
   for (const std::string& q :
        {std::string("records show 1"), "--fast --sim " + state + " restore --yes 1"}) {
     auto r = Run(q);
@@ -131,15 +126,10 @@ TEST_F(RecordInput, DeepNestingIsRefusedWhereverItComesFrom) {
 // A damaged row is named and left out; a query never creates a store, nor empties a CSV.
 TEST_F(RecordInput, QueriesNameWhatIsBrokenAndKeepWhatIsThere) {
   AStoredRecord();
-  sqlite3* raw = nullptr;
-  ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(raw,
-                         "INSERT INTO vx_runs (time_utc, station, operator, unit, run, outcome, "
-                         "res_cap1) VALUES ('t', 's', 'o', 'u', 'r', 'done', '0.5x'); INSERT INTO "
-                         "vx_records VALUES (2, '{broken')",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  sqlite3_close(raw);
+  ASSERT_TRUE(Sql(db,
+                  "INSERT INTO vx_runs (time_utc, station, operator, unit, run, outcome, "
+                  "res_cap1) VALUES ('t', 's', 'o', 'u', 'r', 'done', '0.5x'); INSERT INTO "
+                  "vx_records VALUES (2, '{broken')"));
   AStoredRecord();
   auto list = Run("records list");
   EXPECT_EQ(list.code, 0);

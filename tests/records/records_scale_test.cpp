@@ -19,14 +19,6 @@ records::RunRecord LineRecord(std::int64_t i, const std::string& unit_prefix) {
   return r;
 }
 
-bool Sql(const std::string& db, const std::string& sql) {
-  sqlite3* raw = nullptr;
-  sqlite3_open(db.c_str(), &raw);
-  const bool ok = sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-  sqlite3_close(raw);
-  return ok;
-}
-
 // The first column of the first row, as text.
 std::string One(const std::string& db, const std::string& sql) {
   sqlite3* raw = nullptr;
