@@ -1,12 +1,12 @@
 // Every run of the page as the command line runs it (the station's operation, the console in
 // front), on a miscalibrated unit, with something going wrong at every step: each transfer
-// failing in turn (several statuses, a short block, a device that stays busy), each signal
-// that would end the program at each transfer, standard output or standard error failing at
-// each line the run prints. Each time: no crash; the page shut while the device is in
-// calibration mode; the device left out of it (unless the way out itself failed), FETs off
-// (unless their command failed); nothing written after a stop but the way out; CalibrationData
-// untouched or written whole; no done mark without the calibration; the record complete and
-// holding what took effect; the documented exit code.
+// failing in turn (several statuses, a short block, a device that stays busy), the adapter
+// throwing at each, each signal that would end the program at each transfer, standard output
+// or standard error failing at each line the run prints. Each time: no crash; the page shut while
+// the device is in calibration mode; the device left out of it (unless the way out itself failed),
+// FETs off (unless their command failed); nothing written after a stop but the way out;
+// CalibrationData untouched or written whole; no done mark without the calibration; the record
+// complete and holding what took effect; the documented exit code.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -73,7 +73,8 @@ struct Trouble {
   Status status = 0;
   int short_block = -1;
   bool stay_busy = false;
-  std::int64_t stop_at = 0;  // the transfer at which the signal comes
+  std::int64_t throw_at = 0;  // the transfer at which the adapter throws
+  std::int64_t stop_at = 0;   // the transfer at which the signal comes
   int sig = 0;
   int out_line = 0, err_line = 0;  // the line from which standard output / error fail
   bool records = false;            // the run recorded (and its record read back)
@@ -156,6 +157,11 @@ Seen RunOnce(const Case& c, const Trouble& t, const TempDir& dir) {
       const bool way_out = x.cmd == 0x73 || x.cmd == 0x77 || x.addr == cmd::kRegisterAddress ||
                            (x.cmd == 0x46 && x.bytes == std::vector<std::uint8_t>{0, 0});
       if (stopped_at > 0 && IsWrite(x.method) && !way_out) r.wrote_after = true;
+      if (n == t.throw_at) {
+        r.failed_cmd = x.cmd;
+        exit_failed |= x.cmd == 0x50 || x.cmd == 0x73;
+        throw std::runtime_error("adapter gone");
+      }
       if (n == t.stop_at) {
         stopped_at = n;
         std::raise(t.sig);
@@ -251,6 +257,7 @@ TEST(RunSweep, EveryFaultEverySignalEveryFailedLine) {
       for (Status st : {772, i % 2 ? 92 : 94})
         troubles.push_back({"fault " + std::to_string(st) + " at transfer " + std::to_string(i),
                             {.fault_at = i, .status = st}});
+      troubles.push_back({"thrown at transfer " + std::to_string(i), {.throw_at = i}});
       // Each signal in turn, every one at each transfer of the full calibration.
       for (std::size_t k = 0; k < std::size(signals); ++k) {
         if (std::string(c.name) != "calibrate" && k != static_cast<std::size_t>(i) % 5) continue;

@@ -243,22 +243,4 @@ TEST_F(CalibrateDevice, AStopWhileLeavingAfterAFailedEntryStillLeaves) {
   ExpectIdlePanel();
 }
 
-// An adapter that throws inside calibration mode: the trap reports it, leaves the mode with the
-// FETs off and brings the page back without progress or done mark.
-TEST_F(CalibrateDevice, ARunTimeFailureInsideCalibrationModeIsTrapped) {
-  Tick("chkCurrentCal");
-  dev().on_transfer = [&](const sim::Transfer& t) {
-    if (t.cmd == 0x51) throw std::runtime_error("adapter gone");
-  };
-  Calibrate();
-  dev().on_transfer = nullptr;
-  EXPECT_EQ(Messages(),
-            (Msgs{{"Invalid value entered! Error description:adapter gone", "Calibration"}}));
-  EXPECT_FALSE(dev().InCalibrationMode());
-  EXPECT_FALSE(dev().state().fets_on);
-  EXPECT_FALSE(At("prgCal").visible());
-  EXPECT_FALSE(At("imgCalDoneBox").visible());
-  ExpectIdlePanel();
-}
-
 }  // namespace vx::testing

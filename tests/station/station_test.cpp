@@ -183,18 +183,6 @@ TEST_F(StationTest, TheAccountFollowsTheDevice) {
   EXPECT_EQ(account.Summary(), "no data flash was written");  // two words were
 }
 
-TEST_F(StationTest, AStopAskedForBeforeARunKeepsItFromStarting) {
-  Open(sim::MiscalibratedState(5));
-  f().Type("txtTemperature", "25");
-  Tick("chkTempCal");
-  platform.interrupt.Request(2);
-  dev().ClearLog();
-  RunResult r = station.Run(*RunNamed("calibrate"));
-  EXPECT_TRUE(r.interrupted());
-  EXPECT_TRUE(dev().log().empty());
-  EXPECT_TRUE(Stored().empty());
-}
-
 TEST_F(StationTest, TheReferenceTableFollowsThePage) {
   Open(sim::DefaultState(3));
   Tick("chkVoltageCal");
@@ -268,21 +256,6 @@ TEST_F(StationTest, AFailedSwitchKeepsTheDeviceThatWasOpen) {
   const std::string link = dir.path() + "/link.json";
   std::filesystem::create_symlink(state, link);
   EXPECT_FALSE(BusLock::Acquire(BusLock::LockFileFor(link), std::chrono::milliseconds(0), error));
-}
-
-// A stop asked for is honoured before the next write, not only at the end of a wait; the
-// clean-up's writes after it go through.
-TEST_F(StationTest, AStopComesBeforeTheNextWrite) {
-  Open(sim::DefaultState(5));
-  platform.interrupt.Request(2);
-  dev().ClearLog();
-  SMBusAdapter& bus = *station.device().bus();
-  std::int16_t v = 0;
-  EXPECT_EQ(bus.ReadSMBusWord_(0x09, v, 0x16), 0);  // reads go on
-  EXPECT_THROW(bus.WriteSMBusWord_(0x77, 104, 0x16), Interrupted);
-  ASSERT_EQ(dev().log().size(), 1u);
-  EXPECT_EQ(bus.WriteSMBusCommand(0x73, 0x16), kStatusNack);  // the clean-up's write is sent
-  EXPECT_EQ(dev().log().size(), 2u);
 }
 
 // The state file is the device: another program's calibration is seen when this program takes
