@@ -5,42 +5,17 @@
 #include <map>
 
 #include "platform/outside_wait.h"
+#include "records/sql_columns.h"
 
 namespace vx::records {
 
 namespace {
 
+using namespace sql;
+
 // A scan of millions of rows ends on a stop asked for while it runs, a few thousand rows on.
 void StopCheck(int mark, std::int64_t rows) {
   if (rows % 4096 == 0 && Outside().StoppedSince(mark)) throw Interrupted();
-}
-
-// The runs' table holds what queries select by and read, one narrow row a record; the record
-// whole is in vx_records under the same id, so that a scan of the runs never reads it.
-// The runs' columns besides the id, in the order Values() gives them.
-const std::vector<std::string>& ColumnNames() {
-  static const std::vector<std::string> kNames = [] {
-    std::vector<std::string> c = {"time_utc", "station", "operator", "unit",
-                                  "run",      "outcome", "uid",      "meter"};
-    for (const char* prefix : {"res_", "cor_"}) {
-      for (const PageRow& r : kReadings)
-        c.push_back(prefix + std::string(r.column));
-    }
-    return c;
-  }();
-  return kNames;
-}
-
-constexpr std::size_t kUidColumn = 6;
-constexpr std::size_t kMeterColumn = 7;  // then the residuals and corrections
-
-// The names from `first` on, joined by ", ", each followed by `suffix`.
-std::string Joined(std::size_t first, const char* suffix = "", std::size_t skip = SIZE_MAX) {
-  std::string out;
-  for (std::size_t i = first; i < ColumnNames().size(); ++i) {
-    if (i != skip) out += (out.empty() ? "" : ", ") + ColumnNames()[i] + suffix;
-  }
-  return out;
 }
 
 const std::string& SummaryColumns() {
@@ -53,51 +28,11 @@ std::string Dumped(const RunRecord& r) {
   return ToJson(r).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::optional<std::string> Text(const std::optional<double>& v) {
-  if (!v) return std::nullopt;
-  char buf[32];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, *v);
-  return std::string(buf, end);
-}
-
-// Of a record kept as text, what its columns derive from (its references, its readings before
-// and its residuals): a store of millions is brought up to date without building each record
-// whole. Throws for a text that is no record.
-RunRecord DerivedOf(const std::string& text) {
-  const Json j = ParseJson(text);
-  RunRecord r;
-  for (const Json& ref : j.at("references")) {
-    r.references.push_back({ref.at("label").get<std::string>(), ref.at("value").get<std::string>(),
-                            ref.contains("source") ? ref["source"] : Json()});
-  }
-  r.readings_before = j.value("readings_before", Json());
-  r.residuals = j.value("residuals", Json());
-  return r;
-}
-
-// What the store derives from a record for its columns: the meter, the residuals, the
-// corrections.
-void AddDerived(const RunRecord& r, SqlStore::Params& out) {
-  const Summary s = SummaryOf(r);
-  out.emplace_back(s.meter);
-  for (const auto& v : s.residuals)
-    out.push_back(Text(v));
-  for (const auto& v : s.corrections)
-    out.push_back(Text(v));
-}
-
 SqlStore::Params Values(const RunRecord& r) {
   SqlStore::Params p = {r.time_utc, r.station, r.operator_name, r.unit, r.run, r.outcome};
   p.push_back(r.uid.empty() ? std::nullopt : std::optional<std::string>(r.uid));
   AddDerived(r, p);
   return p;
-}
-
-std::string Placeholders(std::size_t n) {
-  std::string s = "(?";
-  for (std::size_t i = 1; i < n; ++i)
-    s += ", ?";
-  return s + ")";
 }
 
 // The filters given, each a condition an index can answer; `from` names vx_runs as "r".
@@ -151,156 +86,10 @@ const char* const kWithRecords = "vx_runs r LEFT JOIN vx_records x ON x.id = r.i
 
 }  // namespace
 
-std::function<void(std::int64_t, std::int64_t)>& UpgradeProgress() {
-  static std::function<void(std::int64_t, std::int64_t)> told;
-  return told;
-}
-
 std::vector<SqlStore::Row> SqlStore::Exec(const std::string& sql, const Params& params) {
   std::vector<Row> rows;
   Stream(sql, params, [&](const Row& r) { rows.push_back(r); });
   return rows;
-}
-
-int SqlStore::Version() {
-  if (!TableExists("vx_schema")) return 0;
-  auto rows = Exec("SELECT version FROM vx_schema", {});
-  if (rows.empty() || !rows[0][0]) return 0;
-  try {
-    return std::stoi(*rows[0][0]);
-  } catch (const std::exception&) {
-    throw StoreError(Where() + " holds a schema version that is no number");
-  }
-}
-
-void SqlStore::Prepare(Access access) {
-  int version = Version();
-  if (version == kSchemaVersion) return;
-  if (version > kSchemaVersion) {
-    throw StoreError(Where() + " holds records of schema version " + std::to_string(version) +
-                     ", newer than this program's " + std::to_string(kSchemaVersion));
-  }
-  if (access == Access::kRead) {
-    if (version == 0) throw StoreError(Where() + " holds no records");
-    version_ = version;
-    older_ = Where() + " holds records of the older schema version " + std::to_string(version) +
-             "; vx58420cal records upgrade brings it up to date";
-    return;
-  }
-  const bool upgrade = version > 0;
-  if (upgrade) BeforeUpgrade();
-  try {
-    Transaction([&] {
-      LockSchema();
-      int now = Version();  // another station may have done it meanwhile
-      if (now == 0) {
-        Create();
-      } else if (now < kSchemaVersion) {
-        Migrate(now);
-      }
-    });
-  } catch (...) {
-    if (upgrade) AfterUpgrade();
-    throw;
-  }
-  if (upgrade) AfterUpgrade();
-}
-
-void SqlStore::Create() {
-  Exec("CREATE TABLE vx_schema (version INTEGER NOT NULL)", {});
-  std::string table = std::string("CREATE TABLE vx_runs (id ") + IdColumn() + ", time_utc TEXT" +
-                      BytewiseCollation() +
-                      " NOT NULL, station TEXT NOT NULL, operator TEXT NOT NULL,"
-                      " unit TEXT NOT NULL, run TEXT NOT NULL, outcome TEXT NOT NULL,"
-                      " uid TEXT, meter TEXT NOT NULL DEFAULT ''";
-  for (const char* prefix : {"res_", "cor_"}) {
-    for (const PageRow& r : kReadings)
-      table += ", " + std::string(prefix) + std::string(r.column) + " DOUBLE PRECISION";
-  }
-  Exec(table + ")", {});
-  Exec("CREATE TABLE vx_records (id BIGINT PRIMARY KEY, record TEXT NOT NULL)", {});
-  Exec("CREATE INDEX vx_runs_unit ON vx_runs (unit)", {});
-  Exec("CREATE INDEX vx_runs_time ON vx_runs (time_utc)", {});
-  Exec("CREATE UNIQUE INDEX vx_runs_uid ON vx_runs (uid)", {});
-  Exec("CREATE INDEX vx_runs_outcome ON vx_runs (outcome)", {});
-  Exec("INSERT INTO vx_schema (version) VALUES (?)", {std::to_string(kSchemaVersion)});
-}
-
-void SqlStore::Migrate(int from) {
-  if (from < 2) {  // version 1 had no uid: its records keep none
-    Exec("ALTER TABLE vx_runs ADD COLUMN uid TEXT", {});
-    Exec("CREATE UNIQUE INDEX vx_runs_uid ON vx_runs (uid)", {});
-  }
-  if (from < 3) {  // the columns that lists, exports and statistics read; the records apart
-    Exec("ALTER TABLE vx_runs ADD COLUMN meter TEXT NOT NULL DEFAULT ''", {});
-    for (const char* prefix : {"res_", "cor_"}) {
-      for (const PageRow& r : kReadings) {
-        Exec("ALTER TABLE vx_runs ADD COLUMN " + std::string(prefix) + std::string(r.column) +
-                 " DOUBLE PRECISION",
-             {});
-      }
-    }
-    Exec("CREATE INDEX vx_runs_outcome ON vx_runs (outcome)", {});
-    if (!BytewiseCollation().empty()) {
-      Exec("ALTER TABLE vx_runs ALTER COLUMN time_utc TYPE TEXT" + BytewiseCollation(), {});
-    }
-    Exec("CREATE TABLE vx_records (id BIGINT PRIMARY KEY, record TEXT NOT NULL)", {});
-    Exec("INSERT INTO vx_records (id, record) SELECT id, record FROM vx_runs", {});
-    Exec("ALTER TABLE vx_runs DROP COLUMN record", {});
-    FillColumns();
-  }
-  Exec("UPDATE vx_schema SET version = ?", {std::to_string(kSchemaVersion)});
-}
-
-// The new columns of the records already stored: derived a batch at a time into a table of
-// their own, then set in one statement. A row that holds no record keeps them empty: it is
-// listed by its other columns, and a show names what is wrong with it.
-void SqlStore::FillColumns() {
-  const auto& names = ColumnNames();
-  std::string columns = "id";
-  for (std::size_t i = kMeterColumn; i < names.size(); ++i)
-    columns += ", " + names[i];
-  Exec("CREATE TEMPORARY TABLE vx_derived (id BIGINT PRIMARY KEY, meter TEXT" +
-           Joined(kMeterColumn + 1, " DOUBLE PRECISION").insert(0, ", ") + ")",
-       {});
-  const std::int64_t total =
-      std::stoll(Exec("SELECT COUNT(*) FROM vx_records", {})[0][0].value_or("0"));
-  const std::size_t width = names.size() - kMeterColumn + 1;
-  constexpr std::size_t kBatch = 200;  // rows a statement, within both databases' limits
-  const int mark = Outside().Mark();
-  std::int64_t done = 0;
-  for (std::int64_t last = 0;;) {
-    auto rows = Exec("SELECT id, record FROM vx_records WHERE id > " + std::to_string(last) +
-                         " ORDER BY id LIMIT 5000",
-                     {});
-    if (rows.empty()) break;
-    for (std::size_t first = 0; first < rows.size(); first += kBatch) {
-      std::string sql = "INSERT INTO vx_derived (" + columns + ") VALUES ";
-      Params p;
-      for (std::size_t k = first; k < rows.size() && k < first + kBatch; ++k) {
-        last = std::stoll(rows[k][0].value_or("0"));
-        Params derived;
-        try {
-          AddDerived(DerivedOf(rows[k][1].value_or("null")), derived);
-        } catch (const std::exception&) {
-          continue;
-        }
-        sql += (p.empty() ? "" : ", ") + Placeholders(width);
-        p.emplace_back(std::to_string(last));
-        for (auto& v : derived)
-          p.push_back(std::move(v));
-      }
-      if (!p.empty()) Exec(sql, p);
-    }
-    done += static_cast<std::int64_t>(rows.size());
-    if (UpgradeProgress()) UpgradeProgress()(done, total);
-    if (Outside().StoppedSince(mark)) throw Interrupted();  // rolled back: nothing changed
-  }
-  std::string set;
-  for (std::size_t i = kMeterColumn; i < names.size(); ++i)
-    set += (set.empty() ? "" : ", ") + names[i] + " = d." + names[i];
-  Exec("UPDATE vx_runs SET " + set + " FROM vx_derived d WHERE vx_runs.id = d.id", {});
-  Exec("DROP TABLE vx_derived", {});
 }
 
 std::int64_t SqlStore::Add(const RunRecord& r) {
