@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "hosts/analytics/line_stats.h"
 #include "bench/sim_line.h"
+#include "hosts/analytics/line_stats.h"
 
 int main(int argc, char** argv) {
   const int lines = argc > 1 ? std::atoi(argv[1]) : 100;

@@ -23,10 +23,10 @@
 #include <thread>
 #include <vector>
 
+#include "bench/sim_line.h"
 #include "hosts/desktop/records_model.h"
 #include "hosts/desktop/records_window.h"
 #include "records/store.h"
-#include "bench/sim_line.h"
 
 namespace {
 

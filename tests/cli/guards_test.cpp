@@ -65,8 +65,9 @@ TEST_F(Guards, ImplausibleReferencesNeverReachThePage) {
   Refused("calibrate --system-voltage 4000", 2, "--trust-references goes on all the same");
   auto trusted = Run("--trust-references calibrate --system-voltage 4000");
   EXPECT_EQ(trusted.code, 0) << trusted.err;
-  EXPECT_TRUE(trusted.Says("references trusted: actual system voltage 4000 mV against the "
-                           "reading 1 mV"))
+  EXPECT_TRUE(
+      trusted.Says("references trusted: actual system voltage 4000 mV against the "
+                   "reading 1 mV"))
       << trusted.err;
   EXPECT_TRUE(Process(dir.path(), "records show 3").Wait().Says("references trusted"));
 }
