@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "bench/sim_line.h"
@@ -241,6 +242,34 @@ TEST(LineReport, OnePageThatNamesTheFlaggedGroupFirst) {
   const double lo = std::stod(m[1]), hi = std::stod(m[2]);
   EXPECT_NEAR(std::stod(m[3]), 64 + 700 * (-2 - lo) / (hi - lo), 0.1);
   EXPECT_NEAR(std::stod(m[4]), 64 + 700 * (2 - lo) / (hi - lo), 0.1);
+}
+
+// More days than a chart has points: neighbouring days merge whole, each into one point. Every
+// other day's runs failed, so each merged pair yields 50 %.
+TEST(LineReport, DaysBeyondAChartsWidthMergeWhole) {
+  sim::LineSpec plan;
+  plan.units_per_day = 1;
+  LineReport report(GroupBy::kStation, {});
+  for (std::int64_t i = 0; i < 130; ++i) {
+    records::Summary s = At(plan, i);
+    s.station = "st1";
+    s.outcome = i % 2 ? "failed" : "done";
+    report.Add(s);
+  }
+  std::ostringstream out;
+  report.Write(out, "a long line");
+  std::smatch m;
+  const std::string html = out.str();
+  ASSERT_TRUE(std::regex_search(html, m, std::regex("class=\"yield\"[^]*?d=\"([^\"]+)\"")));
+  const std::string path = m[1];
+  const std::regex point("[ML][0-9.]+ ([0-9.]+)");
+  std::set<std::string> heights;
+  std::size_t points = 0;
+  for (auto p = std::sregex_iterator(path.begin(), path.end(), point); p != std::sregex_iterator();
+       ++p, ++points)
+    heights.insert((*p)[1]);
+  EXPECT_EQ(points, 65u);
+  EXPECT_EQ(heights.size(), 1u) << path;
 }
 
 }  // namespace vx
