@@ -12,6 +12,7 @@
 #include "bench/sim_line.h"
 #include "hosts/analytics/line_report.h"
 #include "hosts/analytics/line_stats.h"
+#include "hosts/analytics/record_words.h"
 #include "hosts/analytics/svg_chart.h"
 #include "sim/random.h"
 
@@ -270,6 +271,26 @@ TEST(LineReport, DaysBeyondAChartsWidthMergeWhole) {
     heights.insert((*p)[1]);
   EXPECT_EQ(points, 65u);
   EXPECT_EQ(heights.size(), 1u) << path;
+}
+
+// A metered reference says how it was taken; a source that someone else wrote (no unit, a unit
+// that is no text, no meter) is said as far as it goes.
+TEST(RecordWords, AMeteredReferenceSaysHowItWasTaken) {
+  records::RunRecord r;
+  const Json meter = {{"vendor", "Acme"}, {"model", "M1"}, {"serial", 7}};
+  r.references = {{"Capacitor 1",
+                   "2050",
+                   {{"meter", meter}, {"readings", {1, 2, 3}}, {"spread", 0.0249}, {"unit", "mV"}}},
+                  {"Capacitor 1 + 2", "4160", {{"spread", 0.5}}},
+                  {"actual current", "-500", {{"spread", 1}, {"unit", 3}}}};
+  std::string all;
+  for (const std::string& line : RecordLines(r))
+    all += line + "\n";
+  EXPECT_NE(all.find("Capacitor 1 = 2050 (from the meter Acme M1, 3 readings, spread 0.02 mV)\n"),
+            std::string::npos)
+      << all;
+  EXPECT_NE(all.find("Capacitor 1 + 2 = 4160 (from the meter, spread 0.5)\n"), std::string::npos);
+  EXPECT_NE(all.find("actual current = -500 (from the meter, spread 1)\n"), std::string::npos);
 }
 
 }  // namespace vx
