@@ -166,6 +166,15 @@ TEST_F(Guards, WordsForANewUser) {
     const std::string cmd = std::string(VX_CLI_PATH) + " " + q + " >/dev/full 2>/dev/null";
     EXPECT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 3) << q;
   }
+  // The watch numbers its columns, three names a line, so that they fit a terminal.
+  const std::string watch = dir.path() + "/watch.txt";
+  std::system(("cd " + dir.path() + " && " + VX_CLI_PATH +
+               " --fast read --watch 2>/dev/null | head -2 >" + watch)
+                  .c_str());
+  EXPECT_EQ(ReadFile(watch),
+            "columns: 1 Capacitor 1 (mV), 2 Capacitor 1 + 2 (mV), 3 Capacitor "
+            "1 + 2 + 3 (mV),\n         4 Capacitor 1 through 4 (mV), 5 "
+            "Capacitor 1 through 5 (mV), 6 Stack Voltage (mV),\n");
   auto probe = Process(dir.path(), "--fast --json probe").Wait();
   EXPECT_EQ(probe.code, 0);
   EXPECT_EQ(probe.Json()[1]["page_address"], 0x17);
