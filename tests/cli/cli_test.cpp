@@ -187,18 +187,6 @@ TEST_F(Cli, BusSequencesRunInOrderAtOneAddress) {
   EXPECT_EQ(fail.Json().size(), 1u);
 }
 
-TEST_F(Cli, OneProgramAtATimeOnADevice) {
-  Process slow(dir.path(),
-               "--sim " + state + " --trace " + Path("slow.jsonl") + " calibrate --temperature 25");
-  ASSERT_TRUE(WaitForLine(Path("slow.jsonl"), "\"seq\":1"));
-  auto second = Run("--wait-bus 0 --sim " + state + " read");
-  EXPECT_EQ(second.code, 4);
-  EXPECT_TRUE(second.Says(state + " is in use by vx58420cal (pid " + std::to_string(slow.pid())))
-      << second.err;
-  EXPECT_EQ(slow.Wait().code, 0);
-  EXPECT_EQ(Run("--wait-bus 0 --sim " + state + " read").code, 0);
-}
-
 TEST_F(Cli, ConfigShowsWhereEachSettingComesFrom) {
   dir.Write("Config.ini",
             "[Delay]\nLOAD_VI_SETTLE=150\n[D800]\nDVMAC=68\nCalWr=70\n"

@@ -35,20 +35,6 @@ TEST_F(CalibrateDevice, NothingTickedSaysSoAndTouchesNothing) {
   ExpectIdlePanel();
 }
 
-TEST_F(CalibrateDevice, SystemVoltageOnly) {
-  auto& progress = RecordValues("prgCal");
-  Tick("chkSystemVoltage");
-  form().Type("txtActualSystemVoltage", "12000");
-  Calibrate();
-  EXPECT_TRUE(Messages().empty());
-  EXPECT_EQ(progress, (std::vector<int>{5, 50, 100}));
-  EXPECT_TRUE(At("imgCalDoneBox").visible());
-  EXPECT_FALSE(Sent(0x51));
-  ExpectIdlePanel();
-  form().Tick("tmrScan");
-  EXPECT_EQ(Text("txtMeasuredSystemVoltage"), "12000");
-}
-
 TEST_F(CalibrateDevice, CcOffsetOnlyEntersRunsExitsAndRefreshesOnce) {
   Tick("chkCCOffset");
   auto& progress = RecordValues("prgCal");
