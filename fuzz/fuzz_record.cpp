@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   vx::ConsolePlatform platform(true);
   vx::Station station(platform, platform.interrupt);
-  station.info.records = "none";
+  station.info.records = std::nullopt;  // nothing recorded
   std::string error;
   if (!station.device().Open({true, "", "", 0x0B, false}, error)) __builtin_trap();
   vx::RestorePlan plan = vx::PlanRestore(r);
