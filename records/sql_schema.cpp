@@ -83,11 +83,7 @@ void SqlStore::Create() {
                       " NOT NULL, station TEXT NOT NULL, operator TEXT NOT NULL,"
                       " unit TEXT NOT NULL, run TEXT NOT NULL, outcome TEXT NOT NULL,"
                       " uid TEXT, meter TEXT NOT NULL DEFAULT ''";
-  for (const char* prefix : {"res_", "cor_"}) {
-    for (const PageRow& r : kReadings)
-      table += ", " + std::string(prefix) + std::string(r.column) + " DOUBLE PRECISION";
-  }
-  Exec(table + ")", {});
+  Exec(table + ", " + Joined(kMeterColumn + 1, " DOUBLE PRECISION") + ")", {});
   Exec("CREATE TABLE vx_records (id BIGINT PRIMARY KEY, record TEXT NOT NULL)", {});
   Exec("CREATE INDEX vx_runs_unit ON vx_runs (unit)", {});
   Exec("CREATE INDEX vx_runs_time ON vx_runs (time_utc)", {});
@@ -103,13 +99,8 @@ void SqlStore::Migrate(int from) {
   }
   if (from < 3) {  // the columns that lists, exports and statistics read; the records apart
     Exec("ALTER TABLE vx_runs ADD COLUMN meter TEXT NOT NULL DEFAULT ''", {});
-    for (const char* prefix : {"res_", "cor_"}) {
-      for (const PageRow& r : kReadings) {
-        Exec("ALTER TABLE vx_runs ADD COLUMN " + std::string(prefix) + std::string(r.column) +
-                 " DOUBLE PRECISION",
-             {});
-      }
-    }
+    for (std::size_t i = kMeterColumn + 1; i < ColumnNames().size(); ++i)
+      Exec("ALTER TABLE vx_runs ADD COLUMN " + ColumnNames()[i] + " DOUBLE PRECISION", {});
     Exec("CREATE INDEX vx_runs_outcome ON vx_runs (outcome)", {});
     if (!BytewiseCollation().empty()) {
       Exec("ALTER TABLE vx_runs ALTER COLUMN time_utc TYPE TEXT" + BytewiseCollation(), {});
