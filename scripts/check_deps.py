@@ -19,8 +19,10 @@ import sys
 
 os.chdir(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 VERBOSE = "-v" in sys.argv[1:]
-LIST = subprocess.run(["scripts/install-deps.sh", "--list", "--all"], check=True,
-                      capture_output=True, text=True).stdout.split()
+# A package of another architecture (wine32:i386) counts by its name, as dpkg lists it.
+LIST = [p.split(":")[0] for p in subprocess.run(["scripts/install-deps.sh", "--list", "--all"],
+                                                check=True, capture_output=True,
+                                                text=True).stdout.split()]
 
 # ---- what dpkg knows: installed packages, their dependencies and what they provide ----
 FIELDS = "${Package}\t${db:Status-Abbrev}\t${Essential}\t${Priority}\t${Pre-Depends}\t" \
@@ -271,7 +273,7 @@ owned = {}  # path -> package, for the packages of the closure
 
 
 def package_files(pkg):
-    for name in (pkg, pkg + ":amd64", pkg + ":all"):
+    for name in (pkg, pkg + ":amd64", pkg + ":all", pkg + ":i386"):
         path = f"/var/lib/dpkg/info/{name}.list"
         if os.path.exists(path):
             return open(path, encoding="utf-8", errors="replace").read().splitlines()

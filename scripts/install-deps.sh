@@ -11,9 +11,10 @@ base=(cmake ninja-build g++ make pkg-config git python3 locales libgtest-dev lib
       libbenchmark-dev nlohmann-json3-dev libcli11-dev libi2c-dev qt6-base-dev clang-format
       fonts-liberation clang-14 libclang-rt-14-dev libsqlite3-dev libpq-dev postgresql
       libsigrokcxx-dev libglibmm-2.4-dev sigrok-cli time chromium)
-# The cross compiler (its widl compiles the type library), Wine and a virtual X display.
-win32=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 libwine-dev fonts-wine xvfb xauth
-       googletest)
+# The cross compilers for 64-bit and 32-bit Windows (widl compiles the type library), Wine with
+# its 32-bit side (wine32 is an i386 package) and a virtual X display.
+win32=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools wine wine64
+       wine32:i386 libwine-dev fonts-wine xvfb xauth googletest)
 
 list=false
 packages=("${base[@]}")
@@ -34,6 +35,14 @@ fi
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+# wine32 comes from the i386 side of the archive, which a fresh amd64 machine does not list
+# (the package is then missing, so the lists are fetched again below).
+for p in "${packages[@]}"; do
+  if [[ $p == *:i386 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+    break
+  fi
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
