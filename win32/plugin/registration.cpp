@@ -47,8 +47,16 @@ HRESULT RemoveAll() {
   const std::wstring clsid = L"CLSID\\" + GuidText(CLSID_Cal);
   DeleteTree(clsid);
   DeleteTree(kProgId);
-  // Removes HKCR\TypeLib\{LIBID}\1.1 and the interface keys it registered.
-  HRESULT hr = UnRegisterTypeLib(LIBID_vx58420Cal, 1, 1, LOCALE_NEUTRAL, SYS_WIN64);
+  // Removes HKCR\TypeLib\{LIBID}\1.1 for this DLL's bitness and the interface keys it
+  // registered. A library that is not registered is already as unregistering leaves it.
+  constexpr bool k64 = sizeof(void*) == 8;
+  const std::wstring ours =
+      L"TypeLib\\" + GuidText(LIBID_vx58420Cal) + L"\\1.1\\0\\" + (k64 ? L"win64" : L"win32");
+  HKEY k = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, ours.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return S_OK;
+  RegCloseKey(k);
+  HRESULT hr =
+      UnRegisterTypeLib(LIBID_vx58420Cal, 1, 1, LOCALE_NEUTRAL, k64 ? SYS_WIN64 : SYS_WIN32);
   return hr == TYPE_E_REGISTRYACCESS || SUCCEEDED(hr) ? S_OK : hr;
 }
 
