@@ -28,14 +28,26 @@ void Guarded(Fn&& fn) noexcept {
   }
 }
 
-// Host calls whose run-time failure would be raised to the caller report E_FAIL instead.
+// Host calls whose run-time failure would be raised to the caller report E_FAIL instead, and
+// keep what failed for a host that raises it.
+void Keep(std::string& failure, const char* what) noexcept {
+  try {
+    failure = what;
+  } catch (...) {  // out of memory: the E_FAIL alone
+  }
+}
+
 template <typename Fn>
-std::int32_t GuardedResult(Fn&& fn) noexcept {
+std::int32_t GuardedResult(std::string& failure, Fn&& fn) noexcept {
+  failure.clear();
   try {
     return fn();
+  } catch (const std::exception& e) {
+    Keep(failure, e.what());  // the text lives only as long as this handler
   } catch (...) {
-    return kE_FAIL;
+    Keep(failure, "Unexpected error");
   }
+  return kE_FAIL;
 }
 
 }  // namespace
@@ -199,11 +211,11 @@ std::int32_t Cal::ReadGGIniWithOverride(std::string& sTargetInfo, std::string& s
 }
 
 std::int32_t Cal::ReadNumberofConfiguredCapacitors() {
-  return GuardedResult([&] { return vx::ReadNumberofConfiguredCapacitors(*this); });
+  return GuardedResult(failure_, [&] { return vx::ReadNumberofConfiguredCapacitors(*this); });
 }
 
 std::int32_t Cal::CalSystemVoltage() {
-  return GuardedResult([&] { return vx::CalSystemVoltage(*this); });
+  return GuardedResult(failure_, [&] { return vx::CalSystemVoltage(*this); });
 }
 
 void Cal::PrintProperties() {

@@ -40,6 +40,9 @@ class Cal final : public ICal, public PageHost {
   std::int32_t ReadNumberofConfiguredCapacitors() override;
   std::int32_t CalSystemVoltage() override;
   void PrintProperties() override;
+  // What made the last ReadNumberofConfiguredCapacitors or CalSystemVoltage return E_FAIL
+  // (empty when it did not), for hosts that raise a member's failure to their caller.
+  const std::string& LastFailure() const { return failure_; }
 
   // PageHost
   CalFields& Fields() override { return f_; }
@@ -61,6 +64,7 @@ class Cal final : public ICal, public PageHost {
   FormModel form_;
   CalFields f_;
   IContainer* site_ = nullptr;
+  std::string failure_;
   ConsolePlatform fallback_platform_;  // silent, until the host gives the control a site
   std::atomic<std::uint32_t> refs_{1};
 };

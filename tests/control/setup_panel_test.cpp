@@ -109,7 +109,9 @@ TEST_F(SetupPanel, NoSiteAtAllIsHarmless) {
   lonely->OnShow();
   lonely->PrintProperties();
   EXPECT_EQ(lonely->ReadNumberofConfiguredCapacitors(), kE_FAIL);
+  EXPECT_EQ(lonely->LastFailure().rfind("Object variable not set", 0), 0u);
   EXPECT_EQ(lonely->CalSystemVoltage(), 0);  // its own trap reports and returns 0
+  EXPECT_EQ(lonely->LastFailure(), "");
   EXPECT_TRUE(lonely->Form().Tick("tmrScan"));
   EXPECT_EQ(lonely->Form().At("txtCalMeasVoltage", 0).text(), "");
 }

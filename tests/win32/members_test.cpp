@@ -117,7 +117,9 @@ TEST(Container, PrintPropertiesShowsTwoPlainBoxes) {
 TEST(Container, MethodsThatNeedTheDeviceFailCleanlyBeforeAShow) {
   // Module-level state belongs to the user-interface thread: a fresh thread has no adapter yet,
   // whatever earlier controls on this one were shown with.
-  long count = 0, system = -1;
+  HRESULT count_hr = S_OK;
+  std::wstring count_raised;
+  long system = -1;
   std::vector<SeenBox> seen;
   std::thread ui([&] {
     OleInitialize(nullptr);
@@ -126,9 +128,9 @@ TEST(Container, MethodsThatNeedTheDeviceFailCleanlyBeforeAShow) {
       if (host.ok()) {
         MessageBoxAnswerer boxes;
         Var c, s;
-        host.Call(L"ReadNumberofConfiguredCapacitors", DISPATCH_METHOD, {}, &c.v);
+        count_hr = host.Call(L"ReadNumberofConfiguredCapacitors", DISPATCH_METHOD, {}, &c.v);
+        count_raised = host.raised();
         host.Call(L"CalSystemVoltage", DISPATCH_METHOD, {}, &s.v);
-        count = V_I4(&c.v);
         system = V_I4(&s.v);
         seen = boxes.seen;
       }
@@ -136,13 +138,103 @@ TEST(Container, MethodsThatNeedTheDeviceFailCleanlyBeforeAShow) {
     OleUninitialize();
   });
   ui.join();
-  // The count cannot be read without an adapter: a failure status, not a count.
-  EXPECT_EQ(static_cast<unsigned long>(count), 0x80004005ul);
+  // The count cannot be read without an adapter: the failure is raised, with what failed.
+  EXPECT_EQ(count_hr, DISP_E_EXCEPTION);
+  EXPECT_EQ(count_raised.rfind(L"Object variable not set", 0), 0u);
   // The system voltage method reports its run-time failure itself and returns 0.
   EXPECT_EQ(system, 0);
   ASSERT_TRUE(seen.size() == 1);
   EXPECT_EQ(seen[0].text.rfind("Invalid measured value entered! Error description:", 0), 0u);
   EXPECT_EQ(seen[0].caption, "Supercap Calibration");
+}
+
+namespace {
+
+VARIANT RefToVariant(VARIANT* v) {
+  VARIANT r;
+  VariantInit(&r);
+  V_VT(&r) = VT_BYREF | VT_VARIANT;
+  V_VARIANTREF(&r) = v;
+  return r;
+}
+
+VARIANT Text(const wchar_t* s) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BSTR;
+  V_BSTR(&v) = SysAllocString(s);
+  return v;
+}
+
+}  // namespace
+
+// Scripting clients pass variables as references to VARIANTs, or as references of their own
+// type: each converts as the member declares it, and [in, out] values come back.
+TEST(Container, ScriptVariablesConvertAndReceiveTheOutputs) {
+  Host host(L"vx58420Cal.Cal", nullptr);
+  ASSERT_TRUE(host.ok());
+  Var address;
+  V_VT(&address.v) = VT_I4;  // a VBScript Long, and a text that reads as a number
+  V_I4(&address.v) = 23;
+  EXPECT_EQ(host.Put(L"TargetAddress", RefToVariant(&address.v)), S_OK);
+  Var got;
+  host.Call(L"TargetAddress", DISPATCH_PROPERTYGET, {}, &got.v);
+  EXPECT_EQ(V_I2(&got.v), 23);
+  EXPECT_EQ(V_VT(&address.v), VT_I2);  // written back as the member's type
+  LONG wide = 24;
+  EXPECT_EQ(host.Put(L"TargetAddress", ByRef(&wide)), S_OK);
+  EXPECT_EQ(host.Put(L"DVMAC", RefToVariant(&address.v)), S_OK);
+  Var number_text;
+  number_text.v = Text(L"25");
+  EXPECT_EQ(host.Put(L"TargetAddress", RefToVariant(&number_text.v)), S_OK);
+  host.Call(L"TargetAddress", DISPATCH_PROPERTYGET, {}, &got.v);
+  EXPECT_EQ(V_I2(&got.v), 25);
+
+  // What cannot convert is refused as before, and the address stays.
+  Var word;
+  word.v = Text(L"abc");
+  EXPECT_EQ(host.Put(L"TargetAddress", RefToVariant(&word.v)), DISP_E_TYPEMISMATCH);
+  Var big;
+  V_VT(&big.v) = VT_I4;
+  V_I4(&big.v) = 70000;
+  EXPECT_EQ(host.Put(L"TargetAddress", RefToVariant(&big.v)), DISP_E_OVERFLOW);
+  LONG too_wide = -40000;
+  EXPECT_EQ(host.Put(L"TargetAddress", ByRef(&too_wide)), DISP_E_OVERFLOW);
+  Var after;
+  host.Call(L"TargetAddress", DISPATCH_PROPERTYGET, {}, &after.v);
+  EXPECT_EQ(V_I2(&after.v), 25);
+
+  Var ver, dev, sec, found;
+  ver.v = Text(L"800.1.02");  // dev and sec stay empty, as fresh script variables are
+  VARIANT a = RefToVariant(&ver.v), b = RefToVariant(&dev.v), c = RefToVariant(&sec.v);
+  EXPECT_EQ(host.Call(L"GetConfigSection", DISPATCH_METHOD, {&a, &b, &c}, &found.v), S_OK);
+  EXPECT_EQ(V_BOOL(&found.v), VARIANT_TRUE);
+  ASSERT_EQ(V_VT(&dev.v), VT_BSTR);
+  ASSERT_EQ(V_VT(&sec.v), VT_BSTR);
+  EXPECT_EQ(FromBstr(V_BSTR(&dev.v)), "800");
+  EXPECT_EQ(FromBstr(V_BSTR(&sec.v)), "800_1_02");
+
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  const std::string path = std::string(folder) + "vx58420-vars.ini";
+  std::ofstream(path, std::ios::binary) << "[800_1_02]\nBoth=7\n";
+  Var key, def, file, value;
+  key.v = Text(L"Both");
+  V_VT(&def.v) = VT_I2;  // an Integer where the member takes a long
+  V_I2(&def.v) = 42;
+  file.v = Text(Widen(path).c_str());
+  VARIANT i = RefToVariant(&ver.v), k = RefToVariant(&key.v), d = RefToVariant(&def.v),
+          f = RefToVariant(&file.v);
+  EXPECT_EQ(host.Call(L"ReadGGIniWithOverride", DISPATCH_METHOD, {&i, &k, &d, &f}, &value.v), S_OK);
+  EXPECT_EQ(V_I4(&value.v), 7);
+  EXPECT_EQ(V_VT(&def.v), VT_I4);
+  EXPECT_EQ(V_I4(&def.v), 42);
+  Var missing;
+  missing.v = Text(L"Nope");
+  VARIANT m = RefToVariant(&missing.v);
+  EXPECT_EQ(host.Call(L"ReadGGIniWithOverride", DISPATCH_METHOD, {&i, &m, &d, &f}, &value.v), S_OK);
+  EXPECT_EQ(V_I4(&value.v), 42);
+  DeleteFileA(path.c_str());
 }
 
 }  // namespace vx::win::testing

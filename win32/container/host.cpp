@@ -147,6 +147,7 @@ HRESULT Host::Call(const wchar_t* name, WORD flags, std::vector<VARIANT*> args, 
   EXCEPINFO ex{};
   UINT bad = 0;
   hr = cal_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &ex, &bad);
+  raised_ = hr == DISP_E_EXCEPTION && ex.bstrDescription ? ex.bstrDescription : L"";
   SysFreeString(ex.bstrSource);
   SysFreeString(ex.bstrDescription);
   SysFreeString(ex.bstrHelpFile);

@@ -37,6 +37,8 @@ class Host {
   HRESULT Call(const wchar_t* name, WORD flags, std::vector<VARIANT*> args,
                VARIANT* result = nullptr);
   HRESULT Put(const wchar_t* name, VARIANT value);
+  // The description of the exception the last call raised (empty: it raised none).
+  const std::wstring& raised() const { return raised_; }
 
   // The page's control window with this form key ("btnCalibrate", "txtVoltage(2)").
   HWND Find(const std::string& key) const;
@@ -52,6 +54,7 @@ class Host {
   IOleObject* ole_ = nullptr;
   IDispatch* cal_ = nullptr;
   HRESULT create_hr_ = E_FAIL;
+  std::wstring raised_;
 };
 
 // Dispatches this thread's messages for `ms` milliseconds, sleeping while there are none.

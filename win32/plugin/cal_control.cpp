@@ -7,6 +7,7 @@
 #include "plugin/com_server.h"
 #include "plugin/connection_point.h"
 #include "plugin/dispatch_adapter.h"
+#include "plugin/dispatch_args.h"
 
 namespace vx::win {
 
@@ -22,6 +23,14 @@ HRESULT Guard(Fn&& fn) noexcept {
   } catch (...) {
     return E_FAIL;
   }
+}
+
+constexpr wchar_t kErrorSource[] = L"vx58420Cal.Cal";
+
+void FreeExcepInfo(EXCEPINFO& e) {
+  SysFreeString(e.bstrSource);
+  SysFreeString(e.bstrDescription);
+  SysFreeString(e.bstrHelpFile);
 }
 
 // The design size of the page, in HIMETRIC (0.01 mm), from twips.
@@ -65,6 +74,8 @@ STDMETHODIMP CalControl::QueryInterface(REFIID iid, void** ppv) {
     *ppv = static_cast<IProvideClassInfo2*>(this);
   } else if (IsEqualIID(iid, IID_IConnectionPointContainer)) {
     *ppv = static_cast<IConnectionPointContainer*>(this);
+  } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
+    *ppv = static_cast<ISupportErrorInfo*>(this);
   } else {
     return E_NOINTERFACE;
   }
@@ -124,15 +135,61 @@ STDMETHODIMP CalControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID
   return hr;
 }
 
-STDMETHODIMP CalControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
+STDMETHODIMP CalControl::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                                 VARIANT* result, EXCEPINFO* ex, UINT* arg_err) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   ITypeInfo* info = nullptr;
   HRESULT hr = CalTypeInfo(true, &info);
   if (FAILED(hr)) return hr;
-  hr = DispInvoke(static_cast<_Cal*>(this), info, id, flags, params, result, ex, arg_err);
+  DeclaredArgs args;
+  const HRESULT prepared = args.Prepare(info, id, flags, params, lcid, arg_err);
+  if (FAILED(prepared)) {
+    info->Release();
+    return prepared;
+  }
+  raised_.clear();
+  EXCEPINFO inner{};
+  hr = DispInvoke(static_cast<_Cal*>(this), info, id, flags,
+                  prepared == S_OK ? args.Params() : params, result, &inner, arg_err);
   info->Release();
-  return hr;
+  if (SUCCEEDED(hr) && prepared == S_OK) args.WriteBack(lcid);
+  if (raised_.empty()) {
+    if (ex && hr == DISP_E_EXCEPTION) {
+      *ex = inner;  // the caller frees it
+    } else {
+      FreeExcepInfo(inner);
+    }
+    return hr;
+  }
+  FreeExcepInfo(inner);
+  if (ex) {
+    *ex = EXCEPINFO{};
+    ex->bstrSource = SysAllocString(kErrorSource);
+    ex->bstrDescription = SysAllocString(raised_.c_str());
+    ex->scode = E_FAIL;
+  }
+  return DISP_E_EXCEPTION;
+}
+
+HRESULT CalControl::Raise(const std::string& what) {
+  raised_ = Widen(what);
+  ICreateErrorInfo* create = nullptr;
+  if (SUCCEEDED(CreateErrorInfo(&create))) {
+    create->SetGUID(IID__Cal);
+    create->SetSource(const_cast<LPOLESTR>(kErrorSource));
+    create->SetDescription(raised_.data());
+    IErrorInfo* error = nullptr;
+    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&error)))) {
+      SetErrorInfo(0, error);
+      error->Release();
+    }
+    create->Release();
+  }
+  return E_FAIL;
+}
+
+STDMETHODIMP CalControl::InterfaceSupportsErrorInfo(REFIID iid) {
+  return IsEqualIID(iid, IID__Cal) ? S_OK : S_FALSE;
 }
 
 // --- _Cal --------------------------------------------------------------------------------
@@ -205,8 +262,13 @@ STDMETHODIMP CalControl::GetConfigSection(BSTR* sDevVer, BSTR* sDeviceConfigSect
 
 STDMETHODIMP CalControl::ReadNumberofConfiguredCapacitors(LONG* result) {
   if (!result) return E_POINTER;
-  *result = cal_->ReadNumberofConfiguredCapacitors();
-  return S_OK;
+  return Guard([&] {
+    const std::int32_t count = cal_->ReadNumberofConfiguredCapacitors();
+    // The method has no failure trap of its own: its run-time failure goes to the caller.
+    if (!cal_->LastFailure().empty()) return Raise(cal_->LastFailure());
+    *result = count;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CalControl::CalSystemVoltage(LONG* result) {

@@ -7,6 +7,7 @@
 #include "plugin/win.h"
 
 #include <memory>
+#include <string>
 
 #include "control/cal.h"
 #include "plugin/com_object.h"
@@ -18,7 +19,8 @@ namespace vx::win {
 
 class CalControl final
     : public ComObject<_Cal, IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject, IOleControl,
-                       IPersistStreamInit, IProvideClassInfo2, IConnectionPointContainer>,
+                       IPersistStreamInit, IProvideClassInfo2, IConnectionPointContainer,
+                       ISupportErrorInfo>,
       private IContainer {
  public:
   CalControl();
@@ -108,6 +110,9 @@ class CalControl final
   STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** e) override;
   STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** cp) override;
 
+  // ISupportErrorInfo: _Cal's failures come with a description.
+  STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override;
+
  private:
   ~CalControl() override;
 
@@ -115,6 +120,9 @@ class CalControl final
   Platform& AmbientPlatform() override { return platform_; }
   std::shared_ptr<SMBusAdapter> GetObjectProperty(const std::string& name) override;
 
+  // A run-time failure of a member, as an error for its caller: the thread's error object for
+  // an early-bound caller, and the exception Invoke reports. Returns the member's HRESULT.
+  HRESULT Raise(const std::string& what);
   HRESULT ActivateInPlace(IOleClientSite* site, HWND parent, LPCRECT pos);
   void DestroyControlWindow();
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -127,7 +135,8 @@ class CalControl final
   IOleAdviseHolder* advise_ = nullptr;
   HWND hwnd_ = nullptr;
   std::unique_ptr<Win32Renderer> renderer_;
-  SIZEL extent_{};  // HIMETRIC
+  SIZEL extent_{};       // HIMETRIC
+  std::wstring raised_;  // what the member Invoke is calling raised
 };
 
 }  // namespace vx::win
