@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "plugin/win32_renderer.h"
 
@@ -130,10 +131,12 @@ HWND Host::ControlWindow() const {
   return h;
 }
 
-HRESULT Host::Call(const wchar_t* name, WORD flags, std::vector<VARIANT*> args, VARIANT* result) {
+HRESULT CallByName(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT*> args,
+                   VARIANT* result, std::wstring* raised) {
+  if (raised) raised->clear();
   LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
   DISPID id = 0;
-  HRESULT hr = cal_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   if (FAILED(hr)) return hr;
   std::vector<VARIANTARG> reversed;
   for (auto it = args.rbegin(); it != args.rend(); ++it)
@@ -146,12 +149,16 @@ HRESULT Host::Call(const wchar_t* name, WORD flags, std::vector<VARIANT*> args, 
   }
   EXCEPINFO ex{};
   UINT bad = 0;
-  hr = cal_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &ex, &bad);
-  raised_ = hr == DISP_E_EXCEPTION && ex.bstrDescription ? ex.bstrDescription : L"";
+  hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &ex, &bad);
+  if (raised && hr == DISP_E_EXCEPTION && ex.bstrDescription) *raised = ex.bstrDescription;
   SysFreeString(ex.bstrSource);
   SysFreeString(ex.bstrDescription);
   SysFreeString(ex.bstrHelpFile);
   return hr;
+}
+
+HRESULT Host::Call(const wchar_t* name, WORD flags, std::vector<VARIANT*> args, VARIANT* result) {
+  return CallByName(cal_, name, flags, std::move(args), result, &raised_);
 }
 
 HRESULT Host::Put(const wchar_t* name, VARIANT value) {

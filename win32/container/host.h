@@ -57,6 +57,11 @@ class Host {
   std::wstring raised_;
 };
 
+// A late-bound call of an object's member by name: args in call order. The description of
+// the exception it raised lands in *raised when given (empty: it raised none).
+HRESULT CallByName(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT*> args,
+                   VARIANT* result = nullptr, std::wstring* raised = nullptr);
+
 // Dispatches this thread's messages for `ms` milliseconds, sleeping while there are none.
 void PumpFor(int ms);
 

@@ -36,14 +36,20 @@ Check d = "800" And v = "800_1_02", "GetConfigSection's outputs: " & d & " " & v
 Dim fso : Set fso = CreateObject("Scripting.FileSystemObject")
 Dim ini : ini = fso.BuildPath(fso.GetSpecialFolder(2), "vx58420-script.ini")
 Dim f : Set f = fso.CreateTextFile(ini, True)
+f.WriteLine "[800]"
+f.WriteLine "Both=6"
 f.WriteLine "[800_1_02]"
 f.WriteLine "Both=7"
+f.WriteLine "[D800]"
+f.WriteLine "OnlyD=9"
 f.Close
 Dim k : k = "Both"
 Check c.ReadGGIniWithOverride(s, k, 42, ini) = 7, "ReadGGIniWithOverride with variables"
 Dim def : def = 42
 k = "Nope"
 Check c.ReadGGIniWithOverride(s, k, def, ini) = 42 And def = 42, "ReadGGIniWithOverride's default"
+k = "OnlyD"
+Check c.ReadGGIniWithOverride(s, k, def, ini) = 42, "ReadGGIniWithOverride reads no D section"
 fso.DeleteFile ini
 
 On Error Resume Next
