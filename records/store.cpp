@@ -235,13 +235,18 @@ Kept StoreOrKeep(const std::string& where, RunRecord& r) {
   }
 }
 
+Trail::Trail(std::string where) : where_(std::move(where)) {}
+Trail::~Trail() = default;
+
 void Trail::Start(RunRecord& r) {
   r.outcome = "incomplete";
   try {
-    id_ = r.id = OpenStore(where_)->Add(r);
+    store_ = OpenStore(where_);
+    id_ = r.id = store_->Add(r);
   } catch (const std::exception& e) {
     // The store is not there now: the record is kept in a file when the run ends, without
     // waiting on the store a second time.
+    store_.reset();
     id_ = r.id = 0;
     unreachable_ = e.what();
   }
@@ -249,15 +254,25 @@ void Trail::Start(RunRecord& r) {
 
 Kept Trail::Finish(RunRecord& r) {
   if (!unreachable_.empty()) return Keep(where_, r, unreachable_);
-  if (id_ > 0) {
+  if (id_ > 0 && store_) {
     try {
       r.id = id_;
-      OpenStore(where_)->Update(id_, r);
+      try {
+        store_->Update(id_, r);
+      } catch (const std::exception&) {
+        // A server may have dropped a connection that sat idle through the run; a file's
+        // store failed for a reason a new connection would only wait on again.
+        if (!IsServer(where_)) throw;
+        store_ = OpenStore(where_);
+        store_->Update(id_, r);
+      }
+      store_.reset();
       return {};
     } catch (const std::exception&) {
       r.id = 0;  // stored whole elsewhere below; the incomplete row stays as the start's trace
     }
   }
+  store_.reset();
   return StoreOrKeep(where_, r);
 }
 

@@ -132,10 +132,11 @@ Kept StoreOrKeep(const std::string& where, RunRecord& r);
 
 // The trail of one run: its record stored as "incomplete" when the run starts (so that a
 // killed program still leaves it, with the data flash from before), and completed when the run
-// ends. Never throws.
+// ends. Never throws. The store stays open between the two: a run pays for one opening.
 class Trail {
  public:
-  explicit Trail(std::string where) : where_(std::move(where)) {}
+  explicit Trail(std::string where);
+  ~Trail();
   // Stores the record as it is now, with the outcome "incomplete"; sets its id when stored.
   void Start(RunRecord& r);
   // The record complete: over its start, else as StoreOrKeep keeps it.
@@ -143,6 +144,7 @@ class Trail {
 
  private:
   std::string where_;
+  std::unique_ptr<Store> store_;  // from the start to the finish
   std::int64_t id_ = 0;
   std::string unreachable_;  // why the store could not take the start
 };
