@@ -43,7 +43,7 @@ TEST_F(Guards, ImplausibleReferencesNeverReachThePage) {
            {"calibrate --temperature 45",
             "actual temperature 45 deg C against the reading 22.7 deg C is a correction of more "
             "than 12.7 degrees C; 10 to 35.4 deg C fit"},
-           {"calibrate --temperature -5", "is not above 0 degrees C"},
+           {"calibrate --temperature 0", "is not above 0 degrees C"},
            {"calibrate --current 500",
             "actual current 500 mA against the reading -519 mA is of "
             "the other sign (discharge is negative), or 0; -571 to -467 mA fit"},

@@ -52,6 +52,9 @@ TEST_F(FormModelTest, ClicksAndTyping) {
   EXPECT_FALSE(f.Type("chk", "1"));
   EXPECT_TRUE(f.Type("txt", "12345"));
   EXPECT_EQ(f.At("txt").text(), "12");
+  f.At("txt").max_length = 0;  // no limit
+  EXPECT_TRUE(f.Type("txt", "12345"));
+  EXPECT_EQ(f.At("txt").text(), "12345");
   f.At("txt").locked = true;
   EXPECT_FALSE(f.Type("txt", "9"));
   f.At("txt").locked = false;

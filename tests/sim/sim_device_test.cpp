@@ -69,6 +69,16 @@ TEST_F(SimDeviceTest, CalibrationModeAndItsBusyTime) {
   EXPECT_EQ(dev.WriteSMBusCommand(cmd::kCalStore, kAddr), 0);
   ASSERT_EQ(dev.WriteSMBusCommand(cmd::kCalExit, kAddr), 0);
   EXPECT_FALSE(dev.InCalibrationMode());
+  // A measurement the mode was left with is not stored by the next entry's store command.
+  dev.state().cal.cc_offset_raw_mA = 3;
+  const double stored = dev.state().cal.cc_offset_cal_mA;
+  ASSERT_EQ(dev.WriteSMBusWord(0x00, 0x00, 0x40, kAddr), 0);
+  ASSERT_EQ(dev.WriteSMBusWord(cmd::kCalStart, 0xC0, 0x01, kAddr), 0);
+  platform.Sleep(10s);
+  ASSERT_EQ(dev.WriteSMBusCommand(cmd::kCalExit, kAddr), 0);
+  ASSERT_EQ(dev.WriteSMBusWord(0x00, 0x00, 0x40, kAddr), 0);
+  EXPECT_EQ(dev.WriteSMBusCommand(cmd::kCalStore, kAddr), 0);
+  EXPECT_EQ(dev.state().cal.cc_offset_cal_mA, stored);
 }
 
 }  // namespace vx::sim

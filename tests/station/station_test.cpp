@@ -181,6 +181,10 @@ TEST_F(StationTest, TheAccountFollowsTheDevice) {
   account.Note({AdapterMethod::kWriteSMBusWord, 0x16, 0x00, {0x00, 0x40}});  // the entry word
   EXPECT_EQ(account.activity(), "entering calibration mode");
   EXPECT_EQ(account.Summary(), "no data flash was written");  // two words were
+  for (int k = 0; k < 2; ++k)
+    account.Note({AdapterMethod::kWriteSMBusCommand, 0x16, 0x72, {}});  // the store command
+  EXPECT_EQ(TookEffect({}, account),
+            std::vector<std::string>{"the device stored calibrations of its own"});
 }
 
 TEST_F(StationTest, TheReferenceTableFollowsThePage) {
@@ -224,6 +228,10 @@ TEST_F(StationTest, TheReferenceTableFollowsThePage) {
                                       {"System voltage", nullptr},
                                       {"Temperature", 0.3},
                                       {"Current", 1}}));
+  // Every row usable, the stack's too, is no count the page supports.
+  for (int k = 0; k < 6; ++k)
+    f().At("txtVoltage", k).SetEnabled(true);
+  EXPECT_FALSE(ConfiguredCount(f()));
 }
 
 // A device that cannot be opened never takes the place of the one that is: the run, the name
