@@ -2,7 +2,6 @@
 // the system's own script host (the ScriptControl) runs a VBScript against it, with the
 // variables and outputs a script sees (cscript runs the scripts of tests/win32/scripts).
 #include <cmath>
-#include <utility>
 
 #include "win_fixture.h"
 
@@ -18,63 +17,35 @@ VARIANT Text(const std::wstring& s) {
   return v;
 }
 
-// The ScriptControl, called by name as a script host's user would.
-class ScriptHost {
- public:
-  explicit ScriptHost(const wchar_t* language) {
-    CLSID clsid;
-    if (FAILED(CLSIDFromProgID(L"MSScriptControl.ScriptControl", &clsid)) ||
-        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                reinterpret_cast<void**>(&sc_)))) {
-      return;
-    }
-    Var lang, no_timeout;
-    lang.v = Text(language);
-    V_VT(&no_timeout.v) = VT_I4;
-    V_I4(&no_timeout.v) = -1;  // a calibration takes seconds
-    ok_ = SUCCEEDED(Call(L"Language", DISPATCH_PROPERTYPUT, {&lang.v})) &&
-          SUCCEEDED(Call(L"Timeout", DISPATCH_PROPERTYPUT, {&no_timeout.v}));
+// Runs `code` in the ScriptControl's VBScript with the control as "Cal", and gives the value
+// of `expression` afterwards as text ("" when anything failed), as a script host's user would.
+std::string RunVbs(IDispatch* cal, const std::wstring& code, const std::wstring& expression) {
+  CLSID clsid;
+  IDispatch* sc = nullptr;
+  if (FAILED(CLSIDFromProgID(L"MSScriptControl.ScriptControl", &clsid)) ||
+      FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                              reinterpret_cast<void**>(&sc)))) {
+    return "";
   }
-  ~ScriptHost() {
-    if (sc_) sc_->Release();
-  }
-  ScriptHost(const ScriptHost&) = delete;
-  ScriptHost& operator=(const ScriptHost&) = delete;
-
-  bool ok() const { return ok_; }
-  bool Add(const wchar_t* name, IDispatch* object) {
-    Var n, o;
-    n.v = Text(name);
-    V_VT(&o.v) = VT_DISPATCH;
-    V_DISPATCH(&o.v) = object;
-    object->AddRef();
-    return SUCCEEDED(Call(L"AddObject", DISPATCH_METHOD, {&n.v, &o.v}));
-  }
-  HRESULT Run(const std::wstring& code) {
-    Var c;
-    c.v = Text(code);
-    return Call(L"ExecuteStatement", DISPATCH_METHOD, {&c.v});
-  }
-  // The expression's value as text ("" when it fails).
-  std::string Eval(const std::wstring& expression) {
-    Var e, r, t;
-    e.v = Text(expression);
-    if (FAILED(Call(L"Eval", DISPATCH_METHOD, {&e.v}, &r.v)) ||
-        FAILED(VariantChangeType(&t.v, &r.v, 0, VT_BSTR))) {
-      return "";
-    }
-    return FromBstr(V_BSTR(&t.v));
-  }
-
- private:
-  HRESULT Call(const wchar_t* name, WORD flags, std::vector<VARIANT*> args,
-               VARIANT* result = nullptr) {
-    return CallByName(sc_, name, flags, std::move(args), result);
-  }
-
-  IDispatch* sc_ = nullptr;
-  bool ok_ = false;
-};
+  Var lang, no_timeout, name, object, run, eval, result, text;
+  lang.v = Text(L"VBScript");
+  V_VT(&no_timeout.v) = VT_I4;
+  V_I4(&no_timeout.v) = -1;  // a calibration takes seconds
+  name.v = Text(L"Cal");
+  V_VT(&object.v) = VT_DISPATCH;
+  V_DISPATCH(&object.v) = cal;
+  cal->AddRef();
+  run.v = Text(code);
+  eval.v = Text(expression);
+  const bool ok = SUCCEEDED(CallByName(sc, L"Language", DISPATCH_PROPERTYPUT, {&lang.v})) &&
+                  SUCCEEDED(CallByName(sc, L"Timeout", DISPATCH_PROPERTYPUT, {&no_timeout.v})) &&
+                  SUCCEEDED(CallByName(sc, L"AddObject", DISPATCH_METHOD, {&name.v, &object.v})) &&
+                  SUCCEEDED(CallByName(sc, L"ExecuteStatement", DISPATCH_METHOD, {&run.v})) &&
+                  SUCCEEDED(CallByName(sc, L"Eval", DISPATCH_METHOD, {&eval.v}, &result.v)) &&
+                  SUCCEEDED(VariantChangeType(&text.v, &result.v, 0, VT_BSTR));
+  sc->Release();
+  return ok ? FromBstr(V_BSTR(&text.v)) : "";
+}
 
 }  // namespace
 
@@ -87,17 +58,14 @@ TEST(Container, AVBScriptDrivesASystemVoltageCalibration) {
   EXPECT_TRUE(std::fabs(std::stod(h.Text("txtMeasuredSystemVoltage")) - truth) > 5.0);
   h.Type("txtActualSystemVoltage", std::to_string(static_cast<int>(truth)));
 
-  ScriptHost vbs(L"VBScript");
-  ASSERT_TRUE(vbs.ok());
-  ASSERT_TRUE(vbs.Add(L"Cal", h.cal()));
   MessageBoxAnswerer boxes;
-  EXPECT_EQ(vbs.Run(L"Dim a, s, d, v, found, result\n"
-                    L"a = 22 : Cal.TargetAddress = a\n"
-                    L"s = \"800.1.02\" : found = Cal.GetConfigSection(s, d, v)\n"
-                    L"result = Cal.CalSystemVoltage()\n"),
-            S_OK);
-  EXPECT_EQ(vbs.Eval(L"found & \" \" & d & \" \" & v"), "True 800 800_1_02");
-  EXPECT_EQ(vbs.Eval(L"result"), "0");
+  EXPECT_EQ(RunVbs(h.cal(),
+                   L"Dim a, s, d, v, found, result\n"
+                   L"a = 22 : Cal.TargetAddress = a\n"
+                   L"s = \"800.1.02\" : found = Cal.GetConfigSection(s, d, v)\n"
+                   L"result = Cal.CalSystemVoltage()\n",
+                   L"found & \" \" & d & \" \" & v & \" \" & result"),
+            "True 800 800_1_02 0");
   for (const SeenBox& b : boxes.seen)
     EXPECT_EQ(b.text, "<no message expected>");
   EXPECT_TRUE(IsWindowVisible(h.Find("imgCalDoneBox")));
