@@ -253,26 +253,26 @@ void Trail::Start(RunRecord& r) {
 }
 
 Kept Trail::Finish(RunRecord& r) {
+  // The run's store is closed once its record is complete, whichever way that went.
+  std::unique_ptr<Store> store = std::move(store_);
   if (!unreachable_.empty()) return Keep(where_, r, unreachable_);
-  if (id_ > 0 && store_) {
+  if (id_ > 0) {
     try {
       r.id = id_;
       try {
-        store_->Update(id_, r);
+        store->Update(id_, r);
       } catch (const std::exception&) {
         // A server may have dropped a connection that sat idle through the run; a file's
         // store failed for a reason a new connection would only wait on again.
         if (!IsServer(where_)) throw;
-        store_ = OpenStore(where_);
-        store_->Update(id_, r);
+        store = OpenStore(where_);
+        store->Update(id_, r);
       }
-      store_.reset();
       return {};
     } catch (const std::exception&) {
       r.id = 0;  // stored whole elsewhere below; the incomplete row stays as the start's trace
     }
   }
-  store_.reset();
   return StoreOrKeep(where_, r);
 }
 

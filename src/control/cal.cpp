@@ -28,8 +28,6 @@ void Guarded(Fn&& fn) noexcept {
   }
 }
 
-// Host calls whose run-time failure would be raised to the caller report E_FAIL instead, and
-// keep what failed for a host that raises it.
 void Keep(std::string& failure, const char* what) noexcept {
   try {
     failure = what;
@@ -37,6 +35,8 @@ void Keep(std::string& failure, const char* what) noexcept {
   }
 }
 
+// Host calls whose run-time failure would be raised to the caller report E_FAIL instead, and
+// keep what failed for a host that raises it.
 template <typename Fn>
 std::int32_t GuardedResult(std::string& failure, Fn&& fn) noexcept {
   failure.clear();
