@@ -4,13 +4,13 @@
 // station's user then needs only SELECT, INSERT and UPDATE on vx_runs (docs/records.md).
 // Rows are read one at a time (single-row mode), or a few thousand at a time through a cursor,
 // never a whole result in memory.
-#include <libpq-fe.h>
 #include <poll.h>
 
 #include <algorithm>
 #include <memory>
 
 #include "platform/outside_wait.h"
+#include "records/libpq.h"
 #include "records/sql_store.h"
 
 namespace vx::records {
@@ -41,6 +41,13 @@ std::string Trim(std::string s) {
   return s;
 }
 
+struct Clear {
+  void operator()(PGresult* r) const { Pq().clear(r); }
+};
+struct Finish {
+  void operator()(PGconn* c) const { Pq().finish(c); }
+};
+
 class PgStore : public SqlStore {
  public:
   PgStore(std::string url, Access access) : url_(std::move(url)) {
@@ -51,16 +58,16 @@ class PgStore : public SqlStore {
     }
     // Owned at once: a constructor that throws runs no destructor. Connected step by step, so
     // that a server that never answers, or a stop, ends the wait.
-    conn_.reset(PQconnectStart(url_.c_str()));
-    if (!conn_ || PQstatus(conn_.get()) == CONNECTION_BAD) Unreachable();
+    conn_.reset(Pq().connectStart(url_.c_str()));
+    if (!conn_ || Pq().status(conn_.get()) == CONNECTION_BAD) Unreachable();
     PostgresPollingStatusType st = PGRES_POLLING_WRITING;
     const auto deadline = std::chrono::steady_clock::now() + WaitLimit();
     while (st != PGRES_POLLING_OK && st != PGRES_POLLING_FAILED) {
       Wait(st == PGRES_POLLING_READING ? POLLIN : POLLOUT, deadline, "answer");
-      st = PQconnectPoll(conn_.get());
+      st = Pq().connectPoll(conn_.get());
     }
     if (st == PGRES_POLLING_FAILED) Unreachable();
-    PQsetNoticeProcessor(
+    Pq().setNoticeProcessor(
         conn_.get(), [](void*, const char*) {}, nullptr);
     if (access == Access::kRead) Exec("SET default_transaction_read_only = on", {});
     Prepare(access);
@@ -93,14 +100,14 @@ class PgStore : public SqlStore {
       fn();
       Exec("COMMIT", {});
     } catch (...) {
-      PQclear(PQexec(conn_.get(), "ROLLBACK"));
+      Pq().clear(Pq().exec(conn_.get(), "ROLLBACK"));
       throw;
     }
   }
 
   // Waits until the server's socket is ready or throws: no answer within the limit, or a stop.
   void Wait(short events, std::chrono::steady_clock::time_point deadline, const char* what) {
-    const int fd = PQsocket(conn_.get());
+    const int fd = Pq().socket(conn_.get());
     for (;;) {
       if (Outside().StoppedSince(mark_)) {
         throw StoreError("stopped while waiting for the records database " + Where());
@@ -119,18 +126,18 @@ class PgStore : public SqlStore {
   }
 
   [[noreturn]] void Unreachable() {
-    std::string why = conn_ ? PQerrorMessage(conn_.get()) : "out of memory";
+    std::string why = conn_ ? Pq().errorMessage(conn_.get()) : "out of memory";
     throw StoreError("cannot reach the records database " + Where() + ": " + Trim(why));
   }
 
   // The next result, waiting for it within the limit.
   PGresult* NextResult() {
     const auto deadline = std::chrono::steady_clock::now() + WaitLimit();
-    while (PQisBusy(conn_.get())) {
+    while (Pq().isBusy(conn_.get())) {
       Wait(POLLIN, deadline, "answer");
-      if (!PQconsumeInput(conn_.get())) break;  // PQgetResult names the failure
+      if (!Pq().consumeInput(conn_.get())) break;  // PQgetResult names the failure
     }
-    return PQgetResult(conn_.get());
+    return Pq().getResult(conn_.get());
   }
 
   void Stream(const std::string& sql, const Params& params,
@@ -163,34 +170,35 @@ class PgStore : public SqlStore {
     std::vector<const char*> values;
     for (const auto& p : params)
       values.push_back(p ? p->c_str() : nullptr);
-    if (!PQsendQueryParams(conn_.get(), text.c_str(), static_cast<int>(values.size()), nullptr,
-                           values.data(), nullptr, nullptr, 0)) {
+    if (!Pq().sendQueryParams(conn_.get(), text.c_str(), static_cast<int>(values.size()), nullptr,
+                              values.data(), nullptr, nullptr, 0)) {
       throw StoreError("the records database " + Where() + ": " +
-                       Trim(PQerrorMessage(conn_.get())));
+                       Trim(Pq().errorMessage(conn_.get())));
     }
-    if (single_rows) PQsetSingleRowMode(conn_.get());
+    if (single_rows) Pq().setSingleRowMode(conn_.get());
     std::string failure;
     Row r;
     // Every result is taken, also after a failure, so that the connection is ready again.
     while (PGresult* res = NextResult()) {
-      std::unique_ptr<PGresult, decltype(&PQclear)> owned(res, &PQclear);
-      ExecStatusType st = PQresultStatus(res);
+      std::unique_ptr<PGresult, Clear> owned(res);
+      ExecStatusType st = Pq().resultStatus(res);
       if ((st == PGRES_SINGLE_TUPLE || st == PGRES_TUPLES_OK) && failure.empty()) {
-        r.resize(static_cast<std::size_t>(PQnfields(res)));
-        for (int t = 0; t < PQntuples(res); ++t) {
-          for (int c = 0; c < PQnfields(res); ++c) {
+        r.resize(static_cast<std::size_t>(Pq().nfields(res)));
+        for (int t = 0; t < Pq().ntuples(res); ++t) {
+          for (int c = 0; c < Pq().nfields(res); ++c) {
             Value& v = r[static_cast<std::size_t>(c)];
-            if (PQgetisnull(res, t, c)) {
+            if (Pq().getisnull(res, t, c)) {
               v.reset();
             } else {
-              v.emplace(PQgetvalue(res, t, c), static_cast<std::size_t>(PQgetlength(res, t, c)));
+              v.emplace(Pq().getvalue(res, t, c),
+                        static_cast<std::size_t>(Pq().getlength(res, t, c)));
             }
           }
           row(r);  // a throw gives the connection up with the store
         }
       } else if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK && st != PGRES_SINGLE_TUPLE &&
                  failure.empty()) {
-        failure = Trim(PQresultErrorMessage(res));
+        failure = Trim(Pq().resultErrorMessage(res));
       }
     }
     if (!failure.empty()) throw StoreError("the records database " + Where() + ": " + failure);
@@ -199,7 +207,7 @@ class PgStore : public SqlStore {
  private:
   std::string url_;
   const int mark_ = Outside().Mark();  // a stop from here on ends this store's waits
-  std::unique_ptr<PGconn, decltype(&PQfinish)> conn_{nullptr, &PQfinish};
+  std::unique_ptr<PGconn, Finish> conn_;
 };
 
 }  // namespace
@@ -208,10 +216,16 @@ std::string PgDisplayName(const std::string& url) {
   // libpq reads the address in all its forms (user:password@, ?password=, percent-encoding);
   // the name shown is rebuilt from what it read, without the password.
   if (AmbiguousAt(url)) return "postgresql://(an address with '@' more than once)";
+  const Libpq* pq = nullptr;
+  try {
+    pq = &Pq();
+  } catch (const StoreError&) {
+    return "postgresql://(an address read without the PostgreSQL client library)";
+  }
   char* error = nullptr;
-  PQconninfoOption* options = PQconninfoParse(url.c_str(), &error);
+  PQconninfoOption* options = pq->conninfoParse(url.c_str(), &error);
   if (!options) {
-    if (error) PQfreemem(error);
+    if (error) pq->freemem(error);
     return "postgresql://(an address libpq cannot read)";
   }
   std::string user, host, port, dbname;
@@ -223,7 +237,7 @@ std::string PgDisplayName(const std::string& url) {
     if (key == "port") port = o->val;
     if (key == "dbname") dbname = o->val;
   }
-  PQconninfoFree(options);
+  pq->conninfoFree(options);
   const bool socket = host.find('/') != std::string::npos;
   std::string out = "postgresql://" + (user.empty() ? "" : user + "@") + (socket ? "" : host) +
                     (port.empty() ? "" : ":" + port) + "/" + dbname;
