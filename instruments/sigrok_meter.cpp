@@ -23,6 +23,12 @@ namespace vx::instruments {
 
 namespace {
 
+// The waits of the program that loaded this module: its stops end a wait on the meter.
+OutsideWait* g_outside = nullptr;
+OutsideWait& HostWait() {
+  return *g_outside;
+}
+
 std::string Lower(std::string s) {
   for (char& c : s)
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -247,8 +253,8 @@ class SigrokMeter : public Meter {
     core_->id.address = address;
     before_ = Sockets();
     thread_ = std::thread([core = core_, before = before_] { core->Run(before); });
-    const int mark = Outside().Mark();
-    const bool settled = Outside().Until(
+    const int mark = HostWait().Mark();
+    const bool settled = HostWait().Until(
         [&] {
           std::lock_guard<std::mutex> lock(core_->m);
           return core_->ready || core_->finished;
@@ -261,7 +267,7 @@ class SigrokMeter : public Meter {
     }
     if (settled && failure.empty()) return;
     if (failure.empty()) {
-      failure = Outside().StoppedSince(mark)
+      failure = HostWait().StoppedSince(mark)
                     ? "stopped while waiting for the meter at " + address
                     : "no answer from the meter at " + address + " within " +
                           std::to_string(limit.count() / 1000) + " s";
@@ -275,11 +281,11 @@ class SigrokMeter : public Meter {
   const Identity& identity() const override { return core_->id; }
 
   Reading Next(std::chrono::milliseconds timeout) override {
-    const int mark = Outside().Mark();
+    const int mark = HostWait().Mark();
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::unique_lock<std::mutex> lock(core_->m);
     while (core_->queue.empty() && !core_->ended) {
-      if (Outside().StoppedSince(mark)) throw MeterError("stopped while waiting for the meter");
+      if (HostWait().StoppedSince(mark)) throw MeterError("stopped while waiting for the meter");
       if (std::chrono::steady_clock::now() >= deadline) {
         throw MeterError("the meter gave no reading for " + std::to_string(timeout.count() / 1000) +
                          " s");
@@ -331,17 +337,24 @@ class SigrokMeter : public Meter {
 
 }  // namespace
 
-bool MeterLeftBehind() {
-  return g_left_behind.load() > 0;
-}
-
-Json Identity::ToJson() const {
-  return {{"address", address}, {"driver", driver}, {"vendor", vendor},
-          {"model", model},     {"serial", serial}, {"version", version}};
-}
-
-std::unique_ptr<Meter> Meter::Open(const std::string& address, std::chrono::milliseconds limit) {
-  return std::make_unique<SigrokMeter>(address, limit);
-}
-
 }  // namespace vx::instruments
+
+// The module's two entry points (meter_module.cpp). Nothing is thrown out of them: a failure to
+// open is said in `error`.
+extern "C" __attribute__((visibility("default"))) vx::instruments::Meter* vx_meter_open(
+    const std::string& address, long long limit_ms, vx::OutsideWait& outside,
+    std::string& error) noexcept {
+  vx::instruments::g_outside = &outside;
+  try {
+    return new vx::instruments::SigrokMeter(address, std::chrono::milliseconds(limit_ms));
+  } catch (const std::exception& e) {
+    error = e.what();
+  } catch (...) {
+    error = "the meter at " + address + " could not be opened";
+  }
+  return nullptr;
+}
+
+extern "C" __attribute__((visibility("default"))) int vx_meters_left_behind() noexcept {
+  return vx::instruments::g_left_behind.load();
+}
