@@ -5,6 +5,8 @@
 // WHERE is an SQLite file or a postgresql:// address. --smoke also checks the answers and the
 // export's memory, and exits 1 when one is wrong (CI runs it on 100,000 records); --fill-only
 // fills the store and measures nothing.
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -118,6 +120,55 @@ Child RunCli(const std::vector<std::string>& args, const std::string& out = "/de
   return c;
 }
 
+// A program's wall time in ms, the median of `runs`, its output thrown away; -1 when it failed.
+double TimeProgram(const std::vector<std::string>& args, int runs = 21) {
+  std::vector<char*> argv;
+  for (const auto& a : args)
+    argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+  bool failed = false;
+  const double t = Median(runs, [&] {
+    pid_t pid = -1;
+    int status = -1;
+    if (posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), environ) != 0 ||
+        waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      failed = true;
+    }
+  });
+  posix_spawn_file_actions_destroy(&quiet);
+  return failed ? -1 : t;
+}
+
+bool IsServer(const std::string& where) {
+  return where.rfind("postgres", 0) == 0;
+}
+
+// The database's own client answering `sql`: what the command's figure is set against.
+std::vector<std::string> Engine(const std::string& where, const std::string& sql) {
+  if (IsServer(where)) return {"psql", "-XAtq", where, "-c", sql};
+  return {"sqlite3", "-readonly", where, sql};
+}
+
+// Takes the records the benchmark stored after `newest` away again, and the id counter back,
+// so that the next run measures the same store.
+bool Forget(const std::string& where, std::int64_t newest) {
+  const std::string n = std::to_string(newest);
+  const std::string reset =
+      IsServer(where) ? "SELECT setval(pg_get_serial_sequence('vx_runs', 'id'), " + n + ")"
+                      : "UPDATE sqlite_sequence SET seq = " + n + " WHERE name = 'vx_runs'";
+  const std::string sql = "BEGIN; DELETE FROM vx_records WHERE id > " + n +
+                          "; DELETE FROM vx_runs WHERE id > " + n + "; " + reset + "; COMMIT;";
+  const auto args =
+      IsServer(where)
+          ? std::vector<std::string>{"psql", "-XAtq", "-v", "ON_ERROR_STOP=1", where, "-c", sql}
+          : std::vector<std::string>{"sqlite3", where, sql};
+  return TimeProgram(args, 1) >= 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -216,7 +267,9 @@ int main(int argc, char** argv) {
     check(rows > 0, "the records window showed no rows");
   }
 
-  // Storing: one station alone, then eight at once (a connection each).
+  // Storing: one station alone, then eight at once (a connection each); what is stored here is
+  // taken away again at the end.
+  const std::int64_t found = Newest(*vx::records::OpenStore(where, vx::records::Access::kRead));
   {
     auto store = vx::records::OpenStore(where);
     std::int64_t next = Newest(*store) + 1;
@@ -245,6 +298,39 @@ int main(int argc, char** argv) {
                 each[each.size() / 2], each.back());
   }
 
+  // The commands as a user types them, beside the database's own client with the same query;
+  // "of its own" leaves out what starting any program costs.
+  const std::string cli = VX_CLI_PATH, show_id = std::to_string(n / 3 + 1);
+  struct Command {
+    const char* what;
+    std::vector<std::string> ours, engine;
+  };
+  const std::vector<Command> commands = {
+      {"vx58420cal --version",
+       {cli, "--version"},
+       {IsServer(where) ? "psql" : "sqlite3", "--version"}},
+      {"vx58420cal records list --unit U",
+       {cli, "--records", where, "records", "list", "--unit", unit},
+       Engine(where,
+              "SELECT id, time_utc, station, operator, unit, run, outcome FROM vx_runs "
+              "WHERE unit = '" +
+                  unit + "' ORDER BY id")},
+      {"vx58420cal records show ID",
+       {cli, "--records", where, "records", "show", show_id},
+       Engine(where, "SELECT record FROM vx_records WHERE id = " + show_id)},
+  };
+  const double floor_ms = TimeProgram({"true"});
+  std::printf(
+      "\n| command (median of 21) | time | of its own | the database's client | ratio |\n"
+      "|---|---|---|---|---|\n");
+  for (const auto& c : commands) {
+    const double ours = TimeProgram(c.ours), engine = TimeProgram(c.engine);
+    std::printf("| `%s` | %.2f ms | %.2f ms | %.2f ms | %.2f x |\n", c.what, ours, ours - floor_ms,
+                engine, ours / engine);
+    check(ours >= 0 && engine >= 0, std::string(c.what) + " failed");
+  }
+  std::printf("\n| query (%lld records), continued | |\n|---|---|\n", static_cast<long long>(n));
+
   const std::int64_t total = Newest(*vx::records::OpenStore(where, vx::records::Access::kRead));
   const Child e = RunCli({"--records", where, "records", "export", "--csv", "-"});
   std::printf("| export everything to CSV | %.1f s, %.0f records/s, %.1f MB resident at most |\n",
@@ -272,6 +358,10 @@ int main(int argc, char** argv) {
       "of %.0f kB |\n",
       rp.seconds, static_cast<double>(rp.max_rss_kb) / 1024, static_cast<double>(size) / 1024);
   check(rp.Code() == 5 && size > 0 && size <= 2 * 1024 * 1024, "records report failed");
+
+  check(Forget(where, found) &&
+            Newest(*vx::records::OpenStore(where, vx::records::Access::kRead)) == found,
+        "the records this benchmark stored could not be taken away");
 
   std::printf("\nPlans:\n\n");
   auto store = vx::records::OpenStore(where, vx::records::Access::kRead);

@@ -18,7 +18,8 @@ if [ "$which" != pg ]; then
   echo "## SQLite, $n records"
   "$bench" "$work/records.sqlite" "$n" 2>/dev/null
   echo
-  echo "On disk: $(du -sh "$work"/records.sqlite* | awk '{s = s $1 " "} END {print s}')"
+  # The file with its write-ahead log and shared memory, whatever is in them.
+  echo "On disk: $(du -ch "$work"/records.sqlite* | tail -n 1 | cut -f 1)"
   echo
 fi
 if [ "$which" != sqlite ]; then
@@ -27,5 +28,9 @@ if [ "$which" != sqlite ]; then
   echo "## PostgreSQL, $n records"
   "$bench" "$url" "$n" 2>/dev/null
   echo
-  echo "On disk: $(psql -Atq "$url" -c "SELECT pg_size_pretty(pg_relation_size('vx_runs')) || ' rows, ' || pg_size_pretty(pg_total_relation_size('vx_runs')) || ' with records and indexes'")"
+  # Every table with its indexes and the rest of the database (catalog, free space).
+  echo "On disk: $(psql -XAtq "$url" -c "SELECT string_agg(c.relname || ' ' ||
+    pg_size_pretty(pg_total_relation_size(c.oid)), ', ' ORDER BY c.relname) || '; the database ' ||
+    pg_size_pretty(pg_database_size(current_database())) FROM pg_class c
+    JOIN pg_namespace s ON s.oid = c.relnamespace WHERE c.relkind = 'r' AND s.nspname = 'public'")"
 fi

@@ -10,7 +10,7 @@ set -euo pipefail
 base=(cmake ninja-build g++ make pkg-config git python3 locales libgtest-dev libgmock-dev
       libbenchmark-dev nlohmann-json3-dev libcli11-dev libi2c-dev qt6-base-dev clang-format
       fonts-liberation clang-14 libclang-rt-14-dev libsqlite3-dev libpq-dev postgresql
-      libsigrokcxx-dev libglibmm-2.4-dev sigrok-cli time chromium)
+      libsigrokcxx-dev libglibmm-2.4-dev sigrok-cli sqlite3 time chromium)
 # The cross compilers for 64-bit and 32-bit Windows (widl compiles the type library), Wine with
 # its 32-bit side (wine32 is an i386 package) and a virtual X display.
 win32=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools wine wine64
