@@ -7,7 +7,6 @@
 #include <atomic>
 #include <climits>
 #include <filesystem>
-#include <mutex>
 
 #include "instruments/meter.h"
 #include "platform/outside_wait.h"
