@@ -127,12 +127,14 @@ void SqlStore::FillColumns() {
   const std::int64_t total =
       std::stoll(Exec("SELECT COUNT(*) FROM vx_records", {})[0][0].value_or("0"));
   const std::size_t width = names.size() - kMeterColumn + 1;
-  constexpr std::size_t kBatch = 200;  // rows a statement, within both databases' limits
+  // Rows a statement, within both databases' limits; records are read as many at a time, so that
+  // what is held does not grow with their size.
+  constexpr std::size_t kBatch = 200;
   const int mark = Outside().Mark();
   std::int64_t done = 0;
   for (std::int64_t last = 0;;) {
     auto rows = Exec("SELECT id, record FROM vx_records WHERE id > " + std::to_string(last) +
-                         " ORDER BY id LIMIT 5000",
+                         " ORDER BY id LIMIT " + std::to_string(kBatch),
                      {});
     if (rows.empty()) break;
     for (std::size_t first = 0; first < rows.size(); first += kBatch) {

@@ -63,8 +63,6 @@ class SqliteStore : public SqlStore {
       // takes effect only on a new database).
       Exec("PRAGMA page_size = 16384", {});
       Exec("PRAGMA journal_mode=WAL", {});
-      // What an upgrade derives for millions of rows is kept in memory until it is set.
-      Exec("PRAGMA temp_store = MEMORY", {});
     }
     try {
       Prepare(access);

@@ -213,6 +213,19 @@ TEST(RecordsExport, MoreThanFitsInMemoryStreams) {
   EXPECT_EQ(r.code, 0) << r.err;
   const std::string csv = ReadFile(dir.path() + "/all.csv");
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3001);
+
+  // So is bringing the same records up from the first schema (what it derives waits on disk).
+  ASSERT_TRUE(Sql(db,
+                  "CREATE TABLE v1 (id INTEGER PRIMARY KEY AUTOINCREMENT, time_utc TEXT NOT NULL, "
+                  "station TEXT NOT NULL, operator TEXT NOT NULL, unit TEXT NOT NULL, run TEXT NOT "
+                  "NULL, outcome TEXT NOT NULL, record TEXT NOT NULL); INSERT INTO v1 SELECT r.id, "
+                  "time_utc, station, operator, unit, run, outcome, x.record FROM vx_runs r JOIN "
+                  "vx_records x ON x.id = r.id; DROP TABLE vx_runs; DROP TABLE vx_records; ALTER "
+                  "TABLE v1 RENAME TO vx_runs; UPDATE vx_schema SET version = 1;"));
+  auto up =
+      Process(dir.path(), "--records " + db + " records upgrade", "ulimit -v 102400 &&").Wait();
+  EXPECT_EQ(up.code, 0) << up.err;
+  EXPECT_EQ(One(db, "SELECT COUNT(*) FROM vx_runs WHERE cor_temp IS NOT NULL"), "3000");
 }
 
 // A server whose database sorts texts by a language's rules (which skip punctuation) still
