@@ -239,10 +239,10 @@ bool SameCalibration(const sim::SimState& a, const sim::SimState& b) {
          a.cal.pack_gain == b.cal.pack_gain;
 }
 
-// The sanitizers' build is ten times slower: there each case takes every fourth transfer, each
-// case a different quarter, so that the build still sees every kind of trouble in every run.
+// The sanitizers' build is ten times slower: there each case takes every sixth transfer, each
+// case a different sixth, so that the build still sees every kind of trouble in every run.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr std::int64_t kStride = 4;
+constexpr std::int64_t kStride = 6;
 #else
 constexpr std::int64_t kStride = 1;
 #endif
