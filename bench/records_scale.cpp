@@ -143,14 +143,14 @@ double TimeProgram(const std::vector<std::string>& args, int runs = 21) {
   return failed ? -1 : t;
 }
 
-bool IsServer(const std::string& where) {
-  return where.rfind("postgres", 0) == 0;
-}
+using vx::records::IsServer;
 
-// The database's own client answering `sql`: what the command's figure is set against.
-std::vector<std::string> Engine(const std::string& where, const std::string& sql) {
-  if (IsServer(where)) return {"psql", "-XAtq", where, "-c", sql};
-  return {"sqlite3", "-readonly", where, sql};
+// The database's own client answering `sql`: what the command's figure is set against; one
+// that may write stops at the first error.
+std::vector<std::string> Engine(const std::string& where, const std::string& sql,
+                                bool write = false) {
+  if (IsServer(where)) return {"psql", "-XAtq", "-v", "ON_ERROR_STOP=1", where, "-c", sql};
+  return {"sqlite3", write ? "-bail" : "-readonly", where, sql};
 }
 
 // Takes the records the benchmark stored after `newest` away again, and the id counter back,
@@ -162,11 +162,7 @@ bool Forget(const std::string& where, std::int64_t newest) {
                       : "UPDATE sqlite_sequence SET seq = " + n + " WHERE name = 'vx_runs'";
   const std::string sql = "BEGIN; DELETE FROM vx_records WHERE id > " + n +
                           "; DELETE FROM vx_runs WHERE id > " + n + "; " + reset + "; COMMIT;";
-  const auto args =
-      IsServer(where)
-          ? std::vector<std::string>{"psql", "-XAtq", "-v", "ON_ERROR_STOP=1", where, "-c", sql}
-          : std::vector<std::string>{"sqlite3", where, sql};
-  return TimeProgram(args, 1) >= 0;
+  return TimeProgram(Engine(where, sql, true), 1) >= 0;
 }
 
 }  // namespace

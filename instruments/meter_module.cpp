@@ -2,14 +2,13 @@
 // meter is opened: libsigrok and the thirty libraries it brings cost every other command its
 // start-up otherwise. The module is never unloaded: a meter left behind still runs in it.
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <climits>
 #include <filesystem>
 
 #include "instruments/meter.h"
 #include "platform/outside_wait.h"
+#include "platform/program_folder.h"
 
 namespace vx::instruments {
 
@@ -24,13 +23,10 @@ std::atomic<LeftBehindFn> g_left_behind{nullptr};
 
 // Beside the program when it is installed, else where the build put it.
 std::string ModulePath() {
-  char buf[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n > 0) {
-    buf[n] = '\0';
-    const auto beside = std::filesystem::path(buf).parent_path() / kModule;
-    std::error_code ec;
-    if (std::filesystem::exists(beside, ec)) return beside.string();
+  const auto folder = ProgramFolder();
+  std::error_code ec;
+  if (!folder.empty() && std::filesystem::exists(folder / kModule, ec)) {
+    return (folder / kModule).string();
   }
   return VX_METER_MODULE;
 }

@@ -36,10 +36,6 @@ std::string ServerUrl(const std::string& where) {
   return "";
 }
 
-bool IsServer(const std::string& where) {
-  return !ServerUrl(where).empty();
-}
-
 // A folder for records: created for this user alone when missing.
 void MakeFolder(const std::filesystem::path& folder) {
   std::error_code ec;
@@ -95,6 +91,10 @@ int DaysIn(int year, int month) {
 }
 
 }  // namespace
+
+bool IsServer(const std::string& where) {
+  return !ServerUrl(where).empty();
+}
 
 namespace {
 std::chrono::milliseconds g_wait_limit{10000};

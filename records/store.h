@@ -116,6 +116,8 @@ std::chrono::milliseconds WaitLimit();
 // anything else the path of an SQLite file. Throws StoreError.
 std::unique_ptr<Store> OpenStore(const std::string& where, Access access = Access::kWrite);
 std::string DefaultDatabase();
+// Whether `where` names a server (its scheme in any case), not a file.
+bool IsServer(const std::string& where);
 // The store as messages name it: a server's address without its password.
 std::string DisplayName(const std::string& where);
 

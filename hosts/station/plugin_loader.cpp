@@ -1,12 +1,11 @@
 #include "hosts/station/plugin_loader.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
-#include <climits>
 #include <filesystem>
 
 #include "control/registration.h"
+#include "platform/program_folder.h"
 
 namespace vx {
 
@@ -92,14 +91,10 @@ bool Plugin::Unload() {
 }
 
 std::string DefaultPluginPath() {
-  char buf[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return "libvx58420Cal.so";
-  buf[n] = '\0';
-  std::filesystem::path exe(buf);
-  for (auto candidate : {exe.parent_path() / "libvx58420Cal.so",
-                         exe.parent_path() / "../../src/control/libvx58420Cal.so",
-                         exe.parent_path() / "../src/control/libvx58420Cal.so"}) {
+  const auto folder = ProgramFolder();
+  if (folder.empty()) return "libvx58420Cal.so";
+  for (auto candidate : {folder / "libvx58420Cal.so", folder / "../../src/control/libvx58420Cal.so",
+                         folder / "../src/control/libvx58420Cal.so"}) {
     std::error_code ec;
     if (std::filesystem::exists(candidate, ec)) {
       return std::filesystem::weakly_canonical(candidate, ec).string();
