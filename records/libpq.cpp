@@ -26,8 +26,11 @@ void Bind(void* h, const char* name, F& f, std::string& error) {
 
 Loaded Load() {
   Loaded l;
-  // Never closed: its connections live as long as the stores that hold them.
-  void* h = dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
+  // Never closed: its connections live as long as the stores that hold them. Bound lazily:
+  // the Kerberos libraries it brings would otherwise resolve every symbol they have, a
+  // millisecond of each command that reads from a server; its own functions are all looked
+  // up below.
+  void* h = dlopen(kLibrary, RTLD_LAZY | RTLD_LOCAL);
   if (!h) {
     const char* why = dlerror();
     l.error = std::string("the PostgreSQL client library cannot be loaded: ") +

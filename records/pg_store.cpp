@@ -80,10 +80,18 @@ class PgStore : public SqlStore {
   const char* IdColumn() const override { return "BIGSERIAL PRIMARY KEY"; }
   std::string BytewiseCollation() const override { return " COLLATE \"C\""; }
 
-  // Read from the catalog as a table, with the statement's own snapshot: a lookup by name
-  // (to_regclass) may answer from the session's cache and miss a table that a station created
-  // while this one waited for the schema's lock.
+  // Under the schema's lock, read from the catalog as a table with the statement's own
+  // snapshot: a lookup by name (to_regclass) may answer from the session's cache and miss a
+  // table that a station created while this one waited for the lock. Before it, the lookup by
+  // name is right and a fresh connection answers it in a third of the time.
   bool TableExists(const std::string& name) override {
+    if (!in_transaction_) {
+      auto rows = Exec(
+          "SELECT to_regclass(quote_ident(current_schema()) || '.' || quote_ident(?))"
+          " IS NOT NULL",
+          {name});
+      return !rows.empty() && rows[0][0] == "t";
+    }
     return !Exec(
                 "SELECT 1 FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND "
                 "tablename = ?",
@@ -96,13 +104,16 @@ class PgStore : public SqlStore {
 
   void Transaction(const std::function<void()>& fn) override {
     Exec("BEGIN", {});
+    in_transaction_ = true;
     try {
       fn();
       Exec("COMMIT", {});
     } catch (...) {
       Pq().clear(Pq().exec(conn_.get(), "ROLLBACK"));
+      in_transaction_ = false;
       throw;
     }
+    in_transaction_ = false;
   }
 
   // Waits until the server's socket is ready or throws: no answer within the limit, or a stop.
@@ -206,6 +217,7 @@ class PgStore : public SqlStore {
 
  private:
   std::string url_;
+  bool in_transaction_ = false;        // between BEGIN and its COMMIT or ROLLBACK
   const int mark_ = Outside().Mark();  // a stop from here on ends this store's waits
   std::unique_ptr<PGconn, Finish> conn_;
 };
