@@ -1,6 +1,7 @@
 // Records in an SQLite file: one station, nothing to start. Writers from several processes
-// take turns (write-ahead log, and a busy wait instead of a failure while another writes). The
-// file and its folder are the user's alone; list, show and export open it read-only.
+// take turns (write-ahead log, a queue of writers, and a busy wait instead of a failure while
+// another writes). The file and its folder are the user's alone; list, show and export open it
+// read-only.
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -16,6 +17,7 @@
 
 #include "platform/outside_wait.h"
 #include "records/sql_store.h"
+#include "records/writer_turn.h"
 
 namespace vx::records {
 
@@ -96,6 +98,7 @@ class SqliteStore : public SqlStore {
   void AfterUpgrade() override { Exec("PRAGMA journal_mode=WAL", {}); }
 
   void Transaction(const std::function<void()>& fn) override {
+    WriterTurn turn(turns_, std::chrono::steady_clock::now() + WaitLimit(), mark_, path_);
     Exec("BEGIN IMMEDIATE", {});
     try {
       fn();
@@ -208,6 +211,7 @@ class SqliteStore : public SqlStore {
   }
 
   std::string path_;
+  WriterTurns turns_{path_};
   std::chrono::steady_clock::time_point busy_since_;
   const int mark_ = Outside().Mark();  // a stop from here on ends this store's waits
   std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db_{nullptr, &sqlite3_close};

@@ -2,12 +2,15 @@
 // ends, a reader that goes away, a full disk, another program on the device. Each wait ends at
 // its limit or within a second of a signal, and a stop leaves the device safe. Every test runs
 // with a time limit (ctest), so a hang fails the suite instead of stalling it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 #include "platform/virtual_platform.h"
 #include "process.h"
@@ -87,6 +90,36 @@ TEST_F(Reliability, ASilentDatabaseKeepsTheRecordInAFile) {
   EXPECT_EQ(r.code, 130) << r.err;
   EXPECT_TRUE(r.Says("it was written to")) << r.err;
   EXPECT_FALSE(r.Says("further signal")) << r.err;  // one signal, none further
+}
+
+// Another station in the middle of a write to the same SQLite file: the turn is waited for
+// within the limit and not past a signal, the record kept in a file meanwhile.
+TEST_F(Reliability, AStationThatKeepsTheTurnToWriteHoldsNobody) {
+  const std::string where = Path("r.sqlite");
+  const std::string run = "--records " + where + " --fast --sim " + state + " calibrate";
+  ASSERT_EQ(Run(run + " --temperature 25").code, 0);
+  const int fd = ::open((where + "-writers").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &fl), 0);
+  auto t = Clock::now();
+  auto r = Run("--records-timeout 1 " + run + " --temperature 25");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(r.Says("another station did not finish writing within 1 s")) << r.err;
+  EXPECT_TRUE(r.Says("it was written to")) << r.err;
+  EXPECT_GT(Since(t), 0.9);
+  EXPECT_LT(Since(t), 4.0);
+  Process waiting(dir.path(), run + " --temperature 25");
+  EXPECT_LT(SignalAndTime(waiting, SIGINT, std::chrono::milliseconds(500), r), 1.0);
+  EXPECT_EQ(r.code, 130) << r.err;
+  EXPECT_TRUE(r.Says("stopped while another station was writing")) << r.err;
+  Process after(dir.path(), run + " --temperature 25");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ::close(fd);  // the turn comes as the other station ends
+  r = after.Wait();
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_FALSE(r.Says("written to")) << r.err;
 }
 
 // A reader that goes away, a file size limit, a full disk: the run stops at its next safe point
