@@ -109,7 +109,10 @@ class PgStore : public SqlStore {
       fn();
       Exec("COMMIT", {});
     } catch (...) {
-      Pq().clear(Pq().exec(conn_.get(), "ROLLBACK"));
+      // After an answer that did not come the server still works on the statement, and a
+      // ROLLBACK would wait for it without a limit: the server rolls back as the connection
+      // closes.
+      if (!given_up_) Pq().clear(Pq().exec(conn_.get(), "ROLLBACK"));
       in_transaction_ = false;
       throw;
     }
@@ -121,10 +124,12 @@ class PgStore : public SqlStore {
     const int fd = Pq().socket(conn_.get());
     for (;;) {
       if (Outside().StoppedSince(mark_)) {
+        given_up_ = true;
         throw StoreError("stopped while waiting for the records database " + Where());
       }
       const auto now = std::chrono::steady_clock::now();
       if (now >= deadline) {
+        given_up_ = true;
         throw StoreError("the records database " + Where() + " did not " + what + " within " +
                          std::to_string(WaitLimit().count() / 1000) + " s");
       }
@@ -174,6 +179,10 @@ class PgStore : public SqlStore {
 
   void Send(const std::string& sql, const Params& params,
             const std::function<void(const Row&)>& row, bool single_rows) {
+    if (given_up_) {
+      throw StoreError("the records database " + Where() +
+                       ": its connection was given up after an answer that did not come");
+    }
     std::string text;
     int n = 0;
     for (char c : sql)
@@ -218,6 +227,7 @@ class PgStore : public SqlStore {
  private:
   std::string url_;
   bool in_transaction_ = false;        // between BEGIN and its COMMIT or ROLLBACK
+  bool given_up_ = false;              // a wait for the server ended without its answer
   const int mark_ = Outside().Mark();  // a stop from here on ends this store's waits
   std::unique_ptr<PGconn, Finish> conn_;
 };

@@ -3,7 +3,9 @@
 // say; passwords never show; files are the user's alone.
 #include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
+#include <thread>
 
 #include "records_fixture.h"
 
@@ -300,6 +302,48 @@ TEST(RecordsOnAServer, AStationUserWithoutOwnershipStoresRecords) {
   EXPECT_EQ(r.code, 0);
   EXPECT_FALSE(r.Says("warning")) << r.err;
   EXPECT_EQ(records::OpenStore(owner)->List({"NOT-OWNER", "", "", "", 0}).size(), 1u);
+}
+
+// Another session holding the table: each wait for it ends at the limit or at a signal, the
+// record kept in a file, and nothing waits behind the lock after that.
+TEST(RecordsOnAServer, ALockedTableHoldsARunNoLongerThanItsLimit) {
+  SimFolder f;
+  std::string url = PgUrl();
+  const auto psql = [&](const std::string& where, const std::string& sql, const char* tail) {
+    const std::string file = f.dir.Write("q.sql", sql);
+    return std::system(("psql -XAtq '" + where + "' -f " + file + tail).c_str());
+  };
+  ASSERT_EQ(psql(url, "DROP DATABASE IF EXISTS vx_locked WITH (FORCE); CREATE DATABASE vx_locked;",
+                 " >/dev/null"),
+            0);
+  url.replace(url.find("/vx_records?"), 12, "/vx_locked?");
+  records::OpenStore(url);
+  ASSERT_EQ(
+      psql(url, "BEGIN; LOCK TABLE vx_runs IN ACCESS EXCLUSIVE MODE; SELECT pg_sleep(8); COMMIT;",
+           " >/dev/null 2>&1 &"),
+      0);
+  const std::string held = f.dir.Write("held.sql",
+                                       "SELECT count(*) FROM pg_locks l JOIN pg_class c ON c.oid "
+                                       "= l.relation WHERE c.relname = 'vx_runs' AND l.granted "
+                                       "AND l.mode = 'AccessExclusiveLock'");
+  const std::string granted = "psql -XAtq '" + url + "' -f " + held + " | grep -qx 1";
+  for (int i = 0; i < 100 && std::system(granted.c_str()) != 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const std::string run = "--records '" + url + "' --fast calibrate --temperature 25";
+  auto t = std::chrono::steady_clock::now();
+  auto r = Process(f.dir.path(), "--records-timeout 1 " + run).Wait();
+  EXPECT_LT(std::chrono::steady_clock::now() - t, std::chrono::seconds(4));
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(r.Says("did not answer within 1 s")) << r.err;
+  EXPECT_TRUE(r.Says("it was written to")) << r.err;
+  Process stopped(f.dir.path(), run);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  t = std::chrono::steady_clock::now();
+  kill(stopped.pid(), SIGTERM);
+  r = stopped.Wait();
+  EXPECT_LT(std::chrono::steady_clock::now() - t, std::chrono::seconds(1));
+  EXPECT_EQ(r.code, 130) << r.err;
+  EXPECT_TRUE(r.Says("it was written to")) << r.err;
 }
 
 }  // namespace vx::testing
