@@ -48,7 +48,9 @@ Loaded Load() {
   Bind(h, "PQerrorMessage", p.errorMessage, e);
   Bind(h, "PQexec", p.exec, e);
   Bind(h, "PQfinish", p.finish, e);
+  Bind(h, "PQfformat", p.fformat, e);
   Bind(h, "PQfreemem", p.freemem, e);
+  Bind(h, "PQftype", p.ftype, e);
   Bind(h, "PQgetResult", p.getResult, e);
   Bind(h, "PQgetisnull", p.getisnull, e);
   Bind(h, "PQgetlength", p.getlength, e);

@@ -17,7 +17,9 @@ struct Libpq {
   decltype(&::PQerrorMessage) errorMessage;
   decltype(&::PQexec) exec;
   decltype(&::PQfinish) finish;
+  decltype(&::PQfformat) fformat;
   decltype(&::PQfreemem) freemem;
+  decltype(&::PQftype) ftype;
   decltype(&::PQgetResult) getResult;
   decltype(&::PQgetisnull) getisnull;
   decltype(&::PQgetlength) getlength;

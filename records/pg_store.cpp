@@ -7,7 +7,11 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/outside_wait.h"
 #include "records/libpq.h"
@@ -40,6 +44,9 @@ std::string Trim(std::string s) {
     s.pop_back();
   return s;
 }
+
+// The types a scan's columns have (the server's catalog numbers them so, in every version).
+constexpr Oid kInt8Oid = 20, kTextOid = 25, kFloat8Oid = 701;
 
 struct Clear {
   void operator()(PGresult* r) const { Pq().clear(r); }
@@ -163,26 +170,112 @@ class PgStore : public SqlStore {
 
   // Many rows through a cursor, a few thousand a result: rows one result at a time (single-row
   // mode) cost the server and libpq twice as long as the rest of a scan.
+  // Each batch is asked for before the one before it is handed over: the server reads the
+  // next rows while the program takes these.
   void StreamMany(const std::string& sql, const Params& params,
                   const std::function<void(const Row&)>& row) override {
     constexpr int kBatch = 5000;
+    const std::string fetch = "FETCH " + std::to_string(kBatch) + " FROM vx_rows";
     Transaction([&] {
       Send("DECLARE vx_rows NO SCROLL CURSOR FOR " + sql, params, row, false);
-      for (int n = kBatch; n == kBatch;) {
-        n = 0;
-        Send(
-            "FETCH " + std::to_string(kBatch) + " FROM vx_rows", {},
-            [&](const Row& r) { ++n, row(r); }, false);
+      Issue(fetch, {}, true);
+      for (bool more = true; more;) {
+        std::string failure;
+        std::unique_ptr<PGresult, Clear> batch;
+        while (PGresult* res = NextResult()) {
+          std::unique_ptr<PGresult, Clear> owned(res);
+          if (Failed(res, failure) || batch) continue;
+          if (Pq().resultStatus(res) == PGRES_TUPLES_OK) batch = std::move(owned);
+        }
+        if (!failure.empty()) Fail(failure);
+        more = batch && Pq().ntuples(batch.get()) == kBatch;
+        if (more) Issue(fetch, {}, true);
+        try {
+          if (batch) Hand(batch.get(), row);
+        } catch (...) {
+          if (more) Drain();
+          throw;
+        }
       }
     });
   }
 
-  void Send(const std::string& sql, const Params& params,
-            const std::function<void(const Row&)>& row, bool single_rows) {
-    if (given_up_) {
-      throw StoreError("the records database " + Where() +
-                       ": its connection was given up after an answer that did not come");
+  // The answers to what was sent, thrown away: the connection is ready again, or given up.
+  void Drain() {
+    try {
+      while (PGresult* res = NextResult())
+        Pq().clear(res);
+    } catch (const StoreError&) {
+      // given up; the error that brought us here is the one to tell
     }
+  }
+
+  // Whether the result is a failure; the first one is kept in `failure`.
+  static bool Failed(PGresult* res, std::string& failure) {
+    const ExecStatusType st = Pq().resultStatus(res);
+    if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK || st == PGRES_SINGLE_TUPLE) return false;
+    if (failure.empty()) failure = Trim(Pq().resultErrorMessage(res));
+    return true;
+  }
+
+  [[noreturn]] void Fail(const std::string& why) {
+    throw StoreError("the records database " + Where() + ": " + why);
+  }
+
+  // Rows of text, or of a binary cursor: numbers as the server holds them, neither printed
+  // nor read back.
+  void Hand(PGresult* res, const std::function<void(const Row&)>& row) {
+    const Libpq& pq = Pq();
+    const int fields = pq.nfields(res);
+    std::vector<Oid> binary(static_cast<std::size_t>(fields), 0);
+    for (int c = 0; c < fields; ++c)
+      if (pq.fformat(res, c) == 1) binary[static_cast<std::size_t>(c)] = pq.ftype(res, c);
+    Row r(static_cast<std::size_t>(fields));
+    for (int t = 0; t < pq.ntuples(res); ++t) {
+      for (int c = 0; c < fields; ++c) {
+        Value& v = r[static_cast<std::size_t>(c)];
+        v.number.reset();
+        if (pq.getisnull(res, t, c)) {
+          v.reset();
+          continue;
+        }
+        const char* data = pq.getvalue(res, t, c);
+        const auto size = static_cast<std::size_t>(pq.getlength(res, t, c));
+        const Oid type = binary[static_cast<std::size_t>(c)];
+        if (type == 0 || type == kTextOid) {
+          Assign(v, data, size);
+        } else if ((type == kInt8Oid || type == kFloat8Oid) && size == 8) {
+          std::uint64_t bits = 0;
+          for (std::size_t i = 0; i < 8; ++i)
+            bits = bits << 8 | static_cast<unsigned char>(data[i]);
+          if (type == kFloat8Oid) {
+            Assign(v, "", 0);
+            v.number = std::bit_cast<double>(bits);
+          } else {
+            char buf[24];
+            auto end = std::to_chars(buf, buf + sizeof buf, std::bit_cast<std::int64_t>(bits)).ptr;
+            Assign(v, buf, static_cast<std::size_t>(end - buf));
+          }
+        } else {
+          Fail("a column is of another type than the schema's (type " + std::to_string(type) + ")");
+        }
+      }
+      row(r);  // a throw gives the connection up with the store
+    }
+  }
+
+  // The row's texts are reused for the next: a scan of millions allocates next to nothing.
+  static void Assign(Value& v, const char* data, std::size_t size) {
+    if (v) {
+      v->assign(data, size);
+    } else {
+      v.emplace(data, size);
+    }
+  }
+
+  // `binary`: the rows in the server's own form (a cursor's rows as the fetch asks for them).
+  void Issue(const std::string& sql, const Params& params, bool binary = false) {
+    if (given_up_) Fail("its connection was given up after an answer that did not come");
     std::string text;
     int n = 0;
     for (char c : sql)
@@ -191,37 +284,22 @@ class PgStore : public SqlStore {
     for (const auto& p : params)
       values.push_back(p ? p->c_str() : nullptr);
     if (!Pq().sendQueryParams(conn_.get(), text.c_str(), static_cast<int>(values.size()), nullptr,
-                              values.data(), nullptr, nullptr, 0)) {
-      throw StoreError("the records database " + Where() + ": " +
-                       Trim(Pq().errorMessage(conn_.get())));
+                              values.data(), nullptr, nullptr, binary ? 1 : 0)) {
+      Fail(Trim(Pq().errorMessage(conn_.get())));
     }
+  }
+
+  void Send(const std::string& sql, const Params& params,
+            const std::function<void(const Row&)>& row, bool single_rows) {
+    Issue(sql, params);
     if (single_rows) Pq().setSingleRowMode(conn_.get());
     std::string failure;
-    Row r;
     // Every result is taken, also after a failure, so that the connection is ready again.
     while (PGresult* res = NextResult()) {
       std::unique_ptr<PGresult, Clear> owned(res);
-      ExecStatusType st = Pq().resultStatus(res);
-      if ((st == PGRES_SINGLE_TUPLE || st == PGRES_TUPLES_OK) && failure.empty()) {
-        r.resize(static_cast<std::size_t>(Pq().nfields(res)));
-        for (int t = 0; t < Pq().ntuples(res); ++t) {
-          for (int c = 0; c < Pq().nfields(res); ++c) {
-            Value& v = r[static_cast<std::size_t>(c)];
-            if (Pq().getisnull(res, t, c)) {
-              v.reset();
-            } else {
-              v.emplace(Pq().getvalue(res, t, c),
-                        static_cast<std::size_t>(Pq().getlength(res, t, c)));
-            }
-          }
-          row(r);  // a throw gives the connection up with the store
-        }
-      } else if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK && st != PGRES_SINGLE_TUPLE &&
-                 failure.empty()) {
-        failure = Trim(Pq().resultErrorMessage(res));
-      }
+      if (!Failed(res, failure) && failure.empty()) Hand(res, row);
     }
-    if (!failure.empty()) throw StoreError("the records database " + Where() + ": " + failure);
+    if (!failure.empty()) Fail(failure);
   }
 
  private:

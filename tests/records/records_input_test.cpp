@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "bench/sim_line.h"
 #include "records_fixture.h"
 
 namespace vx::testing {
@@ -304,20 +305,39 @@ TEST(RecordsOnAServer, AStationUserWithoutOwnershipStoresRecords) {
   EXPECT_EQ(records::OpenStore(owner)->List({"NOT-OWNER", "", "", "", 0}).size(), 1u);
 }
 
+// A database of its own on the suite's server, with the schema in it.
+std::string FreshDatabase(SimFolder& f, const std::string& name) {
+  std::string url = PgUrl();
+  const std::string sql = f.dir.Write(
+      "db.sql", "DROP DATABASE IF EXISTS " + name + " WITH (FORCE); CREATE DATABASE " + name);
+  EXPECT_EQ(std::system(("psql -XAtq '" + url + "' -f " + sql + " >/dev/null").c_str()), 0);
+  url.replace(url.find("/vx_records?"), 12, "/" + name + "?");
+  records::OpenStore(url);
+  return url;
+}
+
+// A column whose type someone changed is named, not read as something else.
+TEST(RecordsOnAServer, AColumnOfAnotherTypeIsNamed) {
+  SimFolder f;
+  const std::string url = FreshDatabase(f, "vx_altered");
+  records::OpenStore(url)->Add(sim::LineRecord({}, 7));
+  const std::string sql =
+      f.dir.Write("alter.sql", "ALTER TABLE vx_runs ALTER res_cap1 TYPE numeric");
+  ASSERT_EQ(std::system(("psql -XAtq '" + url + "' -f " + sql + " >/dev/null").c_str()), 0);
+  auto r = Process(f.dir.path(), "--records '" + url + "' records stats").Wait();
+  EXPECT_EQ(r.code, 3);
+  EXPECT_TRUE(r.Says("a column is of another type than the schema's (type 1700)")) << r.err;
+}
+
 // Another session holding the table: each wait for it ends at the limit or at a signal, the
 // record kept in a file, and nothing waits behind the lock after that.
 TEST(RecordsOnAServer, ALockedTableHoldsARunNoLongerThanItsLimit) {
   SimFolder f;
-  std::string url = PgUrl();
+  const std::string url = FreshDatabase(f, "vx_locked");
   const auto psql = [&](const std::string& where, const std::string& sql, const char* tail) {
     const std::string file = f.dir.Write("q.sql", sql);
     return std::system(("psql -XAtq '" + where + "' -f " + file + tail).c_str());
   };
-  ASSERT_EQ(psql(url, "DROP DATABASE IF EXISTS vx_locked WITH (FORCE); CREATE DATABASE vx_locked;",
-                 " >/dev/null"),
-            0);
-  url.replace(url.find("/vx_records?"), 12, "/vx_locked?");
-  records::OpenStore(url);
   ASSERT_EQ(
       psql(url, "BEGIN; LOCK TABLE vx_runs IN ACCESS EXCLUSIVE MODE; SELECT pg_sleep(8); COMMIT;",
            " >/dev/null 2>&1 &"),
