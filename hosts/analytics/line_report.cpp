@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "hosts/analytics/line_words.h"
+#include "hosts/analytics/summaries_aside.h"
 #include "hosts/analytics/svg_chart.h"
 #include "platform/output_file.h"
 
@@ -71,8 +72,8 @@ LineStats WriteLineReport(const std::string& where, const records::Query& q, Gro
   LineReport report(by, limits);
   auto store = records::OpenStore(where, records::Access::kRead);
   records::RequireDerived(*store, "a report");
-  store->EachSummary(
-      q, [&](const records::Summary& s) { report.Add(s); }, broken);
+  EachSummaryAside(
+      *store, q, [&](const records::Summary& s) { report.Add(s); }, broken);
   WriteWholeFile(file, [&](std::ostream& out) {
     report.Write(out, records::DisplayName(where) + ", " + Covering(q) + ", by " + GroupByName(by));
   });

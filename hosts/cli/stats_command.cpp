@@ -1,9 +1,10 @@
 // `records stats` and `records report`: the line's records taken together, per reading and
 // group, with the watch for a group that calibrates differently from the rest. Both read the
-// store's columns one row at a time, oldest first; both exit 5 when a group is flagged, so that
-// a supervisor's job can alert.
+// store's columns one row at a time, oldest first (the statistics taking them on a thread of
+// their own); both exit 5 when a group is flagged, so that a supervisor's job can alert.
 #include "hosts/analytics/line_report.h"
 #include "hosts/analytics/line_words.h"
+#include "hosts/analytics/summaries_aside.h"
 #include "hosts/cli/commands.h"
 #include "records/store.h"
 
@@ -21,8 +22,8 @@ int Stats(const Options& o, const LineQuery& lq) {
   LineStats stats(*GroupByNamed(lq.by), o.limits.value_or(Limits{}));
   auto store = records::OpenStore(o.station.store(), records::Access::kRead);
   records::RequireDerived(*store, "the statistics");
-  store->EachSummary(
-      lq.q, [&](const records::Summary& s) { stats.Add(s); }, ReportBroken);
+  EachSummaryAside(
+      *store, lq.q, [&](const records::Summary& s) { stats.Add(s); }, ReportBroken);
   Out out(o.json);
   for (const std::string& why : stats.LeftOut())
     Out::Error(why);

@@ -3,8 +3,11 @@
 // station and no other, exit 5, and the report names it first.
 #include <cmath>
 #include <cstdio>
+#include <numeric>
+#include <thread>
 
 #include "bench/sim_line.h"
+#include "hosts/analytics/summaries_aside.h"
 #include "records_fixture.h"
 
 namespace vx::testing {
@@ -86,6 +89,52 @@ TEST(LineStatistics, AStationWhoseMeterReadsHighIsFoundFromTheCommandLine) {
   const std::string html = ReadFile(f.Path("r.html"));
   EXPECT_LT(html.find("<b class=\"group\">st3</b>"), html.find("<svg"));
   EXPECT_EQ(Process(f.dir.path(), "--records " + db + " records stats --by shift").Wait().code, 2);
+}
+
+// The statistics take the store's rows on a thread of their own: all of them, in order, and
+// what fails on either side comes back once both have ended.
+TEST(LineStatistics, RowsTakenAsideComeInOrderAndFailuresComeBack) {
+  TempDir dir;
+  const std::string db = dir.path() + "/aside.sqlite";
+  std::vector<records::RunRecord> rs;
+  for (int i = 1; i <= 1300; ++i)
+    rs.push_back(sim::LineRecord({}, i));
+  records::OpenStore(db)->AddAll(rs);
+  auto store = records::OpenStore(db, records::Access::kRead);
+  const auto none = [](std::int64_t, const std::string&) {};
+  std::vector<std::int64_t> ids;
+  bool aside = true;
+  EachSummaryAside(
+      *store, {},
+      [&, caller = std::this_thread::get_id()](const records::Summary& s) {
+        ids.push_back(s.id);
+        aside = aside && std::this_thread::get_id() != caller;
+      },
+      none);
+  std::vector<std::int64_t> expected(1300);
+  std::iota(expected.begin(), expected.end(), 1);
+  EXPECT_EQ(ids, expected);
+  EXPECT_TRUE(aside);
+  int taken = 0;
+  EXPECT_THROW(EachSummaryAside(
+                   *store, {},
+                   [&](const records::Summary&) {
+                     if (++taken == 700) throw std::runtime_error("taken");
+                   },
+                   none),
+               std::runtime_error);
+  EXPECT_EQ(taken, 700);
+  ASSERT_TRUE(Sql(db, "UPDATE vx_runs SET res_cap1 = 'x' WHERE id = 900"));
+  try {
+    EachSummaryAside(
+        *store, {}, [](const records::Summary&) {},
+        [](std::int64_t id, const std::string& why) {
+          throw records::StoreError(std::to_string(id) + " " + why);
+        });
+    ADD_FAILURE() << "a broken row's failure did not come back";
+  } catch (const records::StoreError& e) {
+    EXPECT_STREQ(e.what(), "900 its residual of Capacitor 1 is not a number");
+  }
 }
 
 }  // namespace vx::testing
