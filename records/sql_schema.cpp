@@ -1,5 +1,11 @@
 // The store's schema: created, checked, and brought up to date in place.
+#include <exception>
+#include <new>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "platform/outside_wait.h"
 #include "records/sql_columns.h"
@@ -23,6 +29,49 @@ RunRecord DerivedOf(const std::string& text) {
   r.readings_before = j.value("readings_before", Json());
   r.residuals = j.value("residuals", Json());
   return r;
+}
+
+// The derived columns of each row (id, record), nothing for a row that holds no record.
+// Reading the records is most of an upgrade's work: half of them are read on a second thread.
+std::vector<std::optional<SqlStore::Params>> DerivedColumns(
+    const std::vector<SqlStore::Row>& rows) {
+  std::vector<std::optional<SqlStore::Params>> out(rows.size());
+  auto derive = [&](std::size_t from, std::size_t to) {
+    for (std::size_t k = from; k < to; ++k) {
+      try {
+        SqlStore::Params p;
+        AddDerived(DerivedOf(rows[k][1].value_or("null")), p);
+        out[k] = std::move(p);
+      } catch (const std::bad_alloc&) {
+        throw;  // the whole upgrade fails, and nothing is changed
+      } catch (const std::exception&) {
+        // no record: its columns stay empty
+      }
+    }
+  };
+  const std::size_t half = rows.size() / 2;
+  std::exception_ptr failed;
+  std::thread other;
+  try {
+    other = std::thread([&] {
+      try {
+        derive(half, rows.size());
+      } catch (...) {
+        failed = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {
+    derive(half, rows.size());  // no second thread to be had: all of them here
+  }
+  try {
+    derive(0, half);
+  } catch (...) {
+    if (other.joinable()) other.join();
+    throw;
+  }
+  if (other.joinable()) other.join();
+  if (failed) std::rethrow_exception(failed);
+  return out;
 }
 
 }  // namespace
@@ -137,24 +186,18 @@ void SqlStore::FillColumns() {
                          " ORDER BY id LIMIT " + std::to_string(kBatch),
                      {});
     if (rows.empty()) break;
-    for (std::size_t first = 0; first < rows.size(); first += kBatch) {
-      std::string sql = "INSERT INTO vx_derived (" + columns + ") VALUES ";
-      Params p;
-      for (std::size_t k = first; k < rows.size() && k < first + kBatch; ++k) {
-        last = std::stoll(rows[k][0].value_or("0"));
-        Params derived;
-        try {
-          AddDerived(DerivedOf(rows[k][1].value_or("null")), derived);
-        } catch (const std::exception&) {
-          continue;
-        }
-        sql += (p.empty() ? "" : ", ") + Placeholders(width);
-        p.emplace_back(std::to_string(last));
-        for (auto& v : derived)
-          p.push_back(std::move(v));
-      }
-      if (!p.empty()) Exec(sql, p);
+    const std::vector<std::optional<Params>> derived = DerivedColumns(rows);
+    std::string sql = "INSERT INTO vx_derived (" + columns + ") VALUES ";
+    Params p;
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+      last = std::stoll(rows[k][0].value_or("0"));
+      if (!derived[k]) continue;
+      sql += (p.empty() ? "" : ", ") + Placeholders(width);
+      p.emplace_back(std::to_string(last));
+      for (const auto& v : *derived[k])
+        p.push_back(v);
     }
+    if (!p.empty()) Exec(sql, p);
     done += static_cast<std::int64_t>(rows.size());
     if (UpgradeProgress()) UpgradeProgress()(done, total);
     if (Outside().StoppedSince(mark)) throw Interrupted();  // rolled back: nothing changed
