@@ -164,26 +164,28 @@ class SqliteStore : public SqlStore {
   }
 
   // A column's value. Whole numbers are written here, real numbers handed over as they are:
-  // SQLite's own printf takes several times as long as the rest of an export.
+  // SQLite's own printf takes several times as long as the rest of an export. The column is
+  // looked up once (each sqlite3_column_ call looks it up again and checks for a failure).
   static void Column(sqlite3_stmt* st, int c, Value& out) {
     char buf[32];
     const char* text = buf;
     std::size_t size = 0;
     out.number.reset();
-    switch (sqlite3_column_type(st, c)) {
+    sqlite3_value* v = sqlite3_column_value(st, c);
+    switch (sqlite3_value_type(v)) {
       case SQLITE_NULL:
         out.reset();
         return;
       case SQLITE_FLOAT:
-        out.number = sqlite3_column_double(st, c);
+        out.number = sqlite3_value_double(v);
         break;
       case SQLITE_INTEGER:
         size = static_cast<std::size_t>(
-            std::to_chars(buf, buf + sizeof buf, sqlite3_column_int64(st, c)).ptr - buf);
+            std::to_chars(buf, buf + sizeof buf, sqlite3_value_int64(v)).ptr - buf);
         break;
       default:
-        text = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-        size = static_cast<std::size_t>(sqlite3_column_bytes(st, c));
+        text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        size = static_cast<std::size_t>(sqlite3_value_bytes(v));
     }
     if (*static_cast<std::optional<std::string>*>(&out)) {
       out->assign(text, size);
