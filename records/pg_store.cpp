@@ -169,9 +169,10 @@ class PgStore : public SqlStore {
   }
 
   // Many rows through a cursor, a few thousand a result: rows one result at a time (single-row
-  // mode) cost the server and libpq twice as long as the rest of a scan.
-  // Each batch is asked for before the one before it is handed over: the server reads the
-  // next rows while the program takes these.
+  // mode) cost the server and libpq twice as long as the rest of a scan. Each batch is asked
+  // for before the one before it is handed over, so that the server reads the next rows while
+  // the program takes these, and in the server's own form, so that no number is printed there
+  // and read back here.
   void StreamMany(const std::string& sql, const Params& params,
                   const std::function<void(const Row&)>& row) override {
     constexpr int kBatch = 5000;
@@ -222,8 +223,8 @@ class PgStore : public SqlStore {
     throw StoreError("the records database " + Where() + ": " + why);
   }
 
-  // Rows of text, or of a binary cursor: numbers as the server holds them, neither printed
-  // nor read back.
+  // A result's rows, each column as text or, where the statement asked for it, in the
+  // server's own form.
   void Hand(PGresult* res, const std::function<void(const Row&)>& row) {
     const Libpq& pq = Pq();
     const int fields = pq.nfields(res);
