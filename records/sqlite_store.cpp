@@ -7,12 +7,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 #include <thread>
 
 #include "platform/outside_wait.h"
@@ -65,6 +67,9 @@ class SqliteStore : public SqlStore {
       // takes effect only on a new database).
       Exec("PRAGMA page_size = 16384", {});
       Exec("PRAGMA journal_mode=WAL", {});
+      // In place of SQLite's own copying of the log back into the file, which the writer that
+      // fills it does inside its commit, while the other writers wait for their turns.
+      sqlite3_wal_hook(db_.get(), &SqliteStore::Logged, this);
     }
     try {
       Prepare(access);
@@ -75,6 +80,10 @@ class SqliteStore : public SqlStore {
       Open("file:" + UriPath(path_) + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
       Prepare(access);
     }
+  }
+
+  ~SqliteStore() override {
+    if (copying_.joinable()) copying_.join();
   }
 
   std::string Where() const override { return path_; }
@@ -98,14 +107,54 @@ class SqliteStore : public SqlStore {
   void AfterUpgrade() override { Exec("PRAGMA journal_mode=WAL", {}); }
 
   void Transaction(const std::function<void()>& fn) override {
-    WriterTurn turn(turns_, std::chrono::steady_clock::now() + WaitLimit(), mark_, path_);
-    Exec("BEGIN IMMEDIATE", {});
+    {
+      WriterTurn turn(turns_, std::chrono::steady_clock::now() + WaitLimit(), mark_, path_);
+      Exec("BEGIN IMMEDIATE", {});
+      try {
+        fn();
+        Exec("COMMIT", {});
+      } catch (...) {
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+      }
+    }
+    if (logged_pages_ >= kCheckpointPages) CopyLogBack();
+  }
+
+  // The log is copied back into the file once it holds this many pages (SQLite's own default).
+  static constexpr int kCheckpointPages = 1000;
+
+  static int Logged(void* self, sqlite3* db, const char* name, int pages) {
+    static_cast<SqliteStore*>(self)->logged_pages_ = pages;
+    // The copies on the side have not kept up (a writer storing without a pause, while the
+    // others write too): copied here and now, as SQLite itself would, so that the log stays
+    // bounded.
+    if (pages >= 2 * kCheckpointPages) sqlite3_wal_checkpoint(db, name);
+    return SQLITE_OK;
+  }
+
+  // On a connection and a thread of its own, after this writer's turn: the others go on
+  // writing meanwhile (into the log), and the record stored is not held up either. One copy at
+  // a time; a later commit starts the next.
+  void CopyLogBack() {
+    if (copying_.joinable()) {
+      if (!copied_) return;
+      copying_.join();
+    }
+    logged_pages_ = 0;
+    copied_ = false;
     try {
-      fn();
-      Exec("COMMIT", {});
-    } catch (...) {
-      sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-      throw;
+      copying_ = std::thread([this, path = path_] {
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                            nullptr) == SQLITE_OK) {
+          sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        }
+        sqlite3_close(db);
+        copied_ = true;
+      });
+    } catch (const std::system_error&) {
+      // no thread to be had: the next commit tries again
     }
   }
 
@@ -214,6 +263,9 @@ class SqliteStore : public SqlStore {
 
   std::string path_;
   WriterTurns turns_{path_};
+  int logged_pages_ = 0;
+  std::thread copying_;
+  std::atomic<bool> copied_{false};
   std::chrono::steady_clock::time_point busy_since_;
   const int mark_ = Outside().Mark();  // a stop from here on ends this store's waits
   std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db_{nullptr, &sqlite3_close};
