@@ -153,6 +153,8 @@ TEST_F(Guards, WordsForANewUser) {
            {"--meter-readings 101 read", 2, "--meter-readings: \"101\" is outside 2 to 100"},
            {"--json --limits " + dir.Write("bad.json", "{") + " read", 2,
             "{\"error\":\"--limits: the limits file"},
+           {"--limits " + dir.Write("u.json", "{\"Capacitor 9\": 1}") + " read", 2,
+            "names \"Capacitor 9\", which is not a reading"},
            {"--records POSTGRESQL://u:pw@127.0.0.1:1/r records list", 3,
             "the records database postgresql://u@127.0.0.1:1/r"},
            {"errtext 5029", 0, "(the device rejected the calibration (result word bit 2))"}}) {

@@ -113,6 +113,9 @@ class DesktopTest : public testing::DesktopFixture {
     w->findChild<QLineEdit*>("unit")->setText("SN-7");
     QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
     QVERIFY(W(*w, "imgCalDoneBox")->isVisible());
+    const QImage mark = qobject_cast<QLabel*>(W(*w, "imgCalDoneBox"))->pixmap().toImage();
+    QVERIFY(mark.pixelColor(0, 0) != QColor(Qt::white));  // framed, the tick in red
+    QCOMPARE(mark.pixelColor(mark.width() * 42 / 100, mark.height() * 3 / 4), QColor(220, 0, 0));
     QCOMPARE(qobject_cast<QProgressBar*>(W(*w, "prgCal"))->value(), 100);
     QCOMPARE(w->verdict()->text(), QString("Calibration: Done"));
     Shot(w.get(), "desktop-verdict-done.png");

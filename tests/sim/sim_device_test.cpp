@@ -44,6 +44,8 @@ TEST_F(SimDeviceTest, ReadingsFollowTheTruthAndTheGains) {
   EXPECT_EQ(dev.ReadSMBusWord_(0x09, v, 0x20), 772);
   EXPECT_EQ(dev.ReadSMBusWord_(0x09, v, 0x17), 772);
   EXPECT_EQ(dev.ReadSMBusWord_(0x42, v, 0x17), 0);
+  EXPECT_EQ(dev.WriteSMBusWord(cmd::kDFSubclass, 0x01, 0x00, kAddr), 772);  // subclasses are bytes
+  EXPECT_EQ(dev.WriteSMBusWord(cmd::kDFSubclass, 0x00, 0xFF, kAddr), 0);
 }
 
 // Calibration commands only in calibration mode; no result and no store while it measures.
