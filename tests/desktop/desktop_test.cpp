@@ -197,6 +197,7 @@ class DesktopTest : public testing::DesktopFixture {
     a->take_button()->click();
     QTRY_COMPARE(QString::fromStdString(f.At("txtTemperature").text()), QString("25.3"));
     QVERIFY(a->position_label()->text().startsWith("Every reference is on the page"));
+    QVERIFY(a->take_button()->isEnabled());  // as Close
     QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
     QVERIFY(W(*w, "imgCalDoneBox")->isVisible());
     auto record = records::OpenStore((dir_ / "records.sqlite").string())->List({}).back();
