@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <csignal>
+#include <set>
+#include <sstream>
 
 #include "platform/virtual_platform.h"
 #include "process.h"
@@ -54,6 +56,14 @@ TEST_F(Cli, CalibrateMakesAMiscalibratedDeviceReadTrue) {
   ASSERT_GT(trace.size(), 50u);
   EXPECT_EQ(trace.back()["seq"], trace.size());
   EXPECT_EQ(trace.back()["method"], "ReadSMBusWord");  // the scan of --verify
+  // A log of the progress gets a line when the step changes, not one for each transfer.
+  std::istringstream log(r.err);
+  std::set<std::string> steps;
+  int n = 0;
+  for (std::string line; std::getline(log, line); ++n)
+    steps.insert(line.substr(line.find(" s  ") + 4));
+  EXPECT_EQ(steps.size(), static_cast<std::size_t>(n));
+  EXPECT_TRUE(steps.count("Calibrate device 15 %: the device is calibrating")) << r.err;
 }
 
 // Nothing is calibrated against a value nobody gave; refusals come before any transfer.
