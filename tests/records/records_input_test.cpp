@@ -282,6 +282,13 @@ TEST_F(RecordInput, StoresKeepTheirSecretsAndTheirPlace) {
   }
 }
 
+// psql's exit status for SQL run on a database, its output sent where `tail` says.
+int Psql(SimFolder& f, const std::string& url, const std::string& sql,
+         const std::string& tail = " >/dev/null") {
+  const std::string file = f.dir.Write("q.sql", sql);
+  return std::system(("psql -XAtq '" + url + "' -f " + file + tail).c_str());
+}
+
 // A station's database user needs no owner's rights once the schema is there.
 TEST(RecordsOnAServer, AStationUserWithoutOwnershipStoresRecords) {
   SimFolder f;
@@ -296,8 +303,7 @@ TEST(RecordsOnAServer, AStationUserWithoutOwnershipStoresRecords) {
       "GRANT SELECT, INSERT, UPDATE ON vx_runs, vx_records TO station; "
       "GRANT SELECT ON vx_schema TO station; "
       "GRANT USAGE ON SEQUENCE vx_runs_id_seq TO station;";
-  const std::string sql = f.dir.Write("grants.sql", grants);
-  ASSERT_EQ(std::system(("psql -q '" + owner + "' -f " + sql + " >/dev/null").c_str()), 0);
+  ASSERT_EQ(Psql(f, owner, grants), 0);
   std::string station = owner.substr(0, owner.find("&user=")) + "&user=station";
   auto r = Process(f.dir.path(), "--records '" + station +
                                      "' --unit NOT-OWNER --fast calibrate "
@@ -311,9 +317,9 @@ TEST(RecordsOnAServer, AStationUserWithoutOwnershipStoresRecords) {
 // A database of its own on the suite's server, with the schema in it.
 std::string FreshDatabase(SimFolder& f, const std::string& name) {
   std::string url = PgUrl();
-  const std::string sql = f.dir.Write(
-      "db.sql", "DROP DATABASE IF EXISTS " + name + " WITH (FORCE); CREATE DATABASE " + name);
-  EXPECT_EQ(std::system(("psql -XAtq '" + url + "' -f " + sql + " >/dev/null").c_str()), 0);
+  EXPECT_EQ(
+      Psql(f, url, "DROP DATABASE IF EXISTS " + name + " WITH (FORCE); CREATE DATABASE " + name),
+      0);
   url.replace(url.find("/vx_records?"), 12, "/" + name + "?");
   records::OpenStore(url);
   return url;
@@ -324,9 +330,7 @@ TEST(RecordsOnAServer, AColumnOfAnotherTypeIsNamed) {
   SimFolder f;
   const std::string url = FreshDatabase(f, "vx_altered");
   records::OpenStore(url)->Add(sim::LineRecord({}, 7));
-  const std::string sql =
-      f.dir.Write("alter.sql", "ALTER TABLE vx_runs ALTER res_cap1 TYPE numeric");
-  ASSERT_EQ(std::system(("psql -XAtq '" + url + "' -f " + sql + " >/dev/null").c_str()), 0);
+  ASSERT_EQ(Psql(f, url, "ALTER TABLE vx_runs ALTER res_cap1 TYPE numeric"), 0);
   auto r = Process(f.dir.path(), "--records '" + url + "' records stats").Wait();
   EXPECT_EQ(r.code, 3);
   EXPECT_TRUE(r.Says("a column is of another type than the schema's (type 1700)")) << r.err;
@@ -337,14 +341,10 @@ TEST(RecordsOnAServer, AColumnOfAnotherTypeIsNamed) {
 TEST(RecordsOnAServer, ALockedTableHoldsARunNoLongerThanItsLimit) {
   SimFolder f;
   const std::string url = FreshDatabase(f, "vx_locked");
-  const auto psql = [&](const std::string& where, const std::string& sql, const char* tail) {
-    const std::string file = f.dir.Write("q.sql", sql);
-    return std::system(("psql -XAtq '" + where + "' -f " + file + tail).c_str());
-  };
-  ASSERT_EQ(
-      psql(url, "BEGIN; LOCK TABLE vx_runs IN ACCESS EXCLUSIVE MODE; SELECT pg_sleep(8); COMMIT;",
-           " >/dev/null 2>&1 &"),
-      0);
+  ASSERT_EQ(Psql(f, url,
+                 "BEGIN; LOCK TABLE vx_runs IN ACCESS EXCLUSIVE MODE; SELECT pg_sleep(8); COMMIT;",
+                 " >/dev/null 2>&1 &"),
+            0);
   const std::string held = f.dir.Write("held.sql",
                                        "SELECT count(*) FROM pg_locks l JOIN pg_class c ON c.oid "
                                        "= l.relation WHERE c.relname = 'vx_runs' AND l.granted "
