@@ -26,6 +26,7 @@ class TempDir {
   std::string path() const { return path_.string(); }
   std::string Write(const std::string& name, const std::string& text) const {
     auto p = path_ / name;
+    std::filesystem::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << text;
     return p.string();
   }

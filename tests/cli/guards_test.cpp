@@ -35,6 +35,10 @@ TEST_F(Guards, ImplausibleReferencesNeverReachThePage) {
   struct Case {
     std::string args, says;
   };
+  const auto share = [&](const std::string& pct) {  // the page's Config.ini sets the share
+    const std::string ini = dir.Write(pct + "/Config.ini", "[Host]\nMaxCorrectionPct=" + pct);
+    return "--config-dir " + std::filesystem::path(ini).parent_path().string();
+  };
   for (const Case& c : std::vector<Case>{
            {"calibrate --voltages 1e3,4160,6240,8360,10455",
             "Capacitor 1 1e3 mV against the reading 2112 mV is a correction of more than 10 %; "
@@ -49,7 +53,10 @@ TEST_F(Guards, ImplausibleReferencesNeverReachThePage) {
             "the other sign (discharge is negative), or 0; -571 to -467 mA fit"},
            {"calibrate --current -1", "a correction of more than 10 %; -571 to -467 mA fit"},
            {"system-voltage --actual 0", "actual system voltage 0 mV is not above 0"},
-           {"--max-correction 1 calibrate --system-voltage 12255", "more than 1 %"}}) {
+           {"--max-correction 1 calibrate --system-voltage 12255", "more than 1 %"},
+           {share("1") + " calibrate --system-voltage 12255", "more than 1 %"},
+           {share("100") + " calibrate --system-voltage 30000", "more than 100 %"},
+           {share("101") + " calibrate --system-voltage 30000", "more than 10 %"}}) {
     Refused(c.args, 2, c.says);
   }
   // Within the share the run goes on, up to both ends of what a refusal says fits.

@@ -84,6 +84,8 @@ TEST_F(RecordInput, RestoreRefusesARecordNoDeviceHolds) {
            {with([](auto& j) { j["after"][0]["bytes"] = "0011"; }),
             "the after-image of subclass 104"},
            {with([](auto& j) { j["address"] = "0x16"; }), "address is not a whole number"},
+           {with([](auto& j) { j["address"] = std::uint64_t{INT64_MAX}; }), "address is out of"},
+           {with([](auto& j) { j["address"] = std::uint64_t{INT64_MAX} + 1; }), "is too large"},
            {"{\"id\": 1", "is not JSON"}}) {
     std::string file = dir.Write("tampered.json", c.file);
     auto r = Run("--fast --sim " + state + " --save-state " + state + " --trace " +
