@@ -158,13 +158,15 @@ TEST_F(RecordInput, QueriesNameWhatIsBrokenAndKeepWhatIsThere) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/no"));
   EXPECT_EQ(ReadFile(csv), "kept\n");
   for (const char* q : {"records list --outcome bogus", "records list --since yesterday",
-                        "records list --since 2026-13-45", "records list --until 2026-02-30"}) {
+                        "records list --since 2026-13-45", "records list --until 2026-02-30",
+                        "records list --until 2026-02-28T24:00"}) {
     auto r = Run(q);
     EXPECT_EQ(r.code, 2) << q;
     EXPECT_FALSE(r.Says("No records.")) << q;
   }
-  EXPECT_EQ(Run("--json records list --since 2026-01-01 --until 2099-12-31T23:59").Json().size(),
-            2u);
+  EXPECT_EQ(
+      Run("--json records list --since 2024-02-29T00:00:00 --until 2099-12-31T23:59").Json().size(),
+      2u);
 }
 
 // A store on a read-only file system (a copy on a line's file server, say) is read as it
