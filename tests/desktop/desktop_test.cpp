@@ -55,6 +55,7 @@ class DesktopTest : public testing::DesktopFixture {
       ++checked;
     }
     QVERIFY(checked > 60);
+    QCOMPARE(w->findChildren<QSpinBox*>().size(), 3);  // both addresses and DVMAC, in the bars
     // On a 1280 x 1024 screen at 96 dpi the window shows the whole page, no scroll bars.
     auto* scroll = w->findChild<QScrollArea*>();
     QTRY_VERIFY(!scroll->verticalScrollBar()->isVisible());
