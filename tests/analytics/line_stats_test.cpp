@@ -206,6 +206,7 @@ TEST(LineReport, OnePageThatNamesTheFlaggedGroupFirst) {
   EXPECT_LT(flag, html.find("<svg"));
   EXPECT_NE(html.find("voltages and current -"), std::string::npos);
   EXPECT_EQ(html.find("<script"), std::string::npos);
+  EXPECT_EQ(html.find("No group calibrates differently"), std::string::npos);
   EXPECT_NE(html.find("&lt;script&gt;"), std::string::npos);
   // A chart per calibrated reading with a series per station, the yield's, and one histogram
   // per reading with its limits where limits were given.
@@ -255,6 +256,7 @@ TEST(LineReport, DaysBeyondAChartsWidthMergeWhole) {
   report.Write(out, "a long line");
   std::smatch m;
   const std::string html = out.str();
+  EXPECT_NE(html.find("No group calibrates differently"), std::string::npos);
   ASSERT_TRUE(std::regex_search(html, m, std::regex("class=\"yield\"[^]*?d=\"([^\"]+)\"")));
   const std::string path = m[1];
   const std::regex point("[ML][0-9.]+ ([0-9.]+)");

@@ -136,7 +136,7 @@ TEST_F(Cli, OutputIsJsonLinesOnlyWithJson) {
   std::string script =
       dir.Write("s.jsonl",
                 "{\"action\":\"scan\"}\n"
-                "{\"action\":\"tick\",\"control\":\"chkSystemVoltage\"}\n"
+                "{\"action\":\"tick\",\"control\":\"chkSystemVoltage\",\"value\":1}\n"
                 "{\"action\":\"type\",\"control\":\"txtActualSystemVoltage\","
                 "\"text\":\"1999\"}\n"
                 "{\"action\":\"click\",\"control\":\"btnCalibrate\"}\n"
