@@ -38,6 +38,8 @@ class DesktopTest : public testing::DesktopFixture {
       QWidget* x = w->renderer()->WidgetFor(c->Key());
       QVERIFY2(x, c->Key().c_str());
       QVERIFY2(x->isVisible(), c->Key().c_str());
+      QCOMPARE(x->font().pointSizeF(), c->font_size);
+      QCOMPARE(x->font().bold(), c->bold);
       auto px = [&](int t) { return w->renderer()->Pixels(t); };
       QCOMPARE(x->geometry(),
                QRect(px(c->rect.left), px(c->rect.top), px(c->rect.width), px(c->rect.height)));

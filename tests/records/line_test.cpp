@@ -40,6 +40,7 @@ TEST(LineStatistics, AStationWhoseMeterReadsHighIsFoundFromTheCommandLine) {
   for (int unit = 0; unit < 12; ++unit) {
     for (int station = 1; station <= 8; ++station) {
       const sim::SimState u = sim::RandomUnit(static_cast<std::uint64_t>(unit * 8 + station));
+      ASSERT_NEAR(u.truth.temperature_C, 25, 10);  // a unit at a bench's temperature
       const std::string state = f.Save("unit.json", u);
       auto r = Process(f.dir.path(), "--records " + db + " --station st" + std::to_string(station) +
                                          " --unit U" + std::to_string(unit) + "-" +
