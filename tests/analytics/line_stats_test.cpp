@@ -98,6 +98,33 @@ TEST(LineStats, AnOffsetDriftIsGivenInDegrees) {
   EXPECT_NEAR(f.difference, 1.0, 0.2);
 }
 
+// What a calibration can make is kept up to its bound and left out just beyond it.
+TEST(LineStats, ValuesAtThePlausibilityBoundsAreKept) {
+  LineStats stats(GroupBy::kStation, {});
+  const std::size_t t = 7, v = 0;
+  ASSERT_TRUE(records::kReadings[t].offset());
+  ASSERT_FALSE(records::kReadings[v].offset());
+  const auto add = [&](std::int64_t id, bool residual, std::size_t i, double value) {
+    records::Summary s;
+    s.id = id;
+    s.time_utc = "2026-03-01T10:00:00.000Z";
+    s.run = "calibrate";
+    s.outcome = "done";
+    (residual ? s.residuals[i] : s.corrections[i]) = value;
+    stats.Add(s);
+  };
+  add(1, true, v, -10000), add(2, false, t, 12.7), add(3, false, v, 2), add(4, false, t, -12.7);
+  EXPECT_TRUE(stats.LeftOut().empty());
+  add(5, true, v, 10000.5), add(6, false, t, 12.75), add(7, false, v, 0);
+  const std::string c = "record 6: its correction of " + std::string(records::kReadings[t].name);
+  EXPECT_EQ(stats.LeftOut(),
+            (std::vector<std::string>{
+                "record 5: its residual of " + std::string(records::kReadings[v].name) +
+                    " is beyond 10000; left out of the statistics",
+                c + " is beyond 12.7 degrees; left out of the statistics",
+                "record 7: its correction of " + std::string(records::kReadings[v].name) +
+                    " is not a ratio of 0 to 2; left out of the statistics"}));
+}
 TEST(LineStats, FiguresPerGroupAreTheRecords) {
   Limits limits;
   limits.max_residual["Capacitor 1"] = 3;

@@ -56,11 +56,22 @@ TEST_F(Guards, ImplausibleReferencesNeverReachThePage) {
            {"--max-correction 1 calibrate --system-voltage 12255", "more than 1 %"},
            {share("1") + " calibrate --system-voltage 12255", "more than 1 %"},
            {share("100") + " calibrate --system-voltage 30000", "more than 100 %"},
-           {share("101") + " calibrate --system-voltage 30000", "more than 10 %"}}) {
+           {share("101") + " calibrate --system-voltage 30000", "more than 10 %"},
+           {"--max-correction 25 calibrate --voltages 2641,4160,6240,8360,10455",
+            "2641 mV against the reading 2112 mV is a correction of more than 25 %; 1584 to 2640 "
+            "mV fit"}}) {
     Refused(c.args, 2, c.says);
   }
   // Within the share the run goes on, up to both ends of what a refusal says fits.
-  EXPECT_EQ(Run("--max-correction 30 calibrate --voltages 2500,4160,6240,8360,10455").code, 0);
+  const std::string uncalibrated = ReadFile(state);
+  for (const char* at_an_end : {"1584", "2640"}) {
+    std::ofstream(state) << uncalibrated;
+    EXPECT_EQ(Run("--max-correction 25 calibrate --voltages " + std::string(at_an_end) +
+                  ",4160,6240,8360,10455")
+                  .code,
+              0)
+        << at_an_end;
+  }
   EXPECT_EQ(Run("calibrate --temperature 35.4").code, 0);
   // A unit whose gain is garbage (the system reads 1 mV at 4000 mV): refused, naming the way
   // on; gone on with --trust-references, which the record keeps.
@@ -76,7 +87,7 @@ TEST_F(Guards, ImplausibleReferencesNeverReachThePage) {
       trusted.Says("references trusted: actual system voltage 4000 mV against the "
                    "reading 1 mV"))
       << trusted.err;
-  EXPECT_TRUE(Process(dir.path(), "records show 3").Wait().Says("references trusted"));
+  EXPECT_TRUE(Process(dir.path(), "records show 4").Wait().Says("references trusted"));
 }
 
 // A script's run uses only references the script typed; the meter needs someone at the probes.

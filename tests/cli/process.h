@@ -68,9 +68,20 @@ class Process {
     }
   }
   pid_t pid() const { return pid_; }
+  const std::string& err_file() const { return err_; }
+  // Whether the process ends within `limit`; Wait() then collects it.
+  bool EndsWithin(std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!reaped_ && std::chrono::steady_clock::now() < end) {
+      reaped_ = waitpid(pid_, &status_, WNOHANG) == pid_;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return reaped_;
+  }
   Result Wait() {
-    int status = 0;
-    waitpid(pid_, &status, 0);
+    if (!reaped_) waitpid(pid_, &status_, 0);
+    reaped_ = true;
+    const int status = status_;
     Result r;
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     r.out = ReadFile(out_);
@@ -81,6 +92,8 @@ class Process {
  private:
   static inline int counter_ = 0;
   pid_t pid_ = -1;
+  int status_ = 0;
+  bool reaped_ = false;
   std::string out_, err_;
 };
 

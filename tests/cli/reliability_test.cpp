@@ -163,6 +163,32 @@ TEST_F(Reliability, AFixtureThatNeverEndsIsKilled) {
   EXPECT_NE(std::system(("pgrep -f '^[s]" + sleep.substr(1) + "$' >/dev/null").c_str()), 0);
 }
 
+// At a terminal the run waits for Enter before each reference the meter reads, and a signal
+// ends that wait too.
+TEST_F(Reliability, TheProbePromptWaitsForEnterOrASignal) {
+  sim::SimMeter dmm;
+  dmm.SetReadings([] { return 12.255; });
+  const int pty = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(pty, 0);
+  ASSERT_EQ(grantpt(pty) | unlockpt(pty), 0);
+  const std::string terminal = ptsname(pty);
+  const std::string flow =
+      "--fast --sim " + state + " --meter " + dmm.Address() + " calibrate --system-voltage meter";
+  Process asked(dir.path(), flow, "", terminal);
+  ASSERT_TRUE(WaitForLine(asked.err_file(), "then press Enter"));
+  EXPECT_FALSE(asked.EndsWithin(std::chrono::milliseconds(300))) << "did not wait for Enter";
+  ASSERT_EQ(write(pty, "\n", 1), 1);
+  const Result done = asked.Wait();
+  EXPECT_EQ(done.code, 0) << done.err;
+  Process stopped(dir.path(), flow, "", terminal);
+  ASSERT_TRUE(WaitForLine(stopped.err_file(), "then press Enter"));
+  kill(stopped.pid(), SIGINT);
+  EXPECT_TRUE(stopped.EndsWithin(std::chrono::milliseconds(1000)));
+  EXPECT_EQ(write(pty, "\n", 1), 1);  // frees a program that missed the signal
+  EXPECT_EQ(stopped.Wait().code, 130);
+  close(pty);
+}
+
 // Programs queued on one simulator state file take turns on the file, not on its inode: each
 // sees what the one before saved, and no calibration is lost.
 TEST_F(Reliability, ProgramsOnOneStateFileTakeTurns) {

@@ -58,11 +58,12 @@ TEST_F(ConfigIniTest, PlatformSectionNameComesFromThePlatformSetting) {
 }
 
 // The data flash delays follow the row times and sizes unless the file names them; a smaller
-// erase row or a zero program row gives erase row x 6; huge row times do not overflow.
+// erase row or a zero program row gives erase row x 6; huge row times do not overflow. Names are
+// matched whatever their case.
 TEST_F(ConfigIniTest, DerivedDelays) {
   const std::tuple<const char*, std::int32_t, std::int32_t> kCases[] = {
       {"[800_1_02]\nGGModeDFDelay=500\n", 500, 66},
-      {"[P8030]\nDF_ERASEROW_SZ=16\n", 60, 30},
+      {"[p8030]\ndf_eraserow_sz=16\n", 60, 30},
       {"[P8030]\nDF_PROGROW_SZ=0\n", 60, 30},
       {"[P8030]\nDF_ERASEROW=2147483647\nDF_PROGROW=2147483647\n", INT32_MAX, INT32_MAX / 2}};
   for (auto [text, gg_mode, sbs_write] : kCases) {

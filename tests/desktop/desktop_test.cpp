@@ -32,7 +32,7 @@ class DesktopTest : public testing::DesktopFixture {
     QVERIFY2(w->Said().contains("DVMAC = 70000 does not fit 16 bits; its default 0 is used"),
              qPrintable(w->Said()));
     FormModel& f = w->cal()->Form();
-    int checked = 0;
+    int checked = 0, wrapped = 0;
     for (const auto& c : f.controls()) {
       if (c->kind == Kind::kTimer || !f.EffectiveVisible(*c)) continue;
       QWidget* x = w->renderer()->WidgetFor(c->Key());
@@ -50,13 +50,22 @@ class DesktopTest : public testing::DesktopFixture {
       if (c->kind == Kind::kFrame && c->border && !text.isEmpty())
         QVERIFY2(qobject_cast<QGroupBox*>(x), c->Key().c_str());
       if (auto* g = qobject_cast<QGroupBox*>(x)) QCOMPARE(g->title(), text);
-      if (auto* b = qobject_cast<QPushButton*>(x)) QCOMPARE(b->text().replace('\n', ' '), text);
+      if (auto* b = qobject_cast<QPushButton*>(x)) {
+        QCOMPARE(QString(b->text()).replace('\n', ' '), text);
+        for (QString line : b->text().split('\n')) {  // a caption wraps between words to fit
+          QVERIFY2(!line.contains(' ') || QFontMetrics(b->font()).horizontalAdvance(
+                                              line.remove('&')) <= b->width() - 8,
+                   qPrintable(line));
+        }
+        wrapped += b->text().contains('\n');
+      }
       if (c->kind == Kind::kCheckBox) {
         QCOMPARE(x->findChild<QLabel*>("caption")->text(), text);
       }
       ++checked;
     }
     QVERIFY(checked > 60);
+    QVERIFY(wrapped > 0);
     QCOMPARE(w->findChildren<QSpinBox*>().size(), 3);  // both addresses and DVMAC, in the bars
     // On a 1280 x 1024 screen at 96 dpi the window shows the whole page, no scroll bars.
     auto* scroll = w->findChild<QScrollArea*>();

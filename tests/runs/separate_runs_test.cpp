@@ -120,6 +120,30 @@ TEST_F(CalibrationModeRuns, RunTimeFailuresAreTrapped) {
   }
 }
 
+// A stop inside either routine leaves calibration mode; once the pack voltage routine has
+// switched the FETs on, it switches them off again: only a finished run leaves them on.
+TEST_F(CalibrationModeRuns, AStopInTheRoutineLeavesTheModeAndTheFetsOff) {
+  for (const auto& r : runs_) {
+    Again();
+    const bool pack = r.click == &btnCalPackVolt_Click;
+    bool stopped = false;
+    dev().on_transfer = [&](const sim::Transfer& t) {
+      const bool inside = dev().InCalibrationMode() && (!pack || dev().state().fets_on);
+      if (inside && !stopped && t.method == AdapterMethod::kDelay) {
+        stopped = true;
+        throw Interrupted();
+      }
+    };
+    r.click(*cal);
+    dev().on_transfer = nullptr;
+    ASSERT_TRUE(stopped);
+    EXPECT_FALSE(dev().state().fets_on);
+    EXPECT_FALSE(dev().InCalibrationMode());
+    EXPECT_FALSE(At(r.done).visible());
+    ExpectIdlePanel();
+  }
+}
+
 class SoftwareBoardOffset : public RunTest {};
 
 TEST_F(SoftwareBoardOffset, TakesItsCountFromTheTypedSeconds) {
