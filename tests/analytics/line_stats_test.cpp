@@ -98,6 +98,30 @@ TEST(LineStats, AnOffsetDriftIsGivenInDegrees) {
   EXPECT_NEAR(f.difference, 1.0, 0.2);
 }
 
+// A meter's chart takes the mean of the readings it gave one unit; one reading alone is that
+// reading's own chart, not the meter's.
+TEST(LineStats, OneReadingAUnitIsNoMetersChart) {
+  LineStats stats(GroupBy::kStation, {});
+  sim::Random rnd(12, 0);
+  const std::size_t v = 5;
+  ASSERT_FALSE(records::kReadings[v].offset());
+  for (std::int64_t i = 0; i < 1600; ++i) {
+    records::Summary s;
+    s.id = i + 1;
+    s.time_utc = "2026-03-01T10:00:00.000Z";
+    s.run = "calibrate";
+    s.outcome = "done";
+    s.station = "st" + std::to_string(i % 8 + 1);
+    s.corrections[v] = 1 + rnd.Normal(0.001) + (s.station == "st3" && i >= 800 ? 0.01 : 0);
+    stats.Add(s);
+  }
+  ASSERT_FALSE(stats.Flags().empty());
+  for (const Flag& f : stats.Flags()) {
+    EXPECT_EQ(f.group, "st3");
+    EXPECT_EQ(f.reading, records::kReadings[v].name);
+  }
+}
+
 // What a calibration can make is kept up to its bound and left out just beyond it.
 TEST(LineStats, ValuesAtThePlausibilityBoundsAreKept) {
   LineStats stats(GroupBy::kStation, {});
@@ -196,6 +220,10 @@ TEST(SvgChart, ValuesSitWhereTheyBelong) {
       LineChart("chart", "r", "t", "mV", {"a", "b"}, {{"g", {0.0, 10.0}, false}}, {{5, "mark"}});
   EXPECT_NE(chart.find("d=\"M64.0 217.3L764.0 38.7\""), std::string::npos) << chart;
   EXPECT_NE(chart.find("y1=\"128.0\" y2=\"128.0\""), std::string::npos) << chart;
+  // A spread however small is drawn across the chart's height, as a wide one is.
+  const std::string tiny =
+      LineChart("chart", "r", "t", "mV", {"a", "b"}, {{"g", {0.0, 1e-9}, false}}, {});
+  EXPECT_NE(tiny.find("d=\"M64.0 217.3L764.0 38.7\""), std::string::npos) << tiny;
   // One day's value is a dot, and the ticks of a flat series differ from each other.
   const std::string day = LineChart("chart", "r", "t", "%", {"d"}, {{"g", {100.0}, false}}, {});
   EXPECT_NE(day.find("<circle class=\"point\" cx=\"414.0\" cy=\"128.0\""), std::string::npos)
@@ -203,7 +231,7 @@ TEST(SvgChart, ValuesSitWhereTheyBelong) {
   for (const char* tick : {">98.9<", ">99.4<", ">100.0<", ">100.6<", ">101.1<"})
     EXPECT_NE(day.find(tick), std::string::npos) << tick << day;
   const std::string bars = Histogram("r", "t", {{-2, 1}, {1, 3}}, 0.5, 1.0);
-  EXPECT_NE(bars.find("x=\"164.0\" y=\"121.3\""), std::string::npos) << bars;
+  EXPECT_NE(bars.find("x=\"164.0\" y=\"121.3\" width=\"99.0\""), std::string::npos) << bars;
   EXPECT_NE(bars.find("x=\"464.0\" y=\"28.0\""), std::string::npos) << bars;
   EXPECT_NE(bars.find("x1=\"164.0\" x2=\"164.0\""), std::string::npos) << bars;
   EXPECT_NE(bars.find("x1=\"564.0\" x2=\"564.0\""), std::string::npos) << bars;

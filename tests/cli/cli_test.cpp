@@ -112,6 +112,10 @@ TEST_F(Cli, ExitCodesTellTheTruth) {
   EXPECT_TRUE(sysv.Says("System voltage calibration not done"));
   EXPECT_FALSE(sysv.Says(" done:"));
   EXPECT_TRUE(sysv.Says("CalSystemVoltage returned ")) << sysv.out;
+  auto count = Run("--json --fast --sim " + Path("df.json") + " capacitors");
+  EXPECT_EQ(count.code, 1);  // the page's fallback of 5 is no count of the device
+  ASSERT_FALSE(count.Json().empty()) << count.out;
+  EXPECT_TRUE(count.Json().back()["count"].is_null()) << count.out;
   sysv = Run("--fast --sim " + state + " system-voltage --actual 12255");
   EXPECT_EQ(sysv.code, 0) << sysv.err;
   EXPECT_FALSE(sysv.Says("returned")) << sysv.out;

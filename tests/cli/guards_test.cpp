@@ -62,6 +62,9 @@ TEST_F(Guards, ImplausibleReferencesNeverReachThePage) {
             "mV fit"}}) {
     Refused(c.args, 2, c.says);
   }
+  for (const char* pct : {"1", "100"})
+    EXPECT_FALSE(Run(share(pct) + " config").Says("outside 1 to 100")) << pct;
+  EXPECT_TRUE(Run(share("101") + " config").Says("MaxCorrectionPct = 101 is outside 1 to 100"));
   // Within the share the run goes on, up to both ends of what a refusal says fits.
   const std::string uncalibrated = ReadFile(state);
   for (const char* at_an_end : {"1584", "2640"}) {

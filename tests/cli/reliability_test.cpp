@@ -208,6 +208,9 @@ TEST_F(Reliability, ProgramsOnOneStateFileTakeTurns) {
   // A stop while waiting for the device ends the wait.
   Process holder(dir.path(), sim + " calibrate --temperature 25");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(Run("--wait-bus 0 --fast --sim " + state + " read")
+                  .Says("is in use by vx58420cal (pid " + std::to_string(holder.pid()) + ")"));
   Process queued(dir.path(), "--wait-bus 20 --fast --sim " + state + " read");
   Result r;
   EXPECT_LT(SignalAndTime(queued, SIGINT, std::chrono::milliseconds(500), r), 1.0);

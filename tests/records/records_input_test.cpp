@@ -5,6 +5,8 @@
 
 #include <csignal>
 #include <filesystem>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "bench/sim_line.h"
@@ -146,6 +148,11 @@ TEST_F(RecordInput, QueriesNameWhatIsBrokenAndKeepWhatIsThere) {
   EXPECT_NE(list.out.find("    3  "), std::string::npos);
   auto to_stdout = Run("records export --csv -");
   EXPECT_EQ(std::count(to_stdout.out.begin(), to_stdout.out.end(), '\n'), 3);  // header, 1, 3
+  std::istringstream rows(to_stdout.out);
+  std::set<long> cells;  // every row lines up with the header
+  for (std::string row; std::getline(rows, row);)
+    cells.insert(std::count(row.begin(), row.end(), ','));
+  EXPECT_EQ(cells.size(), 1u) << to_stdout.out;
 
   const std::string csv = dir.Write("runs.csv", "kept\n");
   const std::string none = dir.path() + "/no/such.sqlite";
