@@ -57,7 +57,8 @@ struct BoxAnswerer {
   }
 };
 
-// Each test program runs in a folder of its own (ctest runs them side by side), in a
+// Each test program runs in a folder of its own (ctest runs them side by side, and two trees may
+// run the same program at once; a killed run's leftovers are not the next one's), in a
 // decimal-comma locale, with a miscalibrated five-capacitor unit in mis.json.
 class DesktopFixture : public QObject {
  protected:
@@ -67,7 +68,8 @@ class DesktopFixture : public QObject {
     // QApplication hands to the C library): the page's numbers must not follow it.
     QVERIFY2(std::string(setlocale(LC_NUMERIC, nullptr)).rfind("de_DE", 0) == 0,
              "de_DE.UTF-8 is missing: scripts/install-deps.sh generates it");
-    dir_ = std::filesystem::temp_directory_path() / folder;
+    dir_ = std::filesystem::temp_directory_path() /
+           (folder + ("-" + std::to_string(QCoreApplication::applicationPid())));
     std::filesystem::create_directories(dir_);
     std::ofstream(dir_ / "Config.ini") << "";
     sim::SimState s = sim::MiscalibratedState(5);
