@@ -84,9 +84,8 @@ TEST_F(Cli, RefusalsNameTheProblemAndSendNothing) {
            {"--config-dir /nonexistent config", "/nonexistent does not exist"},
            {"bus read-word", "read-word needs a command code"},
            {"bus write-block 0x78 300", "outside 0 to 255"}}) {
-    auto r = Run("--fast --sim " + state + " --trace " + Path("t.jsonl") + " " + c.args);
-    EXPECT_EQ(r.code, 2) << c.args;
-    EXPECT_TRUE(r.Says(c.says)) << c.args << ": " << r.err << r.out;
+    EXPECT_TRUE(Ended(Run("--fast --sim " + state + " --trace " + Path("t.jsonl") + " " + c.args),
+                      2, c.says));
     for (auto& t : JsonLines(Path("t.jsonl")))  // reads only (a subclass select reads too)
       EXPECT_TRUE(t["method"].get<std::string>().rfind("Read", 0) == 0 || t["cmd"] == 0x77) << t;
   }
@@ -98,18 +97,15 @@ TEST_F(Cli, RefusalsNameTheProblemAndSendNothing) {
 
 TEST_F(Cli, ExitCodesTellTheTruth) {
   auto dead = Run("--fast --address 0x0C read");  // nobody answers there
-  EXPECT_EQ(dead.code, 4);
-  EXPECT_TRUE(dead.Says("does not answer")) << dead.err;
+  EXPECT_TRUE(Ended(dead, 4, "does not answer"));
   sim::SimState s = sim::DefaultState(5);
   s.faults = {{0, 0x5A, "", 772, 0, 0}};  // the system voltage read fails
   std::string failing = Save("failing.json", s);
   auto read = Run("--fast --sim " + failing + " read");
-  EXPECT_EQ(read.code, 1);
-  EXPECT_TRUE(read.Says("Err_Rd"));
+  EXPECT_TRUE(Ended(read, 1, "Err_Rd"));
   s.faults = {{0, 0x78, "ReadSMBusBlock_", 772, 0, 0}};  // the data flash read fails
   auto sysv = Run("--fast --sim " + Save("df.json", s) + " system-voltage --actual 12255");
-  EXPECT_EQ(sysv.code, 1);
-  EXPECT_TRUE(sysv.Says("System voltage calibration not done"));
+  EXPECT_TRUE(Ended(sysv, 1, "System voltage calibration not done"));
   EXPECT_FALSE(sysv.Says(" done:"));
   EXPECT_TRUE(sysv.Says("CalSystemVoltage returned ")) << sysv.out;
   auto count = Run("--json --fast --sim " + Path("df.json") + " capacitors");
@@ -120,8 +116,7 @@ TEST_F(Cli, ExitCodesTellTheTruth) {
   EXPECT_EQ(sysv.code, 0) << sysv.err;
   EXPECT_FALSE(sysv.Says("returned")) << sysv.out;
   auto pack = Run("--fast --sim " + state + " pack-voltage");
-  EXPECT_EQ(pack.code, 1);
-  EXPECT_TRUE(pack.Says("--yes answers it"));
+  EXPECT_TRUE(Ended(pack, 1, "--yes answers it"));
   EXPECT_TRUE(pack.Says("Pack voltage calibration not done."));
   auto board = Run("--json --fast --sim " + state +
                    " board-offset --software --seconds 1 --overwrite-stack-gain --yes");
@@ -173,9 +168,7 @@ TEST_F(Cli, StateFilesAndTheSimulatorAsATestBench) {
   auto printed = Run("--sim " + state + " sim-state");
   EXPECT_EQ(sim::ToJson(sim::FromJson(printed.out)), ReadFile(state));
   std::string typo = dir.Write("typo.json", "{\"truth\": {\"sytem_mV\": 1}}");
-  auto bad = Run("--sim " + typo + " read");
-  EXPECT_EQ(bad.code, 3);
-  EXPECT_TRUE(bad.Says(typo + ": truth.sytem_mV is not a field")) << bad.err;
+  EXPECT_TRUE(Ended(Run("--sim " + typo + " read"), 3, typo + ": truth.sytem_mV is not a field"));
 }
 
 TEST_F(Cli, BusSequencesRunInOrderAtOneAddress) {
@@ -191,10 +184,9 @@ TEST_F(Cli, BusSequencesRunInOrderAtOneAddress) {
   EXPECT_EQ(block[0], 1);
   EXPECT_EQ(block[8], 0x28);  // bytes beyond the two written stay
   // Without --yes and nobody to ask: nothing is sent.
-  auto asked = Run("--sim " + state + " --save-state " + state + " --trace " + Path("t.jsonl") +
-                   " bus write-word 0x77 104 write-block 0x78 9 9");
-  EXPECT_EQ(asked.code, 1);
-  EXPECT_TRUE(asked.Says("nothing was sent")) << asked.err;
+  EXPECT_TRUE(Ended(Run("--sim " + state + " --save-state " + state + " --trace " +
+                        Path("t.jsonl") + " bus write-word 0x77 104 write-block 0x78 9 9"),
+                    1, "nothing was sent"));
   EXPECT_EQ(sim::LoadStateFile(state).dataflash.at(104), block);
   auto fail = Run("--json --fast bus read-block 0x78 read-word 0x09");
   EXPECT_EQ(fail.code, 1);  // no subclass selected: the sequence stops there
@@ -233,8 +225,7 @@ TEST_F(Cli, ASignalInCalibrationModeLeavesTheDeviceSafe) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   kill(run.pid(), SIGTERM);
   Result r = run.Wait();
-  EXPECT_EQ(r.code, 130) << r.err;
-  EXPECT_TRUE(r.Says("interrupted by SIGINT")) << r.err;
+  EXPECT_TRUE(Ended(r, 130, "interrupted by SIGINT"));
   EXPECT_TRUE(r.Says("further signal")) << r.err;
   const auto t = JsonLines(trace);
   auto last = std::find_if(t.rbegin(), t.rend(), [](const auto& x) {

@@ -133,8 +133,7 @@ TEST_F(Guards, TheSoftwareBoardOffsetOnlyKnowingly) {
   Refused("board-offset --hardware --seconds 3 --yes", 2, "--hardware excludes --seconds");
   auto r = Run("--trace " + Path("bo.jsonl") +
                " board-offset --software --seconds 3 --overwrite-stack-gain --yes");
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_TRUE(r.Says("calibrate the stack voltage again now"));
+  EXPECT_TRUE(Ended(r, 0, "calibrate the stack voltage again now"));
   // The time as typed, and its samples: 3 s give 6 a phase, two phases.
   EXPECT_TRUE(r.Says("Please wait at least 3 seconds after clicking the OK button.")) << r.out;
   int samples = 0;
@@ -204,9 +203,8 @@ TEST_F(Guards, WordsForANewUser) {
   // Register access alone is not the device: a stack voltage it cannot read is no answer.
   const std::string deaf =
       dir.Write("deaf.json", R"({"faults": [{"command": 9, "method": "ReadSMBusWord_"}]})");
-  auto none = Process(dir.path(), "--fast --sim " + deaf + " probe").Wait();
-  EXPECT_EQ(none.code, 4) << none.out;
-  EXPECT_TRUE(none.Says("nothing answers at 7-bit address 0x0B")) << none.err;
+  EXPECT_TRUE(Ended(Process(dir.path(), "--fast --sim " + deaf + " probe").Wait(), 4,
+                    "nothing answers at 7-bit address 0x0B"));
 }
 
 }  // namespace vx::testing

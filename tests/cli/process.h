@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +34,14 @@ struct Result {
     return out.find(text) != std::string::npos || err.find(text) != std::string::npos;
   }
 };
+
+// The process ended with `code` and said `says`; otherwise all it did say.
+inline ::testing::AssertionResult Ended(const Result& r, int code, const std::string& says) {
+  if (r.code == code && r.Says(says)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "exit " << r.code << ", not " << code << " with \"" << says << "\":\n"
+         << r.out << r.err;
+}
 
 inline std::string ReadFile(const std::string& path) {
   std::stringstream ss;

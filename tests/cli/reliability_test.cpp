@@ -54,9 +54,7 @@ TEST_F(Reliability, ASilentMeterEndsAtItsLimitOrOnASignal) {
   const std::string flow = "--fast --sim " + state + " --meter " + dmm.Address() +
                            " calibrate --yes --system-voltage meter";
   auto t = Clock::now();
-  auto limit = Run("--meter-timeout 1 " + flow);
-  EXPECT_EQ(limit.code, 4);
-  EXPECT_TRUE(limit.Says("no answer from the meter")) << limit.err;
+  EXPECT_TRUE(Ended(Run("--meter-timeout 1 " + flow), 4, "no answer from the meter"));
   EXPECT_LT(Since(t), 3.0);
   Process waiting(dir.path(), flow);
   Result r;
@@ -67,10 +65,9 @@ TEST_F(Reliability, ASilentMeterEndsAtItsLimitOrOnASignal) {
   fading.SetReadings([] { return 12.255; });
   fading.FallSilentAfter(3);
   t = Clock::now();
-  auto faded = Run("--fast --sim " + state + " --meter " + fading.Address() +
-                   " --meter-timeout 1 calibrate --yes --system-voltage meter");
-  EXPECT_EQ(faded.code, 4);
-  EXPECT_TRUE(faded.Says("the meter gave no reading for 1 s")) << faded.err;
+  EXPECT_TRUE(Ended(Run("--fast --sim " + state + " --meter " + fading.Address() +
+                        " --meter-timeout 1 calibrate --yes --system-voltage meter"),
+                    4, "the meter gave no reading for 1 s"));
   EXPECT_LT(Since(t), 4.0);
 }
 
@@ -80,15 +77,13 @@ TEST_F(Reliability, ASilentDatabaseKeepsTheRecordInAFile) {
   auto t = Clock::now();
   auto r = Run("--records " + where + " --records-timeout 1 --fast --sim " + state +
                " calibrate --temperature 25");
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_TRUE(r.Says("did not answer within 1 s")) << r.err;
+  EXPECT_TRUE(Ended(r, 0, "did not answer within 1 s"));
   EXPECT_TRUE(r.Says("it was written to " + dir.path() + "/vx58420/unstored-record-"));
   EXPECT_LT(Since(t), 4.0);
   Process waiting(dir.path(),
                   "--records " + where + " --fast --sim " + state + " calibrate --temperature 25");
   EXPECT_LT(SignalAndTime(waiting, SIGTERM, std::chrono::milliseconds(500), r), 1.0);
-  EXPECT_EQ(r.code, 130) << r.err;
-  EXPECT_TRUE(r.Says("it was written to")) << r.err;
+  EXPECT_TRUE(Ended(r, 130, "it was written to"));
   EXPECT_FALSE(r.Says("further signal")) << r.err;  // one signal, none further
 }
 
@@ -105,15 +100,13 @@ TEST_F(Reliability, AStationThatKeepsTheTurnToWriteHoldsNobody) {
   ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &fl), 0);
   auto t = Clock::now();
   auto r = Run("--records-timeout 1 " + run + " --temperature 25");
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_TRUE(r.Says("another station did not finish writing within 1 s")) << r.err;
+  EXPECT_TRUE(Ended(r, 0, "another station did not finish writing within 1 s"));
   EXPECT_TRUE(r.Says("it was written to")) << r.err;
   EXPECT_GT(Since(t), 0.9);
   EXPECT_LT(Since(t), 4.0);
   Process waiting(dir.path(), run + " --temperature 25");
   EXPECT_LT(SignalAndTime(waiting, SIGINT, std::chrono::milliseconds(500), r), 1.0);
-  EXPECT_EQ(r.code, 130) << r.err;
-  EXPECT_TRUE(r.Says("stopped while another station was writing")) << r.err;
+  EXPECT_TRUE(Ended(r, 130, "stopped while another station was writing"));
   Process after(dir.path(), run + " --temperature 25");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   ::close(fd);  // the turn comes as the other station ends
@@ -137,9 +130,8 @@ TEST_F(Reliability, AnOutputThatFailsStopsTheRunSafely) {
   for (const auto& line : JsonLines(Path("t.jsonl")))
     EXPECT_TRUE(line.contains("status")) << line;  // every line whole
   EXPECT_FALSE(sim::LoadStateFile(state).fets_on);
-  auto full = Run("--fast --sim " + state + " --trace /dev/full calibrate --temperature 25");
-  EXPECT_EQ(full.code, 3);
-  EXPECT_TRUE(full.Says("the trace /dev/full could not be written")) << full.err;
+  EXPECT_TRUE(Ended(Run("--fast --sim " + state + " --trace /dev/full calibrate --temperature 25"),
+                    3, "the trace /dev/full could not be written"));
 }
 
 TEST_F(Reliability, AFixtureThatNeverEndsIsKilled) {
@@ -152,9 +144,8 @@ TEST_F(Reliability, AFixtureThatNeverEndsIsKilled) {
   const std::string flow = "--fast --sim " + state + " --meter " + dmm.Address() + " --fixture " +
                            fixture + " calibrate --system-voltage meter";
   auto t = Clock::now();
-  auto limit = Run("--fixture-timeout 1 " + flow);
-  EXPECT_EQ(limit.code, 4);
-  EXPECT_TRUE(limit.Says("did not end within 1 s and was killed")) << limit.err;
+  EXPECT_TRUE(
+      Ended(Run("--fixture-timeout 1 " + flow), 4, "did not end within 1 s and was killed"));
   EXPECT_LT(Since(t), 4.0);
   Process waiting(dir.path(), flow);
   Result r;
@@ -224,9 +215,8 @@ TEST_F(Reliability, ProgramsOnOneStateFileTakeTurns) {
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(std::filesystem::status(state).permissions(), std::filesystem::perms(0640));
   chmod(state.c_str(), 0444);
-  auto read_only = Run("--fast --sim " + state + " --save-state " + state + " read");
-  EXPECT_EQ(read_only.code, 3);
-  EXPECT_TRUE(read_only.Says("is read-only")) << read_only.err;
+  EXPECT_TRUE(
+      Ended(Run("--fast --sim " + state + " --save-state " + state + " read"), 3, "is read-only"));
 }
 
 // Nothing that is no regular file holds the program: pipes as state, settings or script.
@@ -234,8 +224,7 @@ TEST_F(Reliability, PipesDoNotHoldTheProgram) {
   const std::string fifo = Path("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   auto sim = Run("--fast --sim " + fifo + " read");
-  EXPECT_EQ(sim.code, 3);
-  EXPECT_TRUE(sim.Says("is not a regular file")) << sim.err;
+  EXPECT_TRUE(Ended(sim, 3, "is not a regular file"));
   std::filesystem::create_directories(Path("conf"));
   ASSERT_EQ(mkfifo(Path("conf/Config.ini").c_str(), 0600), 0);
   EXPECT_EQ(Run("--fast --config-dir " + Path("conf") + " --sim " + state + " read").code, 0);

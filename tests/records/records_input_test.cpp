@@ -92,8 +92,7 @@ TEST_F(RecordInput, RestoreRefusesARecordNoDeviceHolds) {
     std::string file = dir.Write("tampered.json", c.file);
     auto r = Run("--fast --sim " + state + " --save-state " + state + " --trace " +
                  Path("t.jsonl") + " restore --yes " + file);
-    EXPECT_EQ(r.code, 1) << c.says;
-    EXPECT_TRUE(r.Says(c.says)) << c.says << ": " << r.err;
+    EXPECT_TRUE(Ended(r, 1, c.says));
     EXPECT_FALSE(r.Says("json.exception")) << r.err;
     EXPECT_TRUE(WritesNothing(Path("t.jsonl"))) << c.says;
   }
@@ -112,15 +111,12 @@ TEST_F(RecordInput, DeepNestingIsRefusedWhereverItComesFrom) {
   for (const std::string& q :
        {"--fast --sim " + state + " restore --yes " + file, "records import " + file}) {
     auto r = Run(q);
-    EXPECT_EQ(r.code, 1) << q;
-    EXPECT_TRUE(r.Says("deep.json: not a run record: it is nested deeper than 32 levels")) << r.err;
+    EXPECT_TRUE(Ended(r, 1, "deep.json: not a run record: it is nested deeper than 32 levels"));
   }
   ASSERT_TRUE(Sql(db, "UPDATE vx_records SET record = '" + text + "' WHERE id = 1"));
   for (const std::string& q :
        {std::string("records show 1"), "--fast --sim " + state + " restore --yes 1"}) {
-    auto r = Run(q);
-    EXPECT_EQ(r.code, 3) << q;
-    EXPECT_TRUE(r.Says("record 1 is damaged: not a run record: it is nested deeper")) << r.err;
+    EXPECT_TRUE(Ended(Run(q), 3, "record 1 is damaged: not a run record: it is nested deeper"));
   }
   const std::string line =
       "{\"action\":\"type\",\"control\":\"x\",\"text\":\"1\",\"a\":" + deep + "}";
@@ -159,8 +155,7 @@ TEST_F(RecordInput, QueriesNameWhatIsBrokenAndKeepWhatIsThere) {
   for (const std::string& q :
        std::vector<std::string>{"records list", "records show 1", "records export --csv " + csv}) {
     auto r = Process(dir.path(), "--records " + none + " " + q).Wait();
-    EXPECT_EQ(r.code, 3) << q;
-    EXPECT_TRUE(r.Says("does not exist")) << q << r.err;
+    EXPECT_TRUE(Ended(r, 3, "does not exist"));
   }
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/no"));
   EXPECT_EQ(ReadFile(csv), "kept\n");
@@ -208,9 +203,8 @@ TEST_F(RecordInput, LabelsAndCellsAreCleanWhereverTheyGo) {
   for (const std::string& bad : std::vector<std::string>{"--station \"$(printf 'a\\nb')\"",
                                                          "--operator \"$(printf 'x\\033[31m')\"",
                                                          "--unit " + std::string(65, 'u')}) {
-    auto r = Run(bad + " --fast --sim " + state + " read");
-    EXPECT_EQ(r.code, 2) << bad;
-    EXPECT_TRUE(r.Says("(a label: at most 64 characters, no control characters)")) << bad;
+    EXPECT_TRUE(Ended(Run(bad + " --fast --sim " + state + " read"), 2,
+                      "(a label: at most 64 characters, no control characters)"));
   }
   // Records that another program wrote as they stand.
   records::RunRecord planted = records::OpenStore(db)->List({}).back();
@@ -230,10 +224,9 @@ TEST_F(RecordInput, LabelsAndCellsAreCleanWhereverTheyGo) {
   EXPECT_EQ(records::ValidUtf8("\xED\x9F\xBF\xED\xA0\x80"),  // the last before a surrogate
             "\xED\x9F\xBF\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
   // What a program would not have stored does not come in through an import either.
-  auto imported =
-      Run("records import " + dir.Write("planted.json", DumpJson(records::ToJson(planted))));
-  EXPECT_EQ(imported.code, 1);
-  EXPECT_TRUE(imported.Says("its operator label holds a control character")) << imported.err;
+  EXPECT_TRUE(
+      Ended(Run("records import " + dir.Write("planted.json", DumpJson(records::ToJson(planted)))),
+            1, "its operator label holds a control character"));
   auto shown = Run("records show 2");
   EXPECT_EQ(shown.out.find('\x1b'), std::string::npos);
   EXPECT_NE(shown.out.find("?[2Jann"), std::string::npos);
@@ -263,8 +256,7 @@ TEST_F(RecordInput, StoresKeepTheirSecretsAndTheirPlace) {
     auto r = Process(dir.path(), "--records '" + url +
                                      "' --records-timeout 30 --fast calibrate --temperature 25")
                  .Wait();
-    EXPECT_EQ(r.code, 0);
-    EXPECT_TRUE(r.Says("the record could not be stored (")) << r.err;
+    EXPECT_TRUE(Ended(r, 0, "the record could not be stored ("));
     EXPECT_TRUE(r.Says(why)) << r.err;
     for (const char* secret : {"top", "secret", "hunter2"})
       EXPECT_FALSE(r.Says(secret)) << url << ": " << r.err;
@@ -286,8 +278,7 @@ TEST_F(RecordInput, StoresKeepTheirSecretsAndTheirPlace) {
   for (const std::string& where : {std::string("/dev/full"), fifo, dir.path()}) {
     auto r =
         Process(dir.path(), "--records " + where + " --fast calibrate --temperature 25").Wait();
-    EXPECT_EQ(r.code, 0) << where;
-    EXPECT_TRUE(r.Says("is not a regular file")) << where << r.err;
+    EXPECT_TRUE(Ended(r, 0, "is not a regular file"));
     EXPECT_TRUE(r.Says("it was written to " + dir.path() + "/vx58420/unstored-record-"))
         << where << r.err;
   }
@@ -342,9 +333,8 @@ TEST(RecordsOnAServer, AColumnOfAnotherTypeIsNamed) {
   const std::string url = FreshDatabase(f, "vx_altered");
   records::OpenStore(url)->Add(sim::LineRecord({}, 7));
   ASSERT_EQ(Psql(f, url, "ALTER TABLE vx_runs ALTER res_cap1 TYPE numeric"), 0);
-  auto r = Process(f.dir.path(), "--records '" + url + "' records stats").Wait();
-  EXPECT_EQ(r.code, 3);
-  EXPECT_TRUE(r.Says("a column is of another type than the schema's (type 1700)")) << r.err;
+  EXPECT_TRUE(Ended(Process(f.dir.path(), "--records '" + url + "' records stats").Wait(), 3,
+                    "a column is of another type than the schema's (type 1700)"));
 }
 
 // Another session holding the table: each wait for it ends at the limit or at a signal, the
@@ -367,8 +357,7 @@ TEST(RecordsOnAServer, ALockedTableHoldsARunNoLongerThanItsLimit) {
   auto t = std::chrono::steady_clock::now();
   auto r = Process(f.dir.path(), "--records-timeout 1 " + run).Wait();
   EXPECT_LT(std::chrono::steady_clock::now() - t, std::chrono::seconds(4));
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_TRUE(r.Says("did not answer within 1 s")) << r.err;
+  EXPECT_TRUE(Ended(r, 0, "did not answer within 1 s"));
   EXPECT_TRUE(r.Says("it was written to")) << r.err;
   Process stopped(f.dir.path(), run);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -376,8 +365,7 @@ TEST(RecordsOnAServer, ALockedTableHoldsARunNoLongerThanItsLimit) {
   kill(stopped.pid(), SIGTERM);
   r = stopped.Wait();
   EXPECT_LT(std::chrono::steady_clock::now() - t, std::chrono::seconds(1));
-  EXPECT_EQ(r.code, 130) << r.err;
-  EXPECT_TRUE(r.Says("it was written to")) << r.err;
+  EXPECT_TRUE(Ended(r, 130, "it was written to"));
 }
 
 }  // namespace vx::testing

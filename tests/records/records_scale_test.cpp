@@ -169,8 +169,7 @@ TEST(RecordsSchema, AVersionOneStoreIsMigratedOnceAllOrNothing) {
   ASSERT_TRUE(Sql(db, "DROP TABLE vx_runs_outcome"));
 
   auto up = Process(dir.path(), "--records " + db + " records upgrade").Wait();
-  EXPECT_EQ(up.code, 0) << up.err;
-  EXPECT_TRUE(up.Says("brought up to date from schema version 1 to 3")) << up.out;
+  EXPECT_TRUE(Ended(up, 0, "brought up to date from schema version 1 to 3"));
   std::vector<records::Summary> got;
   auto each = [&] {
     got.clear();

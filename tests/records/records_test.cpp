@@ -78,16 +78,13 @@ TEST_P(Records, RestoreOnlyOntoTheUnitItsRunLeft) {
            {"--target-info 800.2.00 " + sim + " restore --yes " + id, "target info 800.1.02"},
            {sim + " --unit OTHER restore --yes " + id, ", not OTHER"},
            {sim + " restore " + id, "--yes answers the confirmation"}}) {
-    auto r = Process(dir.path(), "--records '" + where + "' --fast " + c.args).Wait();
-    EXPECT_EQ(r.code, 1) << c.args;
-    EXPECT_TRUE(r.Says(c.says)) << c.args << ": " << r.err;
+    EXPECT_TRUE(
+        Ended(Process(dir.path(), "--records '" + where + "' --fast " + c.args).Wait(), 1, c.says));
   }
   EXPECT_EQ(sim::DefaultState(3).dataflash, sim::LoadStateFile(three).dataflash);
   // A later calibration would be undone: refused, then forced.
   ASSERT_EQ(Run(sim + " calibrate --system-voltage 12000").code, 0);
-  auto refused = Run(sim + " restore --yes " + id);
-  EXPECT_EQ(refused.code, 1);
-  EXPECT_TRUE(refused.Says("a later calibration would be undone")) << refused.err;
+  EXPECT_TRUE(Ended(Run(sim + " restore --yes " + id), 1, "a later calibration would be undone"));
   auto forced = Run(sim + " --json restore --force --yes " + id);
   ASSERT_EQ(forced.code, 0) << forced.err;
   EXPECT_TRUE(forced.Says("forced: the device's CalibrationData is not as"));
@@ -124,9 +121,8 @@ TEST_P(Records, InterruptsAndKillsLeaveTheTrail) {
   calibrated.dataflash[64][1] = 0x21;
   sim::SaveStateFile(calibrated, state);
   // A record whose run did not end has nothing to compare the device with: it needs --force.
-  auto unforced = Run(sim + " restore --yes " + std::to_string(left[0].id));
-  EXPECT_EQ(unforced.code, 1);
-  EXPECT_TRUE(unforced.Says("is of a run that did not end (incomplete)")) << unforced.err;
+  EXPECT_TRUE(Ended(Run(sim + " restore --yes " + std::to_string(left[0].id)), 1,
+                    "is of a run that did not end (incomplete)"));
   const std::string restore_trace = Path("restore.jsonl");
   Process restore(dir.path(), "--records '" + where + "' --unit " + unit + " --sim " + state +
                                   " --save-state " + state + " --trace " + restore_trace +
@@ -134,8 +130,7 @@ TEST_P(Records, InterruptsAndKillsLeaveTheTrail) {
   ASSERT_TRUE(WaitForLine(restore_trace, "\"method\":\"WriteSMBusBlock\""));
   kill(restore.pid(), SIGTERM);
   auto r = restore.Wait();
-  EXPECT_EQ(r.code, 130) << r.err;
-  EXPECT_TRUE(r.Says("interrupted by SIGTERM")) << r.err;
+  EXPECT_TRUE(Ended(r, 130, "interrupted by SIGTERM"));
   EXPECT_TRUE(r.Says("the rest of the run was not done")) << r.err;
   auto stopped = Mine().back();
   EXPECT_EQ(stopped.run, "restore");
@@ -181,11 +176,11 @@ TEST(RecordsFallback, RecordsKeptInFilesComeBackOnce) {
   std::string db = dir.Write("records.sqlite", std::string(4096, 'x'));
   for (const std::string& where : {db, std::string("postgresql:///x?host=/nonexistent")}) {
     for (int i = 0; i < 3; ++i) {
-      auto r = Process(dir.path(), "--records '" + where + "' --unit U1 --fast --sim " + state +
-                                       " --max-correction 100 calibrate --system-voltage 1999")
-                   .Wait();
-      EXPECT_EQ(r.code, 1);
-      EXPECT_TRUE(r.Says("warning: the record could not be stored")) << r.err;
+      EXPECT_TRUE(
+          Ended(Process(dir.path(), "--records '" + where + "' --unit U1 --fast --sim " + state +
+                                        " --max-correction 100 calibrate --system-voltage 1999")
+                    .Wait(),
+                1, "warning: the record could not be stored"));
     }
   }
   std::vector<std::string> kept;
