@@ -112,34 +112,6 @@ TEST(LineStats, AnOffsetDriftIsGivenInDegreesAndOneRatioIsNoMetersChart) {
             (std::set<std::string>{"Temperature", std::string(records::kReadings[v].name)}));
 }
 
-// The meter's chart takes a unit's readings against the rest of the line as soon as the rest
-// holds five values of each: after five units of each of two stations 1 % apart, the next unit
-// of the first is watched, and flagged.
-TEST(LineStats, TheMetersChartBeginsAtFiveValuesOfTheRest) {
-  WatchSettings w;
-  w.warm_up = 2;
-  LineStats stats(GroupBy::kStation, {}, w);
-  const double wobble[] = {0, 0.001, -0.001, 0.0005, -0.0005};
-  std::int64_t id = 0;
-  const auto add = [&](const char* station, double c) {
-    records::Summary s = Done(++id, station);
-    s.corrections[0] = s.corrections[1] = c;
-    stats.Add(s);
-  };
-  for (double x : wobble)
-    add("b", 1 + x);
-  for (double x : wobble)
-    add("a", 1.01 + x);
-  for (double x : wobble)
-    add("b", 1 + x);  // each against a's five
-  const auto flags = stats.Flags();
-  const auto meter = std::find_if(flags.begin(), flags.end(),
-                                  [](const Flag& f) { return f.reading == kMeterReadings; });
-  ASSERT_NE(meter, flags.end());
-  EXPECT_EQ(meter->group, "b");
-  EXPECT_EQ(meter->first_id, 11);
-}
-
 // What a calibration can make is kept up to its bound and left out just beyond it.
 TEST(LineStats, ValuesAtThePlausibilityBoundsAreKept) {
   LineStats stats(GroupBy::kStation, {});

@@ -26,6 +26,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "device/utils.h"
 #include "hosts/desktop/main_window.h"
@@ -78,7 +79,8 @@ class DesktopFixture : public QObject {
     sim::SaveStateFile(s, (dir_ / "mis.json").string());
   }
   std::unique_ptr<MainWindow> Window(const std::string& state_file, bool virtual_time = true,
-                                     const std::string& meter = "") {
+                                     const std::string& meter = "",
+                                     const std::function<void(DesktopOptions&)>& more = {}) {
     DesktopOptions o;
     o.meter.address = meter;
     o.plugin = VX_PLUGIN_PATH;
@@ -86,6 +88,7 @@ class DesktopFixture : public QObject {
     o.config_dir = dir_.string();
     o.virtual_time = virtual_time;
     o.station.records = (dir_ / "records.sqlite").string();
+    if (more) more(o);
     auto w = std::make_unique<MainWindow>(o);
     std::string error;
     if (!w->LoadPlugin(error)) qFatal("%s", error.c_str());
@@ -104,6 +107,15 @@ class DesktopFixture : public QObject {
     auto* e = W<QLineEdit>(w, key);
     e->selectAll();
     QTest::keyClicks(e, text);
+  }
+  // As a user readies a run: the page scanned once, boxes retyped, check boxes clicked.
+  void Ready(MainWindow& w, std::initializer_list<std::pair<const char*, const char*>> typed,
+             std::initializer_list<const char*> ticked, bool scan = true) {
+    if (scan) w.cal()->Form().Tick("tmrScan");
+    for (const auto& [key, text] : typed)
+      Retype(w, key, text);
+    for (const char* box : ticked)
+      QTest::mouseClick(Box(w, box), Qt::LeftButton);
   }
   void Shot(QWidget* w, const char* name) {
     if (const char* out = std::getenv("VX_SCREENSHOT_DIR"))

@@ -22,9 +22,7 @@ class DesktopStationTest : public testing::DesktopFixture {
     sim::SaveStateFile(sim::MiscalibratedState(5), state);
     const auto original = sim::LoadStateFile(state).dataflash;
     auto w = Window(state);
-    w->cal()->Form().Tick("tmrScan");
-    Retype(*w, "txtActualSystemVoltage", "12255");
-    QTest::mouseClick(Box(*w, "chkSystemVoltage"), Qt::LeftButton);
+    Ready(*w, {{"txtActualSystemVoltage", "12255"}}, {"chkSystemVoltage"});
     QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
     QVERIFY(sim::LoadStateFile(state).dataflash != original);  // the window saved the device
     RecordsWindow* records = w->OpenRecords();
@@ -90,38 +88,30 @@ class DesktopStationTest : public testing::DesktopFixture {
         const auto id = records::OpenStore(db)->List({}).back().id;
         QCOMPARE(cli("--unit SN-B restore --force --yes " + std::to_string(id)), 0);
       } else {
-        DesktopOptions o;
-        o.plugin = VX_PLUGIN_PATH;
-        o.device.sim_state = state;
-        o.config_dir = dir_.string();
-        o.virtual_time = true;
-        o.station.records = db;
-        o.limits = LoadLimits(limits);
-        o.station.unit = "SN-A";
-        MainWindow w(o);
-        std::string error;
-        QVERIFY(w.LoadPlugin(error) && w.ConnectAndShow(error));
-        w.show();
-        w.cal()->Form().Tick("tmrScan");
-        Retype(w, "txtActualSystemVoltage", "12255");
-        QTest::mouseClick(Box(w, "chkSystemVoltage"), Qt::LeftButton);
-        QTest::mouseClick(W<QPushButton>(w, "btnCalibrate"), Qt::LeftButton);
-        QVERIFY(w.verdict()->text().contains("Out of limits\nSystem voltage 1 (at most 0)"));
+        auto w = Window(state, true, "", [&](DesktopOptions& o) {
+          o.station.records = db;
+          o.limits = LoadLimits(limits);
+          o.station.unit = "SN-A";
+        });
+        Ready(*w, {{"txtActualSystemVoltage", "12255"}}, {"chkSystemVoltage"});
+        QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
+        QVERIFY(w->verdict()->text().contains("Out of limits\nSystem voltage 1 (at most 0)"));
         QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
-        Shot(&w, "desktop-verdict-out-of-limits.png");
+        Shot(w.get(), "desktop-verdict-out-of-limits.png");
         QApplication::activeModalWidget()->close();
-        w.findChild<QLineEdit*>("unit")->setText("SN-B");
+        w->findChild<QLineEdit*>("unit")->setText("SN-B");
         const std::int64_t id = records::OpenStore(db)->List({}).back().id;
         QTimer::singleShot(10, [&] {  // Cancel, the default, when the differences are shown
           auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
           Shot(box, "desktop-restore-differences.png");
           box->button(QMessageBox::Cancel)->click();
         });
-        w.RestoreRecord(id);
-        QVERIFY2(w.Said().startsWith("Not restored"), qPrintable(w.Said()));
+        w->RestoreRecord(id);
+        QVERIFY2(w->Said().startsWith("Not restored"), qPrintable(w->Said()));
         BoxAnswerer answer;
         answer.Arm(2);
         // Another program holds the device a moment: the restore waits for it.
+        std::string error;
         auto other = BusLock::Acquire(BusLock::LockFileFor(state), std::chrono::milliseconds(0),
                                       error, true);
         QVERIFY2(other, error.c_str());
@@ -129,12 +119,12 @@ class DesktopStationTest : public testing::DesktopFixture {
           std::this_thread::sleep_for(std::chrono::milliseconds(300));
           other.reset();
         });
-        w.RestoreRecord(id);
+        w->RestoreRecord(id);
         release.join();
         QVERIFY2(answer.seen.size() == 2 && answer.seen[0].contains("the record is of unit SN-A, "
                                                                     "not SN-B"),
                  qPrintable(answer.seen.join("\n")));
-        QVERIFY2(w.Said().startsWith("Restored and verified"), qPrintable(w.Said()));
+        QVERIFY2(w->Said().startsWith("Restored and verified"), qPrintable(w->Said()));
       }
       auto mine = records::OpenStore(db)->List({});
       QCOMPARE(mine.size(), before + 2);
@@ -160,8 +150,7 @@ class DesktopStationTest : public testing::DesktopFixture {
   // leaves the device untouched.
   void untypedExamplesAreAskedAbout() {
     auto w = Window((dir_ / "mis.json").string());
-    w->cal()->Form().Tick("tmrScan");
-    QTest::mouseClick(Box(*w, "chkVoltageCal"), Qt::LeftButton);
+    Ready(*w, {}, {"chkVoltageCal"});
     w->simulator()->ClearLog();
     BoxAnswerer answer;
     answer.Arm(1, QMessageBox::Cancel);
@@ -180,9 +169,7 @@ class DesktopStationTest : public testing::DesktopFixture {
     testing::Silent db;
     auto w = Window((dir_ / "mis.json").string());
     w->station().info.records = "postgresql://u@127.0.0.1:" + std::to_string(db.port()) + "/r";
-    w->cal()->Form().Tick("tmrScan");
-    Retype(*w, "txtTemperature", "25.3");
-    QTest::mouseClick(Box(*w, "chkTempCal"), Qt::LeftButton);
+    Ready(*w, {{"txtTemperature", "25.3"}}, {"chkTempCal"});
     w->simulator()->ClearLog();
     int ticks = 0;
     QTimer live;

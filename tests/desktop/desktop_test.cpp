@@ -97,9 +97,7 @@ class DesktopTest : public testing::DesktopFixture {
   void fullCalibrationByWidgetClicks() {
     auto w = Window((dir_ / "mis.json").string());
     FormModel& f = w->cal()->Form();
-    f.Tick("tmrScan");
-    Retype(*w, "txtActualSystemVoltage", "1999");
-    QTest::mouseClick(Box(*w, "chkSystemVoltage"), Qt::LeftButton);
+    Ready(*w, {{"txtActualSystemVoltage", "1999"}}, {"chkSystemVoltage"});
     // The host asks first (1999 mV is far from the reading); answered OK, the page's own check
     // refuses it.
     BoxAnswerer answer;
@@ -112,16 +110,16 @@ class DesktopTest : public testing::DesktopFixture {
                                      "Please check this value and retry calibration."));
     QVERIFY(W(*w, "btnCalibrate")->isEnabled());
 
-    const char* taps[] = {"2050", "4160", "6240", "8360", "10455"};
-    for (int k = 0; k < 5; ++k) {
-      Retype(*w, ("txtVoltage(" + std::to_string(k) + ")").c_str(), taps[k]);
-    }
-    Retype(*w, "txtActualSystemVoltage", "12255");
-    Retype(*w, "txtTemperature", "25.3");
-    Retype(*w, "txtCurrent", "-500");
-    for (const char* c : {"chkVoltageCal", "chkTempCal", "chkCurrentCal"}) {
-      QTest::mouseClick(Box(*w, c), Qt::LeftButton);
-    }
+    Ready(*w,
+          {{"txtVoltage(0)", "2050"},
+           {"txtVoltage(1)", "4160"},
+           {"txtVoltage(2)", "6240"},
+           {"txtVoltage(3)", "8360"},
+           {"txtVoltage(4)", "10455"},
+           {"txtActualSystemVoltage", "12255"},
+           {"txtTemperature", "25.3"},
+           {"txtCurrent", "-500"}},
+          {"chkVoltageCal", "chkTempCal", "chkCurrentCal"}, false);
     w->findChild<QLineEdit*>("unit")->setText("SN-7");
     QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
     QVERIFY(W(*w, "imgCalDoneBox")->isVisible());
@@ -139,6 +137,7 @@ class DesktopTest : public testing::DesktopFixture {
     QCOMPARE(records.Cell(0, 6), QString("done"));
     QCOMPARE(records.Cell(1, 6), QString("refused"));
     f.Tick("tmrScan");
+    const char* taps[] = {"2050", "4160", "6240", "8360", "10455"};
     for (int k = 0; k < 5; ++k) {
       double v = W<QLineEdit>(*w, ("txtCalMeasVoltage(" + std::to_string(k) + ")").c_str())
                      ->text()
@@ -155,12 +154,8 @@ class DesktopTest : public testing::DesktopFixture {
   // calibration mode and switches the FETs off, and only then does the window go.
   void closeDuringARunLeavesTheDeviceSafeFirst() {
     auto w = Window((dir_ / "mis.json").string());
-    FormModel& f = w->cal()->Form();
-    f.Tick("tmrScan");
-    Retype(*w, "txtTemperature", "25.3");
-    Retype(*w, "txtCurrent", "-500");
-    QTest::mouseClick(Box(*w, "chkTempCal"), Qt::LeftButton);
-    QTest::mouseClick(Box(*w, "chkCurrentCal"), Qt::LeftButton);
+    Ready(*w, {{"txtTemperature", "25.3"}, {"txtCurrent", "-500"}},
+          {"chkTempCal", "chkCurrentCal"});
     sim::SimDevice* dev = w->simulator();
     bool asked = false, gone_in_mode = false;
     int requests_after = 0;
@@ -191,9 +186,7 @@ class DesktopTest : public testing::DesktopFixture {
     dmm.SetReadings([] { return 12.2553; });
     auto w = Window((dir_ / "mis.json").string(), true, dmm.Address());
     FormModel& f = w->cal()->Form();
-    f.Tick("tmrScan");
-    QTest::mouseClick(Box(*w, "chkSystemVoltage"), Qt::LeftButton);
-    QTest::mouseClick(Box(*w, "chkTempCal"), Qt::LeftButton);
+    Ready(*w, {}, {"chkSystemVoltage", "chkTempCal"});
     MeterAssistant* a = w->OpenMeterAssistant();
     QVERIFY2(a, qPrintable(w->Said()));
     QVERIFY(a->position_label()->text().startsWith("Put the meter across the system power input"));
@@ -224,10 +217,7 @@ class DesktopTest : public testing::DesktopFixture {
   void aRunHoldsTheDevicesLock() {
     const std::string state = (dir_ / "mis.json").string();
     auto w = Window(state);
-    FormModel& f = w->cal()->Form();
-    f.Tick("tmrScan");
-    Retype(*w, "txtTemperature", "25.3");
-    QTest::mouseClick(Box(*w, "chkTempCal"), Qt::LeftButton);
+    Ready(*w, {{"txtTemperature", "25.3"}}, {"chkTempCal"});
     std::string held_by;
     w->simulator()->on_transfer = [&](const sim::Transfer&) {
       std::string error;
