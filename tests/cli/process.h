@@ -55,6 +55,14 @@ inline std::vector<nlohmann::json> JsonLines(const std::string& path) {
   return r.Json();
 }
 
+// Nothing in the trace that writes the device: reads, and the subclass selects that reads need.
+inline bool WritesNothing(const std::string& trace) {
+  for (const auto& t : JsonLines(trace)) {
+    if (t["method"].get<std::string>().rfind("Read", 0) != 0 && t["cmd"] != 0x77) return false;
+  }
+  return true;
+}
+
 // A process of the command line; its output goes to files in `dir`.
 class Process {
  public:

@@ -26,14 +26,6 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
   return s;
 }
 
-// Nothing in the trace that writes the device: reads, and the subclass selects that reads need.
-bool WritesNothing(const std::string& trace) {
-  for (const auto& t : JsonLines(trace)) {
-    if (t["method"].get<std::string>().rfind("Read", 0) != 0 && t["cmd"] != 0x77) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 class RecordInput : public ::testing::Test, protected SimFolder {
