@@ -9,6 +9,14 @@
 
 namespace vx::testing {
 
+// Whether the device was written to, apart from the subclass selects that reads need.
+inline bool Writes(const sim::SimDevice& d) {
+  for (const auto& t : d.log()) {
+    if (IsWrite(t.method) && t.cmd != 0x77) return true;
+  }
+  return false;
+}
+
 // "rw 50", "ww 51 C0 01", "wb 58 [..]", "cmd 72", "delay 60", "chk", with "!772" on failure.
 inline std::vector<std::string> Traffic(const std::vector<sim::Transfer>& log) {
   std::vector<std::string> out;

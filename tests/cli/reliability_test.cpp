@@ -29,13 +29,14 @@ double Since(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();
 }
 
-// Signals the process after `after`, then returns the seconds from the signal to its end.
-double SignalAndTime(Process& p, int sig, std::chrono::milliseconds after, Result& r) {
+// Signals the process after `after`; it ends within `limit` seconds of the signal.
+Result Stopped(Process& p, int sig, std::chrono::milliseconds after, double limit = 1.0) {
   std::this_thread::sleep_for(after);
   kill(p.pid(), sig);
   const auto t = Clock::now();
-  r = p.Wait();
-  return Since(t);
+  Result r = p.Wait();
+  EXPECT_LT(Since(t), limit);
+  return r;
 }
 
 }  // namespace
@@ -57,9 +58,7 @@ TEST_F(Reliability, ASilentMeterEndsAtItsLimitOrOnASignal) {
   EXPECT_TRUE(Ended(Run("--meter-timeout 1 " + flow), 4, "no answer from the meter"));
   EXPECT_LT(Since(t), 3.0);
   Process waiting(dir.path(), flow);
-  Result r;
-  EXPECT_LT(SignalAndTime(waiting, SIGINT, std::chrono::milliseconds(500), r), 1.0);
-  EXPECT_EQ(r.code, 130) << r.err;
+  EXPECT_EQ(Stopped(waiting, SIGINT, std::chrono::milliseconds(500)).code, 130);
   // A meter that falls silent in the middle of a reference.
   sim::SimMeter fading;
   fading.SetReadings([] { return 12.255; });
@@ -82,7 +81,7 @@ TEST_F(Reliability, ASilentDatabaseKeepsTheRecordInAFile) {
   EXPECT_LT(Since(t), 4.0);
   Process waiting(dir.path(),
                   "--records " + where + " --fast --sim " + state + " calibrate --temperature 25");
-  EXPECT_LT(SignalAndTime(waiting, SIGTERM, std::chrono::milliseconds(500), r), 1.0);
+  r = Stopped(waiting, SIGTERM, std::chrono::milliseconds(500));
   EXPECT_TRUE(Ended(r, 130, "it was written to"));
   EXPECT_FALSE(r.Says("further signal")) << r.err;  // one signal, none further
 }
@@ -105,7 +104,7 @@ TEST_F(Reliability, AStationThatKeepsTheTurnToWriteHoldsNobody) {
   EXPECT_GT(Since(t), 0.9);
   EXPECT_LT(Since(t), 4.0);
   Process waiting(dir.path(), run + " --temperature 25");
-  EXPECT_LT(SignalAndTime(waiting, SIGINT, std::chrono::milliseconds(500), r), 1.0);
+  r = Stopped(waiting, SIGINT, std::chrono::milliseconds(500));
   EXPECT_TRUE(Ended(r, 130, "stopped while another station was writing"));
   Process after(dir.path(), run + " --temperature 25");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -148,9 +147,7 @@ TEST_F(Reliability, AFixtureThatNeverEndsIsKilled) {
       Ended(Run("--fixture-timeout 1 " + flow), 4, "did not end within 1 s and was killed"));
   EXPECT_LT(Since(t), 4.0);
   Process waiting(dir.path(), flow);
-  Result r;
-  EXPECT_LT(SignalAndTime(waiting, SIGTERM, std::chrono::milliseconds(800), r), 1.5);
-  EXPECT_EQ(r.code, 130) << r.err;
+  EXPECT_EQ(Stopped(waiting, SIGTERM, std::chrono::milliseconds(800), 1.5).code, 130);
   EXPECT_NE(std::system(("pgrep -f '^[s]" + sleep.substr(1) + "$' >/dev/null").c_str()), 0);
 }
 
@@ -160,8 +157,7 @@ TEST_F(Reliability, TheProbePromptWaitsForEnterOrASignal) {
   sim::SimMeter dmm;
   dmm.SetReadings([] { return 12.255; });
   const int pty = posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(pty, 0);
-  ASSERT_EQ(grantpt(pty) | unlockpt(pty), 0);
+  ASSERT_TRUE(pty >= 0 && grantpt(pty) == 0 && unlockpt(pty) == 0);
   const std::string terminal = ptsname(pty);
   const std::string flow =
       "--fast --sim " + state + " --meter " + dmm.Address() + " calibrate --system-voltage meter";
@@ -203,9 +199,7 @@ TEST_F(Reliability, ProgramsOnOneStateFileTakeTurns) {
   EXPECT_TRUE(Run("--wait-bus 0 --fast --sim " + state + " read")
                   .Says("is in use by vx58420cal (pid " + std::to_string(holder.pid()) + ")"));
   Process queued(dir.path(), "--wait-bus 20 --fast --sim " + state + " read");
-  Result r;
-  EXPECT_LT(SignalAndTime(queued, SIGINT, std::chrono::milliseconds(500), r), 1.0);
-  EXPECT_EQ(r.code, 130) << r.err;
+  EXPECT_EQ(Stopped(queued, SIGINT, std::chrono::milliseconds(500)).code, 130);
   holder.Wait();
   // Saving keeps the file's rights and a link; a read-only file is not written.
   const std::string link = Path("link.json");
@@ -229,9 +223,7 @@ TEST_F(Reliability, PipesDoNotHoldTheProgram) {
   ASSERT_EQ(mkfifo(Path("conf/Config.ini").c_str(), 0600), 0);
   EXPECT_EQ(Run("--fast --config-dir " + Path("conf") + " --sim " + state + " read").code, 0);
   Process script(dir.path(), "--fast --sim " + state + " script " + fifo);
-  Result r;
-  EXPECT_LT(SignalAndTime(script, SIGTERM, std::chrono::milliseconds(500), r), 1.0);
-  EXPECT_EQ(r.code, 130) << r.err;
+  EXPECT_EQ(Stopped(script, SIGTERM, std::chrono::milliseconds(500)).code, 130);
 }
 
 }  // namespace vx::testing

@@ -39,6 +39,7 @@
 #include "sim/sim_device.h"
 #include "sim/sim_meter.h"
 #include "sim/sim_state.h"
+#include "traffic.h"
 
 namespace vx::testing {
 

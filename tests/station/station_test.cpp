@@ -16,6 +16,7 @@
 #include "records/store.h"
 #include "sim/sim_device.h"
 #include "test_files.h"
+#include "traffic.h"
 
 namespace vx::testing {
 
@@ -42,13 +43,6 @@ struct ScriptedUi : StationUi {
   void RunEnds() override {}
   void Show(const Outcome& o) override { shown.push_back(o); }
 };
-
-bool Writes(const sim::SimDevice& d) {
-  for (const auto& t : d.log()) {
-    if (IsWrite(t.method) && t.cmd != 0x77) return true;
-  }
-  return false;
-}
 
 }  // namespace
 
