@@ -98,9 +98,8 @@ class Process {
   Result Wait() {
     if (!reaped_) waitpid(pid_, &status_, 0);
     reaped_ = true;
-    const int status = status_;
     Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.code = WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
     r.out = ReadFile(out_);
     r.err = ReadFile(err_);
     return r;

@@ -14,20 +14,6 @@
 
 namespace vx::testing {
 
-namespace {
-
-std::string Hex(const std::vector<std::uint8_t>& bytes) {
-  std::string s;
-  char buf[3];
-  for (auto b : bytes) {
-    std::snprintf(buf, sizeof buf, "%02X", b);
-    s += buf;
-  }
-  return s;
-}
-
-}  // namespace
-
 class RecordInput : public ::testing::Test, protected SimFolder {
  protected:
   Result Run(const std::string& args) {
@@ -61,9 +47,7 @@ TEST_F(RecordInput, RestoreRefusesARecordNoDeviceHolds) {
     std::string file, says;
   };
   for (const Case& c : std::vector<Case>{
-           {with([](auto& j) {
-              j["before"][0]["bytes"] = Hex(std::vector<std::uint8_t>(20032, 0x41));
-            }),
+           {with([](auto& j) { j["before"][0]["bytes"] = std::string(2 * 20032, 'A'); }),
             "the before-image of subclass 104 holds 20032 bytes, not one block of 32"},
            {with([](auto& j) { j["before"][0]["bytes"] = "00112233445566778899"; }),
             "holds 10 bytes"},
