@@ -1,7 +1,6 @@
 // What a bench user reaches for before a run, as i2c-tools and sigrok-cli offer it: `probe`
 // (does anything answer at the address, and at the register address 0x17, as i2cdetect would
 // tell for one address) and `meter read` (the bench meter's readings, without a run).
-#include <cstdio>
 
 #include "config/err_codes.h"
 #include "device/commands.h"

@@ -1,6 +1,5 @@
 #include "hosts/cli/progress.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <iostream>
 

@@ -1,5 +1,4 @@
 // `read [--ticks N]`: the page's scan, N ticks apart by its timer's interval.
-#include <cstdio>
 #include <iomanip>
 #include <sstream>
 
