@@ -39,6 +39,7 @@
 #include "sim/sim_device.h"
 #include "sim/sim_meter.h"
 #include "sim/sim_state.h"
+#include "test_files.h"
 #include "traffic.h"
 
 namespace vx::testing {
@@ -64,15 +65,15 @@ struct BoxAnswerer {
 // decimal-comma locale, with a miscalibrated five-capacitor unit in mis.json.
 class DesktopFixture : public QObject {
  protected:
+  std::unique_ptr<TempDir> folder_;
   std::filesystem::path dir_;
-  void Prepare(const char* folder) {
+  void Prepare() {
     // The suite runs as a user in a decimal-comma locale would (LANG=de_DE.UTF-8, which
     // QApplication hands to the C library): the page's numbers must not follow it.
     QVERIFY2(std::string(setlocale(LC_NUMERIC, nullptr)).rfind("de_DE", 0) == 0,
              "de_DE.UTF-8 is missing: scripts/install-deps.sh generates it");
-    dir_ = std::filesystem::temp_directory_path() /
-           (folder + ("-" + std::to_string(QCoreApplication::applicationPid())));
-    std::filesystem::create_directories(dir_);
+    folder_ = std::make_unique<TempDir>();
+    dir_ = folder_->path();
     std::ofstream(dir_ / "Config.ini") << "";
     sim::SimState s = sim::MiscalibratedState(5);
     s.busy_ms = {300, 300, 300, 300, 300};

@@ -11,8 +11,8 @@ using vx::testing::BoxAnswerer;
 class DesktopStationTest : public testing::DesktopFixture {
   Q_OBJECT
  private slots:
-  void initTestCase() { Prepare("vx58420-desktop-station-test"); }
-  void cleanupTestCase() { std::filesystem::remove_all(dir_); }
+  void initTestCase() { Prepare(); }
+  void cleanupTestCase() { folder_.reset(); }
 
   // What the window adds around the page, from the station core it shares with the command
   // line: limits judged, restore and export in the records window, a device switch that fails

@@ -22,8 +22,8 @@ using vx::testing::BoxAnswerer;
 class DesktopTest : public testing::DesktopFixture {
   Q_OBJECT
  private slots:
-  void initTestCase() { Prepare("vx58420-desktop-test"); }
-  void cleanupTestCase() { std::filesystem::remove_all(dir_); }
+  void initTestCase() { Prepare(); }
+  void cleanupTestCase() { folder_.reset(); }
 
   void everyVisibleControlIsDrawnWithItsTextAtItsPlace() {
     std::ofstream(dir_ / "Config.ini") << "[D800]\nDVMAC=70000\n";
