@@ -46,11 +46,13 @@ Loaded Load() {
   Bind(h, "PQconninfoParse", p.conninfoParse, e);
   Bind(h, "PQconsumeInput", p.consumeInput, e);
   Bind(h, "PQerrorMessage", p.errorMessage, e);
+  Bind(h, "PQescapeLiteral", p.escapeLiteral, e);
   Bind(h, "PQexec", p.exec, e);
   Bind(h, "PQfinish", p.finish, e);
   Bind(h, "PQfformat", p.fformat, e);
   Bind(h, "PQfreemem", p.freemem, e);
   Bind(h, "PQftype", p.ftype, e);
+  Bind(h, "PQgetCopyData", p.getCopyData, e);
   Bind(h, "PQgetResult", p.getResult, e);
   Bind(h, "PQgetisnull", p.getisnull, e);
   Bind(h, "PQgetlength", p.getlength, e);

@@ -15,11 +15,13 @@ struct Libpq {
   decltype(&::PQconninfoParse) conninfoParse;
   decltype(&::PQconsumeInput) consumeInput;
   decltype(&::PQerrorMessage) errorMessage;
+  decltype(&::PQescapeLiteral) escapeLiteral;
   decltype(&::PQexec) exec;
   decltype(&::PQfinish) finish;
   decltype(&::PQfformat) fformat;
   decltype(&::PQfreemem) freemem;
   decltype(&::PQftype) ftype;
+  decltype(&::PQgetCopyData) getCopyData;
   decltype(&::PQgetResult) getResult;
   decltype(&::PQgetisnull) getisnull;
   decltype(&::PQgetlength) getlength;

@@ -2,19 +2,18 @@
 // is one row. The schema is created or migrated only when it is missing or older, in a
 // transaction under an advisory lock so that stations starting together do not race; a
 // station's user then needs only SELECT, INSERT and UPDATE on vx_runs (docs/records.md).
-// Rows are read one at a time (single-row mode), or a few thousand at a time through a cursor,
+// Rows are read one at a time (single-row mode), or for a scan as one COPY of the statement,
 // never a whole result in memory.
 #include <poll.h>
 
 #include <algorithm>
-#include <bit>
-#include <charconv>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "platform/outside_wait.h"
 #include "records/libpq.h"
+#include "records/pg_copy.h"
 #include "records/sql_store.h"
 
 namespace vx::records {
@@ -45,11 +44,11 @@ std::string Trim(std::string s) {
   return s;
 }
 
-// The types a scan's columns have (the server's catalog numbers them so, in every version).
-constexpr Oid kInt8Oid = 20, kTextOid = 25, kFloat8Oid = 701;
-
 struct Clear {
   void operator()(PGresult* r) const { Pq().clear(r); }
+};
+struct FreeMem {
+  void operator()(char* p) const { Pq().freemem(p); }
 };
 struct Finish {
   void operator()(PGconn* c) const { Pq().finish(c); }
@@ -168,47 +167,104 @@ class PgStore : public SqlStore {
     Send(sql, params, row, true);
   }
 
-  // Many rows through a cursor, a few thousand a result: rows one result at a time (single-row
-  // mode) cost the server and libpq twice as long as the rest of a scan. Each batch is asked
-  // for before the one before it is handed over, so that the server reads the next rows while
-  // the program takes these, and in the server's own form, so that no number is printed there
-  // and read back here.
+  // Many rows as one COPY of the statement, in the server's own form: the server sends the rows
+  // as it reads them (a cursor's FETCH first stores each batch, and libpq builds a result of
+  // it), and no number is printed there and read back here. A COPY takes no parameters: the
+  // values are written into it as literals, quoted by libpq. The columns' types come first,
+  // from the same statement asked for no rows.
   void StreamMany(const std::string& sql, const Params& params,
                   const std::function<void(const Row&)>& row) override {
-    constexpr int kBatch = 5000;
-    const std::string fetch = "FETCH " + std::to_string(kBatch) + " FROM vx_rows";
-    Transaction([&] {
-      Send("DECLARE vx_rows NO SCROLL CURSOR FOR " + sql, params, row, false);
-      Issue(fetch, {}, true);
-      for (bool more = true; more;) {
-        std::string failure;
-        std::unique_ptr<PGresult, Clear> batch;
-        while (PGresult* res = NextResult()) {
-          std::unique_ptr<PGresult, Clear> owned(res);
-          if (Failed(res, failure) || batch) continue;
-          if (Pq().resultStatus(res) == PGRES_TUPLES_OK) batch = std::move(owned);
-        }
-        if (!failure.empty()) Fail(failure);
-        more = batch && Pq().ntuples(batch.get()) == kBatch;
-        if (more) Issue(fetch, {}, true);
-        try {
-          if (batch) Hand(batch.get(), row);
-        } catch (...) {
-          if (more) Drain();
-          throw;
-        }
-      }
+    std::vector<Oid> types;
+    Results("SELECT * FROM (" + sql + ") AS vx_scan LIMIT 0", params, [&](PGresult* res) {
+      for (int c = 0; c < Pq().nfields(res); ++c)
+        types.push_back(Pq().ftype(res, c));
     });
+    Issue("COPY (" + WithLiterals(sql, params) + ") TO STDOUT (FORMAT binary)", {});
+    std::string failure;
+    bool copying = false;
+    while (!copying) {
+      PGresult* res = NextResult();
+      if (!res) break;
+      std::unique_ptr<PGresult, Clear> owned(res);
+      copying = Pq().resultStatus(res) == PGRES_COPY_OUT;
+      if (!copying) Failed(res, failure);
+    }
+    CopyRows rows(std::move(types));
+    if (copying) Copy(rows, row);
+    while (PGresult* res = NextResult()) {
+      std::unique_ptr<PGresult, Clear> owned(res);
+      Failed(res, failure);
+    }
+    if (!failure.empty()) Fail(failure);
+    if (!rows.Ended()) Fail("its rows ended before the end of the scan");
   }
 
-  // The answers to what was sent, thrown away: the connection is ready again, or given up.
-  void Drain() {
+  // The rows of a COPY until its end. A throw gives the connection up: the server ends the
+  // COPY as the connection closes, where reading the rest of it could take minutes.
+  void Copy(CopyRows& rows, const std::function<void(const Row&)>& row) {
+    auto deadline = std::chrono::steady_clock::now() + WaitLimit();
+    bool progressed = false;
     try {
-      while (PGresult* res = NextResult())
-        Pq().clear(res);
-    } catch (const StoreError&) {
-      // given up; the error that brought us here is the one to tell
+      for (;;) {
+        char* buf = nullptr;
+        const int n = Pq().getCopyData(conn_.get(), &buf, 1);
+        if (n > 0) {
+          std::unique_ptr<char, FreeMem> owned(buf);
+          rows.Take(buf, static_cast<std::size_t>(n), row);
+          progressed = true;
+          continue;
+        }
+        if (n < 0) return;  // the end, or a failure the next result names
+        if (progressed) deadline = std::chrono::steady_clock::now() + WaitLimit();
+        progressed = false;
+        Wait(POLLIN, deadline, "answer");
+        if (!Pq().consumeInput(conn_.get())) return;
+      }
+    } catch (const UnexpectedBytes& e) {
+      given_up_ = true;
+      Fail(e.what());
+    } catch (...) {
+      given_up_ = true;
+      throw;
     }
+  }
+
+  // The statement with each `?` replaced by its value as a quoted literal (NULL for none).
+  std::string WithLiterals(const std::string& sql, const Params& params) {
+    std::string out;
+    std::size_t n = 0;
+    for (char c : sql) {
+      if (c != '?' || n >= params.size()) {
+        out += c;
+        continue;
+      }
+      const auto& p = params[n++];
+      if (!p) {
+        out += "NULL";
+        continue;
+      }
+      char* literal = Pq().escapeLiteral(conn_.get(), p->c_str(), p->size());
+      if (!literal) Fail(Trim(Pq().errorMessage(conn_.get())));
+      out += literal;
+      Pq().freemem(literal);
+    }
+    return out;
+  }
+
+  // Every result of a statement, the first that holds rows handed to `take`; throws the first
+  // failure once the connection is ready again.
+  void Results(const std::string& sql, const Params& params,
+               const std::function<void(PGresult*)>& take) {
+    Issue(sql, params, true);
+    std::string failure;
+    bool taken = false;
+    while (PGresult* res = NextResult()) {
+      std::unique_ptr<PGresult, Clear> owned(res);
+      if (Failed(res, failure) || taken || Pq().resultStatus(res) != PGRES_TUPLES_OK) continue;
+      take(res);
+      taken = true;
+    }
+    if (!failure.empty()) Fail(failure);
   }
 
   // Whether the result is a failure; the first one is kept in `failure`.
@@ -240,43 +296,21 @@ class PgStore : public SqlStore {
           v.reset();
           continue;
         }
-        const char* data = pq.getvalue(res, t, c);
-        const auto size = static_cast<std::size_t>(pq.getlength(res, t, c));
-        const Oid type = binary[static_cast<std::size_t>(c)];
-        if (type == 0 || type == kTextOid) {
-          Assign(v, data, size);
-        } else if ((type == kInt8Oid || type == kFloat8Oid) && size == 8) {
-          std::uint64_t bits = 0;
-          for (std::size_t i = 0; i < 8; ++i)
-            bits = bits << 8 | static_cast<unsigned char>(data[i]);
-          if (type == kFloat8Oid) {
-            Assign(v, "", 0);
-            v.number = std::bit_cast<double>(bits);
-          } else {
-            char buf[24];
-            auto end = std::to_chars(buf, buf + sizeof buf, std::bit_cast<std::int64_t>(bits)).ptr;
-            Assign(v, buf, static_cast<std::size_t>(end - buf));
-          }
-        } else {
-          Fail("a column is of another type than the schema's (type " + std::to_string(type) + ")");
+        try {
+          DecodeField(v, binary[static_cast<std::size_t>(c)], pq.getvalue(res, t, c),
+                      static_cast<std::size_t>(pq.getlength(res, t, c)));
+        } catch (const UnexpectedBytes& e) {
+          Fail(e.what());
         }
       }
       row(r);  // a throw gives the connection up with the store
     }
   }
 
-  // The row's texts are reused for the next: a scan of millions allocates next to nothing.
-  static void Assign(Value& v, const char* data, std::size_t size) {
-    if (v) {
-      v->assign(data, size);
-    } else {
-      v.emplace(data, size);
-    }
-  }
-
-  // `binary`: the rows in the server's own form (a cursor's rows as the fetch asks for them).
+  // `binary`: the rows in the server's own form.
   void Issue(const std::string& sql, const Params& params, bool binary = false) {
-    if (given_up_) Fail("its connection was given up after an answer that did not come");
+    if (given_up_)
+      Fail("its connection was given up after an answer that did not come or a scan broken off");
     std::string text;
     int n = 0;
     for (char c : sql)

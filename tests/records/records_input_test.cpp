@@ -1,6 +1,7 @@
 // Records as input from outside: a record or a store that anybody may have written is checked
 // before anything reaches the device or a terminal; labels, dates and outcomes are what they
 // say; passwords never show; files are the user's alone.
+#include <gmock/gmock.h>
 #include <sys/stat.h>
 
 #include <csignal>
@@ -311,6 +312,26 @@ TEST(RecordsOnAServer, AColumnOfAnotherTypeIsNamed) {
   ASSERT_EQ(Psql(f, url, "ALTER TABLE vx_runs ALTER res_cap1 TYPE numeric"), 0);
   EXPECT_TRUE(Ended(Process(f.dir.path(), "--records '" + url + "' records stats").Wait(), 3,
                     "a column is of another type than the schema's (type 1700)"));
+}
+
+// A scan its taker breaks off gives the connection up at once, saying so to whatever comes
+// next; a value with quotes in it is a value, not SQL.
+TEST(RecordsOnAServer, AScanBrokenOffGivesItsConnectionUpAndQuotesAreValues) {
+  SimFolder f;
+  const std::string url = FreshDatabase(f, "vx_broken_off");
+  std::vector<records::RunRecord> rs;
+  for (int i = 1; i <= 3000; ++i)
+    rs.push_back(sim::LineRecord({}, i));
+  rs[2999].outcome = "O'Neil\\'; DROP TABLE vx_runs; --";
+  records::OpenStore(url)->AddAll(rs);
+  auto store = records::OpenStore(url, records::Access::kRead);
+  int taken = 0;
+  const auto take = [&](const records::Summary& s) { taken = ++taken == 10 ? throw 1 : int(s.id); };
+  EXPECT_THROW(store->EachSummary({}, take, {}), int);
+  EXPECT_THAT([&] { store->Get(1); }, ::testing::ThrowsMessage<records::StoreError>(
+                                          ::testing::HasSubstr("or a scan broken off")));
+  records::OpenStore(url)->EachSummary({"", "", "", rs[2999].outcome}, take, {});
+  EXPECT_EQ(taken, 3000);
 }
 
 // Another session holding the table: each wait for it ends at the limit or at a signal, the
