@@ -161,6 +161,16 @@ bool SqlStore::Has(const std::string& uid) {
   return !uid.empty() && !Exec("SELECT id FROM vx_runs WHERE uid = ?", {uid}).empty();
 }
 
+void SqlStore::Scan(const Query& q, const std::string& sql, const Params& params,
+                    const std::function<void(const Row&)>& row) {
+  // A unit's records and a page are a few rows: one statement answers them soonest.
+  if (!q.unit.empty() || q.limit > 0) {
+    Stream(sql, params, row);
+  } else {
+    StreamMany(sql, params, row);
+  }
+}
+
 void SqlStore::Each(const Query& q, const std::function<void(RunRecord&&)>& row,
                     const Broken& broken) {
   Params params;
@@ -170,7 +180,7 @@ void SqlStore::Each(const Query& q, const std::function<void(RunRecord&&)>& row,
                               : Select("r.id AS id, x.record AS record", kWithRecords, q, params);
   const int mark = Outside().Mark();
   std::int64_t n = 0;
-  StreamMany(sql, params, [&](const Row& r) {
+  Scan(q, sql, params, [&](const Row& r) {
     StopCheck(mark, ++n);
     const std::int64_t id = std::stoll(r[0].value_or("0"));
     std::optional<RunRecord> rec;
@@ -196,7 +206,7 @@ void SqlStore::EachSummary(const Query& q, const std::function<void(const Summar
   Summary s;
   const int mark = Outside().Mark();
   std::int64_t n = 0;
-  StreamMany(sql, params, [&](const Row& r) {
+  Scan(q, sql, params, [&](const Row& r) {
     StopCheck(mark, ++n);
     s.id = std::stoll(r[0].value_or("0"));
     std::string* texts[] = {&s.time_utc, &s.station, &s.operator_name, &s.unit,

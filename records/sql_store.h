@@ -72,6 +72,9 @@ class SqlStore : public Store {
 
  private:
   std::int64_t AddOne(const RunRecord& r);  // within a transaction
+  // The rows of a query's statement, by the way that suits how many it may give.
+  void Scan(const Query& q, const std::string& sql, const Params& params,
+            const std::function<void(const Row&)>& row);
   int Version();
   void Create();
   void Migrate(int from);
