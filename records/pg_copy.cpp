@@ -35,7 +35,6 @@ void Assign(SqlStore::Value& v, const char* data, std::size_t size) {
 }  // namespace
 
 void DecodeField(SqlStore::Value& v, Oid type, const char* data, std::size_t size) {
-  v.number.reset();
   if (type == 0 || type == kTextOid) {
     Assign(v, data, size);
   } else if ((type == kInt8Oid || type == kFloat8Oid) && size == 8) {

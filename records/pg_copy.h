@@ -26,7 +26,7 @@ class UnexpectedBytes : public StoreError {
 inline constexpr Oid kInt8Oid = 20, kTextOid = 25, kFloat8Oid = 701;
 
 // One field into `v`: text as it is (type 0: a column sent as text), a float8 as its number,
-// an int8 as its digits. Throws UnexpectedBytes.
+// an int8 as its digits; `v.number` is the caller's to clear. Throws UnexpectedBytes.
 void DecodeField(SqlStore::Value& v, Oid type, const char* data, std::size_t size);
 
 class CopyRows {

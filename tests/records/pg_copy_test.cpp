@@ -34,7 +34,7 @@ TEST(ServerRows, ACopyIsTheSameRowsInAnyPiecesAndNothingElseIsTaken) {
     std::string got;
     auto take = [&](const SqlStore::Row& r) {
       for (const auto& v : r)
-        got += (v.number ? std::to_string(*v.number) : v ? "'" + *v + "'" : "null") + " ";
+        got += (!v ? "null" : v.number ? std::to_string(*v.number) : "'" + *v + "'") + " ";
     };
     rows.Take(whole.data(), cut, take);
     EXPECT_EQ(rows.Ended(), cut == whole.size());
