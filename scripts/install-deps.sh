@@ -49,7 +49,14 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  $SUDO apt-get update -qq
+  # A mirror in the middle of its sync serves, for a while, an index that does not match its
+  # release file: asked again before giving up.
+  for try in 1 2 3 4 5 6 7 8 9 10; do
+    $SUDO apt-get update -qq && break
+    [ "$try" -eq 10 ] && exit 1
+    echo "install-deps: the package lists could not all be fetched (try $try of 10); again in 30 s" >&2
+    sleep 30
+  done
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 # A decimal-comma locale: the tests check that the page's numbers do not follow the process's.
