@@ -85,7 +85,7 @@ void CopyRows::Take(const char* data, std::size_t size,
       at += 2;
       continue;
     }
-    if (fields < 0 || static_cast<std::size_t>(fields) != types_.size()) {
+    if (static_cast<std::size_t>(fields) != types_.size()) {  // a negative count too
       throw UnexpectedBytes("the server sent a row of " + std::to_string(fields) +
                             " columns for a scan of " + std::to_string(types_.size()));
     }

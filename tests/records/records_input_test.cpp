@@ -304,34 +304,42 @@ std::string FreshDatabase(SimFolder& f, const std::string& name) {
   return url;
 }
 
-// A column whose type someone changed is named, not read as something else.
-TEST(RecordsOnAServer, AColumnOfAnotherTypeIsNamed) {
-  SimFolder f;
-  const std::string url = FreshDatabase(f, "vx_altered");
-  records::OpenStore(url)->Add(sim::LineRecord({}, 7));
-  ASSERT_EQ(Psql(f, url, "ALTER TABLE vx_runs ALTER res_cap1 TYPE numeric"), 0);
-  EXPECT_TRUE(Ended(Process(f.dir.path(), "--records '" + url + "' records stats").Wait(), 3,
-                    "a column is of another type than the schema's (type 1700)"));
-}
-
-// A scan its taker breaks off gives the connection up at once, saying so to whatever comes
-// next; a value with quotes in it is a value, not SQL.
-TEST(RecordsOnAServer, AScanBrokenOffGivesItsConnectionUpAndQuotesAreValues) {
+// A scan its taker breaks off ends at once, and one the server stops sending at the limit; a value
+// with quotes in it is a value, not SQL; a column whose type someone changed is named, not read as
+// something else.
+TEST(RecordsOnAServer, AScanEndsWhenItsTakerOrTheServerStopsAndQuotesAreValues) {
   SimFolder f;
   const std::string url = FreshDatabase(f, "vx_broken_off");
   std::vector<records::RunRecord> rs;
-  for (int i = 1; i <= 3000; ++i)
+  for (int i = 1; i <= 3000; ++i) {
     rs.push_back(sim::LineRecord({}, i));
+    rs.back().operator_name.resize(4000, 'o');  // more than the socket and libpq hold
+  }
   rs[2999].outcome = "O'Neil\\'; DROP TABLE vx_runs; --";
   records::OpenStore(url)->AddAll(rs);
-  auto store = records::OpenStore(url, records::Access::kRead);
-  int taken = 0;
+  int taken = 0, backend = 0;
   const auto take = [&](const records::Summary& s) { taken = ++taken == 10 ? throw 1 : int(s.id); };
-  EXPECT_THROW(store->EachSummary({}, take, {}), int);
-  EXPECT_THAT([&] { store->Get(1); }, ::testing::ThrowsMessage<records::StoreError>(
-                                          ::testing::HasSubstr("or a scan broken off")));
+  EXPECT_THROW(records::OpenStore(url, records::Access::kRead)->EachSummary({}, take, {}), int);
   records::OpenStore(url)->EachSummary({"", "", "", rs[2999].outcome}, take, {});
   EXPECT_EQ(taken, 3000);
+  // A server that stops sending in the middle of a scan: it ends at the limit, asleep meanwhile.
+  records::SetWaitLimit(std::chrono::seconds(1));
+  const auto stop = [&](const records::Summary& s) {
+    if (s.id != 10 || backend > 0) return;  // once, also when the check runs it again
+    Psql(f, url,
+         "SELECT pid FROM pg_stat_activity WHERE datname = current_database() AND query "
+         "LIKE 'COPY%' ORDER BY backend_start DESC LIMIT 1",
+         " > " + f.Path("pid"));
+    if ((backend = std::atoi(ReadFile(f.Path("pid")).c_str())) > 0) ::kill(backend, SIGSTOP);
+  };
+  EXPECT_THAT([&] { records::OpenStore(url, records::Access::kRead)->EachSummary({}, stop, {}); },
+              ::testing::ThrowsMessage<records::StoreError>(
+                  ::testing::HasSubstr("did not answer within 1 s")));
+  if (backend > 0) ::kill(backend, SIGCONT);
+  records::SetWaitLimit(std::chrono::seconds(10));
+  ASSERT_EQ(Psql(f, url, "ALTER TABLE vx_runs ALTER res_cap1 TYPE numeric"), 0);
+  EXPECT_TRUE(Ended(Process(f.dir.path(), "--records '" + url + "' records stats").Wait(), 3,
+                    "a column is of another type than the schema's (type 1700)"));
 }
 
 // Another session holding the table: each wait for it ends at the limit or at a signal, the
