@@ -24,28 +24,20 @@ std::int32_t Int32(const char* p) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(BigEndian(p, 4)));
 }
 
-void Assign(SqlStore::Value& v, const char* data, std::size_t size) {
-  if (v) {
-    v->assign(data, size);
-  } else {
-    v.emplace(data, size);
-  }
-}
-
 }  // namespace
 
 void DecodeField(SqlStore::Value& v, Oid type, const char* data, std::size_t size) {
   if (type == 0 || type == kTextOid) {
-    Assign(v, data, size);
+    v.SetText(data, size);
   } else if ((type == kInt8Oid || type == kFloat8Oid) && size == 8) {
     const std::uint64_t bits = BigEndian(data, 8);
     if (type == kFloat8Oid) {
-      Assign(v, "", 0);
+      v.SetText("", 0);
       v.number = std::bit_cast<double>(bits);
     } else {
       char buf[24];
       auto end = std::to_chars(buf, buf + sizeof buf, std::bit_cast<std::int64_t>(bits)).ptr;
-      Assign(v, buf, static_cast<std::size_t>(end - buf));
+      v.SetText(buf, static_cast<std::size_t>(end - buf));
     }
   } else {
     throw UnexpectedBytes("a column is of another type than the schema's (type " +
@@ -92,7 +84,7 @@ void CopyRows::Take(const char* data, std::size_t size,
     // The row is taken only once it is whole.
     std::size_t q = at + 2;
     bool whole = true;
-    for (std::size_t c = 0; c < types_.size() && whole; ++c) {
+    for (std::size_t c = 0; c < types_.size(); ++c) {
       if (end - q < 4) {
         whole = false;
         break;
@@ -100,10 +92,12 @@ void CopyRows::Take(const char* data, std::size_t size,
       const std::int32_t len = Int32(p + q);
       q += 4;
       if (len < -1) throw UnexpectedBytes("the server sent a column of a negative length");
-      if (len > 0) {
-        if (end - q < static_cast<std::size_t>(len)) whole = false;
-        q += static_cast<std::size_t>(len);
+      const auto bytes = static_cast<std::size_t>(len < 0 ? 0 : len);  // none for a NULL
+      if (end - q < bytes) {
+        whole = false;
+        break;
       }
+      q += bytes;
     }
     if (!whole) break;
     q = at + 2;

@@ -236,11 +236,7 @@ class SqliteStore : public SqlStore {
         text = reinterpret_cast<const char*>(sqlite3_value_text(v));
         size = static_cast<std::size_t>(sqlite3_value_bytes(v));
     }
-    if (*static_cast<std::optional<std::string>*>(&out)) {
-      out->assign(text, size);
-    } else {
-      out.emplace(text, size);
-    }
+    out.SetText(text, size);
   }
 
   static std::string UriPath(const std::string& path) {
