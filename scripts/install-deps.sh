@@ -50,14 +50,30 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   # A mirror in the middle of its sync serves, for a while, an index that does not match its
-  # release file: asked again before giving up.
-  for try in 1 2 3 4 5 6 7 8 9 10; do
-    $SUDO apt-get update -qq && break
-    [ "$try" -eq 10 ] && exit 1
-    echo "install-deps: the package lists could not all be fetched (try $try of 10); again in 30 s" >&2
-    sleep 30
+  # release file: asked again before giving up, then the install goes on with what was fetched.
+  lists_whole=false
+  for try in 1 2 3 4; do
+    if $SUDO apt-get update -qq; then
+      lists_whole=true
+      break
+    fi
+    [ "$try" -eq 4 ] && break
+    echo "install-deps: the package lists could not all be fetched (try $try of 4); again in 20 s" >&2
+    sleep 20
   done
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  install=(apt-get install -y -qq --no-install-recommends)
+  if ! DEBIAN_FRONTEND=noninteractive $SUDO "${install[@]}" "${missing[@]}"; then
+    $lists_whole && exit 1
+    # With the security suite's i386 index missing, an amd64 library taken from that suite has
+    # no i386 twin of the same version, and wine32 cannot be installed beside it. The release's
+    # own suite lists both architectures whole, so this one install prefers it.
+    # shellcheck source=/dev/null
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    [ -n "$codename" ] || exit 1
+    echo "install-deps: installing again with the packages of $codename preferred over" \
+      "the suites whose lists are missing" >&2
+    DEBIAN_FRONTEND=noninteractive $SUDO "${install[@]}" -t "$codename" "${missing[@]}"
+  fi
 fi
 # A decimal-comma locale: the tests check that the page's numbers do not follow the process's.
 if ! locale -a 2>/dev/null | grep -qx 'de_DE.utf8'; then
