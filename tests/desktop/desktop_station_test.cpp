@@ -188,12 +188,12 @@ class DesktopStationTest : public testing::DesktopFixture {
 
   // Help without a display, and a one-shot run that cannot do its job ends with an error.
   void errorsEndTheProgram() {
-    auto run = [](const QStringList& args, QString* err = nullptr) {
+    auto run = [&](const QStringList& args, QString* err = nullptr) {
       QProcess p;
       QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
       env.remove("QT_QPA_PLATFORM");
       env.remove("DISPLAY");
-      if (args.contains("--screenshot")) env.insert("QT_QPA_PLATFORM", "offscreen");
+      if (args.size() > 1) env.insert("QT_QPA_PLATFORM", "offscreen");
       p.setProcessEnvironment(env);
       p.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
       p.start(VX_HOST_PATH, args);
@@ -204,6 +204,9 @@ class DesktopStationTest : public testing::DesktopFixture {
     QString out;
     QCOMPARE(run({"--help"}, &out), 0);
     QVERIFY(out.contains("--screenshot"));
+    const QString state = QString::fromStdString((dir_ / "mis.json").string());
+    QCOMPARE(run({"--measure-startup", "--sim", state}, &out), 0);  // no window to save
+    QVERIFY2(out.contains("first readings painted after"), qPrintable(out));
     QCOMPARE(run({"--bogus"}, &out), 2);
     QVERIFY(out.startsWith("vx58420-host: "));
     QCOMPARE(run({"--sim", "/nonexistent.json", "--screenshot", "/tmp/x.png"}, &out), 3);

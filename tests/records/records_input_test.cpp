@@ -319,7 +319,13 @@ TEST(RecordsOnAServer, AScanEndsWhenItsTakerOrTheServerStopsAndQuotesAreValues) 
   records::OpenStore(url)->AddAll(rs);
   int taken = 0, backend = 0;
   const auto take = [&](const records::Summary& s) { taken = ++taken == 10 ? throw 1 : int(s.id); };
-  EXPECT_THROW(records::OpenStore(url, records::Access::kRead)->EachSummary({}, take, {}), int);
+  // Broken off, the connection is given up: the server ends the scan as it closes.
+  auto reader = records::OpenStore(url, records::Access::kRead);
+  const auto given_up =
+      ::testing::ThrowsMessage<records::StoreError>(::testing::HasSubstr("was given up"));
+  EXPECT_THROW(reader->EachSummary({}, take, {}), int);
+  EXPECT_THAT([&] { reader->EachSummary({}, take, {}); }, given_up);
+  reader.reset();  // until it closes, its server holds the table for the scan
   records::OpenStore(url)->EachSummary({"", "", "", rs[2999].outcome}, take, {});
   EXPECT_EQ(taken, 3000);
   // A server that stops sending in the middle of a scan: it ends at the limit, asleep meanwhile.
@@ -340,6 +346,9 @@ TEST(RecordsOnAServer, AScanEndsWhenItsTakerOrTheServerStopsAndQuotesAreValues) 
   ASSERT_EQ(Psql(f, url, "ALTER TABLE vx_runs ALTER res_cap1 TYPE numeric"), 0);
   EXPECT_TRUE(Ended(Process(f.dir.path(), "--records '" + url + "' records stats").Wait(), 3,
                     "a column is of another type than the schema's (type 1700)"));
+  reader = records::OpenStore(url, records::Access::kRead);
+  EXPECT_THROW(reader->EachSummary({}, take, {}), records::StoreError);
+  EXPECT_THAT([&] { reader->EachSummary({}, take, {}); }, given_up);
 }
 
 // Another session holding the table: each wait for it ends at the limit or at a signal, the

@@ -204,24 +204,15 @@ TEST_F(StationTest, TheReferenceTableFollowsThePage) {
   EXPECT_EQ(LabelOf("txtCurrent"), "actual current");
   EXPECT_EQ(LabelOf("txtNothing"), "txtNothing");
   // Residuals: each reading against its reference; the stack against the top capacitor.
-  records::Json readings = {{"capacitors_mV", {2051, 4160, 6239, 0, 0, 6241}},
-                            {"system_mV", nullptr},
-                            {"temperature_C", 25.3},
-                            {"current_mA", -499}};
-  auto residuals = Residuals({{"Capacitor 1", "2050", {}},
-                              {"Capacitor 1 + 2", "4160", {}},
-                              {"Capacitor 1 + 2 + 3", "6240", {}},
-                              {"actual system voltage", "12255", {}},
-                              {"actual temperature", "25", {}},
-                              {"actual current", "-500", {}}},
-                             readings);
-  EXPECT_EQ(residuals, (records::Json{{"Capacitor 1", 1},
-                                      {"Capacitor 1 + 2", 0},
-                                      {"Capacitor 1 + 2 + 3", -1},
-                                      {"Stack Voltage", 1},
-                                      {"System voltage", nullptr},
-                                      {"Temperature", 0.3},
-                                      {"Current", 1}}));
+  const auto readings = records::Json::parse(R"({"capacitors_mV": [2051, 4160, 6239, 0, 0, 6241],
+      "system_mV": null, "temperature_C": 25.3, "current_mA": -499})");
+  const std::vector<records::Reference> refs = {
+      {"Capacitor 1", "2050", {}},         {"Capacitor 1 + 2", "4160", {}},
+      {"Capacitor 1 + 2 + 3", "6240", {}}, {"actual system voltage", "12255", {}},
+      {"actual temperature", "25", {}},    {"actual current", "-500", {}}};
+  EXPECT_EQ(Residuals(refs, readings), records::Json::parse(R"({"Capacitor 1": 1,
+      "Capacitor 1 + 2": 0, "Capacitor 1 + 2 + 3": -1, "Stack Voltage": 1, "System voltage": null,
+      "Temperature": 0.3, "Current": 1})"));
   // Every row usable, the stack's too, is no count the page supports.
   for (int k = 0; k < 6; ++k)
     f().At("txtVoltage", k).SetEnabled(true);
@@ -246,8 +237,7 @@ TEST_F(StationTest, AFailedSwitchKeepsTheDeviceThatWasOpen) {
   // While a run of this program holds the device, it is not switched under it.
   auto hold = station.device().Lock(std::chrono::milliseconds(0), error);
   ASSERT_TRUE(hold);
-  auto again = station.device().Lock(std::chrono::milliseconds(0), error);
-  EXPECT_TRUE(again);  // the program's own runs share the hold
+  EXPECT_TRUE(station.device().Lock(std::chrono::milliseconds(0), error));  // runs share the hold
   EXPECT_FALSE(station.device().Open({true, "", "", 0x0B, false}, error));
   EXPECT_EQ(station.device().bus(), before);
   // Another program (another lock on the file) waits for it.
@@ -301,10 +291,9 @@ TEST_F(StationTest, RestoreWritesBackOnlyWhatDiffersAndVerifies) {
   // Two series capacitors are the smallest stack a record can hold; one is none.
   for (int bits : {1, 0}) {
     records::RunRecord two = r.record;
-    for (auto* side : {&two.before, &two.after}) {
+    for (auto* side : {&two.before, &two.after})
       for (auto& img : *side)
         img.bytes[0] = img.subclass == 64 ? static_cast<std::uint8_t>(bits) : img.bytes[0];
-    }
     EXPECT_EQ(PlanRestore(two).refused.empty(), bits == 1) << PlanRestore(two).refused;
   }
   records::RunRecord empty = r.record;
