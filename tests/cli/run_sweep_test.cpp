@@ -18,6 +18,7 @@
 #include "device/commands.h"
 #include "hosts/cli/commands.h"
 #include "hosts/cli/signals.h"
+#include "page_at_rest.h"
 #include "records/store.h"
 #include "sim/sim_device.h"
 #include "test_files.h"
@@ -178,12 +179,7 @@ Seen RunOnce(const Case& c, const Trouble& t, const TempDir& dir) {
     r.after = dev.state();
     r.in_mode = dev.InCalibrationMode();
     r.after.faults.clear();
-    r.idle = f.At("btnCalibrate").enabled() && f.At("btnCalPackVolt").enabled() &&
-             f.At("cmdSWBrdOffsetCal").enabled() && f.At("tmrScan").enabled() &&
-             f.At("Frame1", 0).enabled() && f.At("Frame1", 1).enabled() &&
-             f.At("Frame1", 3).enabled();
-    for (const char* sel : {"chkCCOffset", "chkVoltageCal", "chkTempCal", "chkSystemVoltage"})
-      r.idle = r.idle && f.At(sel).enabled();
+    r.idle = PageAtRest(f);
     for (const char* mark : {"imgCalDoneBox", "imgPackDoneBox", "imgBoardOffDone"})
       r.done = r.done || f.At(mark).visible();
     if (t.records) {

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "../cli/process.h"
@@ -23,13 +24,20 @@ inline std::string PgUrl() {
   return url;
 }
 
-// A statement run on an SQLite store as another program would run it.
-inline bool Sql(const std::string& db, const std::string& sql) {
+// Statements run on an SQLite store as another program would run them: the first column of
+// the first row they give, or nothing when they fail.
+inline std::optional<std::string> Sql(const std::string& db, const std::string& sql) {
   sqlite3* raw = nullptr;
   sqlite3_open(db.c_str(), &raw);
-  const bool ok = sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  std::string first;
+  const auto take = [](void* out, int n, char** values, char**) {
+    auto* s = static_cast<std::string*>(out);
+    if (s->empty() && n > 0 && values[0]) *s = values[0];
+    return 0;
+  };
+  const bool ok = sqlite3_exec(raw, sql.c_str(), take, &first, nullptr) == SQLITE_OK;
   sqlite3_close(raw);
-  return ok;
+  return ok ? std::optional<std::string>(first) : std::nullopt;
 }
 
 inline constexpr const char* kVoltages = "--voltages 2050,4160,6240,8360,10455";

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "control/page_fixture.h"
+#include "page_at_rest.h"
 #include "runs/calibrate_device.h"
 #include "runs/separate_runs.h"
 #include "runs/system_voltage.h"
@@ -51,18 +52,7 @@ class RunTest : public PageTest {
       n += t.cmd == command;
     return n;
   }
-  // The page at rest: selections and the visible buttons usable, the scan running.
-  void ExpectIdlePanel() {
-    EXPECT_TRUE(At("btnCalibrate").enabled());
-    EXPECT_TRUE(At("btnCalPackVolt").enabled());
-    EXPECT_TRUE(At("cmdSWBrdOffsetCal").enabled());
-    for (const char* c : {"chkCCOffset", "chkVoltageCal", "chkTempCal", "chkSystemVoltage"}) {
-      EXPECT_TRUE(At(c).enabled()) << c;
-    }
-    for (int i : {0, 1, 3})
-      EXPECT_TRUE(At("Frame1", i).enabled()) << i;
-    EXPECT_TRUE(At("tmrScan").enabled());
-  }
+  void ExpectIdlePanel() { EXPECT_TRUE(PageAtRest(form())); }
   std::vector<std::pair<std::string, std::string>> Messages() {
     std::vector<std::pair<std::string, std::string>> out;
     for (const auto& m : platform().messages())
