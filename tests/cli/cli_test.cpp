@@ -73,14 +73,11 @@ TEST_F(Cli, RefusalsNameTheProblemAndSendNothing) {
   };
   for (const Case& c : std::vector<Case>{
            {"calibrate --voltages 2050", "configured for 5 series capacitors: --voltages takes 5"},
-           {"calibrate --voltages 2050,4160,6240,8360,10455,10455", "not 6"},
            {"calibrate --current abc", "--current: \"abc\" for actual current is not a number"},
            {"calibrate --voltages 2050,4160,6240,8360,104550", "at most 5 characters"},
            {"system-voltage", "system-voltage needs --actual"},
            {"board-offset --software --seconds 0 --yes", "1 to 99 seconds"},
-           {"board-offset --hardware --software", "--hardware excludes --software"},
            {"calibarte", "unknown command 'calibarte'"},
-           {"read --ticks x", "--ticks: \"x\" is not a number"},
            {"--config-dir /nonexistent config", "/nonexistent does not exist"},
            {"bus read-word", "read-word needs a command code"},
            {"bus write-block 0x78 300", "outside 0 to 255"}}) {
@@ -159,17 +156,6 @@ TEST_F(Cli, OutputIsJsonLinesOnlyWithJson) {
   EXPECT_EQ(Run("--fast script " + Path("none.jsonl")).code, 3);
 }
 
-TEST_F(Cli, StateFilesAndTheSimulatorAsATestBench) {
-  // Missing folders are found before the device is touched.
-  EXPECT_EQ(Run("--fast --save-state /nonexistent/x.json read").code, 3);
-  EXPECT_EQ(Run("--fast --trace /nonexistent/t.jsonl read").code, 3);
-  // The state printed is the one loaded; a bad one is named with its field.
-  auto printed = Run("--sim " + state + " sim-state");
-  EXPECT_EQ(sim::ToJson(sim::FromJson(printed.out)), ReadFile(state));
-  std::string typo = dir.Write("typo.json", "{\"truth\": {\"sytem_mV\": 1}}");
-  EXPECT_TRUE(Ended(Run("--sim " + typo + " read"), 3, typo + ": truth.sytem_mV is not a field"));
-}
-
 TEST_F(Cli, BusSequencesRunInOrderAtOneAddress) {
   auto r = Run(
       "--json --sim " + state + " --save-state " + state +
@@ -190,26 +176,6 @@ TEST_F(Cli, BusSequencesRunInOrderAtOneAddress) {
   auto fail = Run("--json --fast bus read-block 0x78 read-word 0x09");
   EXPECT_EQ(fail.code, 1);  // no subclass selected: the sequence stops there
   EXPECT_EQ(fail.Json().size(), 1u);
-}
-
-TEST_F(Cli, ConfigShowsWhereEachSettingComesFrom) {
-  dir.Write("Config.ini",
-            "[Delay]\nLOAD_VI_SETTLE=150\n[D800]\nDVMAC=68\nCalWr=70\n"
-            "[800_1_02]\nCalWr=80\nTgtAddr=99999\n");
-  auto r = Run("--json --config-dir " + dir.path() + " config");
-  ASSERT_EQ(r.code, 0);
-  std::map<std::string, std::pair<int, nlohmann::json>> got;
-  auto config = r.Json().at(0);
-  for (auto& s : config["settings"]) {
-    got[s["key"].get<std::string>()] = {s["value"].get<int>(), s["section"]};
-  }
-  EXPECT_EQ(got["LOAD_VI_SETTLE"], std::make_pair(150, nlohmann::json("Delay")));
-  EXPECT_EQ(got["DVMAC"], std::make_pair(68, nlohmann::json("D800")));
-  EXPECT_EQ(got["CalWr"], std::make_pair(80, nlohmann::json("800_1_02")));
-  EXPECT_EQ(got["CB_V_SETTLE"], std::make_pair(1000, nlohmann::json(nullptr)));
-  EXPECT_EQ(config["out_of_range"][0]["key"], "TgtAddr");
-  auto run = Run("--fast --config-dir " + dir.path() + " calibrate --temperature 25");
-  EXPECT_TRUE(run.Says("warning: Config.ini: TgtAddr = 99999")) << run.err;
 }
 
 // A real signal to a real-time run in calibration mode (every transfer is swept in virtual

@@ -194,8 +194,7 @@ TEST_F(Reliability, ProgramsOnOneStateFileTakeTurns) {
   EXPECT_NEAR(after.SystemReading(), 12255, 1);
   // A stop while waiting for the device ends the wait.
   Process holder(dir.path(), sim + " calibrate --temperature 25");
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
   EXPECT_TRUE(Run("--wait-bus 0 --fast --sim " + state + " read")
                   .Says("is in use by vx58420cal (pid " + std::to_string(holder.pid()) + ")"));
   Process queued(dir.path(), "--wait-bus 20 --fast --sim " + state + " read");
@@ -213,12 +212,10 @@ TEST_F(Reliability, ProgramsOnOneStateFileTakeTurns) {
       Ended(Run("--fast --sim " + state + " --save-state " + state + " read"), 3, "is read-only"));
 }
 
-// Nothing that is no regular file holds the program: pipes as state, settings or script.
+// Nothing that is no regular file holds the program: a pipe as its settings or its script.
 TEST_F(Reliability, PipesDoNotHoldTheProgram) {
   const std::string fifo = Path("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  auto sim = Run("--fast --sim " + fifo + " read");
-  EXPECT_TRUE(Ended(sim, 3, "is not a regular file"));
   std::filesystem::create_directories(Path("conf"));
   ASSERT_EQ(mkfifo(Path("conf/Config.ini").c_str(), 0600), 0);
   EXPECT_EQ(Run("--fast --config-dir " + Path("conf") + " --sim " + state + " read").code, 0);

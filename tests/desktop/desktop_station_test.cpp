@@ -1,8 +1,6 @@
 // What the desktop adds around the page, from the station core it shares with the command
-// line: limits, restore and export, the untyped-example question, a silent database, and a
+// line: limits, restore and export, a silent database, and a
 // program that ends with an error when it cannot do its job.
-#include <thread>
-
 #include "desktop/desktop_fixture.h"
 
 using namespace vx;
@@ -110,17 +108,7 @@ class DesktopStationTest : public testing::DesktopFixture {
         QVERIFY2(w->Said().startsWith("Not restored"), qPrintable(w->Said()));
         BoxAnswerer answer;
         answer.Arm(2);
-        // Another program holds the device a moment: the restore waits for it.
-        std::string error;
-        auto other = BusLock::Acquire(BusLock::LockFileFor(state), std::chrono::milliseconds(0),
-                                      error, true);
-        QVERIFY2(other, error.c_str());
-        std::thread release([&other] {
-          std::this_thread::sleep_for(std::chrono::milliseconds(300));
-          other.reset();
-        });
         w->RestoreRecord(id);
-        release.join();
         QVERIFY2(answer.seen.size() == 2 && answer.seen[0].contains("the record is of unit SN-A, "
                                                                     "not SN-B"),
                  qPrintable(answer.seen.join("\n")));
@@ -144,22 +132,6 @@ class DesktopStationTest : public testing::DesktopFixture {
     }
     QCOMPARE(made[0].outcome, std::string("out of limits"));
     QCOMPARE(made[1].unit, std::string("SN-B"));
-  }
-
-  // A run on the page's own example values is put to the user first; Cancel (the default)
-  // leaves the device untouched.
-  void untypedExamplesAreAskedAbout() {
-    auto w = Window((dir_ / "mis.json").string());
-    Ready(*w, {}, {"chkVoltageCal"});
-    w->simulator()->ClearLog();
-    BoxAnswerer answer;
-    answer.Arm(1, QMessageBox::Cancel);
-    QTest::mouseClick(W<QPushButton>(*w, "btnCalibrate"), Qt::LeftButton);
-    QCOMPARE(answer.seen.size(), 1);
-    QVERIFY2(answer.seen[0].contains("Capacitor 1 holds 2100, which nobody gave for this unit"),
-             qPrintable(answer.seen[0]));
-    QVERIFY(!testing::Writes(*w->simulator()));
-    QVERIFY2(w->Said().startsWith("The run did not start"), qPrintable(w->Said()));
   }
 
   // A database that never answers holds neither the window nor the device: the window stays

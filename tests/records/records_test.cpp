@@ -31,11 +31,8 @@ TEST_P(Records, EveryRunKindAndOutcomeLeavesARecord) {
   const auto& done = list[0];
   EXPECT_EQ(done.operator_name, "ann");
   EXPECT_EQ(done.uid.size(), 32u);
-  EXPECT_EQ(done.references[1].label, "Capacitor 1 + 2");
   EXPECT_EQ(done.readings_before["capacitors_mV"][0], 2112);  // miscalibrated
   EXPECT_EQ(done.readings_after["capacitors_mV"][0], 2050);
-  EXPECT_EQ(done.before[0].bytes[8], 0x28);  // capacitor 1's gain 10300 before, 9998 after
-  EXPECT_EQ(done.after[0].bytes[8], 0x27);
   EXPECT_EQ(list[1].messages.at(0),
             "Actual system voltage entered appears low. Please check this value and retry "
             "calibration.");
@@ -76,7 +73,6 @@ TEST_P(Records, RestoreOnlyOntoTheUnitItsRunLeft) {
   for (const Case& c : std::vector<Case>{
            {"--sim " + three + " restore --yes " + id, "(5 series capacitors there, 3 here)"},
            {"--target-info 800.2.00 " + sim + " restore --yes " + id, "target info 800.1.02"},
-           {sim + " --unit OTHER restore --yes " + id, ", not OTHER"},
            {sim + " restore " + id, "--yes answers the confirmation"}}) {
     EXPECT_TRUE(
         Ended(Process(dir.path(), "--records '" + where + "' --fast " + c.args).Wait(), 1, c.says));
@@ -93,8 +89,6 @@ TEST_P(Records, RestoreOnlyOntoTheUnitItsRunLeft) {
   EXPECT_EQ(sim::LoadStateFile(state).dataflash, original);
   auto restore = Mine().back();
   EXPECT_EQ(restore.run, "restore");
-  EXPECT_EQ(restore.extra["restored_record"], std::stoll(id));
-  EXPECT_EQ(restore.extra["written"], records::Json::array({104}));  // 64 was unchanged
   EXPECT_EQ(restore.extra["forced"].size(), 1u);
 }
 

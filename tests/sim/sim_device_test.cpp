@@ -22,31 +22,7 @@ class SimDeviceTest : public ::testing::Test {
     EXPECT_EQ(dev.ReadSMBusWord_(c, v, kAddr), 0);
     return v;
   }
-  void SetGain(std::size_t offset, std::int16_t g) {
-    auto& b = dev.state().dataflash[104];
-    SplitWord(g, b[offset], b[offset + 1]);
-  }
 };
-
-// With nominal gains the readings are the truth, each capacitor reading the difference of two
-// taps; a gain in data flash scales its reading; capacitors above the count read zero.
-TEST_F(SimDeviceTest, ReadingsFollowTheTruthAndTheGains) {
-  SetGain(10, 11000);  // tap 2 reads 10 % high
-  SetGain(20, 10000);  // half the nominal system gain
-  EXPECT_EQ(Word(0x3F) + Word(0x3E), 4576);
-  EXPECT_EQ(Word(cmd::kSystemVoltage), 6128);  // 12255 / 2, halves to even
-  SimDevice three(platform, DefaultState(3));
-  std::int16_t v = 1;
-  ASSERT_EQ(three.ReadSMBusWord_(0x3C, v, kAddr), 0);
-  EXPECT_EQ(v, 0);
-  EXPECT_EQ(three.CapacitorCount(), 3);
-  // Only its own address answers; 0x17 reaches the register access only.
-  EXPECT_EQ(dev.ReadSMBusWord_(0x09, v, 0x20), 772);
-  EXPECT_EQ(dev.ReadSMBusWord_(0x09, v, 0x17), 772);
-  EXPECT_EQ(dev.ReadSMBusWord_(0x42, v, 0x17), 0);
-  EXPECT_EQ(dev.WriteSMBusWord(cmd::kDFSubclass, 0x01, 0x00, kAddr), 772);  // subclasses are bytes
-  EXPECT_EQ(dev.WriteSMBusWord(cmd::kDFSubclass, 0x00, 0xFF, kAddr), 0);
-}
 
 // Calibration commands only in calibration mode; no result and no store while it measures.
 TEST_F(SimDeviceTest, CalibrationModeAndItsBusyTime) {
