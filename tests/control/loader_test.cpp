@@ -1,5 +1,7 @@
 // The plug-in as a host sees it: registered, loaded, created, shown, ticked, destroyed and
 // unloaded through its four exports.
+#include <dlfcn.h>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -31,6 +33,15 @@ TEST_F(Loader, RegisterLoadCreateShowTickDestroyUnload) {
   std::string error;
   auto direct = Plugin::Open(VX_PLUGIN_PATH, error);
   ASSERT_TRUE(direct) << error;
+  // What a host passes is checked before it is followed.
+  void* lib = dlopen(VX_PLUGIN_PATH, RTLD_NOW);
+  auto get = reinterpret_cast<DllGetClassObjectFn>(dlsym(lib, "DllGetClassObject"));
+  void* pv = lib;
+  EXPECT_EQ(get(&kCLSID_Cal, nullptr, &pv), kE_POINTER);
+  EXPECT_EQ(pv, nullptr);
+  EXPECT_EQ(get(nullptr, &kIID_IClassFactory, &pv), kE_POINTER);
+  EXPECT_EQ(get(&kIID_Cal, &kIID_IClassFactory, &pv), kCLASS_E_CLASSNOTAVAILABLE);
+  dlclose(lib);
   ASSERT_EQ(direct->Register(), kS_OK);
   auto reg = ReadRegistration(kProgID);
   ASSERT_TRUE(reg);

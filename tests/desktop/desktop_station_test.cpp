@@ -32,6 +32,7 @@ class DesktopStationTest : public testing::DesktopFixture {
     QVERIFY(model.Open(w->station().info.store()));
     QCOMPARE(model.data(model.Stale(0), Qt::DisplayRole).isValid(), true);
     QCOMPARE(model.data(model.Stale(model.rowCount()), Qt::DisplayRole).isValid(), false);
+    QVERIFY(model.IdAt(0) != 0 && model.IdAt(model.rowCount()) == 0);
     Shot(records, "records-window.png");
     const std::string csv = (dir_ / "export.csv").string();
     QVERIFY2(records->Export(csv).find(" written to ") != std::string::npos,

@@ -285,6 +285,10 @@ TEST_F(StationTest, RestoreWritesBackOnlyWhatDiffersAndVerifies) {
   records::RunRecord empty = r.record;
   empty.before.clear();
   EXPECT_NE(PlanRestore(empty).refused.find("holds no data flash image"), std::string::npos);
+  // A restore stopped before it began wrote nothing and verified nothing.
+  platform.interrupt.Request();
+  RestoreResult stopped = Restore(station, plan);
+  EXPECT_TRUE(stopped.written.empty() && !stopped.verified);
 }
 
 // Refusals come before the device is touched; what the user goes on past is recorded; the
