@@ -129,6 +129,10 @@ TEST_F(Reliability, AnOutputThatFailsStopsTheRunSafely) {
   for (const auto& line : JsonLines(Path("t.jsonl")))
     EXPECT_TRUE(line.contains("status")) << line;  // every line whole
   EXPECT_FALSE(sim::LoadStateFile(state).fets_on);
+  // With the standard input closed the trace is the program's first file, and still written.
+  EXPECT_EQ(Shell(std::string(VX_CLI_PATH) + " --fast --records none --trace t0.jsonl read <&-"),
+            0);
+  EXPECT_FALSE(JsonLines(Path("t0.jsonl")).empty());
   EXPECT_TRUE(Ended(Run("--fast --sim " + state + " --trace /dev/full calibrate --temperature 25"),
                     3, "the trace /dev/full could not be written"));
 }

@@ -69,6 +69,9 @@ TEST(LineStatistics, AStationWhoseMeterReadsHighIsFoundFromTheCommandLine) {
   for (auto at = stats.out.find(row); at != std::string::npos; at = stats.out.find(row, at + 1))
     ++tables;
   EXPECT_EQ(tables, 8u) << stats.out;
+  // The heading stands over its columns.
+  const auto head = stats.out.find("\n  reading"), row1 = stats.out.find('\n', head + 1);
+  EXPECT_EQ(row1 - head, stats.out.find('\n', row1 + 1) - row1) << stats.out;
 
   // One group has no rest of the line to differ from; limits give each reading its Cpk.
   const std::string limits = f.dir.Write("limits.json", R"({"Capacitor 1": 2, "Current": 3})");
