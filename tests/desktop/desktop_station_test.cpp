@@ -63,6 +63,11 @@ class DesktopStationTest : public testing::DesktopFixture {
              qPrintable(w->Said()));
     QCOMPARE(w->findChild<QComboBox*>("kind")->currentIndex(), 0);
     QCOMPARE(w->findChild<QLineEdit*>("device")->text().toStdString(), state);
+    for (int i = 0; i < 50; ++i) {  // a day's messages: the last 50 are kept
+      w->findChild<QComboBox*>("kind")->setCurrentIndex(1);
+      w->findChild<QPushButton*>("connect")->click();
+    }
+    QCOMPARE(w->findChild<QListWidget*>()->count(), 50);
   }
 
   // The same scenario through both faces leaves the same records, apart from station, time
