@@ -170,6 +170,8 @@ TEST_F(Guards, WordsForANewUser) {
             "names \"Capacitor 9\", which is not a reading"},
            {"--records POSTGRESQL://u:pw@127.0.0.1:1/r records list", 3,
             "the records database postgresql://u@127.0.0.1:1/r"},
+           {"--plugin /nonexistent.so read", 4, "cannot open /nonexistent.so"},
+           {"calibrate --help", 0, "actual current in mA, discharge negative\n"},
            {"errtext 5029", 0, "(the device rejected the calibration (result word bit 2))"}}) {
     auto r = Process(dir.path(), "--fast " + c.args).Wait();
     EXPECT_EQ(r.code, c.code) << c.args << r.err;
