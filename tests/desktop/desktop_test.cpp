@@ -44,8 +44,10 @@ class DesktopTest : public testing::DesktopFixture {
       QCOMPARE(x->geometry(),
                QRect(px(c->rect.left), px(c->rect.top), px(c->rect.width), px(c->rect.height)));
       QString text = QString::fromStdString(c->text());
-      if (auto* l = qobject_cast<QLabel*>(x); l && c->kind == Kind::kLabel)
+      if (auto* l = qobject_cast<QLabel*>(x); l && c->kind == Kind::kLabel) {
         QCOMPARE(l->text(), text);
+        QVERIFY2(l->minimumSizeHint().width() <= l->width(), c->Key().c_str());  // not clipped
+      }
       if (auto* e = qobject_cast<QLineEdit*>(x)) QCOMPARE(e->text(), text);
       if (c->kind == Kind::kFrame && c->border && !text.isEmpty())
         QVERIFY2(qobject_cast<QGroupBox*>(x), c->Key().c_str());
