@@ -59,6 +59,10 @@ std::string Source(const Json& source) {
 
 }  // namespace
 
+std::string DamagedSentence(std::int64_t id, const std::string& why) {
+  return "record " + std::to_string(id) + " is damaged (" + Printable(why) + "); left out";
+}
+
 std::string SummaryLine(const records::Summary& r) {
   std::ostringstream line;
   line << std::setw(5) << r.id << "  " << r.time_utc << "  " << std::left << std::setw(12)

@@ -10,6 +10,8 @@
 
 namespace vx {
 
+// "record 12 is damaged (why); left out": a row of the store that is no record.
+std::string DamagedSentence(std::int64_t id, const std::string& why);
 // "   12  2026-12-06T08:30:15.000Z  st1          SN-0042        calibrate              done".
 std::string SummaryLine(const records::Summary& r);
 // {"id", "time_utc", "station", "operator", "unit", "run", "outcome", "meter", "residuals",

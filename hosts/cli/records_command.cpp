@@ -15,8 +15,7 @@
 namespace vx::cli {
 
 void ReportBroken(std::int64_t id, const std::string& why) {
-  Out::Error("record " + std::to_string(id) + " is damaged (" + records::Printable(why) +
-             "); left out");
+  Out::Error(DamagedSentence(id, why));
 }
 
 namespace {

@@ -1,5 +1,7 @@
 #include "hosts/desktop/records_model.h"
 
+#include "hosts/analytics/record_words.h"
+
 namespace vx {
 
 namespace {
@@ -14,7 +16,11 @@ bool RecordsModel::Open(const std::string& where) {
   rows_.clear();
   store_.reset();
   more_ = false;
+  oldest_ = 0;
+  damaged_ = 0;
   why_.clear();
+  first_damaged_.clear();
+  left_out_.clear();
   try {
     store_ = records::OpenStore(where, records::Access::kRead);
     more_ = true;
@@ -64,19 +70,36 @@ void RecordsModel::fetchMore(const QModelIndex& parent) {
   records::Query q;
   q.newest_first = true;
   q.limit = kPage;
-  q.before_id = rows_.empty() ? 0 : rows_.back().id;
+  q.before_id = oldest_;
   std::vector<records::Summary> page;
+  // A damaged row counts towards the page: a page short of its size is the last one.
+  int read = 0;
+  const int damaged_before = damaged_;
   try {
     store_->EachSummary(
-        q, [&](const records::Summary& r) { page.push_back(r); },
-        [](std::int64_t, const std::string&) {});
+        q,
+        [&](const records::Summary& r) {
+          ++read;
+          oldest_ = r.id;
+          page.push_back(r);
+        },
+        [&](std::int64_t id, const std::string& why) {
+          ++read;
+          oldest_ = id;
+          if (damaged_++ == 0) first_damaged_ = DamagedSentence(id, why);
+        });
   } catch (const std::exception& e) {
     more_ = false;
     why_ = e.what();
     emit failed(QString::fromStdString(why_));
     return;
   }
-  more_ = static_cast<int>(page.size()) == kPage;
+  more_ = read == kPage;
+  if (damaged_ > damaged_before) {
+    left_out_ = first_damaged_;
+    if (damaged_ > 1) left_out_ += "; and " + std::to_string(damaged_ - 1) + " more damaged rows";
+    emit leftOut(QString::fromStdString(left_out_));
+  }
   if (page.empty()) return;
   beginInsertRows({}, rowCount(), rowCount() + static_cast<int>(page.size()) - 1);
   for (auto& r : page)

@@ -19,6 +19,8 @@ class RecordsModel : public QAbstractTableModel {
   // Opens the store and reads the first page; false (with why()) when the store cannot be read.
   bool Open(const std::string& where);
   const std::string& why() const { return why_; }
+  // The damaged rows of the pages read so far, left out of the table; "" when there were none.
+  const std::string& left_out() const { return left_out_; }
   std::int64_t IdAt(int row) const;
 
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -30,12 +32,16 @@ class RecordsModel : public QAbstractTableModel {
 
  signals:
   void failed(const QString& why);
+  void leftOut(const QString& said);
 
  private:
   std::unique_ptr<records::Store> store_;
   std::vector<records::Summary> rows_;
   bool more_ = false;
-  std::string why_;
+  // The oldest row read, damaged ones included: the next page begins below it.
+  std::int64_t oldest_ = 0;
+  int damaged_ = 0;
+  std::string why_, first_damaged_, left_out_;
 };
 
 }  // namespace vx

@@ -39,6 +39,7 @@ RecordsWindow::RecordsWindow(std::string where, QWidget* parent)
   said_->setWordWrap(true);
   layout->addWidget(said_);
   connect(model_, &RecordsModel::failed, said_, &QLabel::setText);
+  connect(model_, &RecordsModel::leftOut, said_, &QLabel::setText);
   auto* buttons = new QHBoxLayout;
   auto* reload = new QPushButton("Reload");
   connect(reload, &QPushButton::clicked, this, [this] { Reload(); });
@@ -64,7 +65,8 @@ RecordsWindow::RecordsWindow(std::string where, QWidget* parent)
 
 bool RecordsWindow::Reload() {
   const bool read = model_->Open(where_);
-  said_->setText(QString::fromStdString(model_->why()));
+  said_->setText(
+      QString::fromStdString(model_->why().empty() ? model_->left_out() : model_->why()));
   if (read) table_->resizeColumnsToContents();
   return read;
 }

@@ -1,6 +1,9 @@
 // What the desktop adds around the page, from the station core it shares with the command
 // line: limits, restore and export, a silent database, and a
 // program that ends with an error when it cannot do its job.
+#include <sqlite3.h>
+
+#include "bench/sim_line.h"
 #include "desktop/desktop_fixture.h"
 
 using namespace vx;
@@ -68,6 +71,37 @@ class DesktopStationTest : public testing::DesktopFixture {
       w->findChild<QPushButton*>("connect")->click();
     }
     QCOMPARE(w->findChild<QListWidget*>()->count(), 50);
+  }
+
+  // A damaged row is left out of the records window and said; the pages go on past it, also
+  // past a page of nothing but damaged rows.
+  void recordsWindowPagesPastDamagedRows() {
+    const std::string db = (dir_ / "damaged.sqlite").string();
+    std::vector<records::RunRecord> rs;
+    for (int i = 1; i <= 3 * RecordsModel::kPage; ++i)
+      rs.push_back(sim::LineRecord({}, i));
+    records::OpenStore(db)->AddAll(rs);
+    sqlite3* raw = nullptr;
+    sqlite3_open(db.c_str(), &raw);
+    QCOMPARE(sqlite3_exec(
+                 raw, "UPDATE vx_runs SET res_cap1 = 'x' WHERE id = 590 OR id BETWEEN 201 AND 400",
+                 nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    sqlite3_close(raw);
+    const QString first =
+        "record 590 is damaged (its residual of Capacitor 1 is not a number); left out";
+    RecordsWindow window(db);
+    QVERIFY(window.Reload());
+    QCOMPARE(window.said()->text(), first);
+    RecordsModel model;
+    QSignalSpy said(&model, &RecordsModel::leftOut);
+    QVERIFY(model.Open(db));
+    for (int pages = 0; pages < 10 && model.canFetchMore({}); ++pages)
+      model.fetchMore({});
+    QCOMPARE(model.rowCount(), 3 * RecordsModel::kPage - 201);
+    QCOMPARE(model.IdAt(model.rowCount() - 1), 1);
+    QCOMPARE(said.count(), 2);
+    QCOMPARE(QString::fromStdString(model.left_out()), first + "; and 200 more damaged rows");
   }
 
   // The same scenario through both faces leaves the same records, apart from station, time
