@@ -23,7 +23,8 @@ int Stats(const Options& o, const LineQuery& lq) {
   auto store = records::OpenStore(o.station.store(), records::Access::kRead);
   records::RequireDerived(*store, "the statistics");
   EachSummaryAside(
-      *store, lq.q, [&](const records::Summary& s) { stats.Add(s); }, ReportBroken);
+      *store, lq.q, [&](const records::Summary& s) { stats.Add(s); }, ReportBroken,
+      [&] { return records::OpenStore(o.station.store(), records::Access::kRead); });
   Out out(o.json);
   for (const std::string& why : stats.LeftOut())
     Out::Error(why);

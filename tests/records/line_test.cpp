@@ -8,6 +8,7 @@
 
 #include "bench/sim_line.h"
 #include "hosts/analytics/summaries_aside.h"
+#include "platform/outside_wait.h"
 #include "records_fixture.h"
 
 namespace vx::testing {
@@ -139,6 +140,69 @@ TEST(LineStatistics, RowsTakenAsideComeInOrderAndFailuresComeBack) {
   } catch (const records::StoreError& e) {
     EXPECT_STREQ(e.what(), "900 its residual of Capacitor 1 is not a number");
   }
+}
+
+// Read by two connections a range of ids at a time, the rows still come in order, damaged ones
+// in their place: ids far apart, below the first range, at the largest an id may be. A second
+// connection that cannot be opened leaves the first to read alone; a stop ends the reading.
+TEST(LineStatistics, RangesReadByTwoConnectionsComeInOrder) {
+  TempDir dir;
+  const std::string db = dir.path() + "/ranges.sqlite";
+  std::vector<records::RunRecord> rs;
+  for (int i = 1; i <= 1300; ++i)
+    rs.push_back(sim::LineRecord({}, i));
+  records::OpenStore(db)->AddAll(rs);
+  ASSERT_TRUE(Sql(db,
+                  "UPDATE vx_runs SET id = CASE id WHEN 1 THEN -7 WHEN 2 THEN 0 WHEN 1300 THEN "
+                  "9223372036854775807 ELSE id * 1000 + 5000000 END;"
+                  "UPDATE vx_runs SET res_cap1 = 'x' WHERE id IN (0, 5600000)"));
+  std::vector<std::int64_t> expected = {-7, 0};
+  for (std::int64_t i = 3; i < 1300; ++i)
+    expected.push_back(i * 1000 + 5000000);
+  expected.push_back(9223372036854775807);
+  auto store = records::OpenStore(db, records::Access::kRead);
+  int opened = 0;
+  const OpenAnother another = [&] {
+    ++opened;
+    return records::OpenStore(db, records::Access::kRead);
+  };
+  std::vector<std::int64_t> ids, damaged;
+  const auto take = [&](const records::Summary& s) { ids.push_back(s.id); };
+  const auto broken = [&](std::int64_t id, const std::string&) {
+    damaged.push_back(id);
+    ids.push_back(id);
+  };
+  EachSummaryInRanges(*store, {}, take, broken, another, 4096);
+  EXPECT_EQ(ids, expected);
+  EXPECT_EQ(damaged, (std::vector<std::int64_t>{0, 5600000}));
+  EXPECT_EQ(opened, 1);
+  ids.clear();
+  EachSummaryInRanges(
+      *store, {}, take, broken,
+      []() -> std::unique_ptr<records::Store> { throw records::StoreError("no"); }, 100000);
+  EXPECT_EQ(ids, expected);
+  records::Query newest;
+  newest.limit = 5;
+  EXPECT_THROW(EachSummaryInRanges(*store, newest, take, broken, another, 4096),
+               std::invalid_argument);
+
+  int taken = 0;
+  EXPECT_THROW(EachSummaryAside(
+                   *store, {},
+                   [&](const records::Summary&) {
+                     if (++taken == 700) throw std::runtime_error("taken");
+                   },
+                   broken, another),
+               std::runtime_error);
+  EXPECT_EQ(taken, 700);
+  int asked = 0;
+  Outside().stops = [&] { return ++asked > 20 ? 1 : 0; };
+  taken = 0;
+  EXPECT_THROW(EachSummaryInRanges(
+                   *store, {}, [&](const records::Summary&) { ++taken; }, broken, another, 4096),
+               Interrupted);
+  Outside().stops = {};
+  EXPECT_LT(taken, 1000);
 }
 
 }  // namespace vx::testing
