@@ -1,6 +1,7 @@
 // A line of eight stations through the command line: each calibrates its own units (simulated,
 // each different), one station's references read 1 % high. The records' statistics find that
 // station and no other, exit 5, and the report names it first.
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <numeric>
@@ -195,7 +196,7 @@ TEST(LineStatistics, RangesReadByTwoConnectionsComeInOrder) {
                    broken, another),
                std::runtime_error);
   EXPECT_EQ(taken, 700);
-  int asked = 0;
+  std::atomic<int> asked{0};  // asked by both readers
   Outside().stops = [&] { return ++asked > 20 ? 1 : 0; };
   taken = 0;
   EXPECT_THROW(EachSummaryInRanges(
