@@ -73,8 +73,7 @@ LineStats WriteLineReport(const std::string& where, const records::Query& q, Gro
   auto store = records::OpenStore(where, records::Access::kRead);
   records::RequireDerived(*store, "a report");
   EachSummaryAside(
-      *store, q, [&](const records::Summary& s) { report.Add(s); }, broken,
-      [&] { return records::OpenStore(where, records::Access::kRead); });
+      *store, q, [&](const records::Summary& s) { report.Add(s); }, broken, SecondReader(where));
   WriteWholeFile(file, [&](std::ostream& out) {
     report.Write(out, records::DisplayName(where) + ", " + Covering(q) + ", by " + GroupByName(by));
   });

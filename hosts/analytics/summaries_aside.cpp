@@ -82,6 +82,11 @@ struct TakerFailed {};
 
 }  // namespace
 
+OpenAnother SecondReader(const std::string& where) {
+  if (records::IsServer(where)) return {};
+  return [where] { return records::OpenStore(where, records::Access::kRead); };
+}
+
 void EachSummaryAside(records::Store& store, const records::Query& q,
                       const std::function<void(const records::Summary&)>& take,
                       const records::Store::Broken& broken, const OpenAnother& another) {

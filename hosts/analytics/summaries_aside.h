@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "records/store.h"
 
@@ -12,6 +13,10 @@ namespace vx {
 
 // A second connection to the store being read, opened on the thread that reads with it.
 using OpenAnother = std::function<std::unique_ptr<records::Store>()>;
+
+// A second connection to the SQLite file at `where`; none for a server, whose scan is already one
+// stream the server fills while the program takes it.
+OpenAnother SecondReader(const std::string& where);
 
 // As store.EachSummary(q, take, broken), oldest first, with `take` called on a thread of its
 // own (one at a time, in order). What either side throws is thrown here, after all have ended.

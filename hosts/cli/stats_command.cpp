@@ -24,7 +24,7 @@ int Stats(const Options& o, const LineQuery& lq) {
   records::RequireDerived(*store, "the statistics");
   EachSummaryAside(
       *store, lq.q, [&](const records::Summary& s) { stats.Add(s); }, ReportBroken,
-      [&] { return records::OpenStore(o.station.store(), records::Access::kRead); });
+      SecondReader(o.station.store()));
   Out out(o.json);
   for (const std::string& why : stats.LeftOut())
     Out::Error(why);
