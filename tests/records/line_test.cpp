@@ -97,15 +97,25 @@ TEST(LineStatistics, AStationWhoseMeterReadsHighIsFoundFromTheCommandLine) {
   EXPECT_EQ(Process(f.dir.path(), "--records " + db + " records stats --by shift").Wait().code, 2);
 }
 
-// The statistics take the store's rows on a thread of their own: all of them, in order, and
-// what fails on either side comes back once both have ended.
-TEST(LineStatistics, RowsTakenAsideComeInOrderAndFailuresComeBack) {
-  TempDir dir;
-  const std::string db = dir.path() + "/aside.sqlite";
+namespace {
+
+// An SQLite store in `dir` of 1300 records of a simulated line, ids 1 to 1300.
+std::string LineStore(const TempDir& dir) {
+  const std::string db = dir.path() + "/line.sqlite";
   std::vector<records::RunRecord> rs;
   for (int i = 1; i <= 1300; ++i)
     rs.push_back(sim::LineRecord({}, i));
   records::OpenStore(db)->AddAll(rs);
+  return db;
+}
+
+}  // namespace
+
+// The statistics take the store's rows on a thread of their own: all of them, in order, and
+// what fails on either side comes back once both have ended.
+TEST(LineStatistics, RowsTakenAsideComeInOrderAndFailuresComeBack) {
+  TempDir dir;
+  const std::string db = LineStore(dir);
   auto store = records::OpenStore(db, records::Access::kRead);
   const auto none = [](std::int64_t, const std::string&) {};
   std::vector<std::int64_t> ids;
@@ -148,11 +158,7 @@ TEST(LineStatistics, RowsTakenAsideComeInOrderAndFailuresComeBack) {
 // connection that cannot be opened leaves the first to read alone; a stop ends the reading.
 TEST(LineStatistics, RangesReadByTwoConnectionsComeInOrder) {
   TempDir dir;
-  const std::string db = dir.path() + "/ranges.sqlite";
-  std::vector<records::RunRecord> rs;
-  for (int i = 1; i <= 1300; ++i)
-    rs.push_back(sim::LineRecord({}, i));
-  records::OpenStore(db)->AddAll(rs);
+  const std::string db = LineStore(dir);
   ASSERT_TRUE(Sql(db,
                   "UPDATE vx_runs SET id = CASE id WHEN 1 THEN -7 WHEN 2 THEN 0 WHEN 1300 THEN "
                   "9223372036854775807 ELSE id * 1000 + 5000000 END;"
