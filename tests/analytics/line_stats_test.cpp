@@ -262,6 +262,18 @@ TEST(LineReport, OnePageThatNamesTheFlaggedGroupFirst) {
     EXPECT_LT(std::fabs(std::stod((*t)[1])), 150) << (*t)[1];
   EXPECT_EQ(count("<svg class=\"histogram\""), 9u);
   EXPECT_EQ(count("<line class=\"limit\" x1=\"") - 2 * 9, 2u);  // 2 control limits a chart
+  // Each chart's control limits lie as far above its centre as below it.
+  const std::regex control(
+      R"re(class="centre" x1="64" x2="764" y1="([0-9.]+)"[^>]*><line class="limit" x1="64" x2="764" y1="([0-9.]+)"[^>]*><line class="limit" x1="64" x2="764" y1="([0-9.]+)")re");
+  std::size_t charts = 0;
+  for (auto l = std::sregex_iterator(html.begin(), html.end(), control);
+       l != std::sregex_iterator(); ++l, ++charts) {
+    const double centre = std::stod((*l)[1]), above = std::stod((*l)[2]),
+                 below = std::stod((*l)[3]);
+    EXPECT_GT(centre - above, 1) << (*l)[0];
+    EXPECT_NEAR(centre - above, below - centre, 0.11) << (*l)[0];
+  }
+  EXPECT_EQ(charts, 9u);
   EXPECT_EQ(html.find("http"), html.find("http://www.w3.org/2000/svg"));  // nothing fetched
   // Capacitor 1's histogram: its limits at their place on the axis between its two ticks.
   std::smatch m;
