@@ -89,6 +89,10 @@ TEST(Meter, AWrongFunctionADroppedLinkAndNoSettlingStopTheStep) {
   Moved(*meter);
   std::string noisy = Failure([&] { Take(*meter, "Capacitor 1"); });
   EXPECT_NE(noisy.find("did not settle"), std::string::npos) << noisy;
+  instruments::Settler ten({"voltage", "DC", "V", 1000, 0, 0.1, 0}, 5, 10);  // the last of ten
+  for (int i = 0; i < 9; ++i)
+    EXPECT_FALSE(ten.Add({2.0 + 0.01 * (i % 2), "voltage", "DC", "V"}));
+  EXPECT_THROW(ten.Add({2.01, "voltage", "DC", "V"}), MeterError);
   dmm.Drop();  // unplugged: the readings stop, the step ends with that said
   Moved(*meter);
   std::string gone = Failure([&] {
