@@ -203,6 +203,25 @@ TEST_F(Cli, ASignalInCalibrationModeLeavesTheDeviceSafe) {
   EXPECT_FALSE(sim::LoadStateFile(after).fets_on);
 }
 
+// Each sensor asked for is one bit of the temperature calibration's word to the device: each
+// on its own differs from the others, and all three together are their union.
+TEST_F(Cli, TheSensorsGivenAreTheOnesCalibrated) {
+  auto word = [&](const std::string& sensors) {
+    const std::string trace = Path("sensors-" + sensors + ".jsonl");
+    EXPECT_EQ(Run("--fast --records none --trace " + trace +
+                  " calibrate --temperature 25 --sensors " + sensors)
+                  .code,
+              0);
+    for (const auto& x : JsonLines(trace)) {
+      if (x["method"] == "WriteSMBusWord" && x["cmd"] == 0x51) return x["bytes"][1].get<int>();
+    }
+    return -1;
+  };
+  const int in = word("int"), e1 = word("ext1"), e2 = word("ext2");
+  EXPECT_TRUE(in > 0 && e1 > 0 && e2 > 0 && in != e1 && e1 != e2 && in != e2);
+  EXPECT_EQ(word("int,ext1,ext2"), in | e1 | e2);
+}
+
 #ifndef VX_SANITIZED
 TEST_F(Cli, CalibrateThroughTheI2cDevPath) {
   // A calibration that reads and writes the data flash, in real time (a wait of 120 ms).

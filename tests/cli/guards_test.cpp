@@ -44,6 +44,8 @@ TEST_F(Guards, ImplausibleReferencesNeverReachThePage) {
             "actual temperature 45 deg C against the reading 22.7 deg C is a correction of more "
             "than 12.7 degrees C; 10 to 35.4 deg C fit"},
            {"calibrate --temperature 0", "is not above 0 degrees C"},
+           {"calibrate --temperature 0.5",
+            "0.5 deg C against the reading 22.7 deg C is a correction"},
            {"calibrate --current 500",
             "actual current 500 mA against the reading -519 mA is of "
             "the other sign (discharge is negative), or 0; -571 to -467 mA fit"},
@@ -57,10 +59,11 @@ TEST_F(Guards, ImplausibleReferencesNeverReachThePage) {
     Refused(c.args, 2, c.says);
   }
   EXPECT_TRUE(Run(share("101") + " config").Says("MaxCorrectionPct = 101 is outside 1 to 100"));
-  EXPECT_TRUE(
+  const Result unstored =
       Process(dir.path(), "--fast --records none " + share("101") + " calibrate --temperature 25")
-          .Wait()
-          .Says("warning: Config.ini: [Host] MaxCorrectionPct = 101 is outside"));
+          .Wait();
+  EXPECT_TRUE(unstored.Says("warning: Config.ini: [Host] MaxCorrectionPct = 101 is outside"));
+  EXPECT_FALSE(unstored.Says("Record")) << unstored.out;  // none stored, none named
   // Within the share the run goes on, up to both ends of what a refusal says fits.
   const std::string uncalibrated = ReadFile(state), taps = ",4160,6240,8360,10455";
   for (const std::string end : {"1584", "2640"}) {

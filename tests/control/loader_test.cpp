@@ -87,6 +87,10 @@ TEST_F(Loader, RegisterLoadCreateShowTickDestroyUnload) {
   EXPECT_NE(direct->Register(), kS_OK);
   std::filesystem::remove(tmp);
   EXPECT_FALSE(ReadRegistration(kProgID));
+  std::ofstream(RegistrationPath(kProgID))
+      << "[Class]\nCLSID={00000000-0000-0000-0000-000000000001}\n";
+  EXPECT_FALSE(ReadRegistration(kProgID));  // no library to load
+  std::filesystem::remove(RegistrationPath(kProgID));
   EXPECT_FALSE(Plugin::Open("", error));
   EXPECT_NE(error.find("not registered"), std::string::npos);
   EXPECT_FALSE(Plugin::Open(home.path() + "/nothing.so", error));
