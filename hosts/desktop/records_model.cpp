@@ -20,7 +20,6 @@ bool RecordsModel::Open(const std::string& where) {
   damaged_ = 0;
   why_.clear();
   first_damaged_.clear();
-  left_out_.clear();
   try {
     store_ = records::OpenStore(where, records::Access::kRead);
     more_ = true;
@@ -30,6 +29,11 @@ bool RecordsModel::Open(const std::string& where) {
   endResetModel();
   if (more_) fetchMore({});
   return why_.empty();
+}
+
+std::string RecordsModel::left_out() const {
+  if (damaged_ < 2) return first_damaged_;
+  return first_damaged_ + "; and " + std::to_string(damaged_ - 1) + " more damaged rows";
 }
 
 std::int64_t RecordsModel::IdAt(int row) const {
@@ -95,11 +99,7 @@ void RecordsModel::fetchMore(const QModelIndex& parent) {
     return;
   }
   more_ = read == kPage;
-  if (damaged_ > damaged_before) {
-    left_out_ = first_damaged_;
-    if (damaged_ > 1) left_out_ += "; and " + std::to_string(damaged_ - 1) + " more damaged rows";
-    emit leftOut(QString::fromStdString(left_out_));
-  }
+  if (damaged_ > damaged_before) emit leftOut(QString::fromStdString(left_out()));
   if (page.empty()) return;
   beginInsertRows({}, rowCount(), rowCount() + static_cast<int>(page.size()) - 1);
   for (auto& r : page)

@@ -20,7 +20,7 @@ class RecordsModel : public QAbstractTableModel {
   bool Open(const std::string& where);
   const std::string& why() const { return why_; }
   // The damaged rows of the pages read so far, left out of the table; "" when there were none.
-  const std::string& left_out() const { return left_out_; }
+  std::string left_out() const;
   std::int64_t IdAt(int row) const;
 
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -41,7 +41,7 @@ class RecordsModel : public QAbstractTableModel {
   // The oldest row read, damaged ones included: the next page begins below it.
   std::int64_t oldest_ = 0;
   int damaged_ = 0;
-  std::string why_, first_damaged_, left_out_;
+  std::string why_, first_damaged_;
 };
 
 }  // namespace vx
