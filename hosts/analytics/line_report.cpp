@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "hosts/analytics/line_words.h"
@@ -83,18 +84,36 @@ LineStats WriteLineReport(const std::string& where, const records::Query& q, Gro
 LineReport::LineReport(GroupBy by, const Limits& limits)
     : by_(by), stats_(by, limits), limits_(limits) {}
 
+void LineReport::Bins::Add(long long bin) {
+  ++n;
+  if (bin >= -kNear && bin < kNear) {
+    ++near[static_cast<std::size_t>(bin + kNear)];
+  } else {
+    ++far[bin];
+  }
+}
+
+std::map<long long, std::int64_t> LineReport::Bins::All() const {
+  std::map<long long, std::int64_t> all = far;
+  for (std::size_t i = 0; i < near.size(); ++i) {
+    if (near[i]) all.emplace(static_cast<long long>(i) - kNear, near[i]);
+  }
+  return all;
+}
+
 void LineReport::Add(const records::Summary& s) {
-  const std::int64_t before = stats_.Runs();
-  stats_.Add(s);
-  if (stats_.Runs() == before) return;  // not a run that calibrates
-  Cell& cell = days_[s.time_utc.substr(0, 10)][stats_.GroupOf(s)];
+  const std::string* group = stats_.Add(s);
+  if (!group) return;  // not a run that calibrates
+  const std::string_view day = std::string_view(s.time_utc).substr(0, 10);
+  if (day_ == days_.end() || day_->first != day) day_ = days_.try_emplace(std::string(day)).first;
+  Cell& cell = day_->second[*group];
   ++cell.runs;
   cell.done += s.outcome == "done";
   if (!Calibrated(s)) return;
   for (std::size_t i = 0; i < records::kReadings.size(); ++i) {
     if (s.corrections[i]) cell.correction[i].Add(*s.corrections[i]);
     if (s.residuals[i] && std::isfinite(*s.residuals[i]) && std::fabs(*s.residuals[i]) < 1e9) {
-      ++residuals_[i][static_cast<long long>(std::floor(*s.residuals[i] / BinWidth(i)))];
+      residuals_[i].Add(static_cast<long long>(std::floor(*s.residuals[i] / BinWidth(i))));
     }
   }
 }
@@ -191,11 +210,12 @@ void LineReport::Write(std::ostream& out, const std::string& covers) const {
             "; limits ±3 standard errors)",
         ratio ? "%" : "°C", labels, series,
         {{0.0, "centre"}, {3 * sd, "limit"}, {-3 * sd, "limit"}});
-    if (!residuals_[i].empty())
-      out << Histogram(
-          name, name + ": residuals after the run (" + UnitOf(i) + ")", residuals_[i], BinWidth(i),
-          limits_.max_residual.count(name) ? std::optional<double>(limits_.max_residual.at(name))
-                                           : std::nullopt);
+    if (residuals_[i].n)
+      out << Histogram(name, name + ": residuals after the run (" + UnitOf(i) + ")",
+                       residuals_[i].All(), BinWidth(i),
+                       limits_.max_residual.count(name)
+                           ? std::optional<double>(limits_.max_residual.at(name))
+                           : std::nullopt);
   }
 
   out << "<h2>Yield</h2>\n";

@@ -9,6 +9,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "hosts/analytics/line_stats.h"
 
@@ -17,6 +18,8 @@ namespace vx {
 class LineReport {
  public:
   LineReport(GroupBy by, const Limits& limits);
+  LineReport(const LineReport&) = delete;  // it remembers where in itself the last day is
+  LineReport& operator=(const LineReport&) = delete;
   void Add(const records::Summary& s);
   const LineStats& stats() const { return stats_; }
   // The page; `covers` says what it covers ("records.sqlite, 2026-01-01 to 2026-03-31").
@@ -27,11 +30,23 @@ class LineReport {
     std::array<Spread, records::kReadings.size()> correction;
     std::int64_t runs = 0, done = 0;
   };
+  // A histogram's counts: the bins near zero, where nearly every residual falls, in an array,
+  // the others by their number.
+  struct Bins {
+    static constexpr long long kNear = 512;
+    std::vector<std::int64_t> near = std::vector<std::int64_t>(2 * kNear);
+    std::map<long long, std::int64_t> far;
+    std::int64_t n = 0;
+    void Add(long long bin);
+    std::map<long long, std::int64_t> All() const;
+  };
+  using Days = std::map<std::string, std::map<std::string, Cell>>;  // day, group
   GroupBy by_;
   LineStats stats_;
   Limits limits_;
-  std::map<std::string, std::map<std::string, Cell>> days_;  // day, group
-  std::array<std::map<long long, std::int64_t>, records::kReadings.size()> residuals_;
+  Days days_;
+  Days::iterator day_ = days_.end();  // the last record's: the next one is most often of it
+  std::array<Bins, records::kReadings.size()> residuals_;
 };
 
 // Reads the records the query covers from the store at `where` into a report, grouped `by`, and

@@ -118,8 +118,8 @@ const char* Implausible(const records::PageRow& row, bool correction, double v) 
 
 }  // namespace
 
-void LineStats::Add(const records::Summary& given) {
-  if (!Counted(given)) return;
+const std::string* LineStats::Add(const records::Summary& given) {
+  if (!Counted(given)) return nullptr;
   std::optional<records::Summary> cleaned;  // a copy only when a value is to be left out
   for (std::size_t i = 0; i < records::kReadings.size(); ++i) {
     for (bool correction : {false, true}) {
@@ -139,6 +139,7 @@ void LineStats::Add(const records::Summary& given) {
   ++runs_;
   const std::string name = GroupOf(s);
   auto [it, added] = groups_.try_emplace(name);
+  const std::string* counted = &it->first;
   Group& g = it->second;
   if (added) {
     g.stats.name = name;
@@ -147,7 +148,7 @@ void LineStats::Add(const records::Summary& given) {
   }
   ++g.stats.runs;
   g.stats.done += s.outcome == "done";
-  if (!Calibrated(s)) return;
+  if (!Calibrated(s)) return counted;
 
   // Each correction against the rest of the line as it stood before this record.
   double meter_difference = 0;
@@ -160,8 +161,9 @@ void LineStats::Add(const records::Summary& given) {
     const Spread rest = Spread::Without(line_[i], r.correction);
     const bool offset = records::kReadings[i].offset();
     const double difference = offset ? c - rest.mean : (c / rest.mean - 1) * 100;
-    if (rest.n >= w_.warm_up && rest.Sd() > 0) {
-      Watch(name, g, i, (c - rest.mean) / rest.Sd(), difference, s);
+    if (rest.n >= w_.warm_up) {
+      const double sd = rest.Sd();
+      if (sd > 0) Watch(name, g, i, (c - rest.mean) / sd, difference, s);
     }
     // The meter's chart needs only the rest's means to begin; its own spread warms up apart.
     if (!offset && rest.n >= kMeansFrom) {
@@ -177,13 +179,15 @@ void LineStats::Add(const records::Summary& given) {
   if (meter_readings > 1) {
     const double m = meter_difference / meter_readings;
     const Spread rest = Spread::Without(line_meter_, g.meter);
-    if (rest.n >= w_.warm_up && rest.Sd() > 0) {
-      Watch(name, g, kMeterChart, (m - rest.mean) / rest.Sd(), m - rest.mean, s);
+    if (rest.n >= w_.warm_up) {
+      const double sd = rest.Sd();
+      if (sd > 0) Watch(name, g, kMeterChart, (m - rest.mean) / sd, m - rest.mean, s);
     }
     g.meter.Add(m);
     line_meter_.Add(m);
   }
   ++g.calibrated;
+  return counted;
 }
 
 void LineStats::Watch(const std::string& name, Group& g, std::size_t chart, double z,

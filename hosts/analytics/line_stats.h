@@ -89,8 +89,9 @@ struct WatchSettings {
 class LineStats {
  public:
   LineStats(GroupBy by, const Limits& limits, WatchSettings w = {});
-  // Takes the next record (oldest first).
-  void Add(const records::Summary& s);
+  // Takes the next record (oldest first). Returns the name of the group it counts in, or nullptr
+  // for a record that is no run of a unit (the name lives as long as these statistics).
+  const std::string* Add(const records::Summary& s);
 
   std::vector<GroupStats> Groups() const;  // by name
   std::vector<Flag> Flags() const;

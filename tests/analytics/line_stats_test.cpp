@@ -144,6 +144,7 @@ TEST(LineStats, FiguresPerGroupAreTheRecords) {
     if (i >= 3) s.time_utc = "2026-03-02T10:00:00.000Z";
     s.outcome = outcomes[i];
     s.residuals[0] = residuals[i];
+    s.corrections[0] = 1;
     s.corrections[0] = 1 + residuals[i] / 100;
     if (i == 0) s.residuals[1] = 0.5;  // one residual: a limit, but no spread yet
     by_meter.Add(s);
@@ -314,6 +315,41 @@ TEST(LineReport, DaysBeyondAChartsWidthMergeWhole) {
     heights.insert((*p)[1]);
   EXPECT_EQ(points, 65u);
   EXPECT_EQ(heights.size(), 1u) << path;
+}
+
+// Every residual counts in its reading's histogram, however far from zero it lies, and the
+// records of one day count together when other days come between them.
+TEST(LineReport, EveryResidualAndDayCounts) {
+  LineReport report(GroupBy::kStation, {});
+  const double residuals[] = {-256, 255.9, 256, -256.5, 0, 5000, -1e8};
+  for (std::size_t i = 0; i < std::size(residuals); ++i) {
+    records::Summary s = Done(static_cast<std::int64_t>(i) + 1, "st1");
+    s.time_utc = i % 2 ? "2026-03-02T10:00:00.000Z" : "2026-03-01T10:00:00.000Z";
+    s.residuals[0] = residuals[i];
+    s.corrections[0] = 1;
+    report.Add(s);
+  }
+  std::ostringstream out;
+  report.Write(out, "far residuals");
+  const std::string html = out.str();
+  std::smatch m;
+  ASSERT_TRUE(
+      std::regex_search(html, m, std::regex("histogram\" data-reading=\"Capacitor 1\"[^]*?</svg>")));
+  const std::string bars = m[0];
+  std::int64_t counted = 0;
+  const std::regex title("<title>([0-9]+)</title>");
+  for (auto t = std::sregex_iterator(bars.begin(), bars.end(), title); t != std::sregex_iterator();
+       ++t)
+    counted += std::stoll((*t)[1]);
+  EXPECT_EQ(counted, 7);
+  // Two days a point at most: the yield has a point for each of the two days.
+  ASSERT_TRUE(std::regex_search(html, m, std::regex("class=\"yield\"[^]*?d=\"([^\"]+)\"")));
+  const std::string path = m[1];
+  const std::regex point("[ML]");
+  EXPECT_EQ(
+      std::distance(std::sregex_iterator(path.begin(), path.end(), point), std::sregex_iterator()),
+      2)
+      << path;
 }
 
 // A metered reference says how it was taken; a source that someone else wrote (no unit, a unit
