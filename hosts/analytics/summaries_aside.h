@@ -14,8 +14,8 @@ namespace vx {
 // A second connection to the store being read, opened on the thread that reads with it.
 using OpenAnother = std::function<std::unique_ptr<records::Store>()>;
 
-// A second connection to the SQLite file at `where`; none for a server, whose scan is already one
-// stream the server fills while the program takes it.
+// A second connection to the store at `where`. On a server it is a second process there: one
+// process sending every row is what a server's scan waits on.
 OpenAnother SecondReader(const std::string& where);
 
 // As store.EachSummary(q, take, broken), oldest first, with `take` called on a thread of its

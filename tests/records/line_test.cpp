@@ -183,7 +183,6 @@ TEST(LineStatistics, RangesReadByTwoConnectionsComeInOrder) {
   EXPECT_EQ(ids, expected);
   EXPECT_EQ(damaged, (std::vector<std::int64_t>{0, 5600000}));
   EXPECT_EQ(opened, 1);
-  EXPECT_TRUE(SecondReader(db) && !SecondReader("postgresql://localhost/records"));
   ids.clear();
   EachSummaryInRanges(
       *store, {}, take, broken,

@@ -6,11 +6,13 @@
 
 #include <csignal>
 #include <filesystem>
+#include <numeric>
 #include <set>
 #include <sstream>
 #include <thread>
 
 #include "bench/sim_line.h"
+#include "hosts/analytics/summaries_aside.h"
 #include "records_fixture.h"
 
 namespace vx::testing {
@@ -302,6 +304,22 @@ TEST(RecordsOnAServer, AScanEndsWhenItsTakerOrTheServerStopsAndQuotesAreValues) 
   }
   rs[299].outcome = "O'Neil\\'; DROP TABLE vx_runs; --";
   records::OpenStore(url)->AddAll(rs);
+  // Read by two connections, sixteen ids at a time in turn: every row once, in order.
+  std::vector<std::int64_t> ids, all(300);
+  std::iota(all.begin(), all.end(), 1);
+  const OpenAnother another = SecondReader(url);
+  ASSERT_TRUE(another);
+  int opened = 0;
+  EachSummaryInRanges(
+      *records::OpenStore(url, records::Access::kRead), {},
+      [&](const records::Summary& s) { ids.push_back(s.id); }, {},
+      [&] {
+        ++opened;
+        return another();
+      },
+      16);
+  EXPECT_EQ(ids, all);
+  EXPECT_EQ(opened, 1);
   int taken = 0, backend = 0;
   const auto take = [&](const records::Summary& s) { taken = ++taken == 10 ? throw 1 : int(s.id); };
   // Broken off, the connection is given up: the server ends the scan as it closes.
