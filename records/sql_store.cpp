@@ -18,6 +18,14 @@ void StopCheck(int mark, std::int64_t rows) {
   if (rows % 4096 == 0 && Outside().StoppedSince(mark)) throw Interrupted();
 }
 
+// A row's id, read without a copy (a scan reads millions). The stores' id columns are whole
+// numbers; a NULL is 0.
+std::int64_t IdOf(const SqlStore::Value& v) {
+  std::int64_t id = 0;
+  if (v) std::from_chars(v->data(), v->data() + v->size(), id);
+  return id;
+}
+
 const std::string& SummaryColumns() {
   static const std::string kSummary =
       "id, time_utc, station, operator, unit, run, outcome, " + Joined(kMeterColumn);
@@ -182,7 +190,7 @@ void SqlStore::Each(const Query& q, const std::function<void(RunRecord&&)>& row,
   std::int64_t n = 0;
   Scan(q, sql, params, [&](const Row& r) {
     StopCheck(mark, ++n);
-    const std::int64_t id = std::stoll(r[0].value_or("0"));
+    const std::int64_t id = IdOf(r[0]);
     std::optional<RunRecord> rec;
     try {
       if (!r[1]) throw std::runtime_error("its record is missing");
@@ -208,7 +216,7 @@ void SqlStore::EachSummary(const Query& q, const std::function<void(const Summar
   std::int64_t n = 0;
   Scan(q, sql, params, [&](const Row& r) {
     StopCheck(mark, ++n);
-    s.id = std::stoll(r[0].value_or("0"));
+    s.id = IdOf(r[0]);
     std::string* texts[] = {&s.time_utc, &s.station, &s.operator_name, &s.unit,
                             &s.run,      &s.outcome, &s.meter};
     for (std::size_t i = 0; i < std::size(texts); ++i) {

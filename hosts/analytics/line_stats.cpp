@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 namespace vx {
 
@@ -120,7 +121,8 @@ const char* Implausible(const records::PageRow& row, bool correction, double v) 
 
 const std::string* LineStats::Add(const records::Summary& given) {
   if (!Counted(given)) return nullptr;
-  std::optional<records::Summary> cleaned;  // a copy only when a value is to be left out
+  // A copy only when a value is to be left out: nearly never, and a record is large to clear.
+  std::unique_ptr<records::Summary> cleaned;
   for (std::size_t i = 0; i < records::kReadings.size(); ++i) {
     for (bool correction : {false, true}) {
       const auto& v = correction ? given.corrections[i] : given.residuals[i];
@@ -131,7 +133,7 @@ const std::string* LineStats::Add(const records::Summary& given) {
                           (correction ? "correction" : "residual") + " of " +
                           std::string(records::kReadings[i].name) + " " + why +
                           "; left out of the statistics");
-      if (!cleaned) cleaned = given;
+      if (!cleaned) cleaned = std::make_unique<records::Summary>(given);
       (correction ? cleaned->corrections[i] : cleaned->residuals[i]).reset();
     }
   }
