@@ -82,6 +82,7 @@ TEST(LineStats, AStationWhoseMeterDriftsIsFoundWhereItBegan) {
   for (const Flag& other : biased.Flags()) {  // a meter that reads high, on every reading
     EXPECT_EQ(other.group, "st3") << other.reading;
     EXPECT_GT(other.difference, 0) << other.reading;
+    EXPECT_LT(other.difference, 3) << other.reading;  // about the 1 % it reads high
   }
 }
 
@@ -333,8 +334,8 @@ TEST(LineReport, EveryResidualAndDayCounts) {
   report.Write(out, "far residuals");
   const std::string html = out.str();
   std::smatch m;
-  ASSERT_TRUE(
-      std::regex_search(html, m, std::regex("histogram\" data-reading=\"Capacitor 1\"[^]*?</svg>")));
+  ASSERT_TRUE(std::regex_search(html, m,
+                                std::regex("histogram\" data-reading=\"Capacitor 1\"[^]*?</svg>")));
   const std::string bars = m[0];
   std::int64_t counted = 0;
   const std::regex title("<title>([0-9]+)</title>");
