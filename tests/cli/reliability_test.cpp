@@ -152,6 +152,12 @@ TEST_F(Reliability, AFixtureThatNeverEndsIsKilled) {
   EXPECT_TRUE(
       Ended(Run("--fixture-timeout 1 " + flow), 4, "did not end within 1 s and was killed"));
   EXPECT_LT(Since(t), 4.0);
+  // One whose shell found no such command says so.
+  const std::string missing = dir.Write("missing.sh", "#!/bin/sh\nexit 127\n");
+  chmod(missing.c_str(), 0755);
+  EXPECT_TRUE(Ended(Run("--fast --sim " + state + " --meter " + dmm.Address() + " --fixture " +
+                        missing + " calibrate --system-voltage meter"),
+                    4, "could not be started (exit status 127: not found)"));
   Process waiting(dir.path(), flow);
   EXPECT_EQ(Stopped(waiting, SIGTERM, std::chrono::milliseconds(800), 1.5).code, 130);
   EXPECT_NE(std::system(("pgrep -f '^[s]" + sleep.substr(1) + "$' >/dev/null").c_str()), 0);

@@ -126,6 +126,7 @@ class DesktopTest : public testing::DesktopFixture {
     QVERIFY(mark.pixelColor(0, 0) != QColor(Qt::white));  // framed, the tick in red
     QCOMPARE(mark.pixelColor(mark.width() * 42 / 100, mark.height() * 3 / 4), QColor(220, 0, 0));
     QCOMPARE(qobject_cast<QProgressBar*>(W(*w, "prgCal"))->value(), 100);
+    QVERIFY(!qobject_cast<QProgressBar*>(W(*w, "prgCal"))->isTextVisible());  // a bare bar
     QCOMPARE(w->verdict()->text(), QString("Calibration: Done"));
     Shot(w.get(), "desktop-verdict-done.png");
     // Both runs are recorded, the newest first in the records window.
