@@ -60,7 +60,9 @@ TEST_F(Scan, RunningSumsStackSystemTemperatureAndCurrent) {
   EXPECT_EQ(reads, (std::vector<std::string>{"rw_ 3F", "rw_ 3E", "rw_ 3D", "rw_ 3C", "rw_ 3B",
                                              "rw_ 09", "rw_ 5A", "rw 08", "rw 0A"}));
   const std::tuple<std::uint16_t, std::uint16_t, const char*, const char*> kCases[] = {
-      {2732 + 253, 0x01F4, "25.3", "500"}, {2731, 0x8000, "-0.1", "-32768"}};
+      {2732 + 253, 0x01F4, "25.3", "500"},
+      {2731, 0x8000, "-0.1", "-32768"},
+      {32767, 0x7FFF, "3003.5", "32767"}};  // the largest words that fit
   for (auto [t, i, temperature, current] : kCases) {
     words->words[0x08] = t;
     words->words[0x0A] = i;

@@ -69,6 +69,7 @@ TEST(TextConversions, WholeNumbersAndFailures) {
   EXPECT_THROW(TextToInt16("9" + zeros + "e-5"), RunTimeError);     // 9 is a digit too
   EXPECT_EQ(TextToInt16("0." + zeros + "1e10"), 0);                 // 1e-391, below a double
   EXPECT_THROW(TextToInt16("0." + zeros + "1e719"), RunTimeError);  // 1e318
+  EXPECT_THROW(TextToInt16("0." + zeros + "1e710"), RunTimeError);  // 1e309: its exponent's 0
   EXPECT_THROW(TextToSingle("1e39"), RunTimeError);
   EXPECT_EQ(TextToSingle("3.4028234663852886e38"), std::numeric_limits<float>::max());  // fits
   EXPECT_FLOAT_EQ(TextToSingle(" 25.3 "), 25.3f);
