@@ -100,10 +100,10 @@ class LineStats {
   // what a reference may correct, a residual of kilovolts), each named with its record: one
   // row of a shared store must not blind the watch.
   const std::vector<std::string>& LeftOut() const { return left_out_; }
-  // The group a record falls in: its station, operator, meter ("typed" for none) or day.
-  std::string GroupOf(const records::Summary& s) const;
 
  private:
+  // The group a record falls in: its station, operator, meter ("typed" for none) or day.
+  std::string GroupOf(const records::Summary& s) const;
   struct Group {
     GroupStats stats;
     std::array<Chart, records::kReadings.size() + 1> charts;  // the readings, then the meter's

@@ -145,7 +145,6 @@ TEST(LineStats, FiguresPerGroupAreTheRecords) {
     if (i >= 3) s.time_utc = "2026-03-02T10:00:00.000Z";
     s.outcome = outcomes[i];
     s.residuals[0] = residuals[i];
-    s.corrections[0] = 1;
     s.corrections[0] = 1 + residuals[i] / 100;
     if (i == 0) s.residuals[1] = 0.5;  // one residual: a limit, but no spread yet
     by_meter.Add(s);
