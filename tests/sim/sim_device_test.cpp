@@ -55,4 +55,23 @@ TEST_F(SimDeviceTest, CalibrationModeAndItsBusyTime) {
   EXPECT_EQ(dev.state().cal.cc_offset_cal_mA, stored);
 }
 
+// A data flash block is read and written only once a subclass is chosen; subclass 0 is one.
+TEST_F(SimDeviceTest, DataFlashBlocksOfTheChosenSubclass) {
+  std::array<std::uint8_t, 32> data{};
+  std::int16_t length = -1;
+  EXPECT_EQ(dev.ReadSMBusBlock_(cmd::kDFBlock, data, length, kAddr), 772);
+  EXPECT_EQ(length, 0);
+  const std::array<std::uint8_t, 3> bytes{7, 8, 9};
+  EXPECT_EQ(dev.WriteSMBusBlock(cmd::kDFBlock, bytes, 3, kAddr), 772);
+  EXPECT_EQ(dev.WriteSMBusWord_(cmd::kDFSubclass, 256, kAddr), 772);
+  ASSERT_EQ(dev.WriteSMBusWord_(cmd::kDFSubclass, 0, kAddr), 0);
+  ASSERT_EQ(dev.WriteSMBusBlock(cmd::kDFBlock, bytes, 3, kAddr), 0);
+  ASSERT_EQ(dev.ReadSMBusBlock_(cmd::kDFBlock, data, length, kAddr), 0);
+  EXPECT_EQ(length, 32);
+  EXPECT_EQ(data[0], 7);
+  EXPECT_EQ(data[2], 9);
+  EXPECT_EQ(data[3], 0);
+  EXPECT_EQ(dev.state().dataflash.at(0)[1], 8);
+}
+
 }  // namespace vx::sim
