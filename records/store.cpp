@@ -1,5 +1,6 @@
 #include "records/store.h"
 
+#include "records/pg_address.h"
 #include "records/sql_store.h"
 
 #include <fcntl.h>
@@ -18,7 +19,6 @@ namespace vx::records {
 
 std::unique_ptr<Store> OpenSqliteStore(const std::string& path, Access access);
 std::unique_ptr<Store> OpenPgStore(const std::string& url, Access access);
-std::string PgDisplayName(const std::string& url);
 
 namespace {
 
