@@ -60,6 +60,7 @@ Loaded Load() {
   Bind(h, "PQisBusy", p.isBusy, e);
   Bind(h, "PQnfields", p.nfields, e);
   Bind(h, "PQntuples", p.ntuples, e);
+  Bind(h, "PQresultErrorField", p.resultErrorField, e);
   Bind(h, "PQresultErrorMessage", p.resultErrorMessage, e);
   Bind(h, "PQresultStatus", p.resultStatus, e);
   Bind(h, "PQsendQueryParams", p.sendQueryParams, e);

@@ -29,6 +29,7 @@ struct Libpq {
   decltype(&::PQisBusy) isBusy;
   decltype(&::PQnfields) nfields;
   decltype(&::PQntuples) ntuples;
+  decltype(&::PQresultErrorField) resultErrorField;
   decltype(&::PQresultErrorMessage) resultErrorMessage;
   decltype(&::PQresultStatus) resultStatus;
   decltype(&::PQsendQueryParams) sendQueryParams;

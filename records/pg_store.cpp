@@ -22,6 +22,7 @@ namespace vx::records {
 namespace {
 
 constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(58420)";
+constexpr const char* kUndefinedTable = "42P01";
 
 std::string DefaultDataFolder() {
   auto db = DefaultDatabase();
@@ -65,7 +66,7 @@ class PgStore : public SqlStore {
     if (st == PGRES_POLLING_FAILED) Unreachable();
     Pq().setNoticeProcessor(
         conn_.get(), [](void*, const char*) {}, nullptr);
-    if (access == Access::kRead) Exec("SET default_transaction_read_only = on", {});
+    read_only_ = access == Access::kRead;
     Prepare(access);
   }
 
@@ -76,23 +77,36 @@ class PgStore : public SqlStore {
   const char* IdColumn() const override { return "BIGSERIAL PRIMARY KEY"; }
   std::string BytewiseCollation() const override { return " COLLATE \"C\""; }
 
-  // Under the schema's lock, read from the catalog as a table with the statement's own
-  // snapshot: a lookup by name (to_regclass) may answer from the session's cache and miss a
-  // table that a station created while this one waited for the lock. Before it, the lookup by
-  // name is right and a fresh connection answers it in a third of the time.
+  // Asked under the schema's lock (Version below), from the catalog as a table with the
+  // statement's own snapshot: a lookup by name (to_regclass) may answer from the session's cache
+  // and miss a table that a station created while this one waited for the lock.
   bool TableExists(const std::string& name) override {
-    if (!in_transaction_) {
-      auto rows = Exec(
-          "SELECT to_regclass(quote_ident(current_schema()) || '.' || quote_ident(?))"
-          " IS NOT NULL",
-          {name});
-      return !rows.empty() && rows[0][0] == "t";
-    }
     return !Exec(
                 "SELECT 1 FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND "
                 "tablename = ?",
                 {name})
                 .empty();
+  }
+
+  // Before the schema's lock, one round trip: the version asked for directly, a missing table
+  // being none, where a lookup first would be two. A store opened to read is made read-only by
+  // the same statement: the session's setting is taken by every transaction after it, and
+  // where there is no version to read there is nothing more to do either.
+  int Version() override {
+    if (in_transaction_) return SqlStore::Version();
+    const std::string sql =
+        read_only_
+            ? "SELECT version, set_config('default_transaction_read_only', 'on', false) FROM "
+              "vx_schema"
+            : "SELECT version FROM vx_schema";
+    std::vector<Row> rows;
+    try {
+      rows = Exec(sql, {});
+    } catch (const StoreError&) {
+      if (failed_state_ == kUndefinedTable) return 0;
+      throw;
+    }
+    return VersionIn(rows);
   }
 
   void LockSchema() override { Exec(kSchemaLock, {}); }
@@ -257,11 +271,16 @@ class PgStore : public SqlStore {
     if (!failure.empty()) Fail(failure);
   }
 
-  // Whether the result is a failure; the first one is kept in `failure`.
-  static bool Failed(PGresult* res, std::string& failure) {
+  // Whether the result is a failure; the first one is kept in `failure`, its SQLSTATE in
+  // failed_state_.
+  bool Failed(PGresult* res, std::string& failure) {
     const ExecStatusType st = Pq().resultStatus(res);
     if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK || st == PGRES_SINGLE_TUPLE) return false;
-    if (failure.empty()) failure = Trim(Pq().resultErrorMessage(res));
+    if (failure.empty()) {
+      failure = Trim(Pq().resultErrorMessage(res));
+      const char* state = Pq().resultErrorField(res, PG_DIAG_SQLSTATE);
+      failed_state_ = state ? state : "";
+    }
     return true;
   }
 
@@ -301,6 +320,7 @@ class PgStore : public SqlStore {
   void Issue(const std::string& sql, const Params& params, bool binary = false) {
     if (given_up_)
       Fail("its connection was given up after an answer that did not come or a scan broken off");
+    failed_state_.clear();
     std::string text;
     int n = 0;
     for (char c : sql)
@@ -329,7 +349,9 @@ class PgStore : public SqlStore {
 
  private:
   std::string url_;
+  bool read_only_ = false;
   bool in_transaction_ = false;        // between BEGIN and its COMMIT or ROLLBACK
+  std::string failed_state_;           // the last statement's failure's SQLSTATE, if any
   bool given_up_ = false;              // a wait for the server ended without its answer
   const int mark_ = Outside().Mark();  // a stop from here on ends this store's waits
   std::unique_ptr<PGconn, Finish> conn_;

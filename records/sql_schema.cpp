@@ -83,7 +83,10 @@ std::function<void(std::int64_t, std::int64_t)>& UpgradeProgress() {
 
 int SqlStore::Version() {
   if (!TableExists("vx_schema")) return 0;
-  auto rows = Exec("SELECT version FROM vx_schema", {});
+  return VersionIn(Exec("SELECT version FROM vx_schema", {}));
+}
+
+int SqlStore::VersionIn(const std::vector<Row>& rows) const {
   if (rows.empty() || !rows[0][0]) return 0;
   try {
     return std::stoi(*rows[0][0]);

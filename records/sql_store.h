@@ -78,13 +78,16 @@ class SqlStore : public Store {
   // and written. A store opened read-only is read as it stands: its records are there, the
   // columns a newer schema derives from them are not (OlderSchema()).
   void Prepare(Access access);
+  // The schema's version, 0 for none.
+  virtual int Version();
+  // The version in the first row of its table's rows.
+  int VersionIn(const std::vector<Row>& rows) const;
 
  private:
   std::int64_t AddOne(const RunRecord& r);  // within a transaction
   // The rows of a query's statement, by the way that suits how many it may give.
   void Scan(const Query& q, const std::string& sql, const Params& params,
             const std::function<void(const Row&)>& row);
-  int Version();
   void Create();
   void Migrate(int from);
   void FillColumns();

@@ -252,7 +252,7 @@ TEST_F(RecordInput, StoresKeepTheirSecretsAndTheirPlace) {
 int Psql(SimFolder& f, const std::string& url, const std::string& sql,
          const std::string& tail = " >/dev/null") {
   const std::string file = f.dir.Write("q.sql", sql);
-  return std::system(("psql -XAtq '" + url + "' -f " + file + tail).c_str());
+  return std::system(("psql -XAtq -v ON_ERROR_STOP=1 '" + url + "' -f " + file + tail).c_str());
 }
 
 // A station's database user needs no owner's rights once the schema is there.
@@ -280,15 +280,38 @@ TEST(RecordsOnAServer, AStationUserWithoutOwnershipStoresRecords) {
   EXPECT_EQ(records::OpenStore(owner)->List({"NOT-OWNER", "", "", "", 0}).size(), 1u);
 }
 
-// A database of its own on the suite's server, with the schema in it.
-std::string FreshDatabase(SimFolder& f, const std::string& name) {
+// A database of its own on the suite's server, with the schema in it unless told otherwise.
+std::string FreshDatabase(SimFolder& f, const std::string& name, bool schema = true) {
   std::string url = PgUrl();
   EXPECT_EQ(
       Psql(f, url, "DROP DATABASE IF EXISTS " + name + " WITH (FORCE); CREATE DATABASE " + name),
       0);
   url.replace(url.find("/vx_records?"), 12, "/" + name + "?");
-  records::OpenStore(url);
+  if (schema) records::OpenStore(url);
   return url;
+}
+
+// A query on a database without the schema says so and creates nothing; a store opened to read
+// writes nothing; a schema newer than the program's is refused, to read or to write.
+TEST(RecordsOnAServer, AReaderCreatesAndWritesNothing) {
+  SimFolder f;
+  const std::string url = FreshDatabase(f, "vx_reader", false);
+  for (const char* q : {"records list", "records show 1", "records stats"})
+    EXPECT_TRUE(
+        Ended(Process(f.dir.path(), "--records '" + url + "' " + q).Wait(), 3, "holds no records"))
+        << q;
+  EXPECT_NE(Psql(f, url, "SELECT 1 FROM vx_schema", " >/dev/null 2>&1"), 0);
+  records::OpenStore(url)->Add(sim::LineRecord({}, 1));
+  auto reader = records::OpenStore(url, records::Access::kRead);
+  EXPECT_EQ(reader->List({}).size(), 1u);
+  EXPECT_THAT(
+      [&] { reader->Add(sim::LineRecord({}, 2)); },
+      ::testing::ThrowsMessage<records::StoreError>(::testing::HasSubstr("read-only transaction")));
+  ASSERT_EQ(Psql(f, url, "UPDATE vx_schema SET version = 99"), 0);
+  for (auto access : {records::Access::kRead, records::Access::kWrite})
+    EXPECT_THAT([&] { records::OpenStore(url, access); },
+                ::testing::ThrowsMessage<records::StoreError>(
+                    ::testing::HasSubstr("schema version 99, newer than this program's")));
 }
 
 // A scan its taker breaks off ends at once, and one the server stops sending at the limit; a value
