@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 extern "C" {
@@ -89,7 +90,9 @@ std::unique_ptr<LinuxI2cAdapter> LinuxI2cAdapter::Open(const std::string& device
   std::unique_ptr<LinuxI2cAdapter> a(new LinuxI2cAdapter(fd, path, address7, pec, platform));
   Status s = a->Select(static_cast<std::int16_t>(address7 << 1));
   if (s != 0) {
-    error = "cannot address device 0x" + std::to_string(address7) + " on " + path;
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(address7) & 0xFFFU);
+    error = std::string("cannot address device ") + hex + " on " + path;
     return nullptr;
   }
   return a;

@@ -224,6 +224,7 @@ extern "C" __attribute__((visibility("default"))) int ioctl(int fd, unsigned lon
     case I2C_SLAVE_FORCE: {
       auto a = reinterpret_cast<unsigned long>(arg);
       if (a > 0x7F) return vx::testing::Fail(EINVAL);
+      if (f->node->slave_errno) return vx::testing::Fail(f->node->slave_errno);
       f->address7 = static_cast<int>(a);
       return 0;
     }

@@ -18,6 +18,7 @@ struct FakeI2cNode {
   unsigned long funcs = ~0UL;            // what I2C_FUNCS reports
   int open_errno = 0;                    // open() fails with this
   int next_errno = 0;                    // the next transaction fails with this
+  int slave_errno = 0;                   // I2C_SLAVE fails with this (a driver holds it)
   bool corrupt_next_pec = false;         // the next transaction's PEC byte arrives damaged
   struct Transaction {
     int address7;

@@ -123,6 +123,11 @@ TEST_F(LinuxI2c, OpeningProblemsGiveAClearMessage) {
   EXPECT_FALSE(LinuxI2cAdapter::Open("/dev/i2c-7", 0x0B, true, platform, error));
   EXPECT_NE(error.find("PEC"), std::string::npos) << error;
   EXPECT_FALSE(LinuxI2cAdapter::Open("/dev/i2c-7", 0x80, false, platform, error));
+  EXPECT_NE(error.find("(0x03..0x77)"), std::string::npos) << error;
+  node.funcs = ~0UL;
+  node.slave_errno = EBUSY;
+  EXPECT_FALSE(LinuxI2cAdapter::Open("/dev/i2c-7", 0x0B, false, platform, error));
+  EXPECT_EQ(error, "cannot address device 0x0B on /dev/i2c-7");
 }
 
 }  // namespace vx::testing
