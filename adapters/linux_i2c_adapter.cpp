@@ -7,12 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 extern "C" {
 #include <i2c/smbus.h>
 }
+
+#include "device/numeric.h"
 
 namespace vx {
 
@@ -90,9 +91,7 @@ std::unique_ptr<LinuxI2cAdapter> LinuxI2cAdapter::Open(const std::string& device
   std::unique_ptr<LinuxI2cAdapter> a(new LinuxI2cAdapter(fd, path, address7, pec, platform));
   Status s = a->Select(static_cast<std::int16_t>(address7 << 1));
   if (s != 0) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(address7) & 0xFFFU);
-    error = std::string("cannot address device ") + hex + " on " + path;
+    error = "cannot address device " + Hex2(static_cast<unsigned>(address7)) + " on " + path;
     return nullptr;
   }
   return a;
