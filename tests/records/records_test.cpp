@@ -15,7 +15,8 @@ TEST_P(Records, EveryRunKindAndOutcomeLeavesARecord) {
   EXPECT_EQ(Run(sim + " --max-correction 100 calibrate --system-voltage 1999").code,
             1);  // the page
   sim::SimState s = sim::DefaultState(5);
-  s.faults = {{0, 0x78, "ReadSMBusBlock_", 772, 0, 0}};
+  // The second subclass selection is the record's first read of the data flash.
+  s.faults = {{0, 0x77, "WriteSMBusWord_", 772, 2, 0}, {0, 0x78, "ReadSMBusBlock_", 772, 0, 0}};
   EXPECT_EQ(Run("--fast --sim " + Save("f.json", s) + " system-voltage --actual 12255").code, 1);
   EXPECT_EQ(Run(sim + " pack-voltage --yes").code, 0);
   EXPECT_EQ(Run(sim + " bus write-word 0x77 64 read-block 0x78").code, 0);
@@ -28,6 +29,9 @@ TEST_P(Records, EveryRunKindAndOutcomeLeavesARecord) {
   EXPECT_EQ(
       got, (std::vector<std::string>{"calibrate done", "calibrate refused", "system-voltage failed",
                                      "pack-voltage done", "bus done"}));
+  const records::Image& unread = list[2].before.at(0);  // its subclass could not be selected
+  EXPECT_EQ(unread.status, 772);
+  EXPECT_TRUE(unread.bytes.empty());  // no bytes it did not send
   const auto& done = list[0];
   EXPECT_EQ(done.operator_name, "ann");
   EXPECT_EQ(done.uid.size(), 32u);
