@@ -168,13 +168,13 @@ bool Forget(const std::string& where, std::int64_t newest) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: records_scale WHERE N [--smoke]\n");
+  const std::string mode = argc > 3 ? argv[3] : "";
+  const std::int64_t n = argc > 2 ? std::atoll(argv[2]) : 0;
+  if (argc < 3 || argc > 4 || n <= 0 || (argc == 4 && mode != "--smoke" && mode != "--fill-only")) {
+    std::fprintf(stderr, "usage: records_scale WHERE N [--smoke | --fill-only]\n");
     return 2;
   }
   const std::string where = argv[1];
-  const std::int64_t n = std::atoll(argv[2]);
-  const std::string mode = argc > 3 ? argv[3] : "";
   const bool smoke = mode == "--smoke";
   // Eight stations; from record 90,000 on (in a smaller store, for its last quarter), station
   // 3's meter reads 1 % high.
