@@ -33,6 +33,7 @@ class DesktopTest : public testing::DesktopFixture {
              qPrintable(w->Said()));
     FormModel& f = w->cal()->Form();
     int checked = 0, wrapped = 0;
+    QStringList hidden;  // check boxes whose mark a later control on the same ground covers
     for (const auto& c : f.controls()) {
       if (c->kind == Kind::kTimer || !f.EffectiveVisible(*c)) continue;
       QWidget* x = w->renderer()->WidgetFor(c->Key());
@@ -63,9 +64,12 @@ class DesktopTest : public testing::DesktopFixture {
       }
       if (c->kind == Kind::kCheckBox) {
         QCOMPARE(x->findChild<QLabel*>("caption")->text(), text);
+        if (x->findChild<QCheckBox*>("indicator")->isHidden())
+          hidden << QString::fromStdString(c->Key());
       }
       ++checked;
     }
+    QCOMPARE(hidden, QStringList({"chkIntTS", "chkExtTS2"}));  // the two under chkExtTS1
     QVERIFY(checked > 60);
     QVERIFY(wrapped > 0);
     // On a 1280 x 1024 screen at 96 dpi the window shows the whole page, no scroll bars.
