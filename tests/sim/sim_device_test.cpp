@@ -55,6 +55,20 @@ TEST_F(SimDeviceTest, CalibrationModeAndItsBusyTime) {
   EXPECT_EQ(dev.state().cal.cc_offset_cal_mA, stored);
 }
 
+// The offset a calibration stores cancels the counter's own: the current reads as it did
+// without one.
+TEST_F(SimDeviceTest, AStoredCcOffsetCancelsInTheCurrentReading) {
+  const std::int16_t without = Word(cmd::kCurrent);
+  dev.state().cal.cc_offset_raw_mA = 3;
+  EXPECT_EQ(Word(cmd::kCurrent), without + 3);
+  ASSERT_EQ(dev.WriteSMBusWord(0x00, 0x00, 0x40, kAddr), 0);
+  ASSERT_EQ(dev.WriteSMBusWord(cmd::kCalStart, 0xC0, 0x01, kAddr), 0);
+  platform.Sleep(10s);
+  ASSERT_EQ(dev.WriteSMBusCommand(cmd::kCalStore, kAddr), 0);
+  ASSERT_EQ(dev.WriteSMBusCommand(cmd::kCalExit, kAddr), 0);
+  EXPECT_EQ(Word(cmd::kCurrent), without);
+}
+
 // A data flash block is read and written only once a subclass is chosen; subclass 0 is one.
 TEST_F(SimDeviceTest, DataFlashBlocksOfTheChosenSubclass) {
   std::array<std::uint8_t, 32> data{};
