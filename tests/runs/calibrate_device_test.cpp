@@ -61,6 +61,28 @@ TEST_F(CalibrateDevice, CcOffsetOnlyEntersRunsExitsAndRefreshesOnce) {
   EXPECT_FALSE(At("btnBoardOffsett").enabled());  // hidden: disabled by the run, not re-enabled
 }
 
+// After a failed stack voltage step the system voltage step still runs, its progress in sight.
+TEST_F(CalibrateDevice, TheSystemStepAfterAFailedStackStepIsInSight) {
+  Tick("chkVoltageCal");
+  Tick("chkSystemVoltage");
+  dev().AddFault({0, 0x09, "ReadSMBusWord_", 772, 1});
+  auto& progress = RecordValues("prgCal");
+  bool failed = false, hidden = false;  // the bar out of sight while the device works on
+  dev().on_transfer = [&](const sim::Transfer& t) {
+    hidden = hidden || (failed && !At("prgCal").visible());
+    failed = failed || t.status == 772;
+  };
+  Calibrate();
+  dev().on_transfer = nullptr;
+  EXPECT_TRUE(failed);
+  EXPECT_FALSE(hidden);
+  EXPECT_EQ(progress, (std::vector<int>{5, 50, 100}));
+  EXPECT_EQ(MessageTexts(),
+            std::vector<std::string>{
+                "Capacitor stack voltage Calibration Failed! Error code = No Acknowledge: "
+                "VB_T2H_NACK"});
+}
+
 // What the page holds reaches the device: the sensor boxes, the temperature, the current and
 // the capacitor count in the parameter block and the request word, the FET option in the FET
 // command; the FETs go off once calibration mode is left.
