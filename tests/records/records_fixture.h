@@ -24,6 +24,13 @@ inline std::string PgUrl() {
   return url;
 }
 
+// psql's exit status for SQL run on a database, its output sent where `tail` says.
+inline int Psql(const TempDir& dir, const std::string& url, const std::string& sql,
+                const std::string& tail = " >/dev/null") {
+  const std::string file = dir.Write("q.sql", sql);
+  return std::system(("psql -XAtq -v ON_ERROR_STOP=1 '" + url + "' -f " + file + tail).c_str());
+}
+
 // Statements run on an SQLite store as another program would run them: the first column of
 // the first row they give, or nothing when they fail.
 inline std::optional<std::string> Sql(const std::string& db, const std::string& sql) {

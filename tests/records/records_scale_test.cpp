@@ -220,11 +220,10 @@ TEST(RecordsSchema, AStoreKeptOpenCopiesItsLogBack) {
 TEST(RecordsOnAServer, TimesCompareAsTextsWhateverTheLocale) {
   TempDir dir;
   const std::string owner = PgUrl();
-  const std::string sql =
-      dir.Write("de.sql",
-                "DROP DATABASE IF EXISTS vx_de; CREATE DATABASE vx_de LOCALE 'de_DE.UTF-8' "
-                "TEMPLATE template0;");
-  ASSERT_EQ(std::system(("psql -q '" + owner + "' -f " + sql + " >/dev/null").c_str()), 0);
+  ASSERT_EQ(Psql(dir, owner,
+                 "DROP DATABASE IF EXISTS vx_de; CREATE DATABASE vx_de LOCALE 'de_DE.UTF-8' "
+                 "TEMPLATE template0;"),
+            0);
   std::string url = owner;
   url.replace(url.find("/vx_records?"), 12, "/vx_de?");
   records::OpenStore(url)->Add(sim::LineRecord({}, 1500));  // 2026-01-01, 18:00

@@ -13,13 +13,6 @@
 namespace vx::testing {
 namespace {
 
-// psql's exit status for SQL run on a database, its output sent where `tail` says.
-int Psql(SimFolder& f, const std::string& url, const std::string& sql,
-         const std::string& tail = " >/dev/null") {
-  const std::string file = f.dir.Write("q.sql", sql);
-  return std::system(("psql -XAtq -v ON_ERROR_STOP=1 '" + url + "' -f " + file + tail).c_str());
-}
-
 // A station's database user needs no owner's rights once the schema is there.
 TEST(RecordsOnAServer, AStationUserWithoutOwnershipStoresRecords) {
   SimFolder f;
@@ -34,7 +27,7 @@ TEST(RecordsOnAServer, AStationUserWithoutOwnershipStoresRecords) {
       "GRANT SELECT, INSERT, UPDATE ON vx_runs, vx_records TO station; "
       "GRANT SELECT ON vx_schema TO station; "
       "GRANT USAGE ON SEQUENCE vx_runs_id_seq TO station;";
-  ASSERT_EQ(Psql(f, owner, grants), 0);
+  ASSERT_EQ(Psql(f.dir, owner, grants), 0);
   std::string station = owner.substr(0, owner.find("&user=")) + "&user=station";
   auto r = Process(f.dir.path(), "--records '" + station +
                                      "' --unit NOT-OWNER --fast calibrate "
@@ -48,9 +41,9 @@ TEST(RecordsOnAServer, AStationUserWithoutOwnershipStoresRecords) {
 // A database of its own on the suite's server, with the schema in it unless told otherwise.
 std::string FreshDatabase(SimFolder& f, const std::string& name, bool schema = true) {
   std::string url = PgUrl();
-  EXPECT_EQ(
-      Psql(f, url, "DROP DATABASE IF EXISTS " + name + " WITH (FORCE); CREATE DATABASE " + name),
-      0);
+  EXPECT_EQ(Psql(f.dir, url,
+                 "DROP DATABASE IF EXISTS " + name + " WITH (FORCE); CREATE DATABASE " + name),
+            0);
   url.replace(url.find("/vx_records?"), 12, "/" + name + "?");
   if (schema) records::OpenStore(url);
   return url;
@@ -65,14 +58,14 @@ TEST(RecordsOnAServer, AReaderCreatesAndWritesNothing) {
     EXPECT_TRUE(
         Ended(Process(f.dir.path(), "--records '" + url + "' " + q).Wait(), 3, "holds no records"))
         << q;
-  EXPECT_NE(Psql(f, url, "SELECT 1 FROM vx_schema", " >/dev/null 2>&1"), 0);
+  EXPECT_NE(Psql(f.dir, url, "SELECT 1 FROM vx_schema", " >/dev/null 2>&1"), 0);
   records::OpenStore(url)->Add(sim::LineRecord({}, 1));
   auto reader = records::OpenStore(url, records::Access::kRead);
   EXPECT_EQ(reader->List({}).size(), 1u);
   EXPECT_THAT(
       [&] { reader->Add(sim::LineRecord({}, 2)); },
       ::testing::ThrowsMessage<records::StoreError>(::testing::HasSubstr("read-only transaction")));
-  ASSERT_EQ(Psql(f, url, "UPDATE vx_schema SET version = 99"), 0);
+  ASSERT_EQ(Psql(f.dir, url, "UPDATE vx_schema SET version = 99"), 0);
   for (auto access : {records::Access::kRead, records::Access::kWrite})
     EXPECT_THAT([&] { records::OpenStore(url, access); },
                 ::testing::ThrowsMessage<records::StoreError>(
@@ -123,7 +116,7 @@ TEST(RecordsOnAServer, AScanEndsWhenItsTakerOrTheServerStopsAndQuotesAreValues) 
   records::SetWaitLimit(std::chrono::seconds(1));
   const auto stop = [&](const records::Summary& s) {
     if (s.id != 10 || backend > 0) return;  // once, also when the check runs it again
-    Psql(f, url,
+    Psql(f.dir, url,
          "SELECT pid FROM pg_stat_activity WHERE datname = current_database() AND query "
          "LIKE 'COPY%' ORDER BY backend_start DESC LIMIT 1",
          " > " + f.Path("pid"));
@@ -137,14 +130,14 @@ TEST(RecordsOnAServer, AScanEndsWhenItsTakerOrTheServerStopsAndQuotesAreValues) 
   // A scan the server ends with an error after some rows gives the server's reason.
   const auto cancel = [&](const records::Summary& s) {
     if (s.id == 10)
-      Psql(f, url,
+      Psql(f.dir, url,
            "SELECT pg_cancel_backend(pid) FROM pg_stat_activity WHERE datname = "
            "current_database() AND query LIKE 'COPY%'");
   };
   EXPECT_THAT([&] { records::OpenStore(url, records::Access::kRead)->EachSummary({}, cancel, {}); },
               ::testing::ThrowsMessage<records::StoreError>(
                   ::testing::HasSubstr("canceling statement due to user request")));
-  ASSERT_EQ(Psql(f, url, "ALTER TABLE vx_runs ALTER res_cap1 TYPE numeric"), 0);
+  ASSERT_EQ(Psql(f.dir, url, "ALTER TABLE vx_runs ALTER res_cap1 TYPE numeric"), 0);
   EXPECT_TRUE(Ended(Process(f.dir.path(), "--records '" + url + "' records stats").Wait(), 3,
                     "a column is of another type than the schema's (type 1700)"));
   reader = records::OpenStore(url, records::Access::kRead);
@@ -157,7 +150,7 @@ TEST(RecordsOnAServer, AScanEndsWhenItsTakerOrTheServerStopsAndQuotesAreValues) 
 TEST(RecordsOnAServer, ALockedTableHoldsARunNoLongerThanItsLimit) {
   SimFolder f;
   const std::string url = FreshDatabase(f, "vx_locked");
-  ASSERT_EQ(Psql(f, url,
+  ASSERT_EQ(Psql(f.dir, url,
                  "BEGIN; LOCK TABLE vx_runs IN ACCESS EXCLUSIVE MODE; SELECT pg_sleep(8); COMMIT;",
                  " >/dev/null 2>&1 &"),
             0);
