@@ -5,10 +5,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <regex>
-#include <sstream>
 
-#include "hosts/analytics/line_report.h"
+#include "report_probe.h"
 
 namespace vx {
 
@@ -27,26 +25,15 @@ double LowestTemperatureTick(int days) {
     std::snprintf(time, sizeof time, "%04d-%02u-%02uT10:00:00.000Z", int(day.year()),
                   unsigned(day.month()), unsigned(day.day()));
     for (double c : {0.5, 1.5}) {
-      records::Summary s;
-      s.id = ++id;
-      s.time_utc = time;
-      s.run = "calibrate";
-      s.outcome = "done";
-      s.station = "st1";
+      records::Summary s = Done(++id, "st1", time);
       s.corrections[7] = c;
       report.Add(s);
     }
   }
-  std::ostringstream out;
-  report.Write(out, "limits");
-  const std::string html = out.str();
-  std::smatch m;
-  EXPECT_TRUE(
-      std::regex_search(html, m,
-                        std::regex("chart\" data-reading=\"Temperature\"[^]*?class=\"tick\" "
-                                   "text-anchor=\"end\">([-0-9.]+)<")))
-      << html.substr(0, 2000);
-  return m.empty() ? NAN : std::stod(m[1]);
+  const std::string tick = First(
+      Page(report, "limits"),
+      "chart\" data-reading=\"Temperature\"[^]*?class=\"tick\" text-anchor=\"end\">([-0-9.]+)<");
+  return tick.empty() ? NAN : std::stod(tick);
 }
 
 // The chart's scale runs 6 % of its span beyond the limits.

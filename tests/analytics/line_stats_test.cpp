@@ -5,15 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <regex>
 #include <set>
-#include <sstream>
 
 #include "bench/sim_line.h"
-#include "hosts/analytics/line_report.h"
 #include "hosts/analytics/line_stats.h"
 #include "hosts/analytics/record_words.h"
 #include "hosts/analytics/svg_chart.h"
+#include "report_probe.h"
 #include "sim/random.h"
 
 namespace vx {
@@ -23,17 +21,6 @@ namespace {
 records::Summary At(const sim::LineSpec& plan, std::int64_t i) {
   records::Summary s = records::SummaryOf(sim::LineRecord(plan, i));
   s.id = i + 1;
-  return s;
-}
-
-// A calibration done at `station`, with no values yet.
-records::Summary Done(std::int64_t id, const std::string& station = "") {
-  records::Summary s;
-  s.id = id;
-  s.time_utc = "2026-03-01T10:00:00.000Z";
-  s.run = "calibrate";
-  s.outcome = "done";
-  s.station = station;
   return s;
 }
 
@@ -234,9 +221,7 @@ TEST(LineReport, OnePageThatNamesTheFlaggedGroupFirst) {
     if (s.station == "st8") s.station = "<script>alert(1)</script>";
     report.Add(s);
   }
-  std::ostringstream out;
-  report.Write(out, "a simulated line");
-  const std::string html = out.str();
+  const std::string html = Page(report, "a simulated line");
   const auto flag = html.find("<div class=\"flag\"><b class=\"group\">st6</b>");
   ASSERT_NE(flag, std::string::npos);
   EXPECT_LT(flag, html.find("<svg"));
@@ -246,35 +231,26 @@ TEST(LineReport, OnePageThatNamesTheFlaggedGroupFirst) {
   EXPECT_NE(html.find("&lt;script&gt;"), std::string::npos);
   // A chart per calibrated reading with a series per station, the yield's, and one histogram
   // per reading with its limits where limits were given.
-  auto count = [&](const std::string& what) {
-    std::size_t n = 0;
-    for (auto at = html.find(what); at != std::string::npos; at = html.find(what, at + 1))
-      ++n;
-    return n;
-  };
+  const auto count = [&](const std::string& what) { return Count(html, what); };
   EXPECT_EQ(count("<svg class=\"chart\""), 9u);
   EXPECT_EQ(count("<svg class=\"yield\""), 1u);
   EXPECT_EQ(count("<path class=\"series"), 10u * 8);
   EXPECT_EQ(count("<path class=\"series flagged\" data-group=\"st6\""),
             count("<path class=\"series flagged\""));
-  const std::regex tick(R"(x="58" y="[^"]+" class="tick" text-anchor="end">([^<]+)<)");  // in %
-  for (auto t = std::sregex_iterator(html.begin(), html.end(), tick); t != std::sregex_iterator();
-       ++t)
-    EXPECT_LT(std::fabs(std::stod((*t)[1])), 150) << (*t)[1];
+  for (const auto& t : Matches(html, R"(x="58" y="[^"]+" class="tick" text-anchor="end">([^<]+)<)"))
+    EXPECT_LT(std::fabs(std::stod(t[1])), 150) << t[1];  // in %
   EXPECT_EQ(count("<svg class=\"histogram\""), 9u);
   EXPECT_EQ(count("<line class=\"limit\" x1=\"") - 2 * 9, 2u);  // 2 control limits a chart
   // Each chart's control limits lie as far above its centre as below it.
-  const std::regex control(
+  const auto charts = Matches(
+      html,
       R"re(class="centre" x1="64" x2="764" y1="([0-9.]+)"[^>]*><line class="limit" x1="64" x2="764" y1="([0-9.]+)"[^>]*><line class="limit" x1="64" x2="764" y1="([0-9.]+)")re");
-  std::size_t charts = 0;
-  for (auto l = std::sregex_iterator(html.begin(), html.end(), control);
-       l != std::sregex_iterator(); ++l, ++charts) {
-    const double centre = std::stod((*l)[1]), above = std::stod((*l)[2]),
-                 below = std::stod((*l)[3]);
-    EXPECT_GT(centre - above, 1) << (*l)[0];
-    EXPECT_NEAR(centre - above, below - centre, 0.11) << (*l)[0];
+  for (const auto& l : charts) {
+    const double centre = std::stod(l[1]), above = std::stod(l[2]), below = std::stod(l[3]);
+    EXPECT_GT(centre - above, 1) << l[0];
+    EXPECT_NEAR(centre - above, below - centre, 0.11) << l[0];
   }
-  EXPECT_EQ(charts, 9u);
+  EXPECT_EQ(charts.size(), 9u);
   EXPECT_EQ(html.find("http"), html.find("http://www.w3.org/2000/svg"));  // nothing fetched
   // Capacitor 1's histogram: its limits at their place on the axis between its two ticks.
   std::smatch m;
@@ -300,20 +276,14 @@ TEST(LineReport, DaysBeyondAChartsWidthMergeWhole) {
     s.outcome = i % 2 ? "failed" : "done";
     report.Add(s);
   }
-  std::ostringstream out;
-  report.Write(out, "a long line");
-  std::smatch m;
-  const std::string html = out.str();
+  const std::string html = Page(report, "a long line");
   EXPECT_NE(html.find("No group calibrates differently"), std::string::npos);
-  ASSERT_TRUE(std::regex_search(html, m, std::regex("class=\"yield\"[^]*?d=\"([^\"]+)\"")));
-  const std::string path = m[1];
-  const std::regex point("[ML][0-9.]+ ([0-9.]+)");
+  const std::string path = First(html, "class=\"yield\"[^]*?d=\"([^\"]+)\"");
+  const auto points = Matches(path, "[ML][0-9.]+ ([0-9.]+)");
   std::set<std::string> heights;
-  std::size_t points = 0;
-  for (auto p = std::sregex_iterator(path.begin(), path.end(), point); p != std::sregex_iterator();
-       ++p, ++points)
-    heights.insert((*p)[1]);
-  EXPECT_EQ(points, 65u);
+  for (const auto& p : points)
+    heights.insert(p[1]);
+  EXPECT_EQ(points.size(), 65u);
   EXPECT_EQ(heights.size(), 1u) << path;
 }
 
@@ -323,33 +293,22 @@ TEST(LineReport, EveryResidualAndDayCounts) {
   LineReport report(GroupBy::kStation, {});
   const double residuals[] = {-256, 255.9, 256, -256.5, 0, 5000, -1e8};
   for (std::size_t i = 0; i < std::size(residuals); ++i) {
-    records::Summary s = Done(static_cast<std::int64_t>(i) + 1, "st1");
-    s.time_utc = i % 2 ? "2026-03-02T10:00:00.000Z" : "2026-03-01T10:00:00.000Z";
+    records::Summary s = Done(static_cast<std::int64_t>(i) + 1, "st1",
+                              i % 2 ? "2026-03-02T10:00:00.000Z" : "2026-03-01T10:00:00.000Z");
     s.residuals[0] = residuals[i];
     s.corrections[0] = 1;
     report.Add(s);
   }
-  std::ostringstream out;
-  report.Write(out, "far residuals");
-  const std::string html = out.str();
-  std::smatch m;
-  ASSERT_TRUE(std::regex_search(html, m,
-                                std::regex("histogram\" data-reading=\"Capacitor 1\"[^]*?</svg>")));
-  const std::string bars = m[0];
+  const std::string html = Page(report, "far residuals");
   std::int64_t counted = 0;
-  const std::regex title("<title>([0-9]+)</title>");
-  for (auto t = std::sregex_iterator(bars.begin(), bars.end(), title); t != std::sregex_iterator();
-       ++t)
-    counted += std::stoll((*t)[1]);
+  const auto bars = Matches(html, "histogram\" data-reading=\"Capacitor 1\"[^]*?</svg>");
+  ASSERT_FALSE(bars.empty());
+  for (const auto& t : Matches(bars[0][0], "<title>([0-9]+)</title>"))
+    counted += std::stoll(t[1]);
   EXPECT_EQ(counted, 7);
   // Two days a point at most: the yield has a point for each of the two days.
-  ASSERT_TRUE(std::regex_search(html, m, std::regex("class=\"yield\"[^]*?d=\"([^\"]+)\"")));
-  const std::string path = m[1];
-  const std::regex point("[ML]");
-  EXPECT_EQ(
-      std::distance(std::sregex_iterator(path.begin(), path.end(), point), std::sregex_iterator()),
-      2)
-      << path;
+  const std::string path = First(html, "class=\"yield\"[^]*?d=\"([^\"]+)\"");
+  EXPECT_EQ(Matches(path, "[ML]").size(), 2u) << path;
 }
 
 // A metered reference says how it was taken; a source that someone else wrote (no unit, a unit
