@@ -11,25 +11,11 @@
 
 namespace vx::testing {
 
-class Loader : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    if (old) saved_ = old;
-    setenv("XDG_CONFIG_HOME", home.path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (saved_.empty()) {
-      unsetenv("XDG_CONFIG_HOME");
-    } else {
-      setenv("XDG_CONFIG_HOME", saved_.c_str(), 1);
-    }
-  }
+// The registration goes to a folder of the test's own, which no other test of this program
+// reads.
+TEST(Loader, RegisterLoadCreateShowTickDestroyUnload) {
   TempDir home;
-  std::string saved_;
-};
-
-TEST_F(Loader, RegisterLoadCreateShowTickDestroyUnload) {
+  setenv("XDG_CONFIG_HOME", home.path().c_str(), 1);
   std::string error;
   auto direct = Plugin::Open(VX_PLUGIN_PATH, error);
   ASSERT_TRUE(direct) << error;
