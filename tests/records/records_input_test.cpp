@@ -132,6 +132,11 @@ TEST_F(RecordInput, QueriesNameWhatIsBrokenAndKeepWhatIsThere) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/no"));
   EXPECT_EQ(ReadFile(csv), "kept\n");
+  // A schema table that holds no version is a store without records, not a version.
+  const std::string blank = dir.path() + "/blank.sqlite";
+  ASSERT_TRUE(Sql(blank, "CREATE TABLE vx_schema (version INTEGER NOT NULL)"));
+  EXPECT_TRUE(Ended(Process(dir.path(), "--records " + blank + " records list").Wait(), 3,
+                    "holds no records"));
   for (const char* q : {"records list --outcome bogus", "records list --since yesterday",
                         "records list --since 2026-13-45", "records list --until 2026-02-30",
                         "records list --until 2026-02-28T24:00"}) {
@@ -192,11 +197,19 @@ TEST_F(RecordInput, LabelsAndCellsAreCleanWhereverTheyGo) {
   auto csv = Run("records export --csv -").out;
   EXPECT_NE(csv.find(",'=cmd|' /C calc'!A0,"), std::string::npos) << csv;
   EXPECT_NE(csv.find(",\"line\r2\",n\xEF\xBF\xBDx\xEF\xBF\xBD,"), std::string::npos);
-  EXPECT_EQ(records::ValidUtf8(std::string("a\0b\xff\xc3\xa9", 6)),
+  EXPECT_EQ(records::ValidUtf8(std::string("\xff"
+                                           "a\0b\xc3\xa9",
+                                           6)),
+            "\xEF\xBF\xBD"
             "a\xEF\xBF\xBD"
-            "b\xEF\xBF\xBD\xc3\xa9");
+            "b\xc3\xa9");
   EXPECT_EQ(records::ValidUtf8("\xED\x9F\xBF\xED\xA0\x80"),  // the last before a surrogate
             "\xED\x9F\xBF\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(records::ValidUtf8("\xF4\x8F\xBF\xBF\xF4\x90\x80\x80"),  // U+10FFFF, then beyond
+            "\xF4\x8F\xBF\xBF\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(records::ValidUtf8(std::string("a\0b", 3)),
+            "a\xEF\xBF\xBD"
+            "b");
   // What a program would not have stored does not come in through an import either.
   EXPECT_TRUE(
       Ended(Run("records import " + dir.Write("planted.json", DumpJson(records::ToJson(planted)))),
